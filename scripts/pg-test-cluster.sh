@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Starts a private, throw-away PostgreSQL cluster for the test suite and prints the
+# libpq connection string on stdout. Prints nothing (and exits 0) when PostgreSQL's
+# server binaries are not installed: the PostgreSQL tests then skip with a reason.
+#   scripts/pg-test-cluster.sh start   -> prints "host=... port=... user=... dbname=..."
+#   scripts/pg-test-cluster.sh stop
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+dir="$root/build/pg-test"
+bindir=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1 || true)
+[ -n "$bindir" ] && [ -x "$bindir/initdb" ] || exit 0
+
+as_owner() {
+  if [ "$(id -u)" -eq 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
+}
+owner=$(id -un); [ "$(id -u)" -eq 0 ] && owner=postgres
+
+case "${1:-start}" in
+  start)
+    port=${ALLOC_PG_PORT:-55432}
+    if [ ! -f "$dir/data/PG_VERSION" ]; then
+      mkdir -p "$dir"
+      [ "$(id -u)" -eq 0 ] && chown postgres "$dir"
+      as_owner "$bindir/initdb" -D "$dir/data" -A trust -U "$owner" -E UTF8 >"$dir/initdb.log" 2>&1
+    fi
+    if ! as_owner "$bindir/pg_ctl" -D "$dir/data" status >/dev/null 2>&1; then
+      as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w \
+        -o "-p $port -k $dir -c listen_addresses='' -c fsync=off" start >/dev/null
+    fi
+    echo "host=$dir port=$port user=$owner dbname=postgres"
+    ;;
+  stop)
+    [ -f "$dir/data/PG_VERSION" ] && as_owner "$bindir/pg_ctl" -D "$dir/data" -m fast stop >/dev/null 2>&1 || true
+    ;;
+esac
