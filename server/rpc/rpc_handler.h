@@ -1,0 +1,79 @@
+// The protocol layer of the application server "EVT04700.rdmAloc", without sockets:
+// request bytes and the Authorization header in, response bytes out. The HTTP server
+// (http_server.h), the fuzz entry and the tests all go through this one function.
+//
+// Wire format (JSON-RPC 2.0; docs/protocol.md has the full description):
+//   request   {"jsonrpc":"2.0","id":N,"method":"EVT04700.rdmAloc.<Method>","params":[v, ...]}
+//             header "Authorization: Bearer <token>"
+//   sign-in   method "Auth.Login", params [operator, password], no token;
+//             result {"token":"...","operator":"...","branches":["0001", ...]}
+//   result    {"value": <variant>, "params": [<every param as the server left it>]}
+//   failure   {"code": c, "message": "..."}: -32000 the server's own text, -32001 not signed
+//             in, -32700 parse error, -32600 invalid request, -32601 unknown method,
+//             -32602 invalid params, -32603 internal error.
+//   batch     an array of requests answers an array of responses (notifications, i.e.
+//             requests without "id", get none); at most RpcLimits::max_batch entries.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "server/service.h"
+
+namespace srv {
+
+namespace rpc {
+inline constexpr int kServerError = -32000;  // the service refused; message is its text
+inline constexpr int kNotSignedIn = -32001;  // no, unknown or expired token
+inline constexpr int kParseError = -32700;
+inline constexpr int kInvalidRequest = -32600;
+inline constexpr int kMethodNotFound = -32601;
+inline constexpr int kInvalidParams = -32602;
+inline constexpr int kInternalError = -32603;
+
+inline constexpr std::string_view kServerName = "EVT04700.rdmAloc";
+inline constexpr std::string_view kLoginMethod = "Auth.Login";
+}  // namespace rpc
+
+struct RpcLimits {
+  int max_depth = 64;          // JSON nesting; deeper bodies are refused before decoding
+  std::size_t max_batch = 100;  // requests in one batch
+};
+
+// What to send back: an HTTP status and a body. An empty body (a notification or a
+// batch of notifications only) is sent as "204 No Content".
+struct RpcReply {
+  int http_status = 200;
+  std::string body;
+};
+
+class RpcHandler {
+ public:
+  explicit RpcHandler(AllocService& service, RpcLimits limits = {});
+
+  // Answers one HTTP request body. Never throws: every fault becomes a JSON-RPC error.
+  // `authorization` is the raw value of the Authorization header ("" when absent).
+  RpcReply Handle(std::string_view body, std::string_view authorization) const;
+
+  // A complete JSON-RPC error response with a null id, for failures found before the
+  // body is read (too large, wrong path).
+  static std::string ErrorBody(int code, const std::string& message);
+
+ private:
+  // Answers one request object; a null json means "no answer" (notification).
+  nlohmann::json HandleOne(const nlohmann::json& request, std::string_view authorization) const;
+  nlohmann::json Dispatch(const std::string& method, const nlohmann::json& params,
+                          std::string_view authorization) const;
+  nlohmann::json Login(const nlohmann::json& params) const;
+
+  AllocService& service_;
+  RpcLimits limits_;
+};
+
+// Serialises a response; invalid UTF-8 coming from the database is replaced, not thrown.
+std::string DumpJson(const nlohmann::json& value);
+
+}  // namespace srv
