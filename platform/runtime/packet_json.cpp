@@ -1,0 +1,724 @@
+// The JSON form of variants and data packets.
+//
+// Variant
+//   null, true/false, integer, float  as themselves. An integer is written without a
+//                                      fraction; a float always with one ("2.0"), so
+//                                      the reader keeps integers and floats apart.
+//                                      Non-finite floats cannot be written.
+//   string                            a JSON string (UTF-8).
+//   array of variants                 a JSON array.
+//   date-time                         {"$date":"YYYY-MM-DDTHH:MM:SS"}, a valid calendar date.
+//   data packet                       {"$packet": <packet>}
+//   Any other object is refused.
+//
+// Packet
+//   {"version":1, "fields":[<field>...], "rows":[<row>...]}  all three keys required,
+//   no other key; at most 1024 fields.
+//
+// Field
+//   "name"          string, required, not empty, unique within the packet
+//   "type"          "string" | "integer" | "float" | "boolean" | "datetime", required
+//   "size"          characters, 1..1000000; required for "string", written for another
+//                   type only when it is not the default (20)
+//   "label"         display label; omitted when empty
+//   "displayWidth"  0..1000000; omitted when 0
+//   "visible"       boolean; omitted when true
+//   "readOnly", "required", "fixedLength"   booleans; omitted when false
+//   "editMask"      string; omitted when empty
+//   "providerFlags" list of distinct "update", "where", "key"; omitted when it is the
+//                   default ["update","where"]; [] means the field is not applied
+//   No other key. Calculated fields never travel: the writer drops them and their values.
+//
+// Row of a data packet: [v1, ..., vN], one value per field in field order.
+// Row of a delta packet: {"kind":"modified"|"inserted"|"deleted","old":[...],"new":[...]},
+//   each list one value per field; "old" all null for an inserted row, "new" all null
+//   for a deleted one. A reader tells a delta by its rows being objects; a packet with
+//   no rows reads as a data packet.
+//
+// Value of a field: null, or the field's type: a JSON string (at most `size`
+//   characters, counted as UTF-8 code points) for "string", an integer for "integer",
+//   a float or an integer (read as a float) for "float", true/false for "boolean", a
+//   {"$date":...} object for "datetime".
+//
+// Reading: the text is parsed by simdjson (the bulk of the cost is then building the
+// values); the checks walk the parsed document with the same code as for an
+// nlohmann::json. Containers may nest at most 64 levels; the text is at most 64 MiB
+// unless the caller says otherwise.
+#include "platform/runtime/packet_json.h"
+
+#include <simdjson.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <utility>
+
+namespace rt {
+
+namespace {
+
+constexpr int kDefaultFieldSize = FieldDef{}.size;
+
+// ---------------------------------------------------------------------------------------
+// Rules shared by the writer and the reader.
+
+std::size_t Utf8Length(std::string_view s) {
+  std::size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+std::string SizeProblem(std::size_t length, int size) {
+  return "string of " + std::to_string(length) + " characters exceeds size " + std::to_string(size);
+}
+
+std::string RowWidthProblem(std::size_t row_number, std::size_t values, std::size_t fields,
+                            const char* part = "") {
+  return "row " + std::to_string(row_number) + part + " has " + std::to_string(values) +
+         " values, the packet has " + std::to_string(fields) + " fields";
+}
+
+std::string FieldWhere(std::size_t row_number, const char* part, const std::string& field) {
+  return "row " + std::to_string(row_number) + part + ", field '" + field + "': ";
+}
+
+struct FlagName {
+  const char* name;
+  bool ProviderFlags::*member;
+};
+constexpr std::array<FlagName, 3> kFlagNames{{{"update", &ProviderFlags::in_update},
+                                              {"where", &ProviderFlags::in_where},
+                                              {"key", &ProviderFlags::in_key}}};
+
+std::optional<RowKind> RowKindFromName(std::string_view name) {
+  for (RowKind k : {RowKind::Modified, RowKind::Inserted, RowKind::Deleted})
+    if (name == RowKindName(k)) return k;
+  return std::nullopt;
+}
+
+bool AllNull(const Row& row) {
+  for (const Variant& v : row)
+    if (!v.IsNull()) return false;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Writing.
+
+// What is wrong with `value` as a value of `field`, or "" when it fits.
+std::string ValueProblem(const FieldDef& field, const Variant& value) {
+  using T = Variant::Type;
+  if (value.IsNull()) return "";
+  bool fits = false;
+  switch (field.type) {
+    case FieldType::String:
+      if (value.type() == T::String) {
+        const std::size_t length = Utf8Length(value.AsString());
+        return length > static_cast<std::size_t>(field.size) ? SizeProblem(length, field.size) : "";
+      }
+      break;
+    case FieldType::Integer: fits = value.type() == T::Integer; break;
+    case FieldType::Float: fits = value.IsNumber(); break;
+    case FieldType::Boolean: fits = value.type() == T::Boolean; break;
+    case FieldType::DateTime: fits = value.type() == T::DateTime; break;
+  }
+  return fits ? "" : std::string("expected ") + FieldTypeName(field.type) + ", got " + TypeName(value.type());
+}
+
+nlohmann::json WriteValue(const Variant& value, int depth);
+
+// Refuses a container that would sit at `level` (1 = outermost), as the reader would.
+void Level(int level) {
+  if (level > kMaxNestingDepth) throw EncodeError("nesting deeper than 64 levels");
+}
+
+// `depth`: the containers around the field's object.
+nlohmann::json WriteField(const FieldDef& f, int depth) {
+  if (f.name.empty()) throw EncodeError("a field without a name cannot travel");
+  if (f.size < 1 || f.size > kMaxFieldSize)
+    throw EncodeError("field '" + f.name + "': size " + std::to_string(f.size) + " is out of range 1.." +
+                      std::to_string(kMaxFieldSize));
+  if (f.display_width < 0 || f.display_width > kMaxFieldSize)
+    throw EncodeError("field '" + f.name + "': display width " + std::to_string(f.display_width) +
+                      " is out of range");
+  Level(depth + 1);
+  nlohmann::json j = {{"name", f.name}, {"type", FieldTypeName(f.type)}};
+  if (f.type == FieldType::String || f.size != kDefaultFieldSize) j["size"] = f.size;
+  if (!f.display_label.empty()) j["label"] = f.display_label;
+  if (f.display_width != 0) j["displayWidth"] = f.display_width;
+  if (!f.visible) j["visible"] = false;
+  if (f.read_only) j["readOnly"] = true;
+  if (f.required) j["required"] = true;
+  if (f.fixed_length) j["fixedLength"] = true;
+  if (!f.edit_mask.empty()) j["editMask"] = f.edit_mask;
+  if (f.provider_flags != ProviderFlags{}) {
+    Level(depth + 2);
+    nlohmann::json flags = nlohmann::json::array();
+    for (const FlagName& fn : kFlagNames)
+      if (f.provider_flags.*fn.member) flags.push_back(fn.name);
+    j["providerFlags"] = std::move(flags);
+  }
+  return j;
+}
+
+// The values of the travelling fields of one row, checked against their fields.
+// `depth`: the containers around the row's list.
+nlohmann::json WriteRow(const DataPacket& p, const std::vector<std::size_t>& travelling, const Row& row,
+                        std::size_t row_number, const char* part, int depth) {
+  if (row.size() != p.fields.size())
+    throw EncodeError(RowWidthProblem(row_number, row.size(), p.fields.size(), part));
+  Level(depth + 1);
+  nlohmann::json out = nlohmann::json::array();
+  out.get_ref<nlohmann::json::array_t&>().reserve(travelling.size());
+  for (std::size_t i : travelling) {
+    const std::string problem = ValueProblem(p.fields[i], row[i]);
+    if (!problem.empty()) throw EncodeError(FieldWhere(row_number, part, p.fields[i].name) + problem);
+    out.push_back(WriteValue(row[i], depth + 1));
+  }
+  return out;
+}
+
+// `depth`: the containers around {"$packet": ...}.
+nlohmann::json WritePacket(const DataPacket& p, int depth) {
+  Level(depth + 3);  // {"$packet": {"fields": [
+  if (p.fields.size() > static_cast<std::size_t>(kMaxFields))
+    throw EncodeError("packet has " + std::to_string(p.fields.size()) + " fields, at most " +
+                      std::to_string(kMaxFields) + " can travel");
+  if (p.IsDelta() ? !p.rows.empty() : !p.changes.empty())
+    throw EncodeError(p.IsDelta() ? "delta packet carries data rows" : "data packet carries delta rows");
+
+  std::vector<std::size_t> travelling;
+  nlohmann::json fields = nlohmann::json::array();
+  for (std::size_t i = 0; i < p.fields.size(); ++i) {
+    if (p.fields[i].calculated) continue;
+    for (std::size_t t : travelling)
+      if (p.fields[t].name == p.fields[i].name) throw EncodeError("duplicate field '" + p.fields[i].name + "'");
+    travelling.push_back(i);
+    fields.push_back(WriteField(p.fields[i], depth + 3));
+  }
+
+  nlohmann::json rows = nlohmann::json::array();
+  rows.get_ref<nlohmann::json::array_t&>().reserve(p.RowCount());
+  for (std::size_t r = 0; r < p.rows.size(); ++r)
+    rows.push_back(WriteRow(p, travelling, p.rows[r], r + 1, "", depth + 3));
+  for (std::size_t r = 0; r < p.changes.size(); ++r) {
+    const DeltaRow& d = p.changes[r];
+    if (d.kind == RowKind::Inserted && !AllNull(d.old_values))
+      throw EncodeError("row " + std::to_string(r + 1) + ": an inserted row has old values");
+    if (d.kind == RowKind::Deleted && !AllNull(d.new_values))
+      throw EncodeError("row " + std::to_string(r + 1) + ": a deleted row has new values");
+    Level(depth + 4);
+    rows.push_back({{"kind", RowKindName(d.kind)},
+                    {"old", WriteRow(p, travelling, d.old_values, r + 1, " (old)", depth + 4)},
+                    {"new", WriteRow(p, travelling, d.new_values, r + 1, " (new)", depth + 4)}});
+  }
+  return {{"$packet", {{"version", kPacketVersion}, {"fields", std::move(fields)}, {"rows", std::move(rows)}}}};
+}
+
+// `depth`: the containers around the value.
+nlohmann::json WriteValue(const Variant& v, int depth) {
+  switch (v.type()) {
+    case Variant::Type::Null: return nullptr;
+    case Variant::Type::Boolean: return v.AsBool();
+    case Variant::Type::Integer: return v.AsInt();
+    case Variant::Type::Float:
+      if (!std::isfinite(v.AsFloat())) throw EncodeError("a non-finite float (" + v.Describe() + ") cannot travel");
+      return v.AsFloat();
+    case Variant::Type::String: return v.AsString();
+    case Variant::Type::DateTime:
+      if (!v.AsDateTime().IsValid()) throw EncodeError("invalid date " + v.AsDateTime().ToIso());
+      Level(depth + 1);
+      return {{"$date", v.AsDateTime().ToIso()}};
+    case Variant::Type::Array: {
+      Level(depth + 1);
+      nlohmann::json a = nlohmann::json::array();
+      a.get_ref<nlohmann::json::array_t&>().reserve(v.AsArray().size());
+      for (const Variant& item : v.AsArray()) a.push_back(WriteValue(item, depth + 1));
+      return a;
+    }
+    case Variant::Type::Packet: return WritePacket(v.AsPacket(), depth);
+  }
+  throw EncodeError("unknown variant type");
+}
+
+std::string Dump(const nlohmann::json& j) {
+  try {
+    return j.dump();
+  } catch (const nlohmann::json::type_error&) {  // the only failure of dump: bad UTF-8
+    throw EncodeError("a string is not valid UTF-8");
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Reading. One walker, over either parsed form: a Node gives the JSON kind and value of
+// one element and visits the members of a container.
+
+enum class JsonKind { Null, Bool, Int, OutOfRange, Float, String, Array, Object, Other };
+
+const char* JsonKindName(JsonKind k) {
+  switch (k) {
+    case JsonKind::Null: return "null";
+    case JsonKind::Bool: return "boolean";
+    case JsonKind::Int:
+    case JsonKind::OutOfRange: return "integer";
+    case JsonKind::Float: return "float";
+    case JsonKind::String: return "string";
+    case JsonKind::Array: return "array";
+    case JsonKind::Object: return "object";
+    case JsonKind::Other: break;
+  }
+  return "binary";
+}
+
+class NlohmannNode {
+ public:
+  explicit NlohmannNode(const nlohmann::json& j) : j_(&j) {}
+  JsonKind Kind() const {
+    using V = nlohmann::json::value_t;
+    switch (j_->type()) {
+      case V::null: return JsonKind::Null;
+      case V::boolean: return JsonKind::Bool;
+      case V::number_integer: return JsonKind::Int;
+      case V::number_unsigned:
+        return j_->get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
+                   ? JsonKind::OutOfRange
+                   : JsonKind::Int;
+      case V::number_float: return JsonKind::Float;
+      case V::string: return JsonKind::String;
+      case V::array: return JsonKind::Array;
+      case V::object: return JsonKind::Object;
+      default: return JsonKind::Other;
+    }
+  }
+  bool Bool() const { return j_->get<bool>(); }
+  std::int64_t Int() const { return j_->get<std::int64_t>(); }
+  double Float() const { return j_->get<double>(); }
+  std::string_view Str() const { return j_->get_ref<const std::string&>(); }
+  std::string NumberText() const { return j_->dump(); }
+  std::size_t Size() const { return j_->size(); }
+  template <class F>
+  void ForEachItem(F&& f) const {
+    for (const auto& item : *j_) f(NlohmannNode(item));
+  }
+  template <class F>
+  void ForEachMember(F&& f) const {
+    for (const auto& [key, value] : j_->items()) f(std::string_view(key), NlohmannNode(value));
+  }
+
+ private:
+  const nlohmann::json* j_;
+};
+
+class SimdNode {
+ public:
+  explicit SimdNode(simdjson::dom::element e) : e_(e) {}
+  JsonKind Kind() const {
+    using T = simdjson::dom::element_type;
+    switch (e_.type()) {
+      case T::NULL_VALUE: return JsonKind::Null;
+      case T::BOOL: return JsonKind::Bool;
+      case T::INT64: return JsonKind::Int;
+      case T::UINT64: return JsonKind::OutOfRange;  // only above the int64 range
+      case T::DOUBLE: return JsonKind::Float;
+      case T::STRING: return JsonKind::String;
+      case T::ARRAY: return JsonKind::Array;
+      case T::OBJECT: return JsonKind::Object;
+    }
+    return JsonKind::Other;
+  }
+  bool Bool() const { return e_.get_bool().value_unsafe(); }
+  std::int64_t Int() const { return e_.get_int64().value_unsafe(); }
+  double Float() const { return e_.get_double().value_unsafe(); }
+  std::string_view Str() const { return e_.get_string().value_unsafe(); }
+  std::string NumberText() const { return std::to_string(e_.get_uint64().value_unsafe()); }
+  std::size_t Size() const {
+    return e_.is_array() ? e_.get_array().value_unsafe().size() : e_.get_object().value_unsafe().size();
+  }
+  template <class F>
+  void ForEachItem(F&& f) const {
+    simdjson::dom::array items;
+    if (e_.get(items)) return;  // not reached: the reader asks only arrays for items
+    for (simdjson::dom::element item : items) f(SimdNode(item));
+  }
+  template <class F>
+  void ForEachMember(F&& f) const {
+    simdjson::dom::object members;
+    if (e_.get(members)) return;  // not reached: the reader asks only objects for members
+    for (simdjson::dom::key_value_pair kv : members) f(kv.key, SimdNode(kv.value));
+  }
+
+ private:
+  simdjson::dom::element e_;
+};
+
+std::string Quoted(std::string_view s) {
+  constexpr std::size_t kShown = 40;  // keep messages short whatever comes over the wire
+  return "'" + std::string(s.substr(0, kShown)) + (s.size() > kShown ? "...'" : "'");
+}
+
+[[noreturn]] void Fail(const std::string& message) { throw DecodeError(message); }
+
+// Gathers the members of an object into named slots, refusing duplicates and unknown
+// keys; `what` names the object in messages.
+template <class Node, std::size_t N>
+std::array<std::optional<Node>, N> Members(const Node& object, const std::array<const char*, N>& keys,
+                                           const std::string& what) {
+  std::array<std::optional<Node>, N> slots;
+  object.ForEachMember([&](std::string_view key, const Node& value) {
+    for (std::size_t i = 0; i < N; ++i) {
+      if (key != keys[i]) continue;
+      if (slots[i]) Fail(what + ": duplicate key " + Quoted(key));
+      slots[i] = value;
+      return;
+    }
+    Fail(what + ": unknown key " + Quoted(key));
+  });
+  return slots;
+}
+
+template <class Node>
+class Reader {
+ public:
+  // `depth`: the containers around `n`.
+  Variant Value(const Node& n, int depth) {
+    switch (n.Kind()) {
+      case JsonKind::Null: return {};
+      case JsonKind::Bool: return n.Bool();
+      case JsonKind::Int: return n.Int();
+      case JsonKind::Float: return n.Float();
+      case JsonKind::String: return std::string(n.Str());
+      case JsonKind::Array: {
+        Enter(depth);
+        VariantArray items;
+        items.reserve(n.Size());
+        n.ForEachItem([&](const Node& item) { items.push_back(Value(item, depth + 1)); });
+        return items;
+      }
+      case JsonKind::Object: return Tagged(n, depth);
+      case JsonKind::OutOfRange: Fail("integer " + n.NumberText() + " is out of range");
+      case JsonKind::Other: break;
+    }
+    Fail("binary values are not variants");
+  }
+
+  DataPacket Packet(const Node& n, int depth) {
+    if (n.Kind() != JsonKind::Object) Fail(std::string("expected a packet, got ") + JsonKindName(n.Kind()));
+    Enter(depth);
+    auto [key, body] = OnlyMember(n);
+    if (key != "$packet") Fail("expected a packet, got an object with key " + Quoted(key));
+    return PacketBody(body, depth + 1);
+  }
+
+ private:
+  static void Enter(int depth) {
+    if (depth + 1 > kMaxNestingDepth) Fail("nesting deeper than 64 levels");
+  }
+
+  static std::pair<std::string_view, Node> OnlyMember(const Node& object) {
+    std::optional<std::pair<std::string_view, Node>> only;
+    std::size_t count = 0;
+    object.ForEachMember([&](std::string_view key, const Node& value) {
+      if (++count == 1) only.emplace(key, value);
+    });
+    if (count != 1)
+      Fail("an object with " + std::to_string(count) + " keys is not a variant (expected {\"$date\":...} or {\"$packet\":...})");
+    return *only;
+  }
+
+  // {"$date":...} or {"$packet":...}
+  Variant Tagged(const Node& n, int depth) {
+    Enter(depth);
+    auto [key, value] = OnlyMember(n);
+    if (key == "$date") return Date(value);
+    if (key == "$packet") return PacketBody(value, depth + 1);
+    Fail("an object with key " + Quoted(key) + " is not a variant (expected \"$date\" or \"$packet\")");
+  }
+
+  static DateTime Date(const Node& n) {
+    if (n.Kind() != JsonKind::String) Fail(std::string("$date: expected a string, got ") + JsonKindName(n.Kind()));
+    DateTime d;
+    if (!DateTime::FromIso(std::string(n.Str()), d)) Fail("invalid date " + Quoted(n.Str()));
+    return d;
+  }
+
+  DataPacket PacketBody(const Node& n, int depth) {
+    if (n.Kind() != JsonKind::Object) Fail(std::string("$packet: expected an object, got ") + JsonKindName(n.Kind()));
+    Enter(depth);
+    const auto m = Members(n, std::array<const char*, 3>{"version", "fields", "rows"}, std::string("packet"));
+    const std::optional<Node>& version = m[0];
+    const std::optional<Node>& fields = m[1];
+    const std::optional<Node>& rows = m[2];
+    if (!version) Fail("packet without version");
+    if (version->Kind() != JsonKind::Int) Fail("packet version is not an integer");
+    if (version->Int() != kPacketVersion) Fail("unsupported packet version " + std::to_string(version->Int()));
+    if (!fields || fields->Kind() != JsonKind::Array) Fail("packet without a list of fields");
+    if (!rows || rows->Kind() != JsonKind::Array) Fail("packet without a list of rows");
+    Enter(depth + 1);  // both lists
+
+    DataPacket p;
+    if (fields->Size() > static_cast<std::size_t>(kMaxFields))
+      Fail("packet has " + std::to_string(fields->Size()) + " fields, at most " + std::to_string(kMaxFields) +
+           " are allowed");
+    p.fields.reserve(fields->Size());
+    fields->ForEachItem([&](const Node& f) {
+      p.fields.push_back(Field(f, p.fields.size() + 1, depth + 2));
+      for (std::size_t i = 0; i + 1 < p.fields.size(); ++i)
+        if (p.fields[i].name == p.fields.back().name) Fail("duplicate field " + Quoted(p.fields.back().name));
+    });
+
+    std::size_t row_number = 0;
+    rows->ForEachItem([&](const Node& r) {
+      ++row_number;
+      const JsonKind kind = r.Kind();
+      if (row_number == 1 && kind == JsonKind::Object) p.kind = DataPacket::Kind::Delta;
+      if (p.IsDelta()) {
+        if (kind != JsonKind::Object)
+          Fail("row " + std::to_string(row_number) + ": expected a delta row object like row 1, got " +
+               JsonKindName(kind));
+        if (p.changes.empty()) p.changes.reserve(rows->Size());
+        p.changes.push_back(Change(r, p.fields, row_number, depth + 2));
+      } else {
+        if (kind != JsonKind::Array)
+          Fail("row " + std::to_string(row_number) + ": expected a list of values, got " + JsonKindName(kind));
+        if (p.rows.empty()) p.rows.reserve(rows->Size());
+        p.rows.push_back(Values(r, p.fields, row_number, "", depth + 2));
+      }
+    });
+    return p;
+  }
+
+  static FieldDef Field(const Node& n, std::size_t number, int depth) {
+    std::string what = "field " + std::to_string(number);
+    if (n.Kind() != JsonKind::Object) Fail(what + ": expected an object, got " + JsonKindName(n.Kind()));
+    Enter(depth);
+    static constexpr std::array<const char*, 11> kKeys{"name",     "type",        "size",        "label",
+                                                        "displayWidth", "visible", "readOnly",    "required",
+                                                        "fixedLength",  "editMask", "providerFlags"};
+    // Name first, so that every later message names the field.
+    std::optional<Node> name_node;
+    n.ForEachMember([&](std::string_view key, const Node& value) {
+      if (key == "name") name_node = value;
+    });
+    if (!name_node) Fail(what + " has no name");
+    FieldDef f;
+    f.name = String(*name_node, what + ": name");
+    if (f.name.empty()) Fail(what + " has an empty name");
+    what = "field " + Quoted(f.name);
+    const auto m = Members(n, kKeys, what);
+
+    if (!m[1]) Fail(what + " has no type");
+    const std::string type = String(*m[1], what + ": type");
+    const auto field_type = FieldTypeFromName(type);
+    if (!field_type) Fail(what + ": unknown type " + Quoted(type));
+    f.type = *field_type;
+    if (m[2]) {
+      f.size = Bounded(*m[2], what + ": size", 1);
+    } else if (f.type == FieldType::String) {
+      Fail(what + ": a string field needs a size");
+    }
+    if (m[3]) f.display_label = String(*m[3], what + ": label");
+    if (m[4]) f.display_width = Bounded(*m[4], what + ": displayWidth", 0);
+    if (m[5]) f.visible = Bool(*m[5], what + ": visible");
+    if (m[6]) f.read_only = Bool(*m[6], what + ": readOnly");
+    if (m[7]) f.required = Bool(*m[7], what + ": required");
+    if (m[8]) f.fixed_length = Bool(*m[8], what + ": fixedLength");
+    if (m[9]) f.edit_mask = String(*m[9], what + ": editMask");
+    if (m[10]) f.provider_flags = Flags(*m[10], what + ": providerFlags", depth + 1);
+    return f;
+  }
+
+  static std::string String(const Node& n, const std::string& what) {
+    if (n.Kind() != JsonKind::String) Fail(what + ": expected a string, got " + JsonKindName(n.Kind()));
+    return std::string(n.Str());
+  }
+  static bool Bool(const Node& n, const std::string& what) {
+    if (n.Kind() != JsonKind::Bool) Fail(what + ": expected a boolean, got " + JsonKindName(n.Kind()));
+    return n.Bool();
+  }
+  // An integer in min..kMaxFieldSize.
+  static int Bounded(const Node& n, const std::string& what, int min) {
+    const JsonKind k = n.Kind();
+    if (k == JsonKind::OutOfRange || (k == JsonKind::Int && n.Int() > kMaxFieldSize))
+      Fail(what + " " + (k == JsonKind::Int ? std::to_string(n.Int()) : n.NumberText()) + " is huge (at most " +
+           std::to_string(kMaxFieldSize) + ")");
+    if (k != JsonKind::Int) Fail(what + ": expected an integer, got " + JsonKindName(k));
+    if (n.Int() < min) Fail(what + " " + std::to_string(n.Int()) + " is below " + std::to_string(min));
+    return static_cast<int>(n.Int());
+  }
+  static ProviderFlags Flags(const Node& n, const std::string& what, int depth) {
+    if (n.Kind() != JsonKind::Array) Fail(what + ": expected a list, got " + JsonKindName(n.Kind()));
+    Enter(depth);
+    ProviderFlags flags = ProviderFlags::NotApplied();
+    n.ForEachItem([&](const Node& item) {
+      const std::string name = String(item, what);
+      for (const FlagName& fn : kFlagNames) {
+        if (name != fn.name) continue;
+        if (flags.*fn.member) Fail(what + ": " + Quoted(name) + " given twice");
+        flags.*fn.member = true;
+        return;
+      }
+      Fail(what + ": unknown flag " + Quoted(name));
+    });
+    return flags;
+  }
+
+  DeltaRow Change(const Node& n, const std::vector<FieldDef>& fields, std::size_t row_number, int depth) {
+    Enter(depth);
+    const std::string what = "row " + std::to_string(row_number);
+    const auto m = Members(n, std::array<const char*, 3>{"kind", "old", "new"}, what);
+    const std::optional<Node>& kind = m[0];
+    const std::optional<Node>& old_values = m[1];
+    const std::optional<Node>& new_values = m[2];
+    if (!kind || !old_values || !new_values) Fail(what + ": a delta row needs \"kind\", \"old\" and \"new\"");
+    const std::string kind_name = String(*kind, what + ": kind");
+    const auto row_kind = RowKindFromName(kind_name);
+    if (!row_kind) Fail(what + ": unknown kind " + Quoted(kind_name));
+    DeltaRow d{*row_kind, Values(*old_values, fields, row_number, " (old)", depth + 1),
+               Values(*new_values, fields, row_number, " (new)", depth + 1)};
+    if (d.kind == RowKind::Inserted && !AllNull(d.old_values)) Fail(what + ": an inserted row has old values");
+    if (d.kind == RowKind::Deleted && !AllNull(d.new_values)) Fail(what + ": a deleted row has new values");
+    return d;
+  }
+
+  // One value per field, each fitting its field. `part` tells old from new in a delta.
+  Row Values(const Node& n, const std::vector<FieldDef>& fields, std::size_t row_number, const char* part,
+             int depth) {
+    if (n.Kind() != JsonKind::Array)
+      Fail("row " + std::to_string(row_number) + part + ": expected a list of values, got " + JsonKindName(n.Kind()));
+    Enter(depth);
+    const std::size_t width = n.Size();
+    if (width != fields.size()) Fail(RowWidthProblem(row_number, width, fields.size(), part));
+    Row row;
+    row.reserve(width);
+    n.ForEachItem([&](const Node& item) {
+      const FieldDef& f = fields[row.size()];
+      row.push_back(FieldValue(item, f, depth + 1, row_number, part));
+    });
+    return row;
+  }
+
+  Variant FieldValue(const Node& n, const FieldDef& f, int depth, std::size_t row_number, const char* part) {
+    const JsonKind k = n.Kind();
+    switch (k == JsonKind::Null ? JsonKind::Null : KindFor(f.type)) {
+      case JsonKind::Null: return {};
+      case JsonKind::String:
+        if (k == JsonKind::String) {
+          const std::string_view s = n.Str();
+          // Bytes bound the characters: count them only when it can matter.
+          if (s.size() > static_cast<std::size_t>(f.size) && Utf8Length(s) > static_cast<std::size_t>(f.size))
+            Fail(FieldWhere(row_number, part, f.name) + SizeProblem(Utf8Length(s), f.size));
+          return std::string(s);
+        }
+        break;
+      case JsonKind::Int:
+        if (k == JsonKind::Int) return n.Int();
+        break;
+      case JsonKind::Float:
+        if (k == JsonKind::Float) return n.Float();
+        if (k == JsonKind::Int) return static_cast<double>(n.Int());
+        break;
+      case JsonKind::Bool:
+        if (k == JsonKind::Bool) return n.Bool();
+        break;
+      case JsonKind::Object:  // a date-time
+        if (k == JsonKind::Object) {
+          Enter(depth);
+          auto [key, value] = OnlyMember(n);
+          if (key == "$date") return Date(value);
+        }
+        break;
+      default: break;
+    }
+    Fail(FieldWhere(row_number, part, f.name) + "expected " + FieldTypeName(f.type) + ", got " +
+         (k == JsonKind::Object ? "an object" : JsonKindName(k)));
+  }
+
+  static JsonKind KindFor(FieldType t) {
+    switch (t) {
+      case FieldType::String: return JsonKind::String;
+      case FieldType::Integer: return JsonKind::Int;
+      case FieldType::Float: return JsonKind::Float;
+      case FieldType::Boolean: return JsonKind::Bool;
+      case FieldType::DateTime: return JsonKind::Object;
+    }
+    return JsonKind::Other;
+  }
+};
+
+// A located message for text that simdjson refused ("line 1, column 17: ..."), from
+// nlohmann's parser, which is iterative and so safe on any depth; empty when it accepts.
+std::string SyntaxMessage(std::string_view text) {
+  struct Locator : nlohmann::json_sax<nlohmann::json> {
+    std::string message;
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return true; }
+    bool key(string_t&) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
+      message = e.what();
+      return false;
+    }
+  } locator;
+  nlohmann::json::sax_parse(text, &locator);
+  const std::size_t tag_end = locator.message.find("] ");  // drop "[json.exception.parse_error.101] "
+  return tag_end == std::string::npos ? locator.message : locator.message.substr(tag_end + 2);
+}
+
+// Parses `text` and hands the root to `read`, all within one parser's lifetime.
+template <class F>
+auto WithParsedText(std::string_view text, const DecodeLimits& limits, F&& read) {
+  if (text.size() > limits.max_text_bytes)
+    Fail("text of " + std::to_string(text.size()) + " bytes exceeds the limit of " +
+         std::to_string(limits.max_text_bytes) + " bytes");
+  // One parser per thread keeps its buffers from call to call; a huge text's buffers
+  // are released after use rather than held for the life of the thread.
+  thread_local simdjson::dom::parser parser;
+  constexpr std::size_t kKeptCapacity = 8u << 20;
+  struct Release {
+    std::size_t size;
+    ~Release() {
+      if (size > kKeptCapacity) parser = simdjson::dom::parser();
+    }
+  } release{text.size()};
+
+  simdjson::dom::element root;
+  const simdjson::error_code error =
+      parser.parse(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), true).get(root);
+  if (error == simdjson::DEPTH_ERROR) Fail("nesting deeper than 64 levels");
+  if (error) {
+    const std::string located = error == simdjson::MEMALLOC ? "" : SyntaxMessage(text);
+    Fail("invalid JSON: " + (located.empty() ? std::string(simdjson::error_message(error)) : located));
+  }
+  return read(SimdNode(root));
+}
+
+}  // namespace
+
+nlohmann::json ToJson(const Variant& value) { return WriteValue(value, 0); }
+nlohmann::json ToJson(const DataPacket& packet) { return WritePacket(packet, 0); }
+std::string EncodeVariant(const Variant& value) { return Dump(ToJson(value)); }
+std::string EncodePacket(const DataPacket& packet) { return Dump(ToJson(packet)); }
+
+Variant VariantFromJson(const nlohmann::json& json) { return Reader<NlohmannNode>().Value(NlohmannNode(json), 0); }
+DataPacket PacketFromJson(const nlohmann::json& json) {
+  return Reader<NlohmannNode>().Packet(NlohmannNode(json), 0);
+}
+
+Variant DecodeVariant(std::string_view text, const DecodeLimits& limits) {
+  return WithParsedText(text, limits, [](const SimdNode& root) { return Reader<SimdNode>().Value(root, 0); });
+}
+DataPacket DecodePacket(std::string_view text, const DecodeLimits& limits) {
+  return WithParsedText(text, limits, [](const SimdNode& root) { return Reader<SimdNode>().Packet(root, 0); });
+}
+
+}  // namespace rt
