@@ -1,0 +1,262 @@
+#include "platform/clientlib/net/net_connection.h"
+
+#include <exception>
+#include <optional>
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include "platform/clientlib/net/connect_probe.h"
+#include "platform/runtime/packet_json.h"
+
+namespace clib {
+namespace {
+
+using nlohmann::json;
+
+constexpr int kNotSignedIn = -32001;  // the server's code for a missing or expired token
+constexpr const char* kLoginMethod = "Auth.Login";
+
+// "http://host" and "host" both name the host.
+std::string BareHost(const std::string& host) {
+  const auto scheme = host.find("://");
+  std::string bare = scheme == std::string::npos ? host : host.substr(scheme + 3);
+  while (!bare.empty() && bare.back() == '/') bare.pop_back();
+  return bare;
+}
+
+// The code and message of a JSON-RPC error answer, or nullopt for a result.
+std::optional<std::pair<int, std::string>> ErrorOf(const json& answer) {
+  auto error = answer.find("error");
+  if (error == answer.end()) return std::nullopt;
+  int code = 0;
+  std::string message = "Falha no servidor de aplicação.";
+  if (error->is_object()) {
+    auto c = error->find("code");
+    if (c != error->end() && c->is_number_integer()) code = c->get<int>();
+    auto m = error->find("message");
+    if (m != error->end() && m->is_string()) message = m->get<std::string>();
+  }
+  return std::make_pair(code, std::move(message));
+}
+
+std::string EncodeRequest(std::int64_t id, const std::string& method, json params) {
+  json request{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", std::move(params)}};
+  return request.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+}  // namespace
+
+struct TNetConnection::Transport {
+  Transport(const std::string& host, int port, int connect_seconds, int io_seconds) : client(host, port) {
+    client.set_keep_alive(true);
+    client.set_tcp_nodelay(true);
+    client.set_connection_timeout(connect_seconds, 0);
+    client.set_read_timeout(io_seconds, 0);
+    client.set_write_timeout(io_seconds, 0);
+  }
+  httplib::Client client;
+};
+
+// One HTTP exchange: either a transport failure or a status and body.
+struct TNetConnection::Reply {
+  bool delivered = false;
+  httplib::Error error = httplib::Error::Success;
+  int status = 0;
+  std::string body;
+};
+
+TNetConnection::TNetConnection() = default;
+TNetConnection::~TNetConnection() = default;
+
+void TNetConnection::SetCredentials(std::string user, std::string password) {
+  std::lock_guard lock(mutex_);
+  user_ = std::move(user);
+  password_ = std::move(password);
+}
+
+void TNetConnection::SetTimeouts(int connect_seconds, int io_seconds) {
+  std::lock_guard lock(mutex_);
+  connect_timeout_seconds_ = connect_seconds;
+  io_timeout_seconds_ = io_seconds;
+  transport_.reset();  // the next exchange builds a client with the new values
+}
+
+bool TNetConnection::Connected() const {
+  std::lock_guard lock(mutex_);
+  return connected_;
+}
+
+void TNetConnection::SetConnected(bool value) {
+  std::lock_guard lock(mutex_);
+  if (value == connected_) return;
+  if (value) {
+    OpenLocked();
+  } else {
+    CloseLocked();
+  }
+}
+
+std::string TNetConnection::LastError() const {
+  std::lock_guard lock(mutex_);
+  return last_error_;
+}
+
+std::vector<std::string> TNetConnection::Branches() const {
+  std::lock_guard lock(mutex_);
+  return branches_;
+}
+
+bool TNetConnection::OpenLocked() {
+  if (BeforeConnect) BeforeConnect(*this);
+  transport_ = std::make_unique<Transport>(BareHost(host_), port_, connect_timeout_seconds_, io_timeout_seconds_);
+  token_.clear();
+  if (!user_.empty()) {
+    if (!SignInLocked()) {
+      transport_.reset();
+      return false;
+    }
+  } else {
+    httplib::Result res = transport_->client.Get("/health");
+    if (!res || res->status != 200) {
+      last_error_ = ConnectFailureText(res ? "HTTP " + std::to_string(res->status) : FailureDetail(static_cast<int>(res.error())));
+      transport_.reset();
+      return false;
+    }
+  }
+  connected_ = true;
+  last_error_.clear();
+  if (AfterConnect) AfterConnect(*this);
+  return true;
+}
+
+void TNetConnection::CloseLocked() {
+  const bool was_connected = connected_;
+  connected_ = false;
+  token_.clear();
+  transport_.reset();
+  if (was_connected && AfterDisconnect) AfterDisconnect(*this);
+}
+
+TNetConnection::Reply TNetConnection::PostLocked(const std::string& body) {
+  if (!transport_) {
+    transport_ = std::make_unique<Transport>(BareHost(host_), port_, connect_timeout_seconds_, io_timeout_seconds_);
+  }
+  httplib::Headers headers;
+  if (!token_.empty()) headers.emplace("Authorization", "Bearer " + token_);
+  Reply reply;
+  // A write that fails on a kept-alive socket means the server dropped it while idle:
+  // the request never arrived, so it is sent once more on a new socket.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    httplib::Result res = transport_->client.Post("/rpc", headers, body, "application/json");
+    if (res) {
+      reply.delivered = true;
+      reply.status = res->status;
+      reply.body = std::move(res->body);
+      return reply;
+    }
+    reply.error = res.error();
+    if (reply.error != httplib::Error::Write) break;
+  }
+  return reply;
+}
+
+ServerAnswer TNetConnection::Fail(std::string text, int code) {
+  last_error_ = text;
+  ServerAnswer answer;
+  answer.error_text = std::move(text);
+  answer.error_code = code;
+  return answer;
+}
+
+std::string TNetConnection::FailureDetail(int error) const {
+  const auto kind = static_cast<httplib::Error>(error);
+  if (kind == httplib::Error::Connection) return DescribeConnectFailure(BareHost(host_), port_, connect_timeout_seconds_);
+  return httplib::to_string(kind);
+}
+
+std::string TNetConnection::ConnectFailureText(const std::string& detail) const {
+  return "Não foi possível conectar ao servidor de aplicação " + BareHost(host_) + ":" + std::to_string(port_) +
+         " (" + detail + ")";
+}
+
+bool TNetConnection::SignInLocked() {
+  token_.clear();
+  const Reply reply = PostLocked(EncodeRequest(next_id_++, kLoginMethod, json::array({user_, password_})));
+  if (!reply.delivered) {
+    last_error_ = ConnectFailureText(FailureDetail(static_cast<int>(reply.error)));
+    return false;
+  }
+  json answer = json::parse(reply.body, nullptr, false);
+  if (!answer.is_object()) answer = json::object();
+  if (auto error = ErrorOf(answer)) {
+    last_error_ = error->second;
+    return false;
+  }
+  const json* result = answer.contains("result") ? &answer["result"] : nullptr;
+  if (result == nullptr || !result->is_object() || !result->contains("token") || !(*result)["token"].is_string()) {
+    last_error_ = "Resposta inválida do servidor de aplicação à identificação (HTTP " + std::to_string(reply.status) + ")";
+    return false;
+  }
+  token_ = (*result)["token"].get<std::string>();
+  branches_.clear();
+  if (result->contains("branches") && (*result)["branches"].is_array()) {
+    for (const json& branch : (*result)["branches"]) {
+      if (branch.is_string()) branches_.push_back(branch.get<std::string>());
+    }
+  }
+  return true;
+}
+
+ServerAnswer TNetConnection::Call(const std::string& method, std::vector<Arg> args) {
+  std::lock_guard lock(mutex_);
+  if (!connected_ && !OpenLocked()) return Fail(last_error_);
+
+  json params = json::array();
+  try {
+    for (const Arg& arg : args) params.push_back(rt::ToJson(arg.Value()));
+  } catch (const std::exception& e) {
+    return Fail(std::string("Argumento inválido para ") + method + ": " + e.what());
+  }
+  const std::string body = EncodeRequest(next_id_++, server_name_ + "." + method, std::move(params));
+
+  json answer;
+  for (int attempt = 0;; ++attempt) {
+    const Reply reply = PostLocked(body);
+    if (!reply.delivered) {
+      const std::string text = ConnectFailureText(FailureDetail(static_cast<int>(reply.error)));
+      CloseLocked();  // the next call opens again, running BeforeConnect
+      return Fail(text);
+    }
+    answer = json::parse(reply.body, nullptr, false);
+    if (!answer.is_object()) {
+      return Fail("Resposta inválida do servidor de aplicação (HTTP " + std::to_string(reply.status) + ")");
+    }
+    const auto error = ErrorOf(answer);
+    const bool expired = error && error->first == kNotSignedIn;
+    if (!expired || attempt > 0 || user_.empty()) break;
+    // The token expired (or the server forgot it): sign in again and repeat the call,
+    // which the server refused before running it.
+    if (!SignInLocked()) return Fail(last_error_);
+  }
+
+  if (auto error = ErrorOf(answer)) return Fail(error->second, error->first);
+
+  ServerAnswer result;
+  try {
+    const json& payload = answer.at("result");
+    result.value = rt::VariantFromJson(payload.at("value"));
+    const json& echoed = payload.at("params");
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      std::string* target = args[i].RefTarget();
+      if (target != nullptr && i < echoed.size() && echoed[i].is_string()) *target = echoed[i].get<std::string>();
+    }
+  } catch (const std::exception& e) {
+    return Fail(std::string("Resposta inválida do servidor de aplicação: ") + e.what());
+  }
+  result.ok = true;
+  last_error_.clear();
+  return result;
+}
+
+}  // namespace clib

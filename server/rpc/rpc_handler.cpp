@@ -1,0 +1,210 @@
+#include "server/rpc/rpc_handler.h"
+
+#include <chrono>
+#include <exception>
+#include <utility>
+#include <vector>
+
+#include <spdlog/spdlog.h>
+
+#include "platform/runtime/packet_json.h"
+
+namespace srv {
+namespace {
+
+using nlohmann::json;
+
+// A request that cannot be answered with a result: carried to the one place that
+// builds the error response.
+struct RpcFault {
+  int code;
+  std::string message;
+};
+
+struct TooDeep {};
+
+json ErrorObject(const json& id, int code, const std::string& message) {
+  return json{{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}};
+}
+
+json ResultObject(const json& id, json result) {
+  return json{{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}};
+}
+
+// Parses the body, refusing nesting deeper than `max_depth` before any of it is built
+// (deep nesting would otherwise cost recursion further down).
+json ParseBody(std::string_view body, int max_depth) {
+  json::parser_callback_t guard = [max_depth](int depth, json::parse_event_t, json&) {
+    if (depth > max_depth) throw TooDeep{};
+    return true;
+  };
+  return json::parse(body.begin(), body.end(), guard);
+}
+
+// The token of "Bearer <token>" (scheme case-insensitive), or "" when there is none.
+std::string_view BearerToken(std::string_view authorization) {
+  constexpr std::string_view kScheme = "bearer ";
+  if (authorization.size() <= kScheme.size()) return {};
+  for (std::size_t i = 0; i < kScheme.size(); ++i) {
+    char c = authorization[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != kScheme[i]) return {};
+  }
+  std::string_view token = authorization.substr(kScheme.size());
+  while (!token.empty() && token.front() == ' ') token.remove_prefix(1);
+  while (!token.empty() && token.back() == ' ') token.remove_suffix(1);
+  return token;
+}
+
+bool IsValidId(const json& id) { return id.is_string() || id.is_number() || id.is_null(); }
+
+std::vector<rt::Variant> DecodeParams(const json& params) {
+  std::vector<rt::Variant> values;
+  values.reserve(params.size());
+  for (std::size_t i = 0; i < params.size(); ++i) {
+    try {
+      values.push_back(rt::VariantFromJson(params[i]));
+    } catch (const rt::DecodeError& e) {
+      throw RpcFault{rpc::kInvalidParams, "params[" + std::to_string(i) + "]: " + e.what()};
+    }
+  }
+  return values;
+}
+
+}  // namespace
+
+std::string DumpJson(const json& value) {
+  return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+RpcHandler::RpcHandler(AllocService& service, RpcLimits limits) : service_(service), limits_(limits) {}
+
+std::string RpcHandler::ErrorBody(int code, const std::string& message) {
+  return DumpJson(ErrorObject(nullptr, code, message));
+}
+
+RpcReply RpcHandler::Handle(std::string_view body, std::string_view authorization) const {
+  json request;
+  try {
+    request = ParseBody(body, limits_.max_depth);
+  } catch (const TooDeep&) {
+    return {200, ErrorBody(rpc::kInvalidRequest,
+                           "request nested deeper than " + std::to_string(limits_.max_depth) + " levels")};
+  } catch (const json::exception& e) {
+    return {200, ErrorBody(rpc::kParseError, std::string("parse error: ") + e.what())};
+  }
+
+  if (!request.is_array()) {
+    json answer = HandleOne(request, authorization);
+    return {answer.is_null() ? 204 : 200, answer.is_null() ? std::string() : DumpJson(answer)};
+  }
+  if (request.empty()) return {200, ErrorBody(rpc::kInvalidRequest, "empty batch")};
+  if (request.size() > limits_.max_batch) {
+    return {200, ErrorBody(rpc::kInvalidRequest,
+                           "batch of " + std::to_string(request.size()) + " requests; at most " +
+                               std::to_string(limits_.max_batch) + " allowed")};
+  }
+  json answers = json::array();
+  for (const json& one : request) {
+    json answer = HandleOne(one, authorization);
+    if (!answer.is_null()) answers.push_back(std::move(answer));
+  }
+  if (answers.empty()) return {204, {}};
+  return {200, DumpJson(answers)};
+}
+
+json RpcHandler::HandleOne(const json& request, std::string_view authorization) const {
+  const auto started = std::chrono::steady_clock::now();
+  json id = nullptr;
+  bool notification = false;
+  std::string method = "?";
+  json answer;
+  try {
+    if (!request.is_object()) throw RpcFault{rpc::kInvalidRequest, "request must be a JSON object"};
+    auto version = request.find("jsonrpc");
+    if (version == request.end() || *version != "2.0") {
+      throw RpcFault{rpc::kInvalidRequest, "\"jsonrpc\" must be \"2.0\""};
+    }
+    auto id_it = request.find("id");
+    notification = id_it == request.end();
+    if (!notification) {
+      if (!IsValidId(*id_it)) throw RpcFault{rpc::kInvalidRequest, "\"id\" must be a string, a number or null"};
+      id = *id_it;
+    }
+    auto method_it = request.find("method");
+    if (method_it == request.end() || !method_it->is_string()) {
+      throw RpcFault{rpc::kInvalidRequest, "\"method\" must be a string"};
+    }
+    method = method_it->get<std::string>();
+    static const json kNoParams = json::array();
+    auto params_it = request.find("params");
+    const json& params = params_it == request.end() ? kNoParams : *params_it;
+    if (!params.is_array()) throw RpcFault{rpc::kInvalidRequest, "\"params\" must be an array (positional)"};
+    answer = ResultObject(id, Dispatch(method, params, authorization));
+  } catch (const RpcFault& fault) {
+    answer = ErrorObject(id, fault.code, fault.message);
+  } catch (const std::exception& e) {
+    spdlog::error("rpc {}: internal error: {}", method, e.what());
+    answer = ErrorObject(id, rpc::kInternalError, "internal error");
+  }
+
+  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+  if (answer.contains("error")) {
+    const json& error = answer["error"];
+    auto level = error["code"] == rpc::kServerError ? spdlog::level::debug : spdlog::level::warn;
+    spdlog::log(level, "rpc {} failed in {:.3f} ms: {} {}", method, ms, error["code"].get<int>(),
+                error["message"].get<std::string>());
+  } else {
+    spdlog::debug("rpc {} ok in {:.3f} ms", method, ms);
+  }
+  if (notification) return nullptr;
+  return answer;
+}
+
+json RpcHandler::Dispatch(const std::string& method, const json& params, std::string_view authorization) const {
+  const std::string prefix = std::string(rpc::kServerName) + ".";
+  std::string short_name;
+  if (method.starts_with(prefix)) short_name = method.substr(prefix.size());
+  if (method == rpc::kLoginMethod || short_name == rpc::kLoginMethod) return Login(params);
+  if (short_name.empty()) {
+    throw RpcFault{rpc::kMethodNotFound, "unknown method \"" + method + "\": methods are named " + prefix + "<Method>"};
+  }
+
+  const std::string_view token = BearerToken(authorization);
+  if (token.empty()) throw RpcFault{rpc::kNotSignedIn, "not signed in: missing \"Authorization: Bearer <token>\""};
+  std::optional<Session> session = service_.Authenticate(std::string(token));
+  if (!session) throw RpcFault{rpc::kNotSignedIn, "not signed in: unknown or expired token"};
+
+  std::vector<rt::Variant> values = DecodeParams(params);
+  rt::Variant value;
+  try {
+    value = service_.Call(*session, short_name, values);
+  } catch (const ServiceError& e) {
+    throw RpcFault{rpc::kServerError, e.what()};
+  } catch (const InvalidParams& e) {
+    throw RpcFault{rpc::kInvalidParams, e.what()};
+  } catch (const UnknownMethod& e) {
+    throw RpcFault{rpc::kMethodNotFound, e.what()};
+  }
+  json echoed = json::array();
+  for (const rt::Variant& v : values) echoed.push_back(rt::ToJson(v));
+  return json{{"value", rt::ToJson(value)}, {"params", std::move(echoed)}};
+}
+
+json RpcHandler::Login(const json& params) const {
+  if (params.size() != 2 || !params[0].is_string() || !params[1].is_string()) {
+    throw RpcFault{rpc::kInvalidParams, "Auth.Login takes [operator, password], both strings"};
+  }
+  std::optional<LoginResult> login;
+  try {
+    login = service_.Login(params[0].get<std::string>(), params[1].get<std::string>());
+  } catch (const ServiceError& e) {
+    throw RpcFault{rpc::kServerError, e.what()};
+  }
+  if (!login) throw RpcFault{rpc::kServerError, "Operador ou senha inválidos."};
+  return json{{"token", login->token},
+              {"operator", login->session.operator_id},
+              {"branches", login->session.branches}};
+}
+
+}  // namespace srv
