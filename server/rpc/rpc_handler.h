@@ -21,6 +21,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/runtime/packet_json.h"
 #include "server/service.h"
 
 namespace srv {
@@ -39,7 +40,9 @@ inline constexpr std::string_view kLoginMethod = "Auth.Login";
 }  // namespace rpc
 
 struct RpcLimits {
-  int max_depth = 64;          // JSON nesting; deeper bodies are refused before decoding
+  // JSON nesting of the whole body, refused before decoding: the envelope (batch, request,
+  // params) plus what a variant may nest.
+  int max_depth = rt::kMaxNestingDepth + 3;
   std::size_t max_batch = 100;  // requests in one batch
 };
 
