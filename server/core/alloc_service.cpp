@@ -1,0 +1,126 @@
+#include "server/core/alloc_service.h"
+
+#include <spdlog/spdlog.h>
+
+#include <array>
+#include <ctime>
+#include <map>
+
+#include "platform/runtime/packet.h"
+#include "server/core/credentials.h"
+#include "server/core/methods.h"
+
+namespace srv {
+namespace {
+
+// A method's parameters: one letter per position, 's' string, 'd' delta packet.
+struct MethodSpec {
+  const char* params;
+  rt::Variant (*run)(CallContext&);
+};
+
+const std::map<std::string, MethodSpec>& Methods() {
+  static const std::map<std::string, MethodSpec> table = {
+      {"GetPesqOrca", {"sss", &GetPesqOrca}},         {"GetSequencial", {"ss", &GetSequencial}},
+      {"GetAlocaForne", {"sss", &GetAlocaForne}},     {"GetProdForn", {"ssss", &GetProdForn}},
+      {"GetVrPgMObra", {"ssss", &GetVrPgMObra}},      {"GetTurma", {"sssss", &GetTurma}},
+      {"SetForneMao", {"d", &SetForneMao}},           {"Get_VrPgMObra", {"sss", &Get_VrPgMObra}},
+      {"GetTpFormPgProf", {"sss", &GetTpFormPgProf}}, {"GeraConta", {"ssss", &GeraConta}},
+      {"SetCancelaConta", {"sss", &SetCancelaConta}},
+  };
+  return table;
+}
+
+void CheckParams(const std::string& method, const char* spec, const std::vector<rt::Variant>& params) {
+  const std::size_t expected = std::char_traits<char>::length(spec);
+  if (params.size() != expected) {
+    throw InvalidParams(method + " expects " + std::to_string(expected) + " parameter(s), got " +
+                        std::to_string(params.size()));
+  }
+  for (std::size_t i = 0; i < expected; ++i) {
+    const rt::Variant& p = params[i];
+    if (spec[i] == 's' && p.type() != rt::Variant::Type::String) {
+      throw InvalidParams(method + ": parameter " + std::to_string(i + 1) + " must be a string, got " +
+                          rt::TypeName(p.type()));
+    }
+    if (spec[i] == 'd' && (p.type() != rt::Variant::Type::Packet || !p.AsPacket().IsDelta())) {
+      throw InvalidParams(method + ": parameter " + std::to_string(i + 1) + " must be a delta packet, got " +
+                          (p.type() == rt::Variant::Type::Packet ? std::string("a data packet")
+                                                                 : std::string(rt::TypeName(p.type()))));
+    }
+  }
+}
+
+std::int64_t Now() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+bool IsTokenShaped(const std::string& token) {
+  return token.size() == 64 && token.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+}  // namespace
+
+DbAllocService::DbAllocService(StorageConfig config, ConnectionPool::Opener opener)
+    : config_(std::move(config)), pool_(std::move(opener)), dummy_hash_(HashPassword("", config_.pbkdf2_iterations)) {}
+
+std::vector<std::string> DbAllocService::BranchesOf(Database& db, const std::string& operator_id) {
+  const ResultSet rows =
+      db.Query("SELECT branch FROM operator_branches WHERE operator_id = ? ORDER BY branch", {operator_id});
+  std::vector<std::string> branches;
+  for (std::size_t i = 0; i < rows.size(); ++i) branches.push_back(rows.Text(i, 0));
+  return branches;
+}
+
+std::optional<LoginResult> DbAllocService::Login(const std::string& operator_id, const std::string& password) {
+  auto db = pool_.Acquire();
+  const ResultSet op = db->Query("SELECT password_hash FROM operators WHERE id = ?", {operator_id});
+  const bool known = !op.empty();
+  const bool ok = VerifyPassword(password, known ? op.Text(0, 0) : dummy_hash_) && known;
+  if (!ok) {
+    spdlog::info("sign-in refused for operator '{}'", operator_id);
+    return std::nullopt;
+  }
+  LoginResult result;
+  result.token = NewSessionToken();
+  result.session.operator_id = operator_id;
+  Transaction tx(*db, true);
+  const std::int64_t now = Now();
+  db->Execute("DELETE FROM sessions WHERE expires_at <= ?", {now});
+  db->Execute("INSERT INTO sessions (token_hash, operator_id, created_at, expires_at) VALUES (?, ?, ?, ?)",
+              {Sha256Hex(result.token), operator_id, now, now + config_.session_seconds});
+  result.session.branches = BranchesOf(*db, operator_id);
+  tx.Commit();
+  return result;
+}
+
+std::optional<Session> DbAllocService::Authenticate(const std::string& token) {
+  if (!IsTokenShaped(token)) return std::nullopt;
+  auto db = pool_.Acquire();
+  const ResultSet s = db->Query("SELECT operator_id FROM sessions WHERE token_hash = ? AND expires_at > ?",
+                                {Sha256Hex(token), Now()});
+  if (s.empty()) return std::nullopt;
+  Session session;
+  session.operator_id = s.Text(0, 0);
+  session.branches = BranchesOf(*db, session.operator_id);
+  return session;
+}
+
+rt::Variant DbAllocService::Call(const Session& session, const std::string& method, std::vector<rt::Variant>& params) {
+  const auto it = Methods().find(method);
+  if (it == Methods().end()) throw UnknownMethod("unknown method: " + method);
+  CheckParams(method, it->second.params, params);
+  auto db = pool_.Acquire();
+  CallContext context{*db, session, params};
+  try {
+    return it->second.run(context);
+  } catch (const DbError& e) {
+    // The detail (SQL, constraint) goes to the log, never to the clerk.
+    spdlog::error("{} failed in the database: {}", method, e.what());
+    db->Rollback();
+    if (e.kind == DbError::Kind::Busy) {
+      throw ServiceError("Banco de dados ocupado por outra operação. Tente novamente.");
+    }
+    throw ServiceError("Erro ao acessar o banco de dados do servidor de aplicação.");
+  }
+}
+
+}  // namespace srv

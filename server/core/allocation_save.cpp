@@ -1,0 +1,249 @@
+// Saving the grid: SetForneMao applies a delta of grid rows in one transaction.
+//
+// Each modified row is one unit of labour. Its labour item is located by the key fields
+// (CDFILIAL, NRORCAEVENTO, NRSEQORCAEVE, NRTURNO, CDPRODUTO); old and new CDFORNECED say
+// what happens:
+//   old blank,   new "*"            nothing (a free unit stays free)
+//   old blank,   new professional   insert an allocation, if the item has a free unit
+//   old set,     new "*"            remove the allocation loaded with the old values
+//   old set,     new professional   update the allocation loaded with the old values
+// An allocation is located by key + old professional and must still hold the amount,
+// crew time and payment type the row was loaded with; otherwise someone changed it
+// since and the whole delta is refused.
+#include <cmath>
+#include <map>
+#include <optional>
+#include <tuple>
+
+#include "platform/runtime/packet.h"
+#include "server/core/methods.h"
+#include "server/core/money.h"
+#include "server/core/packets.h"
+
+namespace srv {
+namespace {
+
+constexpr const char* kRemoval = "*";
+
+class DeltaFields {
+ public:
+  explicit DeltaFields(const rt::DataPacket& delta) : delta_(delta) {
+    for (const char* name : {"CDFILIAL", "NRORCAEVENTO", "NRSEQORCAEVE", "NRTURNO", "CDPRODUTO", "CDFORNECED"}) {
+      if (delta.FieldIndex(name) < 0) throw InvalidParams(std::string("SetForneMao: the delta has no field ") + name);
+    }
+  }
+
+  // Text of a field in a row's old or new values; "" when null or absent.
+  std::string Text(const rt::Row& values, const char* name) const {
+    const rt::Variant* v = Find(values, name);
+    if (!v || v->IsNull()) return {};
+    if (v->type() != rt::Variant::Type::String) {
+      throw InvalidParams(std::string("SetForneMao: field ") + name + " must be text, got " + v->Describe());
+    }
+    return Trim(v->AsString());
+  }
+
+  // Amount of a field as a float; 0 when null or absent.
+  double Amount(const rt::Row& values, const char* name) const {
+    const rt::Variant* v = Find(values, name);
+    if (!v || v->IsNull()) return 0;
+    if (!v->IsNumber() || !std::isfinite(v->AsFloat())) {
+      throw InvalidParams(std::string("SetForneMao: field ") + name + " must be a number, got " + v->Describe());
+    }
+    return v->AsFloat();
+  }
+
+  // A key field: the value the row was loaded with, or its current one when that is null.
+  std::string Key(const rt::DeltaRow& row, const char* name) const {
+    std::string old_value = Text(row.old_values, name);
+    return old_value.empty() ? Text(row.new_values, name) : old_value;
+  }
+
+ private:
+  const rt::Variant* Find(const rt::Row& values, const char* name) const {
+    const int i = delta_.FieldIndex(name);
+    if (i < 0) return nullptr;
+    if (values.size() != delta_.fields.size()) {
+      throw InvalidParams("SetForneMao: a row of the delta does not have one value per field");
+    }
+    return &values[static_cast<std::size_t>(i)];
+  }
+
+  const rt::DataPacket& delta_;
+};
+
+struct UnitChange {
+  std::string branch, number, sequence, shift, product;
+  std::string old_supplier, new_supplier;
+  std::string old_crew, new_crew, old_payment, new_payment;
+  double old_amount = 0, new_amount = 0;
+};
+
+std::vector<SqlValue> ItemKey(const UnitChange& u) { return {u.branch, u.number, u.sequence, u.shift, u.product}; }
+
+// Whether a stored amount is the one the client loaded (its float, rounded to cents).
+bool SameAmount(double client_amount, std::int64_t stored_cents) {
+  return std::fabs(client_amount * 100.0 - static_cast<double>(stored_cents)) <= 0.5 + 1e-6;
+}
+
+std::int64_t NewCents(double amount) {
+  if (amount < 0) throw ServiceError("Valor pago não pode ser negativo.");
+  const auto cents = CentsFromFloat(amount);
+  if (!cents) throw ServiceError("Valor pago fora do limite permitido.");
+  return *cents;
+}
+
+void CheckPaymentType(const std::string& code) {
+  if (code != "" && code != "FOLHAPAGA" && code != "CONTAPAGAR") {
+    throw ServiceError("Tipo de pagamento inválido: \"" + code + "\".");
+  }
+}
+
+// The professional's legal name when allowed for the product; refuses otherwise.
+std::string AllowedProfessional(Database& db, const std::string& supplier, const std::string& product) {
+  const ResultSet r = db.Query(
+      "SELECT p.legal_name FROM product_professionals pp JOIN professionals p ON p.supplier_code = pp.supplier_code "
+      "WHERE pp.product = ? AND pp.supplier_code = ?",
+      {product, supplier});
+  if (r.empty()) throw ServiceError(texts::kProfNotAllowed);
+  return r.Text(0, 0);
+}
+
+void CheckCrewTime(Database& db, const UnitChange& u) {
+  if (u.new_crew.empty()) return;
+  auto args = ItemKey(u);
+  args.emplace_back(u.new_crew);
+  if (db.Query("SELECT 1 FROM labour_item_crew_times WHERE branch = ? AND number = ? AND sequence = ? AND shift = ? "
+               "AND product = ? AND crew_time = ?",
+               args)
+          .empty()) {
+    throw ServiceError(texts::kCrewTimeUnknown);
+  }
+}
+
+// Runs a write that may hit the one-professional-per-item constraint.
+template <typename F>
+void GuardDuplicate(F&& write) {
+  try {
+    write();
+  } catch (const DbError& e) {
+    if (e.kind == DbError::Kind::UniqueViolation) throw ServiceError(texts::kProfAllocated);
+    throw;
+  }
+}
+
+void Insert(Database& db, const UnitChange& u, double quantity) {
+  auto key = ItemKey(u);
+  const ResultSet used = db.Query(
+      "SELECT COUNT(*) FROM allocations WHERE branch = ? AND number = ? AND sequence = ? AND shift = ? AND product = ?",
+      key);
+  const std::int64_t units = quantity > 0 ? static_cast<std::int64_t>(std::trunc(quantity)) : 0;
+  if (used.Int(0, 0) >= units) throw ServiceError(texts::kNoFreeUnit);
+  const std::string name = AllowedProfessional(db, u.new_supplier, u.product);
+  CheckCrewTime(db, u);
+  CheckPaymentType(u.new_payment);
+  const std::int64_t cents = NewCents(u.new_amount);
+  key.insert(key.end(), {u.new_supplier, name, u.new_crew, u.new_payment, cents});
+  GuardDuplicate([&] {
+    db.Execute(
+        "INSERT INTO allocations (branch, number, sequence, shift, product, supplier_code, stored_name, crew_time, "
+        "payment_type, paid_cents) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        key);
+  });
+}
+
+void ChangeOrRemove(Database& db, const UnitChange& u, bool remove) {
+  auto key = ItemKey(u);
+  key.emplace_back(u.old_supplier);
+  const ResultSet r = db.Query(std::string("SELECT id, paid_cents, crew_time, payment_type, row_version, "
+                                           "account_generated FROM allocations WHERE branch = ? AND number = ? AND "
+                                           "sequence = ? AND shift = ? AND product = ? AND supplier_code = ?") +
+                                   db.ForUpdate(),
+                               key);
+  if (r.empty() || !SameAmount(u.old_amount, r.Int(0, 1)) || r.Text(0, 2) != u.old_crew ||
+      r.Text(0, 3) != u.old_payment) {
+    throw ServiceError(texts::kStale);
+  }
+  if (r.Text(0, 5) == "S") throw ServiceError(texts::kAccountsExist);
+  const std::int64_t id = r.Int(0, 0), version = r.Int(0, 4);
+  if (remove) {
+    if (db.Execute("DELETE FROM allocations WHERE id = ? AND row_version = ?", {id, version}) != 1) {
+      throw ServiceError(texts::kStale);
+    }
+    return;
+  }
+  const std::string name = AllowedProfessional(db, u.new_supplier, u.product);
+  if (u.new_crew != r.Text(0, 2)) CheckCrewTime(db, u);
+  CheckPaymentType(u.new_payment);
+  const std::int64_t cents = NewCents(u.new_amount);
+  GuardDuplicate([&] {
+    if (db.Execute("UPDATE allocations SET supplier_code = ?, stored_name = ?, crew_time = ?, payment_type = ?, "
+                   "paid_cents = ?, row_version = row_version + 1 WHERE id = ? AND row_version = ?",
+                   {u.new_supplier, name, u.new_crew, u.new_payment, cents, id, version}) != 1) {
+      throw ServiceError(texts::kStale);
+    }
+  });
+}
+
+}  // namespace
+
+rt::Variant SetForneMao(CallContext& c) {
+  const rt::DataPacket& delta = c.params[0].AsPacket();
+  const DeltaFields fields(delta);
+
+  std::vector<UnitChange> units;
+  for (const rt::DeltaRow& row : delta.changes) {
+    if (row.kind != rt::RowKind::Modified) {
+      throw ServiceError("Não é permitido incluir ou excluir linhas da alocação; a remoção de um profissional é "
+                         "feita com \"*\".");
+    }
+    UnitChange u;
+    u.branch = fields.Key(row, "CDFILIAL");
+    u.number = fields.Key(row, "NRORCAEVENTO");
+    u.sequence = fields.Key(row, "NRSEQORCAEVE");
+    u.shift = fields.Key(row, "NRTURNO");
+    u.product = fields.Key(row, "CDPRODUTO");
+    u.old_supplier = fields.Text(row.old_values, "CDFORNECED");
+    if (u.old_supplier == kRemoval) u.old_supplier.clear();  // removed and saved earlier: a free unit now
+    u.new_supplier = fields.Text(row.new_values, "CDFORNECED");
+    u.old_crew = fields.Text(row.old_values, "HRINITUMOBRA");
+    u.new_crew = fields.Text(row.new_values, "HRINITUMOBRA");
+    u.old_payment = fields.Text(row.old_values, "IDTIPOPAGAFORN");
+    u.new_payment = fields.Text(row.new_values, "IDTIPOPAGAFORN");
+    u.old_amount = fields.Amount(row.old_values, "VRPAGOFORNORC");
+    u.new_amount = fields.Amount(row.new_values, "VRPAGOFORNORC");
+    c.RequireBranch(u.branch);
+    units.push_back(std::move(u));
+  }
+
+  Transaction tx(c.db, true);
+  std::map<std::tuple<std::string, std::string, std::string>, bool> checked_budgets;
+  for (const UnitChange& u : units) {
+    auto [at, fresh] = checked_budgets.try_emplace({u.branch, u.number, u.sequence}, true);
+    if (fresh) {
+      if (!SequenceExists(c.db, u.branch, u.number, u.sequence)) throw ServiceError(texts::kBudgetUnknown);
+      if (HasPayables(c.db, u.branch, u.number, u.sequence)) throw ServiceError(texts::kAccountsExist);
+    }
+    const bool removal = u.new_supplier == kRemoval;
+    if (u.old_supplier.empty() && (removal || u.new_supplier.empty())) continue;  // a free unit stays free
+
+    // Lock the labour item, so that concurrent saves of its units queue here.
+    const ResultSet item = c.db.Query(std::string("SELECT quantity FROM labour_items WHERE branch = ? AND number = ? "
+                                                  "AND sequence = ? AND shift = ? AND product = ?") +
+                                          c.db.ForUpdate(),
+                                      ItemKey(u));
+    if (item.empty()) throw ServiceError("Mão de obra não cadastrada no orçamento.");
+
+    if (u.old_supplier.empty()) {
+      Insert(c.db, u, item.Float(0, 0));
+    } else if (u.new_supplier.empty()) {
+      throw ServiceError("Profissional deve ser informado.");
+    } else {
+      ChangeOrRemove(c.db, u, removal);
+    }
+  }
+  tx.Commit();
+  return nullptr;
+}
+
+}  // namespace srv

@@ -1,0 +1,59 @@
+// A pool of database connections, so that concurrent calls each get their own.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "server/core/database.h"
+
+namespace srv {
+
+class ConnectionPool {
+ public:
+  using Opener = std::function<std::unique_ptr<Database>()>;
+  explicit ConnectionPool(Opener opener) : opener_(std::move(opener)) {}
+
+  // A connection lent for one call; it goes back to the pool when the lease ends,
+  // unless the call left it broken (inside a transaction), in which case it is closed.
+  class Lease {
+   public:
+    Lease(ConnectionPool& pool, std::unique_ptr<Database> db) : pool_(pool), db_(std::move(db)) {}
+    ~Lease() { pool_.Return(std::move(db_)); }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    Database& operator*() { return *db_; }
+    Database* operator->() { return db_.get(); }
+
+   private:
+    ConnectionPool& pool_;
+    std::unique_ptr<Database> db_;
+  };
+
+  Lease Acquire() {
+    {
+      std::lock_guard lock(mutex_);
+      if (!idle_.empty()) {
+        auto db = std::move(idle_.back());
+        idle_.pop_back();
+        return Lease(*this, std::move(db));
+      }
+    }
+    return Lease(*this, opener_());
+  }
+
+ private:
+  static constexpr std::size_t kMaxIdle = 8;
+  void Return(std::unique_ptr<Database> db) {
+    if (!db) return;
+    std::lock_guard lock(mutex_);
+    if (idle_.size() < kMaxIdle) idle_.push_back(std::move(db));
+  }
+
+  Opener opener_;
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<Database>> idle_;
+};
+
+}  // namespace srv

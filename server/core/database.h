@@ -1,0 +1,113 @@
+// The one SQL layer of the server: a small interface over SQLite and PostgreSQL.
+//
+// Statements are written once, in portable SQL with "?" placeholders; the PostgreSQL
+// backend renumbers them to $1, $2, ... Values are always bound as parameters, never
+// pasted into the text. Every result is read whole into memory (the server's answers
+// are small tables), with typed access by column index or name.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace srv {
+
+// A parameter or a column value: NULL, integer, float or text.
+using SqlValue = std::variant<std::monostate, std::int64_t, double, std::string>;
+
+struct DbError : std::runtime_error {
+  enum class Kind { Other, UniqueViolation, ForeignKeyViolation, CheckViolation, Busy };
+  DbError(Kind k, const std::string& message) : std::runtime_error(message), kind(k) {}
+  Kind kind;
+};
+
+class ResultSet {
+ public:
+  ResultSet() = default;
+  explicit ResultSet(std::vector<std::string> columns) : columns_(std::move(columns)) {}
+
+  std::size_t size() const { return rows_.size(); }
+  bool empty() const { return rows_.empty(); }
+  const std::vector<std::string>& columns() const { return columns_; }
+  int ColumnIndex(const std::string& name) const;  // throws when absent
+
+  bool IsNull(std::size_t row, int col) const;
+  // Text of a value (integers and floats rendered); "" for NULL.
+  std::string Text(std::size_t row, int col) const;
+  // Integer of a value (text parsed, float truncated); 0 for NULL.
+  std::int64_t Int(std::size_t row, int col) const;
+  // Float of a value (text parsed); 0 for NULL.
+  double Float(std::size_t row, int col) const;
+
+  std::string Text(std::size_t row, const std::string& col) const { return Text(row, ColumnIndex(col)); }
+  std::int64_t Int(std::size_t row, const std::string& col) const { return Int(row, ColumnIndex(col)); }
+  double Float(std::size_t row, const std::string& col) const { return Float(row, ColumnIndex(col)); }
+
+  void AddRow(std::vector<SqlValue> row) { rows_.push_back(std::move(row)); }
+
+ private:
+  std::vector<std::string> columns_;
+  std::vector<std::vector<SqlValue>> rows_;
+};
+
+class Database {
+ public:
+  enum class Backend { Sqlite, Postgres };
+  virtual ~Database() = default;
+
+  virtual Backend backend() const = 0;
+  // Runs a statement that returns rows.
+  virtual ResultSet Query(const std::string& sql, const std::vector<SqlValue>& params = {}) = 0;
+  // Runs a statement; returns the number of rows it changed.
+  virtual std::int64_t Execute(const std::string& sql, const std::vector<SqlValue>& params = {}) = 0;
+  // Runs several statements without parameters (migrations).
+  virtual void ExecuteScript(const std::string& sql) = 0;
+
+  // Transactions. `write` starts a write transaction at once (SQLite: BEGIN IMMEDIATE,
+  // so that two writers queue at the start instead of failing at their first write).
+  virtual void Begin(bool write) = 0;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;
+
+  // " FOR UPDATE" where the backend locks selected rows, "" where the write
+  // transaction already excludes other writers (SQLite).
+  virtual const char* ForUpdate() const = 0;
+  // Serialises schema migrations between processes for the current transaction.
+  virtual void LockForMigration() = 0;
+};
+
+// Opens a SQLite database file with WAL, foreign keys, a 5 s busy timeout and
+// synchronous=FULL.
+std::unique_ptr<Database> OpenSqlite(const std::string& path);
+// Opens a PostgreSQL connection; with a schema, creates it when missing and puts it
+// first on the search_path. The schema must be a plain identifier ([a-z0-9_]).
+std::unique_ptr<Database> OpenPostgres(const std::string& conninfo, const std::string& schema);
+
+// Rolls the transaction back unless Commit() was called.
+class Transaction {
+ public:
+  Transaction(Database& db, bool write) : db_(db) { db_.Begin(write); }
+  ~Transaction() {
+    if (!done_) {
+      try {
+        db_.Rollback();
+      } catch (...) {  // a destructor must not throw; the connection reports it next use
+      }
+    }
+  }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  void Commit() {
+    db_.Commit();
+    done_ = true;
+  }
+
+ private:
+  Database& db_;
+  bool done_ = false;
+};
+
+}  // namespace srv

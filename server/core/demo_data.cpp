@@ -1,0 +1,313 @@
+// Demo data (a Brazilian catering business) and large budgets for benchmarks.
+// The demo budgets and what each shows are listed in docs/server-rules.md.
+#include <cstdio>
+
+#include "server/core/credentials.h"
+#include "server/core/migrations.h"
+#include "server/core/service_factory.h"
+#include "server/core/storage.h"
+
+namespace srv {
+namespace {
+
+using Values = std::vector<SqlValue>;
+
+struct Item {
+  const char* shift;
+  const char* product;
+  double quantity;
+  std::int64_t charged_cents, paid_cents;
+  const char* crew_time;
+  std::vector<const char*> crew_times;
+};
+
+struct Allocation {
+  const char* shift;
+  const char* product;
+  const char* supplier;
+  const char* payment_type;
+  std::int64_t paid_cents;
+  const char* crew_time;
+};
+
+class Seeder {
+ public:
+  explicit Seeder(Database& db) : db_(db) {}
+
+  void Operator(const std::string& id, const std::string& name, const std::string& password, int iterations,
+                std::vector<std::string> branches) {
+    db_.Execute("INSERT INTO operators (id, name, password_hash) VALUES (?, ?, ?)",
+                {id, name, HashPassword(password, iterations)});
+    for (auto& b : branches) db_.Execute("INSERT INTO operator_branches (operator_id, branch) VALUES (?, ?)", {id, b});
+  }
+
+  void Professional(const char* supplier, const char* registration, const char* type, const char* trade,
+                    const char* legal, const char* payment_type, SqlValue payable_type,
+                    std::vector<const char*> products) {
+    db_.Execute("INSERT INTO professionals (supplier_code, registration, registration_type, trade_name, legal_name, "
+                "payment_type, payable_type) VALUES (?, ?, ?, ?, ?, ?, ?)",
+                {supplier, registration, type, trade, legal, payment_type, payable_type});
+    for (const char* p : products) {
+      db_.Execute("INSERT INTO product_professionals (product, supplier_code) VALUES (?, ?)", {p, supplier});
+    }
+  }
+
+  void Budget(const char* branch, const char* number, const char* client, SqlValue company) {
+    db_.Execute("INSERT INTO budgets (branch, number, client_trade_name, company_code) VALUES (?, ?, ?, ?)",
+                {branch, number, client, company});
+  }
+
+  void Sequence(const char* branch, const char* number, const char* sequence, const char* service, const char* event,
+                const char* at, double guests, double adults, double children, double hours) {
+    db_.Execute("INSERT INTO budget_sequences (branch, number, sequence, service_type_name, event_type_name, event_at, "
+                "guests, adults, children, duration_hours) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                {branch, number, sequence, service, event, at, guests, adults, children, hours});
+  }
+
+  void Items(const char* branch, const char* number, const char* sequence, const std::vector<Item>& items) {
+    for (const Item& i : items) {
+      db_.Execute("INSERT INTO labour_items (branch, number, sequence, shift, product, quantity, charged_cents, "
+                  "default_paid_cents, default_crew_time, product_tree_code) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                  {branch, number, sequence, i.shift, i.product, i.quantity, i.charged_cents, i.paid_cents,
+                   i.crew_time, std::string("03.02.") + i.product});
+      for (const char* t : i.crew_times) {
+        db_.Execute("INSERT INTO labour_item_crew_times (branch, number, sequence, shift, product, crew_time) "
+                    "VALUES (?, ?, ?, ?, ?, ?)",
+                    {branch, number, sequence, i.shift, i.product, t});
+      }
+    }
+  }
+
+  void Allocations(const char* branch, const char* number, const char* sequence, const std::vector<Allocation>& list,
+                   const char* generated = "N") {
+    for (const Allocation& a : list) {
+      db_.Execute("INSERT INTO allocations (branch, number, sequence, shift, product, supplier_code, stored_name, "
+                  "crew_time, payment_type, paid_cents, account_generated) "
+                  "SELECT ?, ?, ?, ?, ?, ?, legal_name, ?, ?, ?, ? FROM professionals WHERE supplier_code = ?",
+                  {branch, number, sequence, a.shift, a.product, a.supplier, a.crew_time, a.payment_type,
+                   a.paid_cents, a.payment_type == std::string("CONTAPAGAR") ? generated : "N", a.supplier});
+    }
+  }
+
+  void Payable(const char* branch, const char* number, const char* sequence, const char* entry, const char* supplier,
+               std::int64_t cents, const char* state) {
+    const ResultSet id = db_.Query(
+        "INSERT INTO payables (branch, entry_number, supplier_code, amount_cents, state, operation_type, payable_type, "
+        "series, company_code, operator_id, created_at) VALUES (?, ?, ?, ?, ?, 'ENT01', 'PRESTSERV', 'U', '01', "
+        "'demo', 1764547200) RETURNING id",
+        {branch, entry, supplier, cents, state});
+    db_.Execute("INSERT INTO payable_budgets (payable_id, branch, number, sequence) VALUES (?, ?, ?, ?)",
+                {id.Int(0, 0), branch, number, sequence});
+  }
+
+  Database& db() { return db_; }
+
+ private:
+  Database& db_;
+};
+
+void SeedCatalogue(Seeder& s) {
+  Database& db = s.db();
+  db.Execute("INSERT INTO branches (code, name) VALUES ('0001', 'Aurora Eventos - Matriz São Paulo')");
+  db.Execute("INSERT INTO branches (code, name) VALUES ('0002', 'Aurora Eventos - Campinas')");
+  db.Execute("INSERT INTO companies (code, name, state_registration) VALUES "
+             "('01', 'Aurora Eventos e Buffet Ltda', '110042490114')");
+  db.Execute("INSERT INTO companies (code, name, state_registration) VALUES "
+             "('02', 'Aurora Campinas Eventos Ltda', NULL)");
+  db.Execute("INSERT INTO branch_companies (branch, company_code) VALUES ('0001', '01')");
+  db.Execute("INSERT INTO branch_companies (branch, company_code) VALUES ('0002', '02')");
+  // Branch 0001 has every generation parameter; branch 0002 has none (N_PARAM_TIPOOPERPAG).
+  db.Execute("INSERT INTO branch_payable_params (branch, entry_operation_type, entry_series) VALUES ('0001', 'ENT01', 'U')");
+  db.Execute("INSERT INTO operation_payable_types (operation_type, payable_type) VALUES ('ENT01', 'PRESTSERV')");
+  db.Execute("INSERT INTO entry_counters (branch, last_number) VALUES ('0001', 4)");
+
+  db.Execute("INSERT INTO shifts (code, description) VALUES ('01', 'DIURNO')");
+  db.Execute("INSERT INTO shifts (code, description) VALUES ('02', 'NOTURNO')");
+  const std::vector<std::pair<const char*, const char*>> products = {
+      {"MO001", "GARÇOM"},     {"MO002", "COPEIRA"},       {"MO003", "COZINHEIRO"},
+      {"MO004", "MAÎTRE"},     {"MO005", "RECEPCIONISTA"}, {"MO006", "SEGURANÇA"}};
+  for (auto& [code, name] : products) db.Execute("INSERT INTO labour_products (code, name) VALUES (?, ?)", {code, name});
+
+  const SqlValue none;
+  s.Professional("1001", "52998224725", "F", "João da Silva", "João Carlos da Silva", "CONTAPAGAR",
+                 std::string("PRESTSERV"), {"MO001", "MO004"});
+  s.Professional("1002", "11144477735", "F", "Maria Souza", "Maria Aparecida de Souza", "FOLHAPAGA", none,
+                 {"MO001", "MO003"});
+  s.Professional("1003", "11222333000181", "J", "Garçons Aurora", "Aurora Serviços de Garçom e Segurança Ltda",
+                 "CONTAPAGAR", std::string("PRESTSERV"), {"MO001", "MO006"});
+  s.Professional("1004", "39053344705", "F", "Pedro Oliveira", "Pedro Henrique Oliveira", "CONTAPAGAR",
+                 std::string("PRESTSERV"), {"MO001", "MO004"});
+  s.Professional("1005", "86288366757", "F", "Ana Lima", "Ana Paula Lima", "FOLHAPAGA", none, {"MO002", "MO005"});
+  s.Professional("1006", "45997418000153", "J", "Copa & Cia", "Copa e Cia Apoio a Eventos Ltda", "CONTAPAGAR",
+                 std::string("PRESTSERV"), {"MO002"});
+  s.Professional("1007", "71428793860", "F", "Carlos Pereira", "Carlos Eduardo Pereira", "CONTAPAGAR", none,
+                 {"MO003", "MO006"});
+  s.Professional("1008", "15350946056", "F", "Lúcia Ferreira", "Lúcia Helena Ferreira", "CONTAPAGAR",
+                 std::string("PRESTSERV"), {"MO001", "MO002", "MO005"});
+}
+
+void SeedBudgets(Seeder& s) {
+  // 12/01: the main demo — one product in two shifts, quantities 3, 2.9, 2, 0 and 1.
+  s.Budget("0001", "0000000012", "Buffet Aurora", std::string("01"));
+  s.Sequence("0001", "0000000012", "01", "Jantar", "Casamento", "2026-12-19T19:30:00", 150, 120, 30, 6.5);
+  s.Items("0001", "0000000012", "01",
+          {{"01", "MO001", 3, 18000, 12000, "0800", {"0800", "0830"}},
+           {"02", "MO001", 2.9, 20000, 15000, "1900", {"1900", "1930"}},
+           {"02", "MO002", 2, 15000, 10000, "1900", {"1830", "1900"}},
+           {"01", "MO003", 0, 25000, 18000, "0800", {"0800"}},
+           {"02", "MO004", 1, 35000, 25000, "1830", {"1830"}}});
+  s.Allocations("0001", "0000000012", "01",
+                {{"01", "MO001", "1001", "CONTAPAGAR", 12000, "0800"},
+                 {"01", "MO001", "1003", "CONTAPAGAR", 12000, "0830"},
+                 {"02", "MO001", "1004", "CONTAPAGAR", 15000, "1900"},
+                 {"02", "MO002", "1005", "FOLHAPAGA", 10000, "1900"}});
+  // 12/02: complete and ready for generation.
+  s.Sequence("0001", "0000000012", "02", "Almoço", "Casamento", "2026-12-20T12:00:00", 80, 70, 10, 4);
+  s.Items("0001", "0000000012", "02",
+          {{"01", "MO005", 2, 13000, 9000, "1100", {"1100", "1130"}},
+           {"01", "MO006", 1, 26000, 20000, "1000", {"1000"}}});
+  s.Allocations("0001", "0000000012", "02",
+                {{"01", "MO005", "1005", "FOLHAPAGA", 9000, "1100"},
+                 {"01", "MO005", "1008", "CONTAPAGAR", 9000, "1130"},
+                 {"01", "MO006", "1003", "CONTAPAGAR", 20000, "1000"}});
+
+  // 13/01: payables generated and open (cancellation allowed).
+  s.Budget("0001", "0000000013", "Colégio Santa Clara", std::string("01"));
+  s.Sequence("0001", "0000000013", "01", "Coquetel", "Formatura", "2026-11-28T21:00:00", 300, 280, 20, 5);
+  s.Items("0001", "0000000013", "01", {{"02", "MO001", 2, 18000, 13000, "2000", {"2000"}}});
+  s.Allocations("0001", "0000000013", "01",
+                {{"02", "MO001", "1001", "CONTAPAGAR", 13000, "2000"},
+                 {"02", "MO001", "1008", "CONTAPAGAR", 13000, "2000"}},
+                "S");
+  s.Payable("0001", "0000000013", "01", "0000000001", "1001", 13000, "ABERTA");
+  s.Payable("0001", "0000000013", "01", "0000000002", "1008", 13000, "ABERTA");
+
+  // 14/01: payables generated, one settled (cancellation refused).
+  s.Budget("0001", "0000000014", "Construtora Horizonte", std::string("01"));
+  s.Sequence("0001", "0000000014", "01", "Almoço", "Confraternização", "2026-12-12T12:30:00", 200, 190, 10, 4.5);
+  s.Items("0001", "0000000014", "01",
+          {{"01", "MO001", 1, 16000, 11000, "1100", {"1100"}}, {"01", "MO006", 1, 24000, 18000, "1000", {"1000"}}});
+  s.Allocations("0001", "0000000014", "01",
+                {{"01", "MO001", "1004", "CONTAPAGAR", 11000, "1100"},
+                 {"01", "MO006", "1003", "CONTAPAGAR", 18000, "1000"}},
+                "S");
+  s.Payable("0001", "0000000014", "01", "0000000003", "1003", 18000, "BAIXADA");
+  s.Payable("0001", "0000000014", "01", "0000000004", "1004", 11000, "ABERTA");
+
+  // 15/01: no company code on the budget (N_PARAM_CDEMPRESAORCA); same date and hour
+  // as 12/01, so professional 1008 shows as booked when validated for 12/01.
+  s.Budget("0001", "0000000015", "Família Andrade", SqlValue());
+  s.Sequence("0001", "0000000015", "01", "Jantar", "Aniversário de 15 anos", "2026-12-19T19:30:00", 100, 80, 20, 5);
+  s.Items("0001", "0000000015", "01", {{"02", "MO001", 1, 19000, 14000, "1900", {"1900"}}});
+  s.Allocations("0001", "0000000015", "01", {{"02", "MO001", "1008", "CONTAPAGAR", 14000, "1900"}});
+
+  // 16/01: an account to pay of zero (Get_VrPgMObra answers false).
+  s.Budget("0001", "0000000016", "Clube Atlético Paulistano", std::string("01"));
+  s.Sequence("0001", "0000000016", "01", "Festa", "Festa Junina", "2026-06-20T18:00:00", 400, 300, 100, 6);
+  s.Items("0001", "0000000016", "01", {{"02", "MO002", 1, 12000, 0, "1800", {"1800"}}});
+  s.Allocations("0001", "0000000016", "01", {{"02", "MO002", "1006", "CONTAPAGAR", 0, "1800"}});
+
+  // 21/01 in branch 0002: complete, but the branch has no parameters (N_PARAM_TIPOOPERPAG).
+  s.Budget("0002", "0000000021", "Buffet Aurora Campinas", std::string("02"));
+  s.Sequence("0002", "0000000021", "01", "Jantar", "Casamento", "2026-12-05T20:00:00", 120, 100, 20, 6);
+  s.Items("0002", "0000000021", "01", {{"02", "MO001", 2, 18000, 12000, "1900", {"1900"}}});
+  s.Allocations("0002", "0000000021", "01",
+                {{"02", "MO001", "1001", "CONTAPAGAR", 12000, "1900"},
+                 {"02", "MO001", "1004", "CONTAPAGAR", 12000, "1900"}});
+}
+
+bool Seeded(Database& db) { return !db.Query("SELECT 1 FROM operators WHERE id = 'demo'").empty(); }
+
+}  // namespace
+
+bool SeedDemo(const StorageConfig& config) {
+  auto db = OpenDatabase(config);
+  Migrate(*db);
+  Transaction tx(*db, true);
+  if (Seeded(*db)) return false;
+  Seeder s(*db);
+  SeedCatalogue(s);
+  s.Operator("demo", "Operador de Demonstração", "demo", config.pbkdf2_iterations, {"0001"});
+  s.Operator("ana", "Ana Campinas", "ana", config.pbkdf2_iterations, {"0002"});
+  SeedBudgets(s);
+  tx.Commit();
+  return true;
+}
+
+std::string GenerateLargeBudget(const StorageConfig& config, int units) {
+  if (units < 1) throw std::invalid_argument("units must be positive");
+  SeedDemo(config);
+  auto db = OpenDatabase(config);
+  constexpr int kItems = 50, kProducts = 25;
+  const int per_item_max = (units + kItems - 1) / kItems;
+  char number[16];
+  std::snprintf(number, sizeof number, "9%09d", units);
+  const std::string n = number;
+
+  Transaction tx(*db, true);
+  for (int p = 1; p <= kProducts; ++p) {
+    char code[8], name[40];
+    std::snprintf(code, sizeof code, "BM%02d", p);
+    std::snprintf(name, sizeof name, "MÃO DE OBRA DE TESTE %02d", p);
+    if (db->Query("SELECT 1 FROM labour_products WHERE code = ?", {std::string(code)}).empty()) {
+      db->Execute("INSERT INTO labour_products (code, name) VALUES (?, ?)", {std::string(code), std::string(name)});
+    }
+  }
+  for (int k = 1; k <= per_item_max; ++k) {
+    char supplier[16], registration[16], trade[40];
+    std::snprintf(supplier, sizeof supplier, "B%06d", k);
+    std::snprintf(registration, sizeof registration, "9%010d", k);
+    std::snprintf(trade, sizeof trade, "Profissional %06d", k);
+    if (!db->Query("SELECT 1 FROM professionals WHERE supplier_code = ?", {std::string(supplier)}).empty()) continue;
+    db->Execute("INSERT INTO professionals (supplier_code, registration, registration_type, trade_name, legal_name, "
+                "payment_type, payable_type) VALUES (?, ?, 'F', ?, ?, 'CONTAPAGAR', 'PRESTSERV')",
+                {std::string(supplier), std::string(registration), std::string(trade), std::string(trade) + " ME"});
+    for (int p = 1; p <= kProducts; ++p) {
+      char code[8];
+      std::snprintf(code, sizeof code, "BM%02d", p);
+      db->Execute("INSERT INTO product_professionals (product, supplier_code) VALUES (?, ?)",
+                  {std::string(code), std::string(supplier)});
+    }
+  }
+  // Replace an earlier budget of the same size.
+  const Values key = {std::string("0001"), n};
+  db->Execute("DELETE FROM allocations WHERE branch = ? AND number = ?", key);
+  db->Execute("DELETE FROM labour_item_crew_times WHERE branch = ? AND number = ?", key);
+  db->Execute("DELETE FROM labour_items WHERE branch = ? AND number = ?", key);
+  db->Execute("DELETE FROM budget_sequences WHERE branch = ? AND number = ?", key);
+  db->Execute("DELETE FROM budgets WHERE branch = ? AND number = ?", key);
+  db->Execute("INSERT INTO budgets (branch, number, client_trade_name, company_code) VALUES (?, ?, 'Feira Expo Center', '01')",
+              key);
+  db->Execute("INSERT INTO budget_sequences (branch, number, sequence, service_type_name, event_type_name, event_at, "
+              "guests, adults, children, duration_hours) VALUES (?, ?, '01', 'Coquetel', 'Feira de Negócios', "
+              "'2027-03-10T09:00:00', ?, ?, 0, 10)",
+              {std::string("0001"), n, static_cast<double>(units * 10), static_cast<double>(units * 10)});
+  for (int i = 0; i < kItems; ++i) {
+    const int quantity = units / kItems + (i < units % kItems ? 1 : 0);
+    char product[8];
+    std::snprintf(product, sizeof product, "BM%02d", i % kProducts + 1);
+    const std::string shift = i < kProducts ? "01" : "02";
+    db->Execute("INSERT INTO labour_items (branch, number, sequence, shift, product, quantity, charged_cents, "
+                "default_paid_cents, default_crew_time, product_tree_code) VALUES (?, ?, '01', ?, ?, ?, 15000, 10000, "
+                "'0800', '03.02.BENCH')",
+                {std::string("0001"), n, shift, std::string(product), static_cast<double>(quantity)});
+    for (const char* t : {"0800", "1400"}) {
+      db->Execute("INSERT INTO labour_item_crew_times (branch, number, sequence, shift, product, crew_time) "
+                  "VALUES (?, ?, '01', ?, ?, ?)",
+                  {std::string("0001"), n, shift, std::string(product), std::string(t)});
+    }
+    const int allocated = quantity * 9 / 10;  // most units allocated, some free
+    for (int k = 1; k <= allocated; ++k) {
+      char supplier[16];
+      std::snprintf(supplier, sizeof supplier, "B%06d", k);
+      db->Execute("INSERT INTO allocations (branch, number, sequence, shift, product, supplier_code, stored_name, "
+                  "crew_time, payment_type, paid_cents) VALUES (?, ?, '01', ?, ?, ?, 'Profissional de teste', '0800', "
+                  "'CONTAPAGAR', 10000)",
+                  {std::string("0001"), n, shift, std::string(product), std::string(supplier)});
+    }
+  }
+  tx.Commit();
+  return n;
+}
+
+}  // namespace srv

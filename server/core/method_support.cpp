@@ -1,0 +1,43 @@
+#include "server/core/methods.h"
+
+#include <algorithm>
+
+namespace srv {
+
+void CallContext::RequireBranch(const std::string& branch) const {
+  if (std::find(session.branches.begin(), session.branches.end(), branch) == session.branches.end()) {
+    throw ServiceError("Filial \"" + branch + "\" não permitida para o operador " + session.operator_id + ".");
+  }
+}
+
+std::vector<SqlValue> CallContext::BranchParams() const {
+  return {session.branches.begin(), session.branches.end()};
+}
+
+std::string CallContext::BranchPlaceholders() const {
+  if (session.branches.empty()) return "NULL";  // IN (NULL) matches nothing
+  std::string out;
+  for (std::size_t i = 0; i < session.branches.size(); ++i) out += i ? ", ?" : "?";
+  return out;
+}
+
+std::string Trim(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  const auto last = text.find_last_not_of(" \t\r\n");
+  return text.substr(first, last - first + 1);
+}
+
+bool HasPayables(Database& db, const std::string& branch, const std::string& number, const std::string& sequence) {
+  return !db.Query("SELECT 1 FROM payable_budgets WHERE branch = ? AND number = ? AND sequence = ? LIMIT 1",
+                   {branch, number, sequence})
+              .empty();
+}
+
+bool SequenceExists(Database& db, const std::string& branch, const std::string& number, const std::string& sequence) {
+  return !db.Query("SELECT 1 FROM budget_sequences WHERE branch = ? AND number = ? AND sequence = ?",
+                   {branch, number, sequence})
+              .empty();
+}
+
+}  // namespace srv

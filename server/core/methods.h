@@ -1,0 +1,64 @@
+// The methods of "EVT04700.rdmAloc" over the database, and what they share.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/runtime/variant.h"
+#include "server/core/database.h"
+#include "server/service.h"
+
+namespace srv {
+
+// What one call works with. Parameters have been checked for arity and type by the
+// dispatcher: every one is a string except SetForneMao's delta packet.
+struct CallContext {
+  Database& db;
+  const Session& session;
+  std::vector<rt::Variant>& params;
+
+  const std::string& Str(std::size_t i) const { return params[i].AsString(); }
+  // Refuses a branch the session's operator was not granted.
+  void RequireBranch(const std::string& branch) const;
+  // The session's branches as SQL parameters, and "?, ?, ..." to match.
+  std::vector<SqlValue> BranchParams() const;
+  std::string BranchPlaceholders() const;
+};
+
+std::string Trim(const std::string& text);
+inline bool IsBlank(const std::string& text) { return Trim(text).empty(); }
+
+// Whether the budget sequence has payables generated (its allocations are frozen).
+bool HasPayables(Database& db, const std::string& branch, const std::string& number, const std::string& sequence);
+// Whether the budget sequence exists.
+bool SequenceExists(Database& db, const std::string& branch, const std::string& number, const std::string& sequence);
+
+rt::Variant GetPesqOrca(CallContext& c);
+rt::Variant GetSequencial(CallContext& c);
+rt::Variant GetAlocaForne(CallContext& c);
+rt::Variant GetProdForn(CallContext& c);
+rt::Variant GetVrPgMObra(CallContext& c);
+rt::Variant GetTurma(CallContext& c);
+rt::Variant SetForneMao(CallContext& c);
+rt::Variant Get_VrPgMObra(CallContext& c);
+rt::Variant GetTpFormPgProf(CallContext& c);
+rt::Variant GeraConta(CallContext& c);
+rt::Variant SetCancelaConta(CallContext& c);
+
+// Clerk-facing texts the server refuses with (Portuguese, the clerks' language).
+namespace texts {
+inline constexpr const char* kBudgetUnknown = "Orçamento não cadastrado.";
+inline constexpr const char* kAccountsExist = "Já existe conta a pagar de profissionais para o orçamento. Operação Bloqueada.";
+inline constexpr const char* kStale = "Alocação alterada por outro usuário desde que foi carregada. Recarregue o orçamento.";
+inline constexpr const char* kNoFreeUnit =
+    "Não há unidade livre nesta mão de obra: outro usuário a preencheu desde que foi carregada. Recarregue o orçamento.";
+inline constexpr const char* kProfAllocated = "O profissional já está alocado para a mão de obra informada.";
+inline constexpr const char* kProfNotAllowed = "Profissional não cadastrado para mão de obra informada.";
+inline constexpr const char* kCrewTimeUnknown = "Hora da turma não cadastrada.";
+inline constexpr const char* kZeroAmount =
+    "Não é possível gerar conta a pagar para mão de obra com valor zero. Operação bloqueada.";
+inline constexpr const char* kPaymentTypeBlocked =
+    "Tipo de pagamento de um ou mais profissionais não está parametrizado como 'gerar conta a pagar'. Operação bloqueada.";
+}  // namespace texts
+
+}  // namespace srv

@@ -1,0 +1,214 @@
+// The schema. Migrations are portable SQL; the only difference between the backends is
+// the auto-numbered key, written {{ID}} and replaced per backend. Money is BIGINT cents.
+#include "server/core/migrations.h"
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace srv {
+namespace {
+
+const std::vector<const char*>& Migrations() {
+  static const std::vector<const char*> all = {
+      // 1: the whole first schema.
+      R"SQL(
+CREATE TABLE branches (
+  code TEXT PRIMARY KEY,
+  name TEXT NOT NULL
+);
+CREATE TABLE operators (
+  id TEXT PRIMARY KEY,
+  name TEXT NOT NULL,
+  password_hash TEXT NOT NULL
+);
+CREATE TABLE operator_branches (
+  operator_id TEXT NOT NULL REFERENCES operators(id) ON DELETE CASCADE,
+  branch TEXT NOT NULL REFERENCES branches(code),
+  PRIMARY KEY (operator_id, branch)
+);
+CREATE TABLE sessions (
+  token_hash TEXT PRIMARY KEY,
+  operator_id TEXT NOT NULL REFERENCES operators(id) ON DELETE CASCADE,
+  created_at BIGINT NOT NULL,
+  expires_at BIGINT NOT NULL
+);
+CREATE INDEX sessions_expiry ON sessions(expires_at);
+
+CREATE TABLE companies (
+  code TEXT PRIMARY KEY,
+  name TEXT NOT NULL,
+  state_registration TEXT
+);
+CREATE TABLE branch_companies (
+  branch TEXT NOT NULL REFERENCES branches(code),
+  company_code TEXT NOT NULL REFERENCES companies(code),
+  PRIMARY KEY (branch, company_code)
+);
+CREATE TABLE branch_payable_params (
+  branch TEXT PRIMARY KEY REFERENCES branches(code),
+  entry_operation_type TEXT,
+  entry_series TEXT
+);
+CREATE TABLE operation_payable_types (
+  operation_type TEXT PRIMARY KEY,
+  payable_type TEXT NOT NULL
+);
+CREATE TABLE entry_counters (
+  branch TEXT PRIMARY KEY REFERENCES branches(code),
+  last_number BIGINT NOT NULL
+);
+
+CREATE TABLE budgets (
+  branch TEXT NOT NULL REFERENCES branches(code),
+  number TEXT NOT NULL,
+  client_trade_name TEXT NOT NULL,
+  company_code TEXT REFERENCES companies(code),
+  PRIMARY KEY (branch, number)
+);
+CREATE TABLE budget_sequences (
+  branch TEXT NOT NULL,
+  number TEXT NOT NULL,
+  sequence TEXT NOT NULL,
+  service_type_name TEXT NOT NULL,
+  event_type_name TEXT NOT NULL,
+  event_at TEXT NOT NULL,
+  guests DOUBLE PRECISION NOT NULL,
+  adults DOUBLE PRECISION NOT NULL,
+  children DOUBLE PRECISION NOT NULL,
+  duration_hours DOUBLE PRECISION NOT NULL,
+  PRIMARY KEY (branch, number, sequence),
+  FOREIGN KEY (branch, number) REFERENCES budgets(branch, number)
+);
+CREATE INDEX budget_sequences_by_number ON budget_sequences(number, sequence);
+CREATE INDEX budget_sequences_by_time ON budget_sequences(event_at);
+
+CREATE TABLE labour_products (
+  code TEXT PRIMARY KEY,
+  name TEXT NOT NULL
+);
+CREATE TABLE shifts (
+  code TEXT PRIMARY KEY,
+  description TEXT NOT NULL
+);
+CREATE TABLE labour_items (
+  branch TEXT NOT NULL,
+  number TEXT NOT NULL,
+  sequence TEXT NOT NULL,
+  shift TEXT NOT NULL REFERENCES shifts(code),
+  product TEXT NOT NULL REFERENCES labour_products(code),
+  quantity DOUBLE PRECISION NOT NULL,
+  charged_cents BIGINT NOT NULL,
+  default_paid_cents BIGINT NOT NULL,
+  default_crew_time TEXT NOT NULL,
+  product_tree_code TEXT NOT NULL,
+  PRIMARY KEY (branch, number, sequence, shift, product),
+  FOREIGN KEY (branch, number, sequence) REFERENCES budget_sequences(branch, number, sequence)
+);
+CREATE TABLE labour_item_crew_times (
+  branch TEXT NOT NULL,
+  number TEXT NOT NULL,
+  sequence TEXT NOT NULL,
+  shift TEXT NOT NULL,
+  product TEXT NOT NULL,
+  crew_time TEXT NOT NULL,
+  PRIMARY KEY (branch, number, sequence, shift, product, crew_time),
+  FOREIGN KEY (branch, number, sequence, shift, product)
+    REFERENCES labour_items(branch, number, sequence, shift, product) ON DELETE CASCADE
+);
+
+CREATE TABLE professionals (
+  supplier_code TEXT PRIMARY KEY,
+  registration TEXT NOT NULL UNIQUE,
+  registration_type TEXT NOT NULL CHECK (registration_type IN ('F', 'J')),
+  trade_name TEXT NOT NULL,
+  legal_name TEXT NOT NULL,
+  payment_type TEXT NOT NULL CHECK (payment_type IN ('FOLHAPAGA', 'CONTAPAGAR')),
+  payable_type TEXT
+);
+CREATE TABLE product_professionals (
+  product TEXT NOT NULL REFERENCES labour_products(code),
+  supplier_code TEXT NOT NULL REFERENCES professionals(supplier_code),
+  PRIMARY KEY (product, supplier_code)
+);
+
+CREATE TABLE allocations (
+  id {{ID}},
+  branch TEXT NOT NULL,
+  number TEXT NOT NULL,
+  sequence TEXT NOT NULL,
+  shift TEXT NOT NULL,
+  product TEXT NOT NULL,
+  supplier_code TEXT NOT NULL REFERENCES professionals(supplier_code),
+  stored_name TEXT NOT NULL,
+  crew_time TEXT NOT NULL,
+  payment_type TEXT NOT NULL CHECK (payment_type IN ('', 'FOLHAPAGA', 'CONTAPAGAR')),
+  paid_cents BIGINT NOT NULL CHECK (paid_cents >= 0),
+  account_generated TEXT NOT NULL DEFAULT 'N' CHECK (account_generated IN ('N', 'S')),
+  row_version BIGINT NOT NULL DEFAULT 1,
+  UNIQUE (branch, number, sequence, shift, product, supplier_code),
+  FOREIGN KEY (branch, number, sequence, shift, product)
+    REFERENCES labour_items(branch, number, sequence, shift, product)
+);
+CREATE INDEX allocations_by_supplier ON allocations(supplier_code);
+
+CREATE TABLE payables (
+  id {{ID}},
+  branch TEXT NOT NULL REFERENCES branches(code),
+  entry_number TEXT NOT NULL,
+  supplier_code TEXT NOT NULL REFERENCES professionals(supplier_code),
+  amount_cents BIGINT NOT NULL,
+  state TEXT NOT NULL CHECK (state IN ('ABERTA', 'BAIXADA', 'EMITIDO', 'DESCONTADO')),
+  operation_type TEXT NOT NULL,
+  payable_type TEXT NOT NULL,
+  series TEXT NOT NULL,
+  company_code TEXT NOT NULL,
+  operator_id TEXT NOT NULL,
+  created_at BIGINT NOT NULL,
+  UNIQUE (branch, entry_number)
+);
+CREATE TABLE payable_budgets (
+  payable_id BIGINT NOT NULL REFERENCES payables(id) ON DELETE CASCADE,
+  branch TEXT NOT NULL,
+  number TEXT NOT NULL,
+  sequence TEXT NOT NULL,
+  PRIMARY KEY (payable_id, branch, number, sequence),
+  FOREIGN KEY (branch, number, sequence) REFERENCES budget_sequences(branch, number, sequence)
+);
+CREATE INDEX payable_budgets_by_budget ON payable_budgets(branch, number, sequence);
+)SQL",
+  };
+  return all;
+}
+
+std::string ForBackend(std::string sql, Database::Backend backend) {
+  const std::string id = backend == Database::Backend::Sqlite ? "INTEGER PRIMARY KEY AUTOINCREMENT"
+                                                              : "BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY";
+  for (std::size_t at; (at = sql.find("{{ID}}")) != std::string::npos;) sql.replace(at, 6, id);
+  return sql;
+}
+
+}  // namespace
+
+int LatestSchemaVersion() { return static_cast<int>(Migrations().size()); }
+
+void Migrate(Database& db) {
+  Transaction tx(db, true);
+  db.LockForMigration();
+  db.ExecuteScript("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER PRIMARY KEY, applied_at BIGINT NOT NULL)");
+  const ResultSet current = db.Query("SELECT COALESCE(MAX(version), 0) AS v FROM schema_version");
+  const int version = static_cast<int>(current.Int(0, 0));
+  if (version > LatestSchemaVersion()) {
+    throw DbError(DbError::Kind::Other, "database schema version " + std::to_string(version) +
+                                            " is newer than this server knows (" +
+                                            std::to_string(LatestSchemaVersion()) + ")");
+  }
+  for (int v = version + 1; v <= LatestSchemaVersion(); ++v) {
+    db.ExecuteScript(ForBackend(Migrations()[static_cast<std::size_t>(v - 1)], db.backend()));
+    db.Execute("INSERT INTO schema_version (version, applied_at) VALUES (?, ?)",
+               {static_cast<std::int64_t>(v), static_cast<std::int64_t>(std::time(nullptr))});
+  }
+  tx.Commit();
+}
+
+}  // namespace srv

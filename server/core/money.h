@@ -1,0 +1,19 @@
+// Money on the server is integer cents; the client's float is converted here only.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <optional>
+
+namespace srv {
+
+// Rounds a float amount to cents (half away from zero). Nullopt for NaN, infinities
+// and amounts beyond ±10^13 (a hundred billion), which no labour payment reaches.
+inline std::optional<std::int64_t> CentsFromFloat(double amount) {
+  if (!std::isfinite(amount) || std::fabs(amount) > 1e13) return std::nullopt;
+  return static_cast<std::int64_t>(std::llround(amount * 100.0));
+}
+
+inline double FloatFromCents(std::int64_t cents) { return static_cast<double>(cents) / 100.0; }
+
+}  // namespace srv

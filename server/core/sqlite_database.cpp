@@ -1,0 +1,158 @@
+// SQLite backend: one connection per object; statements prepared once and cached.
+#include <sqlite3.h>
+
+#include <map>
+
+#include "server/core/database.h"
+
+namespace srv {
+namespace {
+
+class SqliteDatabase final : public Database {
+ public:
+  explicit SqliteDatabase(const std::string& path) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+      std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
+      sqlite3_close(db_);
+      throw DbError(DbError::Kind::Other, "cannot open SQLite database " + path + ": " + message);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, 5000);
+    ExecuteScript(
+        "PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL;");
+  }
+  ~SqliteDatabase() override {
+    for (auto& [sql, stmt] : cache_) sqlite3_finalize(stmt);
+    sqlite3_close(db_);
+  }
+
+  Backend backend() const override { return Backend::Sqlite; }
+
+  ResultSet Query(const std::string& sql, const std::vector<SqlValue>& params) override {
+    sqlite3_stmt* stmt = Prepare(sql, params);
+    Reset reset{stmt};
+    std::vector<std::string> columns;
+    const int count = sqlite3_column_count(stmt);
+    for (int i = 0; i < count; ++i) columns.emplace_back(sqlite3_column_name(stmt, i));
+    ResultSet result(std::move(columns));
+    for (;;) {
+      const int rc = sqlite3_step(stmt);
+      if (rc == SQLITE_DONE) break;
+      if (rc != SQLITE_ROW) Fail(rc, sql);
+      std::vector<SqlValue> row;
+      row.reserve(count);
+      for (int i = 0; i < count; ++i) row.push_back(Column(stmt, i));
+      result.AddRow(std::move(row));
+    }
+    return result;
+  }
+
+  std::int64_t Execute(const std::string& sql, const std::vector<SqlValue>& params) override {
+    sqlite3_stmt* stmt = Prepare(sql, params);
+    Reset reset{stmt};
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) Fail(rc, sql);
+    return sqlite3_changes(db_);
+  }
+
+  void ExecuteScript(const std::string& sql) override {
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error);
+    if (rc != SQLITE_OK) {
+      std::string message = error ? error : sqlite3_errstr(rc);
+      sqlite3_free(error);
+      throw DbError(KindOf(rc), message);
+    }
+  }
+
+  void Begin(bool write) override { ExecuteScript(write ? "BEGIN IMMEDIATE" : "BEGIN"); }
+  void Commit() override { ExecuteScript("COMMIT"); }
+  void Rollback() override {
+    if (!sqlite3_get_autocommit(db_)) ExecuteScript("ROLLBACK");
+  }
+  const char* ForUpdate() const override { return ""; }
+  void LockForMigration() override {}  // BEGIN IMMEDIATE already excludes other writers
+
+ private:
+  struct Reset {
+    sqlite3_stmt* stmt;
+    ~Reset() {
+      sqlite3_reset(stmt);
+      sqlite3_clear_bindings(stmt);
+    }
+  };
+
+  static DbError::Kind KindOf(int rc) {
+    switch (rc) {
+      case SQLITE_CONSTRAINT_UNIQUE:
+      case SQLITE_CONSTRAINT_PRIMARYKEY:
+        return DbError::Kind::UniqueViolation;
+      case SQLITE_CONSTRAINT_FOREIGNKEY:
+        return DbError::Kind::ForeignKeyViolation;
+      case SQLITE_CONSTRAINT_CHECK:
+        return DbError::Kind::CheckViolation;
+      default:
+        break;
+    }
+    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) return DbError::Kind::Busy;
+    return DbError::Kind::Other;
+  }
+
+  [[noreturn]] void Fail(int rc, const std::string& sql) {
+    throw DbError(KindOf(rc), std::string(sqlite3_errmsg(db_)) + " [" + sql + "]");
+  }
+
+  sqlite3_stmt* Prepare(const std::string& sql, const std::vector<SqlValue>& params) {
+    sqlite3_stmt*& stmt = cache_[sql];
+    if (!stmt && sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr) != SQLITE_OK) {
+      cache_.erase(sql);
+      throw DbError(DbError::Kind::Other, std::string(sqlite3_errmsg(db_)) + " [" + sql + "]");
+    }
+    if (sqlite3_bind_parameter_count(stmt) != static_cast<int>(params.size())) {
+      throw DbError(DbError::Kind::Other, "parameter count mismatch [" + sql + "]");
+    }
+    for (std::size_t i = 0; i < params.size(); ++i) {
+      const int at = static_cast<int>(i) + 1;
+      const SqlValue& v = params[i];
+      int rc;
+      if (auto s = std::get_if<std::string>(&v)) {
+        rc = sqlite3_bind_text(stmt, at, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
+      } else if (auto n = std::get_if<std::int64_t>(&v)) {
+        rc = sqlite3_bind_int64(stmt, at, *n);
+      } else if (auto d = std::get_if<double>(&v)) {
+        rc = sqlite3_bind_double(stmt, at, *d);
+      } else {
+        rc = sqlite3_bind_null(stmt, at);
+      }
+      if (rc != SQLITE_OK) Fail(rc, sql);
+    }
+    return stmt;
+  }
+
+  static SqlValue Column(sqlite3_stmt* stmt, int i) {
+    switch (sqlite3_column_type(stmt, i)) {
+      case SQLITE_INTEGER:
+        return static_cast<std::int64_t>(sqlite3_column_int64(stmt, i));
+      case SQLITE_FLOAT:
+        return sqlite3_column_double(stmt, i);
+      case SQLITE_NULL:
+        return std::monostate{};
+      default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+        return std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)));
+      }
+    }
+  }
+
+  sqlite3* db_ = nullptr;
+  std::map<std::string, sqlite3_stmt*> cache_;
+};
+
+}  // namespace
+
+std::unique_ptr<Database> OpenSqlite(const std::string& path) { return std::make_unique<SqliteDatabase>(path); }
+
+}  // namespace srv
