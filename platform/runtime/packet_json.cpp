@@ -601,6 +601,7 @@ class Reader {
 
   Variant FieldValue(const Node& n, const FieldDef& f, int depth, std::size_t row_number, const char* part) {
     const JsonKind k = n.Kind();
+    if (k == JsonKind::OutOfRange) Fail(FieldWhere(row_number, part, f.name) + "integer " + n.NumberText() + " is out of range");
     switch (k == JsonKind::Null ? JsonKind::Null : KindFor(f.type)) {
       case JsonKind::Null: return {};
       case JsonKind::String:

@@ -1,0 +1,351 @@
+#include "platform/runtime/packet_json.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+namespace rt {
+namespace {
+
+FieldDef StringField(std::string name, int size) {
+  FieldDef f;
+  f.name = std::move(name);
+  f.type = FieldType::String;
+  f.size = size;
+  return f;
+}
+
+FieldDef TypedField(std::string name, FieldType type) {
+  FieldDef f;
+  f.name = std::move(name);
+  f.type = type;
+  return f;
+}
+
+// Every type, and every optional property away from its default on some field.
+DataPacket SamplePacket() {
+  DataPacket p;
+  p.fields = {StringField("CDFILIAL", 4), TypedField("NRFORNE", FieldType::Float),
+              TypedField("QTPESSOAS", FieldType::Integer), TypedField("IDATIVO", FieldType::Boolean),
+              TypedField("DTEVENTO", FieldType::DateTime), StringField("NMPRODUTO", 50)};
+  p.fields[1].display_label = "Nr.";
+  p.fields[1].display_width = 5;
+  p.fields[1].size = 8;  // not the default: travels although the field is not a string
+  p.fields[2].visible = false;
+  p.fields[2].read_only = true;
+  p.fields[2].required = true;
+  p.fields[2].fixed_length = true;
+  p.fields[0].edit_mask = "9999;0";
+  p.fields[0].provider_flags = {true, true, true};
+  p.fields[5].provider_flags = ProviderFlags::NotApplied();
+  p.rows = {{"0001", 1.0, 120, true, DateTime{2026, 3, 14, 19, 30, 0}, "Garçom de salão"},
+            {"0001", 2.5, -7, false, Variant(), ""},
+            {Variant(), Variant(), Variant(), Variant(), Variant(), Variant()}};
+  return p;
+}
+
+DataPacket SampleDelta() {
+  DataPacket p;
+  p.kind = DataPacket::Kind::Delta;
+  p.fields = {StringField("CDFORNECED", 21), TypedField("VRPAGOFORNORC", FieldType::Float)};
+  p.changes = {{RowKind::Modified, {"F1", 10.0}, {"F2", 12.5}},
+               {RowKind::Inserted, {Variant(), Variant()}, {"F3", 3.0}},
+               {RowKind::Deleted, {"F4", 4.0}, {Variant(), Variant()}}};
+  return p;
+}
+
+// The message of the DecodeError thrown by `decode`, or a note that none was thrown.
+template <class F>
+std::string DecodeFailure(F&& decode) {
+  try {
+    decode();
+  } catch (const DecodeError& e) {
+    return e.what();
+  }
+  return "<no DecodeError>";
+}
+
+template <class F>
+std::string EncodeFailure(F&& encode) {
+  try {
+    encode();
+  } catch (const EncodeError& e) {
+    return e.what();
+  }
+  return "<no EncodeError>";
+}
+
+TEST(PacketJsonRoundTrip, VariantsComeBackEqualAndOfTheSameType) {
+  const std::vector<Variant> values = {
+      Variant(), true, false, 0, std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max(),
+      2.0, -0.5, 1e300, 5e-324, "", "Orçamento não cadastrado.", "quote \" backslash \\ nul " + std::string(1, '\0'),
+      DateTime{1, 1, 1, 0, 0, 0}, DateTime{2024, 2, 29, 23, 59, 59}, VariantArray{},
+      VariantArray{1, "a", VariantArray{VariantArray{}, Variant()}}, SamplePacket(), SampleDelta(),
+      VariantArray{SamplePacket(), true}};
+  for (const Variant& v : values) {
+    SCOPED_TRACE(v.Describe());
+    const std::string text = EncodeVariant(v);
+    for (const Variant& back : {DecodeVariant(text), VariantFromJson(nlohmann::json::parse(text))}) {
+      EXPECT_EQ(back, v);
+      EXPECT_EQ(back.type(), v.type());
+    }
+  }
+}
+
+TEST(PacketJsonRoundTrip, PacketsKeepEveryFieldPropertyAndRowKind) {
+  for (const DataPacket& p : {SamplePacket(), SampleDelta()}) {
+    EXPECT_EQ(DecodePacket(EncodePacket(p)), p);
+    EXPECT_EQ(PacketFromJson(ToJson(p)), p);
+  }
+}
+
+TEST(PacketJsonWriter, WritesTheDocumentedForm) {
+  EXPECT_EQ(EncodeVariant(2.0), "2.0");
+  EXPECT_EQ(EncodeVariant(2), "2");
+  EXPECT_EQ(EncodeVariant(DateTime{2026, 1, 31, 10, 0, 0}), R"({"$date":"2026-01-31T10:00:00"})");
+
+  DataPacket p;
+  p.fields = {StringField("CDFILIAL", 4), TypedField("NRFORNE", FieldType::Float)};
+  p.fields[1].visible = false;
+  p.fields[1].provider_flags = {false, false, true};
+  p.rows = {{"0001", 1}};
+  EXPECT_EQ(EncodePacket(p),
+            R"({"$packet":{"fields":[{"name":"CDFILIAL","size":4,"type":"string"},)"
+            R"({"name":"NRFORNE","providerFlags":["key"],"type":"float","visible":false}],)"
+            R"("rows":[["0001",1]],"version":1}})");
+
+  EXPECT_EQ(ToJson(SampleDelta())["$packet"]["rows"][1],
+            nlohmann::json::parse(R"({"kind":"inserted","old":[null,null],"new":["F3",3.0]})"));
+}
+
+TEST(PacketJsonWriter, CalculatedFieldsDoNotTravel) {
+  DataPacket p;
+  p.fields = {StringField("HRINITUMOBRA", 5), StringField("QTHORAS", 8), TypedField("QTHREVENTO", FieldType::Float)};
+  p.fields[1].calculated = true;
+  p.rows = {{"0830", "05:30", 5.5}};
+  DataPacket expected;
+  expected.fields = {p.fields[0], p.fields[2]};
+  expected.rows = {{"0830", 5.5}};
+  EXPECT_EQ(DecodePacket(EncodePacket(p)), expected);
+
+  p.kind = DataPacket::Kind::Delta;
+  p.rows.clear();
+  p.changes = {{RowKind::Modified, {"0830", "05:30", 5.5}, {"0900", "05:00", 5.5}}};
+  expected.kind = DataPacket::Kind::Delta;
+  expected.rows.clear();
+  expected.changes = {{RowKind::Modified, {"0830", 5.5}, {"0900", 5.5}}};
+  EXPECT_EQ(DecodePacket(EncodePacket(p)), expected);
+}
+
+TEST(PacketJsonWriter, RefusesWhatTheReaderWouldRefuse) {
+  auto packet_with = [](Row row) {
+    DataPacket p;
+    p.fields = {StringField("CDFILIAL", 4), TypedField("NRFORNE", FieldType::Float)};
+    p.rows = {std::move(row)};
+    return Variant(std::move(p));
+  };
+  DataPacket inserted_with_old = SampleDelta();
+  inserted_with_old.changes[1].old_values[0] = "F9";
+  DataPacket data_with_changes = SamplePacket();
+  data_with_changes.changes = SampleDelta().changes;
+  Variant deep = VariantArray{};
+  for (int i = 1; i < kMaxNestingDepth; ++i) deep = VariantArray{deep};
+  ASSERT_NO_THROW(EncodeVariant(deep));
+
+  const std::vector<std::pair<Variant, std::string>> cases = {
+      {std::nan(""), "a non-finite float"},
+      {-std::numeric_limits<double>::infinity(), "a non-finite float"},
+      {DateTime{2026, 2, 30, 0, 0, 0}, "invalid date 2026-02-30T00:00:00"},
+      {packet_with({"00010", 1.0}), "row 1, field 'CDFILIAL': string of 5 characters exceeds size 4"},
+      {packet_with({"0001", "1,5"}), "row 1, field 'NRFORNE': expected float, got string"},
+      {packet_with({"0001"}), "row 1 has 1 values, the packet has 2 fields"},
+      {inserted_with_old, "row 2: an inserted row has old values"},
+      {data_with_changes, "data packet carries delta rows"},
+      {VariantArray{deep}, "nesting deeper than 64 levels"},
+      {std::string("caf\xE9"), "not valid UTF-8"},
+  };
+  for (const auto& [value, message] : cases) {
+    SCOPED_TRACE(value.Describe());
+    EXPECT_NE(EncodeFailure([&] { EncodeVariant(value); }).find(message), std::string::npos)
+        << EncodeFailure([&] { EncodeVariant(value); });
+  }
+}
+
+TEST(PacketJsonReader, TellsDeltaFromDataByTheRowsShape) {
+  EXPECT_TRUE(DecodePacket(EncodePacket(SampleDelta())).IsDelta());
+  DataPacket empty_delta = SampleDelta();
+  empty_delta.changes.clear();
+  // With no rows nothing tells the two apart: it reads as a data packet.
+  EXPECT_FALSE(DecodePacket(EncodePacket(empty_delta)).IsDelta());
+}
+
+TEST(PacketJsonReader, IntegerInAFloatFieldReadsAsFloat) {
+  const DataPacket p = DecodePacket(R"({"$packet":{"version":1,"fields":[{"name":"N","type":"float"}],"rows":[[3]]}})");
+  EXPECT_EQ(p.rows[0][0].type(), Variant::Type::Float);
+  EXPECT_EQ(p.rows[0][0].AsFloat(), 3.0);
+}
+
+TEST(PacketJsonReader, StringSizeCountsCharactersNotBytes) {
+  const char* text = R"({"$packet":{"version":1,"fields":[{"name":"S","type":"string","size":4}],"rows":[["ção!"]]}})";
+  EXPECT_EQ(DecodePacket(text).rows[0][0], Variant("ção!"));
+}
+
+// Each hostile text is refused by both readers with a message that names the problem.
+TEST(PacketJsonReader, RefusesHostileInputNamingTheProblem) {
+  auto packet = [](const std::string& fields, const std::string& rows, const std::string& version = "1") {
+    return R"({"$packet":{"version":)" + version + R"(,"fields":)" + fields + R"(,"rows":)" + rows + "}}";
+  };
+  const std::string three = R"([{"name":"A","type":"string","size":4},{"name":"B","type":"float"},)"
+                            R"({"name":"C","type":"integer"}])";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {packet(three, R"([["a",1.5,1],["b",2.5]])"), "row 2 has 2 values, the packet has 3 fields"},
+      {packet(three, R"([["a",1.5,1,1]])"), "row 1 has 4 values, the packet has 3 fields"},
+      {packet(R"([{"name":"NRFORNE","type":"money"}])", "[]"), "field 'NRFORNE': unknown type 'money'"},
+      {packet(three, R"([["a",1.5,1],["b","x",1]])"), "row 2, field 'B': expected float, got string"},
+      {packet(three, R"([["a",1.5,1.0]])"), "row 1, field 'C': expected integer, got float"},
+      {packet(three, R"([["a",1.5,true]])"), "row 1, field 'C': expected integer, got boolean"},
+      {packet(three, R"([[["a"],1.5,1]])"), "row 1, field 'A': expected string, got array"},
+      {packet(three, R"([["abcde",1.5,1]])"), "row 1, field 'A': string of 5 characters exceeds size 4"},
+      {packet(three, R"([["a",1.5,18446744073709551615]])"), "row 1, field 'C': integer 18446744073709551615 is out of range"},
+      {packet(R"([{"name":"D","type":"datetime"}])", R"([[{"$packet":{}}]])"), "field 'D': expected datetime, got an object"},
+      {packet(R"([{"name":"D","type":"datetime"}])", R"([["2026-01-01T00:00:00"]])"), "field 'D': expected datetime, got string"},
+      {packet(three, "[]", "2"), "unsupported packet version 2"},
+      {packet(three, "[]", "\"1\""), "packet version is not an integer"},
+      {R"({"$packet":{"fields":[],"rows":[]}})", "packet without version"},
+      {R"({"$packet":{"version":1,"rows":[]}})", "packet without a list of fields"},
+      {R"({"$packet":{"version":1,"fields":[],"rows":{}}})", "packet without a list of rows"},
+      {R"({"$packet":{"version":1,"fields":[],"rows":[],"extra":0}})", "packet: unknown key 'extra'"},
+      {R"({"$packet":[]})", "$packet: expected an object, got array"},
+      {packet(R"([{"name":"X","type":"string","size":1000001}])", "[]"), "field 'X': size 1000001 is huge"},
+      {packet(R"([{"name":"X","type":"string","size":0}])", "[]"), "field 'X': size 0 is below 1"},
+      {packet(R"([{"name":"X","type":"string"}])", "[]"), "field 'X': a string field needs a size"},
+      {packet(R"([{"name":"X","type":"string","size":"4"}])", "[]"), "field 'X': size: expected an integer, got string"},
+      {packet(R"([{"name":"X","type":"float","calculated":true}])", "[]"), "field 'X': unknown key 'calculated'"},
+      {packet(R"([{"name":"X","type":"float","providerFlags":["key","key"]}])", "[]"), "'key' given twice"},
+      {packet(R"([{"name":"X","type":"float","providerFlags":["all"]}])", "[]"), "unknown flag 'all'"},
+      {packet(R"([{"name":"X","type":"float","visible":1}])", "[]"), "field 'X': visible: expected a boolean, got integer"},
+      {packet(R"([{"type":"float"}])", "[]"), "field 1 has no name"},
+      {packet(R"([{"name":"","type":"float"}])", "[]"), "field 1 has an empty name"},
+      {packet(R"([{"name":"X","type":"float"},{"name":"X","type":"float"}])", "[]"), "duplicate field 'X'"},
+      {packet(R"([1])", "[]"), "field 1: expected an object, got integer"},
+      {packet(three, R"([{"kind":"modified","old":["a",1,1],"new":["a",2,1]},["b",1,1]])"),
+       "row 2: expected a delta row object like row 1, got array"},
+      {packet(three, R"([["b",1,1],{"kind":"modified","old":["a",1,1],"new":["a",2,1]}])"),
+       "row 2: expected a list of values, got object"},
+      {packet(three, R"([{"kind":"changed","old":["a",1,1],"new":["a",2,1]}])"), "row 1: unknown kind 'changed'"},
+      {packet(three, R"([{"kind":"modified","old":["a",1,1]}])"), "row 1: a delta row needs"},
+      {packet(three, R"([{"kind":"modified","old":["a",1,1],"new":["a",2]}])"),
+       "row 1 (new) has 2 values, the packet has 3 fields"},
+      {packet(three, R"([{"kind":"modified","old":["a","1",1],"new":["a",2,1]}])"),
+       "row 1 (old), field 'B': expected float, got string"},
+      {packet(three, R"([{"kind":"inserted","old":["a",1,1],"new":["a",2,1]}])"), "row 1: an inserted row has old values"},
+      {packet(three, R"([{"kind":"deleted","old":["a",1,1],"new":["a",2,1]}])"), "row 1: a deleted row has new values"},
+      {R"({"$date":"2026-02-30T00:00:00"})", "invalid date '2026-02-30T00:00:00'"},
+      {R"({"$date":"2026-01-01"})", "invalid date '2026-01-01'"},
+      {R"({"$date":20260101})", "$date: expected a string, got integer"},
+      {R"({"$date":"2026-01-01T00:00:00","x":1})", "an object with 2 keys is not a variant"},
+      {R"({})", "an object with 0 keys is not a variant"},
+      {R"({"name":"x"})", "an object with key 'name' is not a variant"},
+      {R"([1,18446744073709551615])", "integer 18446744073709551615 is out of range"},
+  };
+  for (const auto& [text, message] : cases) {
+    SCOPED_TRACE(text);
+    const std::string from_text = DecodeFailure([&] { DecodeVariant(text); });
+    EXPECT_NE(from_text.find(message), std::string::npos) << from_text;
+    const std::string from_json = DecodeFailure([&] { VariantFromJson(nlohmann::json::parse(text)); });
+    EXPECT_NE(from_json.find(message), std::string::npos) << from_json;
+  }
+}
+
+TEST(PacketJsonReader, DuplicateKeysInTheText) {  // an nlohmann::json has already merged them
+  EXPECT_EQ(DecodeFailure([] { DecodeVariant(R"({"$packet":{"version":1,"version":1,"fields":[],"rows":[]}})"); }),
+            "packet: duplicate key 'version'");
+  EXPECT_EQ(DecodeFailure([] { DecodeVariant(R"({"$date":"2026-01-01T00:00:00","$date":"2026-01-01T00:00:00"})"); }),
+            "an object with 2 keys is not a variant (expected {\"$date\":...} or {\"$packet\":...})");
+}
+
+TEST(PacketJsonReader, TooManyFields) {
+  std::string fields = "[";
+  for (int i = 0; i <= kMaxFields; ++i)
+    fields += std::string(i ? "," : "") + R"({"name":"F)" + std::to_string(i) + R"(","type":"float"})";
+  const std::string text = R"({"$packet":{"version":1,"fields":)" + fields + R"(],"rows":[]}})";
+  EXPECT_EQ(DecodeFailure([&] { DecodeVariant(text); }), "packet has 1025 fields, at most 1024 are allowed");
+}
+
+TEST(PacketJsonReader, RefusesMalformedJsonSayingWhere) {
+  const std::string whole = EncodePacket(SamplePacket());
+  for (std::size_t cut : {std::size_t{0}, std::size_t{1}, whole.size() / 2, whole.size() - 1}) {
+    SCOPED_TRACE(cut);
+    const std::string message = DecodeFailure([&] { DecodeVariant(std::string_view(whole).substr(0, cut)); });
+    EXPECT_EQ(message.rfind("invalid JSON: ", 0), 0u) << message;
+  }
+  EXPECT_EQ(DecodeFailure([] { DecodeVariant("[1,,2]"); }),
+            "invalid JSON: parse error at line 1, column 4: syntax error while parsing value - unexpected ','; "
+            "expected '[', '{', or a literal");
+  EXPECT_NE(DecodeFailure([] { DecodeVariant("[1] x"); }).find("invalid JSON"), std::string::npos);
+  EXPECT_NE(DecodeFailure([] { DecodeVariant("\"caf\xE9\""); }).find("invalid JSON"), std::string::npos);
+}
+
+TEST(PacketJsonReader, NestingIsBoundedWithoutRecursingIntoTheText) {
+  auto nested = [](std::size_t levels) { return std::string(levels, '[') + std::string(levels, ']'); };
+  EXPECT_NO_THROW(DecodeVariant(nested(kMaxNestingDepth)));
+  for (std::size_t levels : {std::size_t{65}, std::size_t{1000}, std::size_t{100000}}) {
+    SCOPED_TRACE(levels);
+    EXPECT_EQ(DecodeFailure([&] { DecodeVariant(nested(levels)); }), "nesting deeper than 64 levels");
+  }
+  // A packet counts its own levels: a date in a delta row sits six levels deep.
+  std::string delta = R"({"$packet":{"version":1,"fields":[{"name":"D","type":"datetime"}],"rows":[)"
+                      R"({"kind":"modified","old":[{"$date":"2026-01-01T00:00:00"}],"new":[null]}]}})";
+  std::string wrapped = delta;
+  for (int i = 0; i < kMaxNestingDepth - 6; ++i) wrapped = "[" + wrapped + "]";
+  EXPECT_NO_THROW(DecodeVariant(wrapped));
+  EXPECT_EQ(DecodeFailure([&] { DecodeVariant("[" + wrapped + "]"); }), "nesting deeper than 64 levels");
+
+  nlohmann::json deep = nlohmann::json::array();
+  for (int i = 0; i < 1000; ++i) deep = nlohmann::json::array({std::move(deep)});
+  EXPECT_EQ(DecodeFailure([&] { VariantFromJson(deep); }), "nesting deeper than 64 levels");
+}
+
+TEST(PacketJsonReader, TextSizeLimitIsTheCallersChoice) {
+  const std::string text = EncodePacket(SamplePacket());
+  EXPECT_NO_THROW(DecodeVariant(text, DecodeLimits{text.size()}));
+  EXPECT_EQ(DecodeFailure([&] { DecodeVariant(text, DecodeLimits{text.size() - 1}); }),
+            "text of " + std::to_string(text.size()) + " bytes exceeds the limit of " + std::to_string(text.size() - 1) +
+                " bytes");
+}
+
+TEST(PacketJsonReader, DecodePacketWantsAPacket) {
+  EXPECT_EQ(DecodeFailure([] { DecodePacket("[]"); }), "expected a packet, got array");
+  EXPECT_EQ(DecodeFailure([] { DecodePacket(R"({"$date":"2026-01-01T00:00:00"})"); }),
+            "expected a packet, got an object with key '$date'");
+}
+
+// The fuzzer's seed corpus, replayed in the regular build: "valid_*" files decode and
+// come back equal through the writer, "bad_*" files are refused with a DecodeError.
+TEST(PacketJsonCorpus, EverySeedBehaves) {
+  const std::filesystem::path dir = ALLOC_PACKET_CORPUS_DIR;
+  ASSERT_TRUE(std::filesystem::is_directory(dir)) << dir;
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    SCOPED_TRACE(name);
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    ++files;
+    if (name.rfind("valid_", 0) == 0) {
+      const Variant v = DecodeVariant(text.str());
+      EXPECT_EQ(DecodeVariant(EncodeVariant(v)), v);
+    } else {
+      EXPECT_NE(DecodeFailure([&] { DecodeVariant(text.str()); }), "<no DecodeError>");
+    }
+  }
+  EXPECT_GT(files, 0);
+}
+
+}  // namespace
+}  // namespace rt
