@@ -132,6 +132,11 @@ class TClientDataSet {
   friend class TReadRecordScope;
   struct Impl;
 
+  void InsertRecord(bool append);
+  void Scrolled(long old_position);  // recalculates and notifies when the cursor moved
+  void SetState(TDataSetState state);
+  void RequireActive() const;
+
   std::string name_;
   std::vector<std::unique_ptr<TField>> fields_;
   std::vector<TField*> field_list_;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/runtime/client_dataset.h"
+#include "platform/runtime/locale_format.h"
 
 namespace rt {
 
@@ -14,12 +15,6 @@ namespace {
   throw EDatabaseError("'" + value.Describe() + "' is not a valid value for field '" + def.name + "'");
 }
 
-// Text of a float: the shortest form that reads back to the same double.
-std::string FloatText(double value) {
-  char buf[64];
-  const auto result = std::to_chars(buf, buf + sizeof buf, value);
-  return std::string(buf, result.ptr);
-}
 
 std::string DateTimeText(const DateTime& d) {
   char buf[32];
@@ -28,14 +23,8 @@ std::string DateTimeText(const DateTime& d) {
   return buf;
 }
 
-bool ParseFloat(const std::string& text, double& out) {
-  std::string s = text;
-  for (char& c : s) {
-    if (c == ',') c = '.';
-  }
-  const auto result = std::from_chars(s.data(), s.data() + s.size(), out);
-  return result.ec == std::errc() && result.ptr == s.data() + s.size();
-}
+// Numbers as text follow the user's settings (decimal separator) in both directions.
+bool ParseFloat(const std::string& text, double& out) { return TryStrToFloat(text, out); }
 
 bool ParseDateTime(const std::string& text, DateTime& out) {
   if (DateTime::FromIso(text, out)) return true;
@@ -55,7 +44,7 @@ std::string ValueText(const Variant& value) {
     case Variant::Type::Null: return "";
     case Variant::Type::Boolean: return value.AsBool() ? "True" : "False";
     case Variant::Type::Integer: return std::to_string(value.AsInt());
-    case Variant::Type::Float: return FloatText(value.AsFloat());
+    case Variant::Type::Float: return FloatToStr(value.AsFloat());
     case Variant::Type::String: return value.AsString();
     case Variant::Type::DateTime: return DateTimeText(value.AsDateTime());
     default: return value.Describe();

@@ -103,6 +103,7 @@ class TField {
   TClientDataSet* dataset_;
   int index_;
   FieldDef def_;
+  bool from_packet_ = false;  // made by a load for a column the definitions lack
 };
 
 // Converts a value to the type of a field with this definition: numbers between integer
