@@ -70,6 +70,10 @@ bool TCallbackDataLink::FocusControl(TField& field) { return on_focus_control ? 
 TDataSource::TDataSource(std::string name) : name_(std::move(name)) {}
 
 TDataSource::~TDataSource() {
+  // The owner's handlers may reach members already gone: they are not told of the end.
+  OnStateChange = nullptr;
+  OnDataChange = nullptr;
+  OnUpdateData = nullptr;
   SetDataSet(nullptr);
   for (TDataLink* link : links_) link->source_ = nullptr;
 }
