@@ -1,0 +1,92 @@
+// The SQL layer and the migrations, on each backend.
+#include "server/core/database.h"
+
+#include "server/core/migrations.h"
+#include "server/core/test_backends.h"
+
+namespace srv {
+namespace {
+
+using testing::BackendTest;
+
+class DatabaseTest : public BackendTest {
+ protected:
+  void SetUp() override {
+    BackendTest::SetUp();
+    if (IsSkipped()) return;
+    db_ = Connect();
+    db_->ExecuteScript("CREATE TABLE t (k TEXT PRIMARY KEY, n BIGINT, f DOUBLE PRECISION, s TEXT)");
+  }
+  std::unique_ptr<Database> db_;
+};
+
+TEST_P(DatabaseTest, ParametersRoundTripLiterallyWhateverTheyContain) {
+  const std::vector<std::string> texts = {"'; DROP TABLE t; --", "O'Brien \"?\" $1", "GARÇOM Ação ü", ""};
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    db_->Execute("INSERT INTO t (k, n, f, s) VALUES (?, ?, ?, ?)",
+                 {texts[i], static_cast<std::int64_t>(i) - 2, 0.1 * static_cast<double>(i), SqlValue()});
+  }
+  const ResultSet r = db_->Query("SELECT k, n, f, s FROM t WHERE k = ?", {texts[1]});
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r.Text(0, "k"), texts[1]);
+  EXPECT_EQ(r.Int(0, "n"), -1);
+  EXPECT_DOUBLE_EQ(r.Float(0, "f"), 0.1);
+  EXPECT_TRUE(r.IsNull(0, 3));
+  EXPECT_EQ(db_->Query("SELECT COUNT(*) FROM t").Int(0, 0), 4);
+  EXPECT_EQ(db_->Query("SELECT s FROM t WHERE k = ?", {texts[0]}).size(), 1u);
+}
+
+TEST_P(DatabaseTest, ExecuteCountsChangedRows) {
+  for (const char* k : {"a", "b", "c"}) db_->Execute("INSERT INTO t (k, n) VALUES (?, 1)", {k});
+  EXPECT_EQ(db_->Execute("UPDATE t SET n = 2 WHERE k <> ?", {"a"}), 2);
+  EXPECT_EQ(db_->Execute("DELETE FROM t WHERE k = ?", {"zzz"}), 0);
+}
+
+TEST_P(DatabaseTest, TransactionGuardRollsBackUnlessCommitted) {
+  {
+    Transaction tx(*db_, true);
+    db_->Execute("INSERT INTO t (k) VALUES ('lost')");
+  }
+  {
+    Transaction tx(*db_, true);
+    db_->Execute("INSERT INTO t (k) VALUES ('kept')");
+    tx.Commit();
+  }
+  const ResultSet r = db_->Query("SELECT k FROM t ORDER BY k");
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r.Text(0, 0), "kept");
+}
+
+TEST_P(DatabaseTest, ConstraintViolationsAreTold) {
+  db_->Execute("INSERT INTO t (k) VALUES ('x')");
+  try {
+    db_->Execute("INSERT INTO t (k) VALUES ('x')");
+    FAIL() << "duplicate accepted";
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.kind, DbError::Kind::UniqueViolation);
+  }
+  EXPECT_THROW(db_->Query("SELECT nothing FROM nowhere"), DbError);
+}
+
+TEST_P(DatabaseTest, MigrationsApplyOnceAndRecordTheirVersion) {
+  Migrate(*db_);
+  Migrate(*db_);  // a second start changes nothing
+  const ResultSet r = db_->Query("SELECT version FROM schema_version ORDER BY version");
+  ASSERT_EQ(r.size(), static_cast<std::size_t>(LatestSchemaVersion()));
+  EXPECT_EQ(r.Int(r.size() - 1, 0), LatestSchemaVersion());
+  db_->Execute("INSERT INTO schema_version (version, applied_at) VALUES (?, 0)",
+               {static_cast<std::int64_t>(LatestSchemaVersion() + 1)});
+  EXPECT_THROW(Migrate(*db_), DbError);  // a newer database is not touched by an older server
+}
+
+TEST_P(DatabaseTest, ForeignKeysAreEnforced) {
+  Migrate(*db_);
+  EXPECT_THROW(db_->Execute("INSERT INTO operator_branches (operator_id, branch) VALUES ('nobody', '9999')"), DbError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest,
+                         ::testing::Values(testing::Backend::Sqlite, testing::Backend::Postgres),
+                         testing::BackendName);
+
+}  // namespace
+}  // namespace srv
