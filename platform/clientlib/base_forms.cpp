@@ -1,0 +1,117 @@
+#include "platform/clientlib/base_forms.h"
+
+#include <mutex>
+
+#include "platform/clientlib/base_forms_layouts.h"
+#include "platform/clientlib/ui_routines.h"
+#include "platform/runtime/client_dataset.h"
+#include "platform/runtime/ui/layout.h"
+#include "platform/runtime/ui/services.h"
+
+namespace clib {
+
+// ---- TfrmPadraoGrid -------------------------------------------------------------
+
+void TfrmPadraoGrid::PublishHandlers() {
+  rt::TForm::PublishHandlers();
+  Publish("FormCreate", &TfrmPadraoGrid::FormCreate);
+  Publish("FormClose", &TfrmPadraoGrid::FormClose);
+  Publish("dbgPadraoKeyPress", &TfrmPadraoGrid::dbgPadraoKeyPress);
+  Publish("dtsPadraoStateChange", &TfrmPadraoGrid::dtsPadraoStateChange);
+  Publish("sbtAlterarClick", &TfrmPadraoGrid::sbtAlterarClick);
+  Publish("sbtIncluirClick", &TfrmPadraoGrid::sbtIncluirClick);
+  Publish("sbtExcluirClick", &TfrmPadraoGrid::sbtExcluirClick);
+  Publish("sbtPesquisarClick", &TfrmPadraoGrid::sbtPesquisarClick);
+  Publish("sbtVerificarClick", &TfrmPadraoGrid::sbtVerificarClick);
+  Publish("sbtFecharClick", &TfrmPadraoGrid::sbtFecharClick);
+}
+
+rt::TDataSource& TfrmPadraoGrid::DataSourcePadrao() { return Comp<TDataSourceComponent>("dtsPadrao").Source(); }
+TMessages& TfrmPadraoGrid::MsgPadrao() { return Comp<TMessages>("msgPadrao"); }
+
+void TfrmPadraoGrid::FormCreate(rt::TObject* Sender) { dtsPadraoStateChange(Sender); }
+
+void TfrmPadraoGrid::FormClose(rt::TObject*, rt::TCloseAction& Action) { Action = rt::caFree; }
+
+void TfrmPadraoGrid::dbgPadraoKeyPress(rt::TObject*, char& Key) {
+  if (Key == '\r') Key = 0;
+}
+
+void TfrmPadraoGrid::dtsPadraoStateChange(rt::TObject*) {
+  rt::TDataSetState state = DataSourcePadrao().State();
+  bool browsing = state != rt::dsEdit && state != rt::dsInsert;
+  for (const char* name : {"sbtIncluir", "sbtExcluir", "sbtPesquisar"})
+    if (auto* b = Find<rt::TControl>(name)) b->SetEnabled(browsing);
+}
+
+void TfrmPadraoGrid::sbtAlterarClick(rt::TObject*) {
+  rt::TClientDataSet* ds = DataSourcePadrao().DataSet();
+  if (ds && ds->Active() && !ds->IsEmpty()) ds->Edit();
+}
+
+void TfrmPadraoGrid::sbtIncluirClick(rt::TObject*) {
+  rt::TClientDataSet* ds = DataSourcePadrao().DataSet();
+  if (ds && ds->Active()) ds->Append();
+}
+
+void TfrmPadraoGrid::sbtExcluirClick(rt::TObject*) {
+  rt::TClientDataSet* ds = DataSourcePadrao().DataSet();
+  if (!ds || !ds->Active() || ds->IsEmpty()) return;
+  std::string question = Comp<TMessages>("msgMensagensPadroes").Msg("Excl");
+  if (rt::MessageDlg(question, rt::mtConfirmation, {rt::mbYes, rt::mbNo}, 0) == rt::mrYes) ds->Delete();
+}
+
+void TfrmPadraoGrid::sbtPesquisarClick(rt::TObject*) { Pesquisar(DataSourcePadrao(), Caption(), false, true); }
+
+void TfrmPadraoGrid::sbtVerificarClick(rt::TObject*) {
+  rt::TClientDataSet* ds = DataSourcePadrao().DataSet();
+  if (ds && (ds->State() == rt::dsEdit || ds->State() == rt::dsInsert)) ds->Post();
+}
+
+void TfrmPadraoGrid::sbtFecharClick(rt::TObject*) { Close(); }
+
+// ---- TfrmDadosGerRel ------------------------------------------------------------
+
+void TfrmDadosGerRel::PublishHandlers() {
+  rt::TForm::PublishHandlers();
+  Publish("FormCreate", &TfrmDadosGerRel::FormCreate);
+  Publish("FormClose", &TfrmDadosGerRel::FormClose);
+  Publish("sbtImprimirClick", &TfrmDadosGerRel::sbtImprimirClick);
+  Publish("sbtFecharClick", &TfrmDadosGerRel::sbtFecharClick);
+}
+
+TReportDesignerDialog& TfrmDadosGerRel::ReportDialog() { return Comp<TReportDesignerDialog>("rpddPadrao"); }
+
+void TfrmDadosGerRel::FormCreate(rt::TObject*) {
+  auto& names = Comp<TComboBox>("cbbReportNames");
+  names.SetItems(ReportDialog().ReportNames());
+  if (!names.Items().empty()) names.SetItemIndex(0);
+}
+
+void TfrmDadosGerRel::FormClose(rt::TObject*, rt::TCloseAction& Action) { Action = rt::caFree; }
+
+void TfrmDadosGerRel::sbtImprimirClick(rt::TObject*) {
+  auto& names = Comp<TComboBox>("cbbReportNames");
+  if (names.ItemIndex() < 0) return;  // no report to run
+  ReportDialog().Execute(names.Items()[names.ItemIndex()]);
+}
+
+void TfrmDadosGerRel::sbtFecharClick(rt::TObject*) { Close(); }
+
+// ---- Registration -----------------------------------------------------------------
+
+namespace {
+rt::TModuleRecord& LibraryModule() {
+  static rt::TModuleRecord record{"alloc_clientlib", "", {
+      {"TFRMPADRAOGRID", kLayoutTFRMPADRAOGRID},
+      {"TFRMDADOSGERREL", kLayoutTFRMDADOSGERREL}}, nullptr};
+  return record;
+}
+}  // namespace
+
+void RegisterBaseForms() {
+  static std::once_flag once;
+  std::call_once(once, [] { rt::RegisterModule(&LibraryModule()); });
+}
+
+}  // namespace clib

@@ -1,0 +1,26 @@
+#include "platform/clientlib/unit.h"
+
+#include "platform/clientlib/base_forms.h"
+#include "platform/clientlib/components.h"
+
+namespace clib {
+namespace {
+int& StartCount() {
+  static int count = 0;
+  return count;
+}
+}  // namespace
+
+void Initialization() {
+  if (StartCount()++ != 0) return;  // started already: only count
+  RegisterComponentClasses();
+  RegisterBaseForms();
+}
+
+void Finalization() {
+  if (StartCount() > 0) --StartCount();
+}
+
+int UnitStartCount() { return StartCount(); }
+
+}  // namespace clib
