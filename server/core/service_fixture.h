@@ -1,0 +1,95 @@
+// Test support (included by the *_test.cpp files only): a service over a fresh database
+// seeded with the demo data, signed in as "demo" (branch 0001).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/runtime/packet.h"
+#include "server/core/test_backends.h"
+
+namespace srv::testing {
+
+class ServiceTest : public BackendTest {
+ protected:
+  void SetUp() override {
+    BackendTest::SetUp();
+    if (IsSkipped()) return;
+    service_ = OpenService(config_);
+    SeedDemo(config_);
+    auto login = service_->Login("demo", "demo");
+    ASSERT_TRUE(login);
+    session_ = login->session;
+  }
+
+  rt::Variant Call(const std::string& method, std::vector<rt::Variant> params) {
+    return service_->Call(session_, method, params);
+  }
+  // The text of the ServiceError a call raises; "" when it succeeds.
+  std::string Refusal(const std::string& method, std::vector<rt::Variant> params) {
+    try {
+      service_->Call(session_, method, params);
+    } catch (const ServiceError& e) {
+      return e.what();
+    }
+    return "";
+  }
+  std::int64_t Count(const std::string& sql, const std::vector<SqlValue>& params = {}) {
+    return Connect()->Query(sql, params).Int(0, 0);
+  }
+  void Exec(const std::string& sql, const std::vector<SqlValue>& params = {}) { Connect()->Execute(sql, params); }
+
+  // Values of one field of a packet's rows, joined by " ".
+  static std::string Column(const rt::DataPacket& p, const std::string& field) {
+    const int i = p.FieldIndex(field);
+    std::string out;
+    for (const rt::Row& row : p.rows) {
+      if (!out.empty()) out += " ";
+      const rt::Variant& v = row.at(static_cast<std::size_t>(i));
+      out += v.type() == rt::Variant::Type::String ? v.AsString() : v.Describe();
+    }
+    return out;
+  }
+
+  std::unique_ptr<AllocService> service_;
+  Session session_;
+};
+
+// One unit of labour of budget 0001/<number>/<sequence> as the grid holds it.
+struct Unit {
+  std::string supplier;  // "" free, "*" removal
+  std::string crew;
+  std::string payment;
+  double amount = 0;
+};
+
+struct UnitChange {
+  std::string number, sequence, shift, product;
+  Unit old_unit, new_unit;
+  std::string branch = "0001";
+};
+
+// The delta of the grid that saves these changes (the grid's fields the server reads,
+// plus a not-applied name field as the client sends it).
+inline rt::Variant GridDelta(const std::vector<UnitChange>& changes) {
+  rt::DataPacket delta;
+  delta.kind = rt::DataPacket::Kind::Delta;
+  for (const char* name : {"CDFILIAL", "NRORCAEVENTO", "NRSEQORCAEVE", "NRTURNO", "CDPRODUTO", "CDFORNECED",
+                           "HRINITUMOBRA", "IDTIPOPAGAFORN", "VRPAGOFORNORC", "NMFORNMOBRA"}) {
+    rt::FieldDef f;
+    f.name = name;
+    f.type = std::string(name) == "VRPAGOFORNORC" ? rt::FieldType::Float : rt::FieldType::String;
+    delta.fields.push_back(f);
+  }
+  auto values = [](const UnitChange& c, const Unit& u, bool free_is_null) -> rt::Row {
+    auto text = [&](const std::string& s) { return free_is_null && s.empty() ? rt::Variant() : rt::Variant(s); };
+    return {c.branch,   c.number,          c.sequence,      c.shift, c.product, text(u.supplier),
+            text(u.crew), text(u.payment), rt::Variant(u.amount), "'; DROP TABLE allocations; --"};
+  };
+  for (const UnitChange& c : changes) {
+    delta.changes.push_back({rt::RowKind::Modified, values(c, c.old_unit, true), values(c, c.new_unit, false)});
+  }
+  return delta;
+}
+
+}  // namespace srv::testing
