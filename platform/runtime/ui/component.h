@@ -68,6 +68,9 @@ class TComponent : public TObject {
   // Sets destroying_ and tells the observers; derived destructors that need to run
   // before the owned components go may call it first (it runs once).
   void BeginDestroy();
+  // Destroys the owned components now (last created first). Containers call it from
+  // their destructor so that children go while their parent is still whole.
+  void DestroyComponents();
 
  private:
   TComponent* owner_ = nullptr;

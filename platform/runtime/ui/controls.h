@@ -182,10 +182,12 @@ class TPageControl;
 class TTabSheet : public TWinControl {
  public:
   explicit TTabSheet(TComponent* owner = nullptr);
+  ~TTabSheet() override;
   std::string ClassName() const override { return "TTabSheet"; }
   TPageControl* PageControl() const;
   // Puts the sheet into a page control (its parent); the first sheet becomes active.
   void SetPageControl(TPageControl* page_control);
+  void SetParent(TWinControl* parent) override;
 };
 
 class TPageControl : public TWinControl {

@@ -61,6 +61,8 @@ class TForm : public TWinControl {
   // Hides the form; its focus is kept for the next Show.
   void HideForm();
   bool IsShown() const { return shown_; }
+  // Visible true shows the form, false hides it.
+  void SetVisible(bool visible) override;
   // OnCloseQuery (may refuse), then OnClose with the default action (caHide; caMinimize
   // for an MDI child), then the action: caNone nothing, caHide hide, caMinimize minimise,
   // caFree hide and Release.
@@ -122,7 +124,6 @@ class TForm : public TWinControl {
 
  private:
   void FocusFirst();
-  bool InFocusChain(const TWinControl* control) const;
 
   TFormStyle form_style_ = fsNormal;
   TWindowState window_state_ = wsNormal;

@@ -19,6 +19,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -90,8 +91,11 @@ class TClassRegistry {
   static TClassRegistry& Instance();
 
   // Registers a class; `base` names a registered class whose properties it inherits
-  // ("" for none); an empty factory makes the class abstract (not creatable).
-  void Register(const std::string& class_name, const std::string& base, TComponentFactory factory);
+  // ("" for none); an empty factory makes the class abstract (not creatable). `is_a`
+  // tells whether a component is of this class (used for components of unregistered
+  // classes, such as a form class: their nearest registered class gives the properties).
+  void Register(const std::string& class_name, const std::string& base, TComponentFactory factory,
+                std::function<bool(const TComponent&)> is_a = {});
   void AddProperty(const std::string& class_name, const std::string& property, TPropertySetter setter);
 
   bool IsRegistered(const std::string& class_name) const;
@@ -101,12 +105,17 @@ class TClassRegistry {
   TComponent* Create(const std::string& class_name, TComponent* owner) const;
   // True when `class_name` is `ancestor` or derives from it (by registration).
   bool InheritsFrom(const std::string& class_name, const std::string& ancestor) const;
+  // The registered class that describes the component: its own class name when
+  // registered, else the most derived registered class it is an instance of ("" if none).
+  std::string ClassOf(const TComponent& component) const;
 
  private:
   TClassRegistry();
+  int Depth(const std::string& class_name) const;
   struct ClassInfo {
     std::string base;
     TComponentFactory factory;
+    std::function<bool(const TComponent&)> is_a;
     std::map<std::string, TPropertySetter> properties;
   };
   std::map<std::string, ClassInfo> classes_;
@@ -120,11 +129,12 @@ class TClassRegistry {
 template <class T>
 class TClassBuilder {
  public:
-  explicit TClassBuilder(std::string class_name) : class_name_(std::move(class_name)) {}
+  TClassBuilder(TClassRegistry& registry, std::string class_name)
+      : registry_(&registry), class_name_(std::move(class_name)) {}
 
   TClassBuilder& Property(const std::string& name,
                           std::function<void(T&, const nlohmann::json&, TLayoutContext&)> setter) {
-    TClassRegistry::Instance().AddProperty(
+    registry_->AddProperty(
         class_name_, name, [setter, name](TComponent& c, const nlohmann::json& v, TLayoutContext& ctx) {
           setter(Cast(c, name), v, ctx);
         });
@@ -159,15 +169,25 @@ class TClassBuilder {
     if (auto* t = dynamic_cast<T*>(&c)) return *t;
     throw ELayoutError("Property \"" + property + "\" set on a component of another class");
   }
+  TClassRegistry* registry_;
   std::string class_name_;
 };
 
 template <class T>
+TClassBuilder<T> RegisterClass(TClassRegistry& registry, const std::string& class_name, const std::string& base,
+                               bool creatable = true) {
+  registry.Register(
+      class_name, base,
+      creatable ? TComponentFactory([](TComponent* owner) -> TComponent* { return new T(owner); }) : TComponentFactory(),
+      [](const TComponent& c) {
+        if constexpr (std::is_same_v<T, TComponent>) return true;
+        else return dynamic_cast<const T*>(&c) != nullptr;
+      });
+  return TClassBuilder<T>(registry, class_name);
+}
+template <class T>
 TClassBuilder<T> RegisterClass(const std::string& class_name, const std::string& base, bool creatable = true) {
-  TClassRegistry::Instance().Register(
-      class_name, base, creatable ? TComponentFactory([](TComponent* owner) -> TComponent* { return new T(owner); })
-                                  : TComponentFactory());
-  return TClassBuilder<T>(class_name);
+  return RegisterClass<T>(TClassRegistry::Instance(), class_name, base, creatable);
 }
 
 // --- Resources -------------------------------------------------------------------
