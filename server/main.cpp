@@ -1,0 +1,157 @@
+// alloc-server: the application server "EVT04700.rdmAloc" (docs/server-program.md).
+// Exit codes: 0 ok, 2 bad command line, 3 database could not be opened or migrated,
+// 4 could not listen.
+#include <pthread.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <string>
+#include <thread>
+
+#include <CLI/CLI.hpp>
+#include <spdlog/sinks/stdout_color_sinks.h>
+#include <spdlog/spdlog.h>
+
+#include "server/core/service_factory.h"
+#include "server/rpc/http_server.h"
+
+namespace {
+
+constexpr int kExitBadCommandLine = 2;
+constexpr int kExitDatabase = 3;
+constexpr int kExitListen = 4;
+
+struct Options {
+  std::string listen = "127.0.0.1";
+  int port = 8211;
+  std::string data_dir = "./data";
+  std::string database;
+  bool seed_demo = false;
+  std::string log_level = "info";
+  std::string ready_file;
+  int threads = 0;
+  int password_iterations = 0;
+};
+
+bool IsPostgresTarget(const std::string& target) {
+  return target.starts_with("postgresql://") || target.starts_with("postgres://") ||
+         target.find("dbname=") != std::string::npos || target.find("host=") != std::string::npos;
+}
+
+srv::StorageConfig StorageFor(const Options& options) {
+  srv::StorageConfig config;
+  if (!options.database.empty() && IsPostgresTarget(options.database)) {
+    config = srv::StorageConfig::Postgres(options.database);
+  } else if (!options.database.empty()) {
+    config = srv::StorageConfig::Sqlite(options.database);
+  } else {
+    std::filesystem::create_directories(options.data_dir);
+    config = srv::StorageConfig::Sqlite((std::filesystem::path(options.data_dir) / "alloc.db").string());
+  }
+  if (options.password_iterations > 0) config.pbkdf2_iterations = options.password_iterations;
+  return config;
+}
+
+// Written whole or not at all (write, then rename), so a script polling for it never
+// reads half a number.
+void WriteReadyFile(const std::string& path, int port) {
+  const std::string partial = path + ".partial";
+  {
+    std::ofstream out(partial, std::ios::trunc);
+    out << port << "\n";
+    if (!out) throw std::runtime_error("cannot write " + partial);
+  }
+  std::filesystem::rename(partial, path);
+}
+
+int Run(const Options& options) {
+  // Logs go to stderr: stdout carries only the lines scripts read ("listening on ...").
+  spdlog::set_default_logger(spdlog::stderr_color_mt("alloc-server"));
+  spdlog::set_level(spdlog::level::from_str(options.log_level));
+
+  // SIGINT and SIGTERM are taken by one thread (below) that stops the server; blocked
+  // here, before any other thread exists, so that every thread inherits the mask.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+
+  std::unique_ptr<srv::AllocService> service;
+  try {
+    const srv::StorageConfig storage = StorageFor(options);
+    service = srv::OpenService(storage);
+    if (options.seed_demo) {
+      std::cout << (srv::SeedDemo(storage) ? "demo data seeded" : "demo data already present; nothing seeded")
+                << std::endl;
+    }
+  } catch (const std::exception& e) {
+    std::cerr << "alloc-server: database: " << e.what() << std::endl;
+    return kExitDatabase;
+  }
+
+  srv::HttpServerOptions http;
+  http.threads = options.threads;
+  srv::HttpServer server(*service, http);
+  int port = 0;
+  try {
+    port = server.Bind(options.listen, options.port);
+    if (!options.ready_file.empty()) WriteReadyFile(options.ready_file, port);
+  } catch (const std::exception& e) {
+    std::cerr << "alloc-server: " << e.what() << std::endl;
+    return kExitListen;
+  }
+
+  std::thread signal_waiter([&server, stop_signals] {
+    int signal = 0;
+    sigwait(&stop_signals, &signal);
+    spdlog::info("signal {}: stopping", signal);
+    server.Stop();
+  });
+
+  std::cout << "listening on http://" << options.listen << ":" << port << std::endl;
+  spdlog::info("serving with {} worker threads", server.Threads());
+  const bool ok = server.Serve();
+  pthread_kill(signal_waiter.native_handle(), SIGTERM);  // wakes the waiter if Serve ended by itself
+  signal_waiter.join();
+  if (!options.ready_file.empty()) std::filesystem::remove(options.ready_file);
+  spdlog::info("stopped");
+  return ok ? 0 : kExitListen;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  CLI::App app{"alloc-server: the application server EVT04700.rdmAloc (JSON-RPC 2.0 over HTTP/1.1)"};
+  app.add_option("--listen", options.listen, "address to listen on")->capture_default_str();
+  app.add_option("--port", options.port, "TCP port; 0 picks a free one (printed on start)")
+      ->check(CLI::Range(0, 65535))
+      ->capture_default_str();
+  app.add_option("--data", options.data_dir, "data folder; the SQLite database is DIR/alloc.db")
+      ->capture_default_str();
+  app.add_option("--database", options.database,
+                 "SQLite file path, or PostgreSQL as postgresql://... or \"host=... dbname=...\" "
+                 "(overrides --data)");
+  app.add_flag("--seed-demo", options.seed_demo, "seed the demo data into a new database (no-op when present)");
+  app.add_option("--log-level", options.log_level, "trace, debug, info, warn, error, critical or off")
+      ->check(CLI::IsMember({"trace", "debug", "info", "warn", "error", "critical", "off"}))
+      ->capture_default_str();
+  app.add_option("--ready-file", options.ready_file, "write the listening port to FILE once listening");
+  app.add_option("--threads", options.threads, "worker threads; 0 = max(64, 16 x cores)")
+      ->check(CLI::Range(0, 4096))
+      ->capture_default_str();
+  app.add_option("--password-iterations", options.password_iterations,
+                 "PBKDF2 iterations for passwords hashed by this run (tests lower it); 0 = default")
+      ->check(CLI::Range(0, 10000000));
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : kExitBadCommandLine;
+  }
+  return Run(options);
+}
