@@ -76,6 +76,8 @@ void TControl::Click() {
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
+  // The focus may sit inside: the form lets go of it while the chain is still whole.
+  if (TForm* form = GetParentForm(); form && form != this) form->ControlRemoved(this);
   // Children owned elsewhere stay alive but lose their parent.
   for (TControl* child : controls_) child->parent_ = nullptr;
   controls_.clear();
