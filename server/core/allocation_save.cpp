@@ -221,7 +221,7 @@ rt::Variant SetForneMao(CallContext& c) {
   for (const UnitChange& u : units) {
     auto [at, fresh] = checked_budgets.try_emplace({u.branch, u.number, u.sequence}, true);
     if (fresh) {
-      if (!SequenceExists(c.db, u.branch, u.number, u.sequence)) throw ServiceError(texts::kBudgetUnknown);
+      if (!LockSequence(c.db, u.branch, u.number, u.sequence)) throw ServiceError(texts::kBudgetUnknown);
       if (HasPayables(c.db, u.branch, u.number, u.sequence)) throw ServiceError(texts::kAccountsExist);
     }
     const bool removal = u.new_supplier == kRemoval;

@@ -34,8 +34,9 @@ bool HasPayables(Database& db, const std::string& branch, const std::string& num
               .empty();
 }
 
-bool SequenceExists(Database& db, const std::string& branch, const std::string& number, const std::string& sequence) {
-  return !db.Query("SELECT 1 FROM budget_sequences WHERE branch = ? AND number = ? AND sequence = ?",
+bool LockSequence(Database& db, const std::string& branch, const std::string& number, const std::string& sequence) {
+  return !db.Query(std::string("SELECT 1 FROM budget_sequences WHERE branch = ? AND number = ? AND sequence = ?") +
+                       db.ForUpdate(),
                    {branch, number, sequence})
               .empty();
 }

@@ -30,8 +30,10 @@ inline bool IsBlank(const std::string& text) { return Trim(text).empty(); }
 
 // Whether the budget sequence has payables generated (its allocations are frozen).
 bool HasPayables(Database& db, const std::string& branch, const std::string& number, const std::string& sequence);
-// Whether the budget sequence exists.
-bool SequenceExists(Database& db, const std::string& branch, const std::string& number, const std::string& sequence);
+// Whether the budget sequence exists; inside a write transaction it also locks the
+// sequence's row until the end of the transaction, so that saves, generation and
+// cancellation of one budget sequence queue one behind the other on every backend.
+bool LockSequence(Database& db, const std::string& branch, const std::string& number, const std::string& sequence);
 
 rt::Variant GetPesqOrca(CallContext& c);
 rt::Variant GetSequencial(CallContext& c);

@@ -16,7 +16,7 @@ struct BudgetKey {
 BudgetKey RequireBudget(CallContext& c) {
   BudgetKey k{c.Str(0), c.Str(1), c.Str(2)};
   c.RequireBranch(k.branch);
-  if (!SequenceExists(c.db, k.branch, k.number, k.sequence)) throw ServiceError(texts::kBudgetUnknown);
+  if (!LockSequence(c.db, k.branch, k.number, k.sequence)) throw ServiceError(texts::kBudgetUnknown);
   return k;
 }
 
