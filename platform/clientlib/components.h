@@ -16,6 +16,7 @@
 #include "platform/runtime/client_dataset.h"
 #include "platform/runtime/data_source.h"
 #include "platform/runtime/ui/controls.h"
+#include "platform/runtime/ui/dbctrls.h"
 
 namespace clib {
 
@@ -93,11 +94,12 @@ class TClientDataSetComponent : public rt::TComponent {
 
 // A data source that a layout creates; property "DataSet" names a TClientDataSet
 // component of the form; event OnStateChange (void(TObject*)).
-class TDataSourceComponent : public rt::TComponent {
+class TDataSourceComponent : public rt::TComponent, public rt::IDataSourceHolder {
  public:
   explicit TDataSourceComponent(rt::TComponent* owner = nullptr);
   std::string ClassName() const override { return "TDataSource"; }
   rt::TDataSource& Source() { return source_; }
+  rt::TDataSource& HeldDataSource() override { return source_; }
   rt::TNotifyEvent OnStateChange;
 
  private:
