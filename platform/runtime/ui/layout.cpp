@@ -136,6 +136,14 @@ const nlohmann::json& ObjectMember(const nlohmann::json& entry, const char* key)
   return *it;
 }
 
+// A misspelt section would otherwise be skipped without a word.
+void CheckKeys(const nlohmann::json& entry) {
+  for (const auto& [key, value] : entry.items())
+    if (key != "class" && key != "name" && key != "inherited" && key != "properties" && key != "events" &&
+        key != "children")
+      throw ELayoutError("Unknown key \"" + key + "\" in the entry of \"" + entry.value("name", std::string()) + "\"");
+}
+
 std::string Describe(const TComponent& c) {
   return c.Name().empty() ? c.ClassName() : c.Name() + " (" + c.ClassName() + ")";
 }
@@ -177,6 +185,7 @@ void Place(TComponent& component, TComponent& container) {
 
 void ReadEntry(const nlohmann::json& entry, TComponent& container, TLayoutContext& ctx) {
   if (!entry.is_object()) throw ELayoutError("A component entry must be an object");
+  CheckKeys(entry);
   TForm& form = ctx.Form();
   std::string name = entry.contains("name") ? LayoutString(entry["name"]) : std::string();
   std::string class_name = entry.contains("class") ? LayoutString(entry["class"]) : std::string();
@@ -213,6 +222,7 @@ void ReadEntry(const nlohmann::json& entry, TComponent& container, TLayoutContex
 
 void ReadLayoutDocument(TForm& form, const nlohmann::json& document) {
   if (!document.is_object()) throw ELayoutError("A layout must be a JSON object");
+  CheckKeys(document);
   TLayoutContext ctx(form, form.Handlers());
   if (document.contains("name")) {
     try {
