@@ -593,58 +593,63 @@ class Reader {
     Row row;
     row.reserve(width);
     n.ForEachItem([&](const Node& item) {
-      const FieldDef& f = fields[row.size()];
-      row.push_back(FieldValue(item, f, depth + 1, row_number, part));
+      AppendFieldValue(row, item, fields[row.size()], depth + 1, row_number, part);
     });
     return row;
   }
 
-  Variant FieldValue(const Node& n, const FieldDef& f, int depth, std::size_t row_number, const char* part) {
+  // Appends the value of field `f` to `row`, built in place (a large packet is mostly
+  // this loop).
+  void AppendFieldValue(Row& row, const Node& n, const FieldDef& f, int depth, std::size_t row_number,
+                        const char* part) {
     const JsonKind k = n.Kind();
+    if (k == JsonKind::Null) {
+      row.emplace_back();
+      return;
+    }
     if (k == JsonKind::OutOfRange) Fail(FieldWhere(row_number, part, f.name) + "integer " + n.NumberText() + " is out of range");
-    switch (k == JsonKind::Null ? JsonKind::Null : KindFor(f.type)) {
-      case JsonKind::Null: return {};
-      case JsonKind::String:
+    switch (f.type) {
+      case FieldType::String:
         if (k == JsonKind::String) {
           const std::string_view s = n.Str();
           // Bytes bound the characters: count them only when it can matter.
           if (s.size() > static_cast<std::size_t>(f.size) && Utf8Length(s) > static_cast<std::size_t>(f.size))
             Fail(FieldWhere(row_number, part, f.name) + SizeProblem(Utf8Length(s), f.size));
-          return std::string(s);
+          row.emplace_back(std::string(s));
+          return;
         }
         break;
-      case JsonKind::Int:
-        if (k == JsonKind::Int) return n.Int();
+      case FieldType::Integer:
+        if (k == JsonKind::Int) {
+          row.emplace_back(n.Int());
+          return;
+        }
         break;
-      case JsonKind::Float:
-        if (k == JsonKind::Float) return n.Float();
-        if (k == JsonKind::Int) return static_cast<double>(n.Int());
+      case FieldType::Float:
+        if (k == JsonKind::Float || k == JsonKind::Int) {
+          row.emplace_back(k == JsonKind::Float ? n.Float() : static_cast<double>(n.Int()));
+          return;
+        }
         break;
-      case JsonKind::Bool:
-        if (k == JsonKind::Bool) return n.Bool();
+      case FieldType::Boolean:
+        if (k == JsonKind::Bool) {
+          row.emplace_back(n.Bool());
+          return;
+        }
         break;
-      case JsonKind::Object:  // a date-time
+      case FieldType::DateTime:
         if (k == JsonKind::Object) {
           Enter(depth);
           auto [key, value] = OnlyMember(n);
-          if (key == "$date") return Date(value);
+          if (key == "$date") {
+            row.emplace_back(Date(value));
+            return;
+          }
         }
         break;
-      default: break;
     }
     Fail(FieldWhere(row_number, part, f.name) + "expected " + FieldTypeName(f.type) + ", got " +
          (k == JsonKind::Object ? "an object" : JsonKindName(k)));
-  }
-
-  static JsonKind KindFor(FieldType t) {
-    switch (t) {
-      case FieldType::String: return JsonKind::String;
-      case FieldType::Integer: return JsonKind::Int;
-      case FieldType::Float: return JsonKind::Float;
-      case FieldType::Boolean: return JsonKind::Bool;
-      case FieldType::DateTime: return JsonKind::Object;
-    }
-    return JsonKind::Other;
   }
 };
 
@@ -681,20 +686,25 @@ auto WithParsedText(std::string_view text, const DecodeLimits& limits, F&& read)
   if (text.size() > limits.max_text_bytes)
     Fail("text of " + std::to_string(text.size()) + " bytes exceeds the limit of " +
          std::to_string(limits.max_text_bytes) + " bytes");
-  // One parser per thread keeps its buffers from call to call; a huge text's buffers
-  // are released after use rather than held for the life of the thread.
+  // One parser and one padded copy of the text per thread keep their memory from call
+  // to call (simdjson reads a few bytes past the end); a huge text's buffers are
+  // released after use rather than held for the life of the thread.
   thread_local simdjson::dom::parser parser;
+  thread_local std::string padded;
   constexpr std::size_t kKeptCapacity = 8u << 20;
   struct Release {
     std::size_t size;
     ~Release() {
-      if (size > kKeptCapacity) parser = simdjson::dom::parser();
+      if (size <= kKeptCapacity) return;
+      parser = simdjson::dom::parser();
+      std::string().swap(padded);
     }
   } release{text.size()};
+  padded.reserve(text.size() + simdjson::SIMDJSON_PADDING);
+  padded.assign(text);
 
   simdjson::dom::element root;
-  const simdjson::error_code error =
-      parser.parse(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), true).get(root);
+  const simdjson::error_code error = parser.parse(padded.data(), padded.size(), false).get(root);
   if (error == simdjson::DEPTH_ERROR) Fail("nesting deeper than 64 levels");
   if (error) {
     const std::string located = error == simdjson::MEMALLOC ? "" : SyntaxMessage(text);

@@ -1,0 +1,180 @@
+// Encoding and decoding of a large allocation-grid packet in its JSON form, beside a bare
+// simdjson parse of the same text (the floor of any reader) and an nlohmann-json DOM
+// parse (the reader not chosen). The figure the reader is judged by is the counter
+// "decode/bare" of BM_DecodeOverBareParse: the time of a full decode (parse, checks,
+// building the rows) over that of the bare parse, measured side by side.
+#include <benchmark/benchmark.h>
+#include <simdjson.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "platform/runtime/packet_json.h"
+
+namespace {
+
+using rt::FieldType;
+
+rt::FieldDef Field(const char* name, FieldType type, int size = 20) {
+  rt::FieldDef f;
+  f.name = name;
+  f.type = type;
+  f.size = size;
+  return f;
+}
+
+// The allocation grid's layout, in its order; QTHORAS is calculated and stays home.
+std::vector<rt::FieldDef> GridFields() {
+  std::vector<rt::FieldDef> f = {
+      Field("VRCOBRMOBRA", FieldType::Float),        Field("NRFORNE", FieldType::Float),
+      Field("CDPRODUTO", FieldType::String, 10),     Field("NMPRODUTO", FieldType::String, 50),
+      Field("NRINSJURFORN", FieldType::String, 20),  Field("NMRAZSOCFORN", FieldType::String, 40),
+      Field("NMFANTFORN", FieldType::String, 40),    Field("QTPRODMOBRA", FieldType::Float),
+      Field("IDTPIJURFORN", FieldType::String, 1),   Field("CDFORNECED", FieldType::String, 21),
+      Field("CDFILIAL", FieldType::String, 4),       Field("NRORCAEVENTO", FieldType::String, 10),
+      Field("NRSEQORCAEVE", FieldType::String, 2),   Field("NRTURNO", FieldType::String, 2),
+      Field("NMFORNMOBRA", FieldType::String, 50),   Field("HRINITUMOBRA", FieldType::String, 5),
+      Field("QTHREVENTO", FieldType::Float),         Field("QTHORAS", FieldType::String, 8),
+      Field("IDCONTAGERADA", FieldType::String, 1),  Field("VRPAGOFORNORC", FieldType::Float),
+      Field("IDTIPOPAGAFORN", FieldType::String, 10)};
+  f[17].calculated = true;
+  f[3].display_label = "Descrição da Mão de Obra";
+  f[3].provider_flags = rt::ProviderFlags::NotApplied();
+  return f;
+}
+
+// 10,000 units of labour: three in four allocated, the rest free, as a load builds them.
+rt::DataPacket GridPacket(int rows) {
+  static const char* kProducts[] = {"GARÇOM", "COPEIRA", "MAITRE", "CHURRASQUEIRO", "RECEPCIONISTA",
+                                    "AUXILIAR DE COZINHA", "BARMAN", "SEGURANÇA"};
+  static const char* kNames[] = {"JOÃO DA SILVA", "MARIA APARECIDA SOUZA", "JOSÉ CARLOS PEREIRA",
+                                 "ANA PAULA OLIVEIRA", "FRANCISCO DAS CHAGAS LIMA"};
+  rt::DataPacket p;
+  p.fields = GridFields();
+  p.rows.reserve(rows);
+  for (int i = 0; i < rows; ++i) {
+    const int item = i / 25;
+    const bool allocated = i % 4 != 3;
+    const std::string product = std::string(kProducts[item % 8]) + " " + std::to_string(item);
+    const std::string code = "00" + std::to_string(100000 + item);
+    const char* name = kNames[i % 5];
+    const std::string registration = std::to_string(10000000000LL + 7919LL * i);
+    auto text = [&](std::string s) { return allocated ? rt::Variant(std::move(s)) : rt::Variant(""); };
+    p.rows.push_back({rt::Variant(), static_cast<double>(i % 25 + 1), code, product, text(registration), text(name),
+                      text(name), rt::Variant(), text("F"), text("000000" + registration.substr(0, 8)), "0001",
+                      "0000012345", "00", "01", text(name), text(i % 2 ? "0830" : "1900"), 5.5, rt::Variant(),
+                      text("N"), allocated ? rt::Variant(150.0 + (i % 7) * 12.5) : rt::Variant(),
+                      text(i % 3 ? "CONTAPAGAR" : "FOLHAPAGA")});
+  }
+  return p;
+}
+
+const rt::DataPacket& Packet() {
+  static const rt::DataPacket packet = GridPacket(10'000);
+  return packet;
+}
+
+const std::string& Text() {
+  static const std::string text = rt::EncodePacket(Packet());
+  return text;
+}
+
+void BM_EncodePacket(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(rt::EncodePacket(Packet()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Text().size()));
+}
+BENCHMARK(BM_EncodePacket)->Unit(benchmark::kMillisecond);
+
+void BM_DecodePacket(benchmark::State& state) {
+  for (auto _ : state) {
+    std::optional<rt::DataPacket> packet(rt::DecodePacket(Text()));
+    benchmark::DoNotOptimize(*packet);
+    state.PauseTiming();  // the freeing belongs to whoever the decode hands the packet on to
+    packet.reset();
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Text().size()));
+}
+BENCHMARK(BM_DecodePacket)->Unit(benchmark::kMillisecond);
+
+void BM_BareSimdjsonParse(benchmark::State& state) {
+  const simdjson::padded_string padded(Text());
+  simdjson::dom::parser parser;
+  for (auto _ : state) {
+    simdjson::dom::element root;
+    if (parser.parse(padded).get(root)) state.SkipWithError("parse failed");
+    benchmark::DoNotOptimize(root);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Text().size()));
+}
+BENCHMARK(BM_BareSimdjsonParse)->Unit(benchmark::kMillisecond);
+
+// The floor under any decode into variants: parse, then build the rows with no check
+// at all. The distance from here to BM_DecodePacket is what the checks cost.
+void BM_ParseAndBuildRowsUnchecked(benchmark::State& state) {
+  simdjson::dom::parser parser;
+  for (auto _ : state) {
+    std::optional<std::vector<rt::Row>> rows(std::in_place);
+    simdjson::dom::element root;
+    simdjson::dom::array list;
+    if (parser.parse(Text()).get(root) || root["$packet"]["rows"].get(list)) state.SkipWithError("parse failed");
+    rows->reserve(list.size());
+    for (simdjson::dom::element row : list) {
+      rt::Row& out = rows->emplace_back();
+      out.reserve(20);
+      for (simdjson::dom::element v : row) {
+        if (std::string_view s; !v.get(s)) {
+          out.emplace_back(std::string(s));
+        } else if (double d; !v.get(d)) {
+          out.emplace_back(d);
+        } else {
+          out.emplace_back();
+        }
+      }
+    }
+    benchmark::DoNotOptimize(*rows);
+    state.PauseTiming();
+    rows.reset();
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Text().size()));
+}
+BENCHMARK(BM_ParseAndBuildRowsUnchecked)->Unit(benchmark::kMillisecond);
+
+void BM_NlohmannDomParse(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(nlohmann::json::parse(Text()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Text().size()));
+}
+BENCHMARK(BM_NlohmannDomParse)->Unit(benchmark::kMillisecond);
+
+// Both timed in every iteration, so that the ratio compares like with like.
+void BM_DecodeOverBareParse(benchmark::State& state) {
+  const simdjson::padded_string padded(Text());
+  simdjson::dom::parser parser;
+  using Clock = std::chrono::steady_clock;
+  Clock::duration decode{}, bare{};
+  for (auto _ : state) {
+    std::optional<rt::DataPacket> packet;  // freed outside the timing: a decode hands it on
+    const auto t0 = Clock::now();
+    packet.emplace(rt::DecodePacket(Text()));
+    benchmark::DoNotOptimize(*packet);
+    const auto t1 = Clock::now();
+    simdjson::dom::element root;
+    if (parser.parse(padded).get(root)) state.SkipWithError("parse failed");
+    benchmark::DoNotOptimize(root);
+    const auto t2 = Clock::now();
+    decode += t1 - t0;
+    bare += t2 - t1;
+    state.PauseTiming();
+    packet.reset();
+    state.ResumeTiming();
+  }
+  state.counters["decode/bare"] = std::chrono::duration<double>(decode) / std::chrono::duration<double>(bare);
+  state.counters["text_MB"] = static_cast<double>(Text().size()) / 1e6;
+}
+BENCHMARK(BM_DecodeOverBareParse)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
