@@ -35,7 +35,17 @@ bool TApplication::Guard(const std::function<void()>& fn) noexcept {
     HandleException(std::current_exception());
   }
   --guard_depth_;
-  if (guard_depth_ == 0) ProcessMessages();
+  if (guard_depth_ == 0) {
+    ProcessMessages();
+    if (OnIdle) {
+      auto idle = OnIdle;  // the handler may replace itself
+      try {
+        idle();
+      } catch (...) {
+        HandleException(std::current_exception());
+      }
+    }
+  }
   return ok;
 }
 

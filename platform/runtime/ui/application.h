@@ -45,6 +45,10 @@ class TApplication : public TComponent {
   // Destroys everything released so far (the host's message loop calls it when idle).
   void ProcessMessages();
 
+  // Runs when the outermost guarded call has returned and released forms are gone: the
+  // moment a host refreshes the widgets that mirror the runtime's state.
+  std::function<void()> OnIdle;
+
  private:
   TForm* main_form_ = nullptr;
   int main_form_ticket_ = -1;
