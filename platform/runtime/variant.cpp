@@ -57,9 +57,23 @@ double Variant::AsFloat() const {
   return std::get<double>(value_);
 }
 
+namespace {
+
+// An integer equals a float only when the float is exactly that whole number: converting
+// the integer to a float instead would round large integers (2^53 + 1 == 2^53).
+bool SameNumber(std::int64_t i, double d) {
+  constexpr double kTwoTo63 = 9223372036854775808.0;
+  return d == std::trunc(d) && d >= -kTwoTo63 && d < kTwoTo63 && static_cast<std::int64_t>(d) == i;
+}
+
+}  // namespace
+
 bool operator==(const Variant& a, const Variant& b) {
+  using T = Variant::Type;
   if (a.IsNumber() && b.IsNumber()) {
-    if (a.type() == Variant::Type::Integer && b.type() == Variant::Type::Integer) return a.AsInt() == b.AsInt();
+    if (a.type() == T::Integer && b.type() == T::Integer) return a.AsInt() == b.AsInt();
+    if (a.type() == T::Integer) return SameNumber(a.AsInt(), b.AsFloat());
+    if (b.type() == T::Integer) return SameNumber(b.AsInt(), a.AsFloat());
     return a.AsFloat() == b.AsFloat();
   }
   if (a.type() != b.type()) return false;
