@@ -66,19 +66,19 @@ TEST(RecordingCanvas, RecordsEachOperationWithTheStateItUsed) {
   canvas.TextOut(2, 2, "12");
   canvas.Brush.Color = clTeal;
   canvas.Font.Bold = false;
-  canvas.TextRect(cell, 2, 2, "Descrição longa");  // 5 characters fit in 42 px
+  canvas.TextRect(cell, 2, 2, "Descrição longa");  // 6 characters fit in 42 px
   canvas.DrawFocusRect(cell);
   EXPECT_EQ(canvas.Log(),
             "FillRect(0,0,44,18) brush=clHighlight\n"
             "TextOut(2,2,\"12\") font=clHighlightText bold\n"
-            "TextRect(0,0,44,18; 2,2,\"Descr\") brush=clTeal font=clHighlightText\n"
+            "TextRect(0,0,44,18; 2,2,\"Descri\") brush=clTeal font=clHighlightText\n"
             "DrawFocusRect(0,0,44,18)\n");
   EXPECT_EQ(canvas.TextWidth("Ação"), 28);
 }
 
 TEST(RecordingCanvas, ClipsWholeCharactersOnBothSides) {
   testing::TRecordingCanvas canvas;
-  canvas.TextRect(Rect(10, 0, 24, 18), 3, 2, "abcdef");  // a at 3 and b at 10 start before the left edge... a is cut
+  canvas.TextRect(Rect(10, 0, 24, 18), 3, 2, "abcdef");  // a starts left of the edge, d would end past it
   EXPECT_EQ(canvas.Lines().back(), "TextRect(10,0,24,18; 3,2,\"bc\") brush=clWindow font=clWindowText");
 }
 

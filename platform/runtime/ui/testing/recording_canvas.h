@@ -2,7 +2,7 @@
 // with fixed metrics (7 px a character, 13 px a line), e.g.
 //   "FillRect(0,0,44,18) brush=clHighlight"
 //   "TextOut(2,2,\"12\") font=clHighlightText"            (" bold" when bold)
-//   "TextRect(0,0,44,18; 2,2,\"Descr\") brush=clWindow font=clWindowText"  (text as clipped)
+//   "TextRect(0,0,44,18; 2,2,\"Descri\") brush=clWindow font=clWindowText"  (text as clipped)
 //   "DrawFocusRect(0,0,44,18)"
 #pragma once
 
