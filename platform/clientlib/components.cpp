@@ -42,7 +42,9 @@ TClientDataSetComponent::TClientDataSetComponent(rt::TComponent* owner) : rt::TC
 
 TDataSourceComponent::TDataSourceComponent(rt::TComponent* owner) : rt::TComponent(owner) {
   source_.OnStateChange = [this](rt::TDataSource&) {
-    if (OnStateChange) OnStateChange(this);
+    // While the form is being destroyed its handlers must not run: datasets leaving
+    // the source then are no change of state the screen should react to.
+    if (OnStateChange && !Destroying() && !(Owner() && Owner()->Destroying())) OnStateChange(this);
   };
 }
 

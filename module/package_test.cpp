@@ -1,0 +1,319 @@
+// The real package library, loaded as a host loads it: exports, unit start-up, the
+// screens' lifecycle through the factories, the report form's parameters, and the
+// language resource module. Each test loads its own copy of the library file from a
+// fresh folder (with or without the English module beside it), so that every test
+// starts from a newly attached library.
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "alloc/frm_aloca_mao.h"
+#include "module/package.h"
+#include "platform/clientlib/components.h"
+#include "platform/clientlib/package_loader.h"
+#include "platform/clientlib/report_dialog.h"
+#include "platform/clientlib/session.h"
+#include "platform/runtime/ui/application.h"
+#include "platform/runtime/ui/input.h"
+#include "platform/runtime/ui/testing/scripted_services.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// An in-process application server that only counts the connections opened to it.
+struct TConnectCounter : clib::IAppServer {
+  clib::ServerAnswer Call(const std::string& method, std::vector<clib::Arg>) override {
+    return {false, rt::Variant(), "no method " + method, -32601};
+  }
+};
+
+class PackageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    clib::Session().host = "10.1.2.3";
+    clib::Session().port = 9311;
+    clib::TNetConnectionComponent::SetAppServerProvider([this](clib::TNetConnectionComponent& c) {
+      if (fail_connect_) throw std::runtime_error("socket layer broken");
+      ++connections_;
+      last_connection_ = &c;
+      return std::make_shared<TConnectCounter>();
+    });
+    Load(false);
+  }
+
+  void TearDown() override {
+    for (rt::TForm* f : std::vector<rt::TForm*>(rt::Screen().Forms())) f->Close();
+    rt::Application().ProcessMessages();
+    package_.reset();
+    clib::TNetConnectionComponent::SetAppServerProvider(nullptr);
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  // A fresh copy of the library (and of the English module when asked) in its own folder.
+  void Load(bool english) {
+    if (package_) {
+      for (rt::TForm* f : std::vector<rt::TForm*>(rt::Screen().Forms())) f->Close();
+      rt::Application().ProcessMessages();
+      package_.reset();
+    }
+    static int serial = 0;
+    dir_ = fs::temp_directory_path() / ("pkg_test_" + std::to_string(getpid()) + "_" + std::to_string(++serial));
+    fs::create_directories(dir_);
+    fs::path built = PKG_EVT04700_PATH;
+    fs::copy_file(built, dir_ / built.filename());
+    if (english) fs::copy_file(built.string() + ".en", dir_ / (built.filename().string() + ".en"));
+    setenv("ALLOC_UI_LANG", "en", 1);
+    package_ = clib::TPackage::Load((dir_ / built.filename()).string());
+  }
+
+  void Call(const char* name) { package_->Call(name); }
+  bool Created() { return *package_->Symbol<bool>("boStCriado"); }
+  TfrmAlocaMao* Aloc() { return *package_->Symbol<TfrmAlocaMao*>("frmAlocaMao"); }
+  rt::TForm* Rel() { return *package_->Symbol<rt::TForm*>("frmRelAlocMObra"); }
+  int FormsOfClass(const std::string& name) {
+    int n = 0;
+    for (rt::TForm* f : rt::Screen().Forms()) n += f->ClassName() == name;
+    return n;
+  }
+  void CloseAndRelease(rt::TForm* form) {
+    ASSERT_TRUE(rt::Input::CloseForm(*form));
+    rt::Application().ProcessMessages();
+  }
+  // The allocation screen's sequence box (its filter panel is another part's: a test
+  // puts the box there).
+  void SetAllocationSequence(const std::string& text) {
+    auto* seq = Aloc()->Find<rt::TEdit>("edtSeq");
+    if (!seq) seq = rt::Create<rt::TEdit>(Aloc(), "edtSeq");
+    seq->SetText(text);
+  }
+  void LoadBudgetHeader(const std::string& filial, const std::string& numero) {
+    rt::TClientDataSet& header = clib::DataSetOf(*Aloc(), "cdsOrcaEvento");
+    rt::DataPacket packet;
+    packet.fields = header.FieldDefs();
+    rt::Row row(packet.fields.size());
+    row[packet.FieldIndex("CDFILIAL")] = filial;
+    row[packet.FieldIndex("NRORCAEVENTO")] = numero;
+    row[packet.FieldIndex("NRSEQORCAEVE")] = "01";
+    packet.rows.push_back(row);
+    header.SetData(packet);
+  }
+  std::string RunReportParams(const std::string& report = "Alocação de Mão de Obra") {
+    clib::TReportRun dialog = Rel()->Find<clib::TReportDesignerDialog>("rpddPadrao")->Execute(report);
+    std::string out;
+    for (const auto& [name, value] : dialog.params)
+      out += (out.empty() ? "" : " ") + name + "=" + (value ? "'" + *value + "'" : std::string("null"));
+    return out;
+  }
+
+  rt::testing::TScriptedServices services_;
+  std::unique_ptr<clib::TPackage> package_;
+  fs::path dir_;
+  int connections_ = 0;
+  bool fail_connect_ = false;
+  clib::TNetConnectionComponent* last_connection_ = nullptr;
+};
+
+TEST_F(PackageTest, ExportsAndUnitTableInOrder) {
+  for (const char* name : {"Initialize", "Finalize", "GetPackageInfoTable", "IniProc", "CriaAlocaMaoObra",
+                           "CriaRelAlocMObra", "frmAlocaMao", "boStCriado", "frmRelAlocMObra", "CreateFormOfClass"})
+    EXPECT_NE(package_->FindSymbol(name), nullptr) << name;
+  EXPECT_EQ(package_->FindSymbol("boRelCriado"), nullptr);  // the report flag stays inside
+  const PackageInfoTable* table = package_->Symbol<const PackageInfoTable*()>("GetPackageInfoTable")();
+  ASSERT_EQ(table->UnitCount, 3);  // the client library's unit, Cli_evt04701, Cli_evt04700
+  EXPECT_FALSE(Created());
+}
+
+TEST_F(PackageTest, InitializationRunsOnceHoweverOftenTheTableIsWalked) {
+  Call("CriaAlocaMaoObra");
+  ASSERT_TRUE(Created());
+  Call("Initialize");  // a second walk only counts: the flag of the live screen stays
+  EXPECT_TRUE(Created());
+  Call("Finalize");  // balances the extra walk; closes nothing
+  EXPECT_EQ(FormsOfClass("TfrmAlocaMao"), 1);
+}
+
+TEST_F(PackageTest, SecondCallShowsTheSameScreenAgainAtNormalSize) {
+  Call("CriaAlocaMaoObra");
+  TfrmAlocaMao* first = Aloc();
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(first->IsShown());
+  first->SetWindowState(rt::wsMinimized);
+  Call("CriaAlocaMaoObra");
+  EXPECT_EQ(Aloc(), first);
+  EXPECT_EQ(FormsOfClass("TfrmAlocaMao"), 1);
+  EXPECT_EQ(first->WindowState(), rt::wsNormal);
+  EXPECT_EQ(connections_, 1);
+  EXPECT_EQ(services_.Cursors(), (std::vector<rt::TCursor>{-11, 0, -11, 0}));
+}
+
+TEST_F(PackageTest, IniProcIsTheSameEntry) {
+  Call("IniProc");
+  TfrmAlocaMao* first = Aloc();
+  Call("CriaAlocaMaoObra");
+  Call("IniProc");
+  EXPECT_EQ(Aloc(), first);
+  EXPECT_EQ(FormsOfClass("TfrmAlocaMao"), 1);
+}
+
+TEST_F(PackageTest, CreationConnectsAndPreparesTheScreen) {
+  Call("CriaAlocaMaoObra");
+  TfrmAlocaMao* f = Aloc();
+  EXPECT_EQ(f->Caption(), "Alocação de Mão de Obra");
+  EXPECT_EQ(f->FormStyle(), rt::fsMDIChild);
+  EXPECT_EQ(f->Find<rt::TLabel>("lblCodTela")->Caption(), "EVT04700");
+  clib::TNetConnectionComponent& net = f->netAloc();
+  EXPECT_TRUE(net.Connected());
+  EXPECT_EQ(last_connection_, &net);
+  EXPECT_EQ(net.Host(), "10.1.2.3");  // set by netAlocBeforeConnect from the session
+  EXPECT_EQ(net.Port(), 9311);
+  EXPECT_EQ(net.ServerName(), "EVT04700.rdmAloc");
+  for (const char* name : {"cdsForneMao", "cdsForneAux"}) {
+    EXPECT_TRUE(clib::DataSetOf(*f, name).Active()) << name;
+    EXPECT_TRUE(clib::DataSetOf(*f, name).IsEmpty()) << name;
+  }
+  EXPECT_EQ(clib::DataSetOf(*f, "cdsForneMao").FieldCount(), 21);
+  EXPECT_EQ(clib::DataSetOf(*f, "cdsForneAux").FieldCount(), 16);
+  EXPECT_FALSE(clib::DataSetOf(*f, "cdsOrcaEvento").Active());
+  EXPECT_TRUE(f->stInscricao.empty());
+}
+
+TEST_F(PackageTest, ClosingClearsTheFlagAndTheNextCallCreatesAFreshScreen) {
+  Call("CriaAlocaMaoObra");
+  Aloc()->stInscricao = "F12345678901";
+  clib::DataSetOf(*Aloc(), "cdsForneAux").Append();
+  clib::DataSetOf(*Aloc(), "cdsForneAux").Post();
+  CloseAndRelease(Aloc());
+  EXPECT_FALSE(Created());
+  EXPECT_EQ(FormsOfClass("TfrmAlocaMao"), 0);  // closing disposes of the screen
+
+  Call("CriaAlocaMaoObra");
+  EXPECT_TRUE(Created());
+  EXPECT_EQ(FormsOfClass("TfrmAlocaMao"), 1);
+  EXPECT_EQ(connections_, 2);  // a new connection
+  EXPECT_TRUE(Aloc()->stInscricao.empty());
+  EXPECT_TRUE(clib::DataSetOf(*Aloc(), "cdsForneAux").IsEmpty());
+}
+
+TEST_F(PackageTest, FailedCreationReachesTheCallerWithTheFlagFalse) {
+  fail_connect_ = true;
+  EXPECT_THROW(Call("CriaAlocaMaoObra"), std::runtime_error);
+  EXPECT_FALSE(Created());
+  EXPECT_EQ(FormsOfClass("TfrmAlocaMao"), 0);
+  EXPECT_EQ(rt::Screen().Cursor(), rt::crDefault);  // the hour-glass does not stay behind
+  fail_connect_ = false;
+  Call("CriaAlocaMaoObra");
+  EXPECT_TRUE(Created());
+}
+
+TEST_F(PackageTest, ReportFormTakesTheSequenceOnceAndKeepsItsWindowState) {
+  Call("CriaAlocaMaoObra");
+  SetAllocationSequence("03");
+  Call("CriaRelAlocMObra");
+  rt::TForm* rel = Rel();
+  ASSERT_NE(rel, nullptr);
+  EXPECT_EQ(rel->Caption(), "Relatório de Alocação de Mão de Obra");
+  auto* de = rel->Find<rt::TEdit>("edtSeqDe");
+  auto* ate = rel->Find<rt::TEdit>("edtSeqAte");
+  EXPECT_EQ(de->Text(), "03");
+  EXPECT_EQ(ate->Text(), "03");
+
+  de->SetText("01");  // the user's range survives a reopening
+  SetAllocationSequence("07");
+  rel->SetWindowState(rt::wsMinimized);
+  Call("CriaRelAlocMObra");
+  EXPECT_EQ(Rel(), rel);
+  EXPECT_EQ(rel->WindowState(), rt::wsMinimized);
+  EXPECT_EQ(de->Text(), "01");
+  EXPECT_EQ(ate->Text(), "03");
+  EXPECT_EQ(FormsOfClass("TfrmRelAlocMObra"), 1);
+
+  CloseAndRelease(rel);
+  Call("CriaRelAlocMObra");  // a new instance reads the screen again
+  EXPECT_EQ(Rel()->Find<rt::TEdit>("edtSeqDe")->Text(), "07");
+}
+
+TEST_F(PackageTest, ReportFormWithBlankSequenceStartsEmpty) {
+  Call("CriaAlocaMaoObra");
+  SetAllocationSequence("  ");
+  Call("CriaRelAlocMObra");
+  EXPECT_EQ(Rel()->Find<rt::TEdit>("edtSeqDe")->Text(), "");
+  EXPECT_EQ(Rel()->Find<rt::TEdit>("edtSeqAte")->Text(), "");
+}
+
+TEST_F(PackageTest, ReportParametersFollowTheScreenAndTheCopyChoice) {
+  Call("CriaAlocaMaoObra");
+  LoadBudgetHeader("0001", "0000000012");
+  SetAllocationSequence("02");
+  Call("CriaRelAlocMObra");
+  rt::TForm* rel = Rel();
+  rel->Find<rt::TEdit>("edtSeqAte")->SetText("05");
+  EXPECT_EQ(RunReportParams(),
+            "P_CDFILIAL='0001' P_NRORCAEVENTO='0000000012' P_NRSEQDE='02' P_NRSEQATE='05' P_IDRESULTANTE='N'");
+
+  auto* ckb = rel->Find<rt::TCheckBox>("ckbMostrarCopia");
+  ASSERT_TRUE(rt::Input::Click(*ckb));
+  for (const char* name : {"edtSeqDe", "edtSeqAte", "lblDe", "lblAte"})
+    EXPECT_FALSE(rel->Find<rt::TControl>(name)->Enabled()) << name;
+  // The range still passes while its boxes are disabled.
+  EXPECT_EQ(RunReportParams(),
+            "P_CDFILIAL='0001' P_NRORCAEVENTO='0000000012' P_NRSEQDE='02' P_NRSEQATE='05' P_IDRESULTANTE='S'");
+  ASSERT_TRUE(rt::Input::Click(*ckb));
+  for (const char* name : {"edtSeqDe", "edtSeqAte", "lblDe", "lblAte"})
+    EXPECT_TRUE(rel->Find<rt::TControl>(name)->Enabled()) << name;
+  EXPECT_EQ(rel->Find<rt::TEdit>("edtSeqDe")->Text(), "02");
+}
+
+TEST_F(PackageTest, OnlyTheParametersAQueryDeclaresAreSet) {
+  clib::RegisterReports("EVT047", {{"Dois", "", "select 1 where f = :P_CDFILIAL and n = :P_NRORCAEVENTO and x = :OUTRO", {}},
+                                   {"Nenhum", "", "select 1 where x = :OUTRO", {}}});
+  Call("CriaAlocaMaoObra");
+  LoadBudgetHeader("0002", "0000000099");
+  Call("CriaRelAlocMObra");
+  EXPECT_EQ(RunReportParams("Dois"), "P_CDFILIAL='0002' P_NRORCAEVENTO='0000000099' OUTRO=null");
+  EXPECT_EQ(RunReportParams("Nenhum"), "OUTRO=null");
+}
+
+TEST_F(PackageTest, ReportWithoutALiveAllocationScreenPassesAnEmptyBudget) {
+  Call("CriaAlocaMaoObra");
+  LoadBudgetHeader("0001", "0000000012");
+  SetAllocationSequence("04");
+  CloseAndRelease(Aloc());
+  Call("CriaRelAlocMObra");  // frmAlocaMao still names the destroyed screen: not read
+  EXPECT_EQ(Rel()->Find<rt::TEdit>("edtSeqDe")->Text(), "");
+  EXPECT_EQ(RunReportParams(),
+            "P_CDFILIAL='' P_NRORCAEVENTO='' P_NRSEQDE='' P_NRSEQATE='' P_IDRESULTANTE='N'");
+}
+
+TEST_F(PackageTest, WithoutALanguageModuleTheOwnTextsServe) {
+  Call("CriaAlocaMaoObra");
+  clib::TMessages& msg = Aloc()->msgPadrao();
+  EXPECT_EQ(msg.Msg("ORCA_N_CAD"), "Orçamento não cadastrado.");
+  EXPECT_EQ(msg.Msg("N_PARAM_EMPRESARELAC"), "Empresa ou sua Inscrição Estadual  não esta relacionada a filial. ");
+  EXPECT_EQ(msg.Msg("CONTA_PAGAR"), "GERAR CONTA");
+  EXPECT_EQ(msg.Items().size(), 38u);
+}
+
+TEST_F(PackageTest, TheEnglishLanguageModuleOverridesTheTexts) {
+  Load(true);
+  Call("CriaAlocaMaoObra");
+  EXPECT_EQ(Aloc()->Caption(), "Labour Allocation");
+  clib::TMessages& msg = Aloc()->msgPadrao();
+  EXPECT_EQ(msg.Msg("ORCA_N_CAD"), "Budget not registered.");
+  EXPECT_EQ(msg.Msg("FOLHA_PAGA"), "EM FOLHA");  // payment codes' texts stay as stored
+  EXPECT_EQ(clib::DataSetOf(*Aloc(), "cdsForneMao").FieldCount(), 21);
+  Call("CriaRelAlocMObra");
+  EXPECT_EQ(Rel()->Find<rt::TCheckBox>("ckbMostrarCopia")->Caption(), "Show Resulting Copy");
+}
+
+TEST(PackageLoaderTest, AFileThatIsNoPackageIsRefused) {
+  EXPECT_THROW(clib::TPackage::Load("/nonexistent/libPkg.so"), clib::EPackageError);
+  EXPECT_THROW(clib::TPackage::Load("libm.so.6"), clib::EPackageError);  // no Initialize
+}
+
+}  // namespace
