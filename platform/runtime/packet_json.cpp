@@ -59,7 +59,7 @@ namespace rt {
 
 namespace {
 
-constexpr int kDefaultFieldSize = FieldDef{}.size;
+const int kDefaultFieldSize = FieldDef{}.size;
 
 // ---------------------------------------------------------------------------------------
 // Rules shared by the writer and the reader.
