@@ -14,10 +14,8 @@ namespace {
 class PesquisarTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    rt::FieldDef filial{.name = "CDFILIAL", .size = 4, .display_label = "Filial", .display_width = 10};
-    rt::FieldDef nr{.name = "NRORCAEVENTO", .size = 10, .display_label = "Nr. Orçamento", .display_width = 12};
-    rt::FieldDef seq{.name = "NRSEQORCAEVE", .size = 2, .visible = false};
-    ds_.SetFieldDefs({filial, nr, seq});
+    ds_.SetFieldDefs({Def("CDFILIAL", 4, "Filial", 10), Def("NRORCAEVENTO", 10, "Nr. Orçamento", 12),
+                      Def("NRSEQORCAEVE", 2, "", 0, false)});
     ds_.CreateDataSet();
     for (const char* n : {"0000000001", "0000000002", "0000000003"}) {
       ds_.Append();
@@ -28,6 +26,15 @@ class PesquisarTest : public ::testing::Test {
     }
     ds_.First();
     source_.SetDataSet(&ds_);
+  }
+  static rt::FieldDef Def(const char* name, int size, const char* label, int width, bool visible = true) {
+    rt::FieldDef def;
+    def.name = name;
+    def.size = size;
+    def.display_label = label;
+    def.display_width = width;
+    def.visible = visible;
+    return def;
   }
   std::string Current() { return ds_.FieldByName("NRORCAEVENTO").AsString(); }
 

@@ -2,6 +2,7 @@
 
 #include "platform/clientlib/base_forms.h"
 #include "platform/clientlib/components.h"
+#include "platform/runtime/ui/dbctrls.h"
 
 namespace clib {
 namespace {
@@ -13,6 +14,7 @@ int& StartCount() {
 
 void Initialization() {
   if (StartCount()++ != 0) return;  // started already: only count
+  rt::RegisterDataControls();  // the grid and bound controls the base screens are made of
   RegisterComponentClasses();
   RegisterBaseForms();
 }
