@@ -71,7 +71,10 @@ class GridTest : public ::testing::Test {
     grid_->Columns().Add("PAGTO").SetPickList({"EM FOLHA", "GERAR CONTA"});
     grid_->Columns().Add("VALOR");
 
-    grid_->OnColExit = [this](TObject*) { Log("colexit:" + Selected() + "=" + grid_->SelectedField()->AsString()); };
+    grid_->OnColExit = [this](TObject*) {
+      TField* field = grid_->SelectedField();
+      Log("colexit:" + Selected() + "=" + (field ? field->AsString() : ""));
+    };
     grid_->OnColEnter = [this](TObject*) { Log("colenter:" + Selected()); };
     grid_->OnEnter = [this](TObject*) { Log("enter:grid"); };
     other_->OnExit = [this](TObject*) { Log("exit:other"); };
@@ -267,6 +270,44 @@ TEST_F(GridTest, OnKeyPressSeesEveryKeyBeforeTheEditorAndMayDropIt) {
   grid_->TypeText("1-2");
   EXPECT_EQ(seen, "ab1-2");
   EXPECT_EQ(State(), "row=1 col=PROF edit [12*]");
+}
+
+TEST_F(GridTest, AKeyChangedByOnKeyPressIsTheOneTyped) {
+  grid_->SetSelectedIndex(2);
+  grid_->OnKeyPress = [](TObject*, char& key) {
+    if (key >= 'a' && key <= 'z') key = static_cast<char>(key - 'a' + 'A');
+  };
+  grid_->TypeText("zé");  // a two-byte character is inserted whole
+  EXPECT_EQ(grid_->EditorText(), "Zé");
+}
+
+TEST_F(GridTest, ReturnOpensAClosedEditorWithItsTextSelected) {
+  grid_->SetSelectedIndex(2);
+  EXPECT_TRUE(grid_->Key(VK_RETURN));
+  EXPECT_EQ(State(), "row=1 col=NOME browse [Ana]");
+  grid_->TypeText("B");
+  EXPECT_EQ(State(), "row=1 col=NOME edit [B*]");
+}
+
+TEST_F(GridTest, WithoutOpenDataEveryInputIsHarmless) {
+  for (bool bound : {true, false}) {
+    SCOPED_TRACE(bound ? "closed dataset" : "no data source");
+    dataset_.Close();
+    if (!bound) grid_->SetDataSource(nullptr);
+    grid_->TypeText("x\b\r");
+    for (int vk : {VK_TAB, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_HOME, VK_END, VK_PRIOR, VK_NEXT, VK_INSERT,
+                   VK_ESCAPE, VK_RETURN, VK_F2})
+      grid_->Key(vk);
+    EXPECT_FALSE(grid_->SelectCell(1, 1));
+    EXPECT_FALSE(grid_->OpenEditor());
+    EXPECT_FALSE(grid_->PickListChoose(0));
+    EXPECT_EQ(grid_->EditorText(), "");
+    EXPECT_EQ(grid_->TopRow(), 0);
+    testing::TRecordingCanvas canvas;
+    grid_->Paint(canvas);
+    EXPECT_EQ(canvas.Lines().size(), 5u);  // the titles only
+    EXPECT_EQ(services_.Log(), "");
+  }
 }
 
 TEST_F(GridTest, AnEditRefusedByBeforeEditTakesNoKey) {
@@ -485,8 +526,11 @@ TEST_F(GridTest, EveryVisibleDataCellIsDrawnByTheHandlerOnItsOwnRow) {
                     column.Field()->AsString() + " " + state.ToString());
   };
 
+  int scrolls = 0;
+  dataset_.AfterScroll = [&](TClientDataSet&) { ++scrolls; };
   grid_->Paint(canvas);
   EXPECT_EQ(grid_->TopRow(), 2);  // follows the current row
+  EXPECT_EQ(scrolls, 0);
   std::vector<std::string> unfocused = {"(0,19,74,37) 0:NR=2 []", "(75,19,219,37) 2:NOME=Bia []",
                                         "(0,38,74,56) 0:NR=3 []", "(75,38,219,56) 2:NOME=Caio [gdSelected]"};
   EXPECT_EQ(calls, unfocused);
