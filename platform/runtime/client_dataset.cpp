@@ -25,10 +25,13 @@ class PackedRow {
  public:
   PackedRow() = default;
 
-  static PackedRow Pack(const Row& row) {
+  // `nulls`, when given, marks values to store as null whatever the row holds there.
+  static PackedRow Pack(const Row& row, const unsigned char* nulls = nullptr) {
+    static const Variant kNull;
+    auto at = [&](std::size_t i) -> const Variant& { return nulls != nullptr && nulls[i] ? kNull : row[i]; };
     const auto n = static_cast<std::uint32_t>(row.size());
     std::size_t size = 8 + 4 * (n + 1);
-    for (const Variant& v : row) size += 1 + PayloadSize(v);
+    for (std::size_t i = 0; i < n; ++i) size += 1 + PayloadSize(at(i));
     PackedRow out;
     out.data_ = std::make_unique_for_overwrite<unsigned char[]>(size);
     unsigned char* p = out.data_.get();
@@ -37,7 +40,7 @@ class PackedRow {
     std::size_t pos = 8 + 4 * (n + 1);
     for (std::uint32_t i = 0; i < n; ++i) {
       Put32(p + 8 + 4 * i, static_cast<std::uint32_t>(pos));
-      pos = PutPayload(p, pos, row[i]);
+      pos = PutPayload(p, pos, at(i));
     }
     Put32(p + 8 + 4 * n, static_cast<std::uint32_t>(pos));
     return out;
@@ -197,7 +200,82 @@ struct LogEntry {
   RowKind kind = RowKind::Modified;
   PackedRow original;  // the values as at the last merge (empty for an inserted record)
   std::uint64_t seq = 0;  // order of the first change, the order of the delta
+  std::uint32_t id = 0;
 };
+
+// The change log: entries in one vector, found from a record id through a slot per
+// record. Adding, finding and removing are O(1) without hashing or a node per entry;
+// clearing touches only the entries.
+class ChangeLog {
+ public:
+  LogEntry* Find(std::uint32_t id) {
+    return id < slot_.size() && slot_[id] >= 0 ? &entries_[static_cast<std::size_t>(slot_[id])] : nullptr;
+  }
+  const LogEntry* Find(std::uint32_t id) const { return const_cast<ChangeLog*>(this)->Find(id); }
+
+  void Add(std::uint32_t id, RowKind kind, PackedRow original) {
+    if (slot_.size() <= id) slot_.resize(id + 1, -1);
+    slot_[id] = static_cast<std::int32_t>(entries_.size());
+    entries_.push_back(LogEntry{kind, std::move(original), next_seq_++, id});
+  }
+
+  void Remove(std::uint32_t id) {
+    const auto at = static_cast<std::size_t>(slot_[id]);
+    slot_[id] = -1;
+    if (at + 1 != entries_.size()) {
+      entries_[at] = std::move(entries_.back());
+      slot_[entries_[at].id] = static_cast<std::int32_t>(at);
+    }
+    entries_.pop_back();
+  }
+
+  std::size_t Size() const { return entries_.size(); }
+
+  // In the order of their first change.
+  std::vector<const LogEntry*> InOrder() const {
+    std::vector<const LogEntry*> out;
+    out.reserve(entries_.size());
+    for (const LogEntry& e : entries_) out.push_back(&e);
+    std::sort(out.begin(), out.end(), [](const LogEntry* a, const LogEntry* b) { return a->seq < b->seq; });
+    return out;
+  }
+
+  void Clear() {
+    for (const LogEntry& e : entries_) slot_[e.id] = -1;
+    if (entries_.capacity() > 4096) {
+      std::vector<LogEntry>().swap(entries_);  // gives back what a bulk load grew
+    } else {
+      entries_.clear();
+    }
+  }
+
+  void Reset() {  // no records any more
+    std::vector<LogEntry>().swap(entries_);
+    std::vector<std::int32_t>().swap(slot_);
+  }
+
+ private:
+  std::vector<LogEntry> entries_;
+  std::vector<std::int32_t> slot_;
+  std::uint64_t next_seq_ = 0;
+};
+
+// True when the value is already of the field's type and size (the common case of a
+// load), so that it can be stored without conversion.
+bool StoresAsIs(const FieldDef& def, const Variant& value) {
+  using T = Variant::Type;
+  switch (value.type()) {
+    case T::Null: return true;
+    case T::String:
+      // Bytes never undercount characters: within the size in bytes, within it in characters.
+      return def.type == FieldType::String && (def.size < 0 || value.AsString().size() <= static_cast<std::size_t>(def.size));
+    case T::Float: return def.type == FieldType::Float;
+    case T::Integer: return def.type == FieldType::Integer;
+    case T::Boolean: return def.type == FieldType::Boolean;
+    case T::DateTime: return def.type == FieldType::DateTime;
+    default: return false;
+  }
+}
 
 std::vector<std::string> SplitNames(const std::string& names) {
   std::vector<std::string> out;
@@ -229,13 +307,15 @@ struct TClientDataSet::Impl {
   std::size_t sorted = 0;
   long cur = -1;  // position in the view
 
-  Row buffer;  // edit buffer
+  // The edit buffer. A slot marked in buffer_null reads as null whatever it holds, so
+  // that a new record starts empty while its string slots keep their capacity.
+  Row buffer;
+  std::vector<unsigned char> buffer_null;
   std::uint32_t edit_id = 0;
   bool editing = false;
   bool inserting = false;
 
-  std::unordered_map<std::uint32_t, LogEntry> log;
-  std::uint64_t next_seq = 0;
+  ChangeLog log;
 
   std::vector<int> index_fields;
   bool has_calc = false;
@@ -256,11 +336,36 @@ struct TClientDataSet::Impl {
   Variant Read(int field) const {
     if (calc_row != nullptr) return (*calc_row)[field];
     if (read_id >= 0) {
-      if (editing && static_cast<std::uint32_t>(read_id) == edit_id) return buffer[field];
+      if (editing && static_cast<std::uint32_t>(read_id) == edit_id) return BufferValue(field);
       return Stored(read_id, field);
     }
-    if (editing) return buffer[field];
+    if (editing) return BufferValue(field);
     return Stored(CurrentId(), field);
+  }
+
+  Variant BufferValue(int field) const { return buffer_null[field] ? Variant() : buffer[field]; }
+
+  void StartBuffer(Row values) {
+    buffer = std::move(values);
+    buffer_null.assign(buffer.size(), 0);
+  }
+
+  void StartEmptyBuffer(std::size_t fields) {
+    buffer.resize(fields);
+    buffer_null.assign(fields, 1);
+  }
+
+  // The buffer as a plain row (marked slots made null), for the calculation handler.
+  Row& PlainBuffer() {
+    for (std::size_t f = 0; f < buffer.size(); ++f) {
+      if (buffer_null[f]) buffer[f] = Variant();
+    }
+    std::fill(buffer_null.begin(), buffer_null.end(), 0);
+    return buffer;
+  }
+
+  void CalcBuffer() {
+    if (has_calc && ds.OnCalcFields) Calc(PlainBuffer());
   }
 
   // ---- Calculated fields
@@ -288,7 +393,7 @@ struct TClientDataSet::Impl {
   void RecalcStored(long id) {
     if (!has_calc || !ds.OnCalcFields || id < 0) return;
     if (editing && static_cast<std::uint32_t>(id) == edit_id) {
-      Calc(buffer);
+      CalcBuffer();
       return;
     }
     PackedRow& stored = records[id];
@@ -316,20 +421,52 @@ struct TClientDataSet::Impl {
     return a < b ? -1 : (a == b ? 0 : 1);  // equal keys: order of creation
   }
 
-  // The whole view in index order; keys are taken out once so that the sort reads
-  // contiguous memory.
+  // The whole view in index order. Keys are taken out once into contiguous cells, and
+  // the strings of each key field are replaced by their rank among the column's distinct
+  // strings, so that the sort compares numbers only (a grid holds few distinct products).
   void SortView() {
+    struct Cell {
+      int rank;  // as SortKey: 0 null, 1 number, 2 string
+      double value;
+      bool operator<(const Cell& o) const { return rank != o.rank ? rank < o.rank : value < o.value; }
+      bool operator!=(const Cell& o) const { return rank != o.rank || value != o.value; }
+    };
     const std::size_t k = index_fields.size(), n = view.size();
-    std::vector<SortKey> keys(n * k);
-    for (std::size_t p = 0; p < n; ++p) {
-      for (std::size_t j = 0; j < k; ++j) keys[p * k + j] = KeyOf(records[view[p]], index_fields[j]);
+    std::vector<Cell> cells(n * k);
+    std::unordered_map<std::string_view, std::uint32_t> distinct;
+    std::vector<std::string_view> texts;
+    for (std::size_t j = 0; j < k; ++j) {
+      distinct.clear();
+      texts.clear();
+      for (std::size_t p = 0; p < n; ++p) {
+        const SortKey key = KeyOf(records[view[p]], index_fields[j]);
+        Cell& cell = cells[p * k + j];
+        cell.rank = key.rank;
+        cell.value = key.number;
+        if (key.rank == 2) {
+          const auto [it, added] = distinct.try_emplace(key.text, static_cast<std::uint32_t>(texts.size()));
+          if (added) texts.push_back(key.text);
+          cell.value = it->second;  // provisional: order of first sight
+        }
+      }
+      if (texts.empty()) continue;
+      std::vector<std::uint32_t> by_text(texts.size());
+      std::iota(by_text.begin(), by_text.end(), 0u);
+      std::sort(by_text.begin(), by_text.end(), [&](std::uint32_t a, std::uint32_t b) { return texts[a] < texts[b]; });
+      std::vector<double> rank_of(texts.size());
+      for (std::size_t r = 0; r < by_text.size(); ++r) rank_of[by_text[r]] = static_cast<double>(r);
+      for (std::size_t p = 0; p < n; ++p) {
+        Cell& cell = cells[p * k + j];
+        if (cell.rank == 2) cell.value = rank_of[static_cast<std::size_t>(cell.value)];
+      }
     }
     std::vector<std::uint32_t> order(n);
     std::iota(order.begin(), order.end(), 0u);
     std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+      const Cell* ca = &cells[a * k];
+      const Cell* cb = &cells[b * k];
       for (std::size_t j = 0; j < k; ++j) {
-        const int c = CompareKeys(keys[a * k + j], keys[b * k + j]);
-        if (c != 0) return c < 0;
+        if (ca[j] != cb[j]) return ca[j] < cb[j];
       }
       return view[a] < view[b];
     });
@@ -411,9 +548,9 @@ struct TClientDataSet::Impl {
   // Writes the edit buffer into the record and the change log.
   void WriteBuffer() {
     const std::uint32_t id = edit_id;
-    PackedRow packed = PackedRow::Pack(buffer);
+    PackedRow packed = PackedRow::Pack(buffer, buffer_null.data());
     if (inserting) {
-      log[id] = LogEntry{RowKind::Inserted, PackedRow(), next_seq++};
+      log.Add(id, RowKind::Inserted, PackedRow());
       records[id] = std::move(packed);
       editing = inserting = false;
       Reposition(cur);
@@ -423,20 +560,9 @@ struct TClientDataSet::Impl {
     PackedRow& stored = records[id];
     if (packed == stored) return;  // nothing changed: nothing to log
     const bool keys_changed = KeysDiffer(packed, stored);
-    if (log.find(id) == log.end()) {
-      log.emplace(id, LogEntry{RowKind::Modified, std::move(stored), next_seq++});
-    }
+    if (log.Find(id) == nullptr) log.Add(id, RowKind::Modified, std::move(stored));
     stored = std::move(packed);
     if (keys_changed) Reposition(cur);
-  }
-
-  void ClearLog() {
-    // A fresh map also gives back the buckets a large log grew.
-    if (log.bucket_count() > 64) {
-      log = decltype(log)();
-    } else {
-      log.clear();
-    }
   }
 
   void ClearRecords() {
@@ -445,7 +571,7 @@ struct TClientDataSet::Impl {
     view.clear();
     sorted = 0;
     cur = -1;
-    ClearLog();
+    log.Reset();
   }
 
   void FieldsChanged() {
@@ -782,13 +908,13 @@ void TClientDataSet::InsertRecord(bool append) {
   s.view.insert(s.view.begin() + pos, id);
   if (static_cast<std::size_t>(pos) < s.sorted) ++s.sorted;
   s.cur = pos;
-  s.buffer.assign(field_list_.size(), Variant());
+  s.StartEmptyBuffer(field_list_.size());
   s.edit_id = id;
   s.editing = s.inserting = true;
   modified_ = false;
   bof_ = eof_ = false;
   SetState(dsInsert);
-  s.Calc(s.buffer);
+  s.CalcBuffer();
   DataEvent(deDataSetChange);
   if (AfterInsert) AfterInsert(*this);
   if (AfterScroll) AfterScroll(*this);
@@ -805,7 +931,7 @@ void TClientDataSet::Edit() {
   Impl& s = *impl_;
   s.EnsureOrder();
   s.edit_id = static_cast<std::uint32_t>(s.CurrentId());
-  s.buffer = s.records[s.edit_id].Unpack(field_list_.size());
+  s.StartBuffer(s.records[s.edit_id].Unpack(field_list_.size()));
   s.editing = true;
   s.inserting = false;
   modified_ = false;
@@ -818,7 +944,7 @@ void TClientDataSet::Post() {
   if (!impl_->editing) throw EDatabaseError(name_ + ": Dataset not in edit or insert mode");
   UpdateRecord();
   if (BeforePost) BeforePost(*this);
-  impl_->Calc(impl_->buffer);
+  impl_->CalcBuffer();
   impl_->WriteBuffer();
   modified_ = false;
   if (!impl_->view.empty()) bof_ = eof_ = false;
@@ -852,13 +978,13 @@ void TClientDataSet::Delete() {
   s.EnsureOrder();
   const long pos = s.cur;
   const std::uint32_t id = s.view[pos];
-  const auto entry = s.log.find(id);
-  if (entry == s.log.end()) {
-    s.log.emplace(id, LogEntry{RowKind::Deleted, std::move(s.records[id]), s.next_seq++});
-  } else if (entry->second.kind == RowKind::Inserted) {
-    s.log.erase(entry);  // an insert and its delete cancel out
+  LogEntry* entry = s.log.Find(id);
+  if (entry == nullptr) {
+    s.log.Add(id, RowKind::Deleted, std::move(s.records[id]));
+  } else if (entry->kind == RowKind::Inserted) {
+    s.log.Remove(id);  // an insert and its delete cancel out
   } else {
-    entry->second.kind = RowKind::Deleted;  // keeps the values as at the last merge
+    entry->kind = RowKind::Deleted;  // keeps the values as at the last merge
   }
   s.records[id] = PackedRow();
   s.RemoveFromOrder(pos);
@@ -905,30 +1031,25 @@ void TClientDataSet::SetIndexFieldNames(const std::string& names) {
 
 // ---- Change log
 
-int TClientDataSet::ChangeCount() const { return static_cast<int>(impl_->log.size()); }
+int TClientDataSet::ChangeCount() const { return static_cast<int>(impl_->log.Size()); }
 
 DataPacket TClientDataSet::Delta() const {
   DataPacket delta;
   delta.kind = DataPacket::Kind::Delta;
   const std::vector<int> fields = impl_->DataFields();
   for (int f : fields) delta.fields.push_back(field_list_[f]->Def());
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> order;  // (seq, id)
-  order.reserve(impl_->log.size());
-  for (const auto& [id, entry] : impl_->log) order.emplace_back(entry.seq, id);
-  std::sort(order.begin(), order.end());
   const Row nulls(fields.size());
-  for (const auto& [seq, id] : order) {
-    const LogEntry& entry = impl_->log.at(id);
+  for (const LogEntry* entry : impl_->log.InOrder()) {
     DeltaRow change;
-    change.kind = entry.kind;
-    change.old_values = entry.kind == RowKind::Inserted ? nulls : impl_->Values(entry.original, fields);
-    change.new_values = entry.kind == RowKind::Deleted ? nulls : impl_->Values(impl_->records[id], fields);
+    change.kind = entry->kind;
+    change.old_values = entry->kind == RowKind::Inserted ? nulls : impl_->Values(entry->original, fields);
+    change.new_values = entry->kind == RowKind::Deleted ? nulls : impl_->Values(impl_->records[entry->id], fields);
     delta.changes.push_back(std::move(change));
   }
   return delta;
 }
 
-void TClientDataSet::MergeChangeLog() { impl_->ClearLog(); }
+void TClientDataSet::MergeChangeLog() { impl_->log.Clear(); }
 
 // ---- Controls
 
@@ -968,20 +1089,30 @@ void TClientDataSet::SetFieldValue(int field_index, const Variant& value) {
   if (field.Calculated()) {
     throw EDatabaseError(name_ + ": Field '" + field.FieldName() + "' is calculated and cannot be modified");
   }
-  impl_->buffer[field_index] = CoerceToField(field.Def(), value);
+  Variant& slot = impl_->buffer[field_index];
+  if (value.IsNull()) {
+    impl_->buffer_null[field_index] = 1;
+  } else {
+    if (StoresAsIs(field.Def(), value)) {
+      slot = value;  // a string slot keeps its capacity
+    } else {
+      slot = CoerceToField(field.Def(), value);  // may turn "" into null
+    }
+    impl_->buffer_null[field_index] = slot.IsNull() ? 1 : 0;
+  }
   modified_ = true;
-  impl_->Calc(impl_->buffer);
-  DataEvent(deFieldChange, &field);
+  impl_->CalcBuffer();
+  if (!ControlsDisabled()) DataEvent(deFieldChange, &field);
 }
 
 Variant TClientDataSet::GetOldFieldValue(int field_index) const {
   const Impl& s = *impl_;
   const long id = s.read_id >= 0 ? s.read_id : (s.editing ? static_cast<long>(s.edit_id) : s.CurrentId());
   if (id < 0 || (s.inserting && static_cast<std::uint32_t>(id) == s.edit_id)) return Variant();
-  const auto entry = s.log.find(static_cast<std::uint32_t>(id));
-  if (entry == s.log.end()) return s.Stored(id, field_index);
-  if (entry->second.kind == RowKind::Inserted) return Variant();
-  return entry->second.original.Get(field_index);
+  const LogEntry* entry = s.log.Find(static_cast<std::uint32_t>(id));
+  if (entry == nullptr) return s.Stored(id, field_index);
+  if (entry->kind == RowKind::Inserted) return Variant();
+  return entry->original.Get(field_index);
 }
 
 // ---- Notifications
@@ -1020,7 +1151,10 @@ std::string TClientDataSet::Describe(const std::string& field_names) const {
   for (int recno = 1; recno <= RecordCount(); ++recno) {
     TReadRecordScope scope(self, recno);
     out += std::to_string(recno) + ":";
-    for (std::size_t i = 0; i < fields.size(); ++i) out += (i > 0 ? "|" : "") + fields[i]->AsString();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (i > 0) out += '|';
+      out += fields[i]->AsString();
+    }
     if (recno == impl_->cur + 1) out += "*";
     out += " ";
   }
