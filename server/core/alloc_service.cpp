@@ -108,14 +108,14 @@ rt::Variant DbAllocService::Call(const Session& session, const std::string& meth
   const auto it = Methods().find(method);
   if (it == Methods().end()) throw UnknownMethod("unknown method: " + method);
   CheckParams(method, it->second.params, params);
-  auto db = pool_.Acquire();
-  CallContext context{*db, session, params};
   try {
+    auto db = pool_.Acquire();
+    CallContext context{*db, session, params};
     return it->second.run(context);
   } catch (const DbError& e) {
-    // The detail (SQL, constraint) goes to the log, never to the clerk.
+    // The detail (SQL, constraint) goes to the log, never to the clerk. The call's
+    // transaction guard has already rolled back.
     spdlog::error("{} failed in the database: {}", method, e.what());
-    db->Rollback();
     if (e.kind == DbError::Kind::Busy) {
       throw ServiceError("Banco de dados ocupado por outra operação. Tente novamente.");
     }

@@ -79,6 +79,12 @@ struct UnitChange {
   double old_amount = 0, new_amount = 0;
 };
 
+// The crew time as stored: "08:30" as typed through the mask is "0830".
+std::string CrewTime(std::string text) {
+  std::erase(text, ':');
+  return text;
+}
+
 std::vector<SqlValue> ItemKey(const UnitChange& u) { return {u.branch, u.number, u.sequence, u.shift, u.product}; }
 
 // Whether a stored amount is the one the client loaded (its float, rounded to cents).
@@ -206,8 +212,8 @@ rt::Variant SetForneMao(CallContext& c) {
     u.old_supplier = fields.Text(row.old_values, "CDFORNECED");
     if (u.old_supplier == kRemoval) u.old_supplier.clear();  // removed and saved earlier: a free unit now
     u.new_supplier = fields.Text(row.new_values, "CDFORNECED");
-    u.old_crew = fields.Text(row.old_values, "HRINITUMOBRA");
-    u.new_crew = fields.Text(row.new_values, "HRINITUMOBRA");
+    u.old_crew = CrewTime(fields.Text(row.old_values, "HRINITUMOBRA"));
+    u.new_crew = CrewTime(fields.Text(row.new_values, "HRINITUMOBRA"));
     u.old_payment = fields.Text(row.old_values, "IDTIPOPAGAFORN");
     u.new_payment = fields.Text(row.new_values, "IDTIPOPAGAFORN");
     u.old_amount = fields.Amount(row.old_values, "VRPAGOFORNORC");

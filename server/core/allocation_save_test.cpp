@@ -51,7 +51,7 @@ TEST_P(SaveTest, FreeUnitTakesAProfessionalUntilTheItemIsFull) {
 }
 
 TEST_P(SaveTest, ChangesAndRemovalsLocateTheAllocationByItsLoadedValues) {
-  EXPECT_EQ(Save({Change("01", "MO001", joao, {"1001", "0830", "FOLHAPAGA", 130.5})}), "");
+  EXPECT_EQ(Save({Change("01", "MO001", joao, {"1001", "08:30", "FOLHAPAGA", 130.5})}), "");  // as typed in the mask
   EXPECT_EQ(Stored("01", "MO001"), "1001@13050,0830,FOLHAPAGA 1003@12000,0830,CONTAPAGAR");
   EXPECT_EQ(Save({Change("01", "MO001", {"1001", "0830", "FOLHAPAGA", 130.5}, {"1008", "0830", "FOLHAPAGA", 130.5})}),
             "");

@@ -66,6 +66,7 @@ rt::Variant GetAlocaForne(CallContext& c) {
   const std::string& sequence = c.Str(2);
   c.RequireBranch(branch);
   const std::vector<SqlValue> key = {branch, number, sequence};
+  Transaction snapshot(c.db, false);  // header, allocations, items and payables of one moment
 
   rt::DataPacket header = packets::Make(packets::OrcaEvento());
   rt::DataPacket allocations = packets::Make(packets::FornMaoAux());
@@ -128,6 +129,7 @@ rt::Variant GetAlocaForne(CallContext& c) {
       key);
   for (std::size_t i = 0; i < p.size(); ++i) packets::AddRow(payables, {p.Text(i, 0), p.Text(i, 1), p.Text(i, 2)});
 
+  snapshot.Commit();
   return rt::VariantArray{header, allocations, items, payables};
 }
 

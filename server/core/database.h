@@ -67,7 +67,8 @@ class Database {
   virtual void ExecuteScript(const std::string& sql) = 0;
 
   // Transactions. `write` starts a write transaction at once (SQLite: BEGIN IMMEDIATE,
-  // so that two writers queue at the start instead of failing at their first write).
+  // so that two writers queue at the start instead of failing at their first write); a
+  // read transaction reads one consistent snapshot (PostgreSQL: REPEATABLE READ).
   virtual void Begin(bool write) = 0;
   virtual void Commit() = 0;
   virtual void Rollback() = 0;

@@ -108,7 +108,10 @@ class PostgresDatabase final : public Database {
     Check(res.get(), sql);
   }
 
-  void Begin(bool) override { ExecuteScript("BEGIN"); }
+  // A read transaction sees one snapshot for all its statements.
+  void Begin(bool write) override {
+    ExecuteScript(write ? "BEGIN" : "BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY");
+  }
   void Commit() override { ExecuteScript("COMMIT"); }
   void Rollback() override {
     if (PQtransactionStatus(conn_) != PQTRANS_IDLE) ExecuteScript("ROLLBACK");
