@@ -8,7 +8,9 @@
 
 namespace rt {
 
-TApplication::TApplication() = default;
+// The screen is made first so that it outlives the application, whose destructor
+// destroys the forms it still owns (and they leave the screen's list).
+TApplication::TApplication() { Screen(); }
 
 TApplication::~TApplication() {
   ProcessMessages();
