@@ -49,7 +49,7 @@ class PackedRow {
   bool Empty() const { return data_ == nullptr; }
 
   Variant::Type TypeAt(int i) const {
-    if (Empty()) return Variant::Type::Null;
+    if (Empty() || static_cast<std::uint32_t>(i) >= Load<std::uint32_t>(data_.get() + 4)) return Variant::Type::Null;
     return static_cast<Variant::Type>(data_[Offset(i)]);
   }
 
@@ -300,8 +300,10 @@ struct TClientDataSet::Impl {
 
   TClientDataSet& ds;
   std::vector<PackedRow> records;      // by record id
-  std::vector<std::uint32_t> natural;  // ids in natural (insertion) order
-  std::vector<std::uint32_t> view;     // ids in view order
+  // Ids in view order. Without an index the view is the natural (insertion) order and
+  // `natural` is unused; with one, `natural` keeps the natural order.
+  std::vector<std::uint32_t> view;
+  std::vector<std::uint32_t> natural;
   // With an index, view[0, sorted) is in index order and the rest waits to be placed:
   // posts made while controls are disabled are placed in one go when order is next needed.
   std::size_t sorted = 0;
@@ -408,7 +410,7 @@ struct TClientDataSet::Impl {
 
   void RecalcAll() {
     if (!has_calc || !ds.OnCalcFields) return;
-    for (std::uint32_t id : natural) RecalcStored(id);
+    for (std::uint32_t id : view) RecalcStored(id);
   }
 
   // ---- Order
@@ -497,9 +499,20 @@ struct TClientDataSet::Impl {
     if (cur_id >= 0) cur = std::find(view.begin(), view.end(), static_cast<std::uint32_t>(cur_id)) - view.begin();
   }
 
-  void RebuildView() {
-    view = natural;
-    if (!index_fields.empty()) SortView();
+  const std::vector<std::uint32_t>& Natural() const { return index_fields.empty() ? view : natural; }
+
+  // Switches to another index (the fields' positions; empty: natural order) and orders the view.
+  void SetIndex(std::vector<int> fields) {
+    if (index_fields.empty() && !fields.empty()) natural = view;
+    if (!index_fields.empty() && fields.empty()) {
+      view = std::move(natural);
+      natural.clear();
+    }
+    index_fields = std::move(fields);
+    if (!index_fields.empty()) {
+      view = natural;
+      SortView();
+    }
     sorted = view.size();
   }
 
@@ -520,7 +533,7 @@ struct TClientDataSet::Impl {
     const std::uint32_t id = view[pos];
     view.erase(view.begin() + pos);
     if (static_cast<std::size_t>(pos) < sorted) --sorted;
-    natural.erase(std::find(natural.begin(), natural.end(), id));
+    if (!index_fields.empty()) natural.erase(std::find(natural.begin(), natural.end(), id));
   }
 
   bool KeysDiffer(const PackedRow& a, const PackedRow& b) const {
@@ -576,10 +589,11 @@ struct TClientDataSet::Impl {
 
   void FieldsChanged() {
     has_calc = std::any_of(ds.field_list_.begin(), ds.field_list_.end(), [](const TField* f) { return f->Calculated(); });
-    index_fields.clear();
+    std::vector<int> fields;
     for (const std::string& name : SplitNames(ds.index_field_names_)) {
-      if (const TField* f = ds.FindField(name)) index_fields.push_back(f->Index());
+      if (const TField* f = ds.FindField(name)) fields.push_back(f->Index());
     }
+    SetIndex(std::move(fields));
   }
 
   std::vector<int> DataFields() const {
@@ -657,6 +671,7 @@ void TClientDataSet::CreateDataSet() {
 
 void TClientDataSet::SetData(const DataPacket& packet) {
   if (packet.IsDelta()) throw EDatabaseError(name_ + ": A delta packet cannot be loaded as data");
+  const bool was_active = Active();  // links of a dataset that opens now start afresh anyway
 
   // Everything is built aside first, so that a bad packet leaves the dataset as it was.
   std::vector<int> column_of;  // per kept field: its column in the packet, or -1
@@ -698,15 +713,13 @@ void TClientDataSet::SetData(const DataPacket& packet) {
   }
 
   // Commit. Fields a previous load added are replaced unless the packet brings the same.
-  bool layout_changed = false;
-  std::vector<FieldDef> old_extra, new_extra(defs.begin() + static_cast<long>(kept), defs.end());
-  for (const TField* field : field_list_) {
-    if (field->from_packet_) old_extra.push_back(field->Def());
-  }
-  if (old_extra != new_extra) {
-    layout_changed = true;
+  impl_->DropEdit();
+  impl_->ClearRecords();
+  const bool layout_changed = FieldDefs() != defs;
+  if (layout_changed) {
     std::erase_if(fields_, [](const std::unique_ptr<TField>& f) { return f->from_packet_; });
-    for (FieldDef& def : new_extra) {
+    for (std::size_t f = kept; f < defs.size(); ++f) {
+      FieldDef& def = defs[f];
       fields_.push_back(std::make_unique<TField>(*this, 0, std::move(def)));
       fields_.back()->from_packet_ = true;
     }
@@ -717,19 +730,19 @@ void TClientDataSet::SetData(const DataPacket& packet) {
     }
     impl_->FieldsChanged();
   }
-  impl_->DropEdit();
-  impl_->ClearRecords();
   impl_->records = std::move(records);
-  impl_->natural.resize(impl_->records.size());
-  std::iota(impl_->natural.begin(), impl_->natural.end(), 0u);
-  impl_->RebuildView();
+  impl_->view.resize(impl_->records.size());
+  std::iota(impl_->view.begin(), impl_->view.end(), 0u);
+  std::vector<int> index = std::move(impl_->index_fields);
+  impl_->index_fields.clear();  // the view just built is the natural order
+  impl_->SetIndex(std::move(index));
   impl_->cur = impl_->view.empty() ? -1 : 0;
   bof_ = true;
   eof_ = impl_->view.empty();
   modified_ = false;
   SetState(dsBrowse);
   impl_->RecalcAll();
-  if (layout_changed) DataEvent(deLayoutChange);
+  if (layout_changed && was_active) DataEvent(deLayoutChange);
   DataEvent(deDataSetChange);
   if (AfterScroll) AfterScroll(*this);
 }
@@ -738,8 +751,8 @@ DataPacket TClientDataSet::Data() const {
   DataPacket packet;
   const std::vector<int> fields = impl_->DataFields();
   for (int f : fields) packet.fields.push_back(field_list_[f]->Def());
-  packet.rows.reserve(impl_->natural.size());
-  for (std::uint32_t id : impl_->natural) {
+  packet.rows.reserve(impl_->view.size());
+  for (std::uint32_t id : impl_->Natural()) {
     const PackedRow& row = impl_->records[id];
     if (!row.Empty()) packet.rows.push_back(impl_->Values(row, fields));  // skips an unposted insert
   }
@@ -748,7 +761,7 @@ DataPacket TClientDataSet::Data() const {
 
 void TClientDataSet::EmptyDataSet() {
   RequireActive();
-  impl_->DropEdit();
+  CheckBrowseMode();  // a pending edit is posted (or dropped when untouched), never lost unseen
   impl_->ClearRecords();
   bof_ = eof_ = true;
   SetState(dsBrowse);
@@ -900,11 +913,7 @@ void TClientDataSet::InsertRecord(bool append) {
   const auto id = static_cast<std::uint32_t>(s.records.size());
   s.records.emplace_back();
   const long pos = append || s.cur < 0 ? static_cast<long>(s.view.size()) : s.cur;
-  if (append || !s.index_fields.empty() || pos >= static_cast<long>(s.view.size())) {
-    s.natural.push_back(id);
-  } else {
-    s.natural.insert(std::find(s.natural.begin(), s.natural.end(), s.view[pos]), id);
-  }
+  if (!s.index_fields.empty()) s.natural.push_back(id);  // with an index, new records go last in natural order
   s.view.insert(s.view.begin() + pos, id);
   if (static_cast<std::size_t>(pos) < s.sorted) ++s.sorted;
   s.cur = pos;
@@ -1017,11 +1026,10 @@ void TClientDataSet::SetIndexFieldNames(const std::string& names) {
     (void)field;
   }
   if (Active()) CheckBrowseMode();
+  const long cur_id = impl_->CurrentId();
   index_field_names_ = names;
   impl_->FieldsChanged();
   if (!Active()) return;
-  const long cur_id = impl_->CurrentId();
-  impl_->RebuildView();
   if (cur_id >= 0) {
     impl_->cur = std::find(impl_->view.begin(), impl_->view.end(), static_cast<std::uint32_t>(cur_id)) -
                  impl_->view.begin();

@@ -5,6 +5,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/runtime/abort.h"
@@ -608,6 +609,108 @@ TEST_F(IndexTest, BulkAppendsWithControlsDisabledAreOrderedOnce) {
   std::string units;
   for (int i = 0; i < 20; ++i, ds.Next()) units += ds.FieldByName("NRFORNE").AsString() + " ";
   EXPECT_EQ(units, "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 ");
+}
+
+TEST_F(IndexTest, TheGridLoadBuildsByInsertThenOrdersOnce) {
+  // The load of the grid: emptied, controls disabled, no index, one insert + post a row,
+  // then the index, the controls and a merge.
+  TDataSource source;
+  source.SetDataSet(&ds);
+  int changes = 0;
+  TCallbackDataLink link;
+  link.on_data_set_changed = [&] { ++changes; };
+  link.SetDataSource(&source);
+  ds.SetIndexFieldNames("NMPRODUTO;NRFORNE");
+  ds.EmptyDataSet();
+  ds.DisableControls();
+  changes = 0;
+  ds.SetIndexFieldNames("");
+  for (auto [product, unit, shift] : std::vector<std::tuple<const char*, double, const char*>>{
+           {"GARCOM", 1, "01"}, {"GARCOM", 2, "01"}, {"COPEIRO", 1, "01"}, {"GARCOM", 1, "02"}}) {
+    ds.Insert();
+    ds.FieldByName("NMPRODUTO").SetAsString(product);
+    ds.FieldByName("NRFORNE").SetAsFloat(unit);
+    ds.FieldByName("NRTURNO").SetAsString(shift);
+    ds.Post();
+  }
+  // Each insert went before the current record.
+  EXPECT_EQ(Order(), "1:GARCOM|1|02* 2:COPEIRO|1|01 3:GARCOM|2|01 4:GARCOM|1|01 state=browse log=4");
+  ds.SetIndexFieldNames("NMPRODUTO;NRFORNE");
+  ds.EnableControls();
+  ds.MergeChangeLog();
+  EXPECT_EQ(changes, 1);
+  // Same product from two shifts interleave by unit; equal keys keep the order of creation.
+  EXPECT_EQ(Order(), "1:COPEIRO|1|01 2:GARCOM|1|01 3:GARCOM|1|02* 4:GARCOM|2|01 state=browse log=0");
+}
+
+TEST_F(IndexTest, ViewsReadAnyRecordWithoutMovingTheCursor) {
+  ds.SetIndexFieldNames("NMPRODUTO;NRFORNE");
+  ds.SetRecNo(2);
+  ds.Edit();
+  ds.FieldByName("NRTURNO").SetAsString("99");
+  int scrolls = 0;
+  ds.AfterScroll = [&](TClientDataSet&) { ++scrolls; };
+  std::string seen;
+  for (int recno = 1; recno <= ds.RecordCount(); ++recno) {
+    TReadRecordScope scope(ds, recno);
+    seen += ds.FieldByName("NRTURNO").AsString() + " ";
+    if (recno == 4) {
+      TReadRecordScope inner(ds, 1);
+      seen += "(" + ds.FieldByName("NRFORNE").AsString() + ") ";
+    }
+  }
+  EXPECT_EQ(seen, "02 99 02 01 (9) 02 01 01 02 ");  // the edited record shows its buffer
+  EXPECT_EQ(ds.RecNo(), 2);
+  EXPECT_EQ(ds.State(), dsEdit);
+  EXPECT_EQ(scrolls, 0);
+  EXPECT_THROW(TReadRecordScope(ds, 9), EDatabaseError);
+}
+
+TEST_F(DataSetTest, EmptyingPostsAPendingEditThroughTheUsualChecks) {
+  int checks = 0;
+  ds.BeforePost = [&](TClientDataSet&) { ++checks; };
+  ds.Edit();
+  SetRow("X", 5);
+  ds.EmptyDataSet();
+  EXPECT_EQ(checks, 1);
+  EXPECT_EQ(State(), "state=browse log=0");
+  ds.Append();
+  SetRow("Y", 1);
+  ds.BeforePost = [](TClientDataSet&) { Abort(); };
+  EXPECT_THROW(ds.EmptyDataSet(), EAbort);  // a refused post keeps everything
+  EXPECT_EQ(State(), "1:Y|1* state=insert log=0");
+}
+
+TEST_F(DataSetTest, DeleteWhileInsertingDropsTheNewRow) {
+  ds.Insert();
+  SetRow("N", 1);
+  ds.Delete();
+  EXPECT_EQ(State(), "1:A|1* 2:B|2 3:C|3 state=browse log=0");
+}
+
+TEST(DataSetLoadTest, ColumnsAddedByALoadFollowTheNextPacket) {
+  TClientDataSet ds("cdsPesq");
+  TDataSource source;
+  source.SetDataSet(&ds);
+  int layouts = 0;
+  TCallbackDataLink link;
+  link.on_layout_changed = [&] { ++layouts; };
+  link.SetDataSource(&source);
+  DataPacket first;
+  first.fields = {Str("A", 5), Str("B", 5)};
+  first.rows = {{Variant("a1"), Variant("b1")}};
+  ds.SetData(first);
+  TField* a = &ds.FieldByName("A");
+  ds.SetData(first);  // same columns: the same fields
+  EXPECT_EQ(&ds.FieldByName("A"), a);
+  EXPECT_EQ(layouts, 0);  // the first load opens the dataset: links see it become active
+  DataPacket second;
+  second.fields = {Str("C", 5)};
+  second.rows = {{Variant("c1")}, {Variant("c2")}};
+  ds.SetData(second);
+  EXPECT_EQ(layouts, 1);
+  EXPECT_EQ(ds.FindField("A"), nullptr);
+  EXPECT_EQ(ds.Describe("C"), "1:c1* 2:c2 state=browse log=0");
 }
 
 }  // namespace
