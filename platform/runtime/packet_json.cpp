@@ -353,9 +353,14 @@ class SimdNode {
   simdjson::dom::element e_;
 };
 
+// Text from the wire in a message: cut short whatever its length, and never inside a
+// UTF-8 character, so that the message itself stays valid UTF-8 when it travels on.
 std::string Quoted(std::string_view s) {
-  constexpr std::size_t kShown = 40;  // keep messages short whatever comes over the wire
-  return "'" + std::string(s.substr(0, kShown)) + (s.size() > kShown ? "...'" : "'");
+  constexpr std::size_t kShown = 40;
+  if (s.size() <= kShown) return "'" + std::string(s) + "'";
+  std::size_t cut = kShown;
+  while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
+  return "'" + std::string(s.substr(0, cut)) + "...'";
 }
 
 [[noreturn]] void Fail(const std::string& message) { throw DecodeError(message); }

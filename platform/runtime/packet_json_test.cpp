@@ -268,6 +268,12 @@ TEST(PacketJsonReader, DuplicateKeysInTheText) {  // an nlohmann::json has alrea
             "an object with 2 keys is not a variant (expected {\"$date\":...} or {\"$packet\":...})");
 }
 
+TEST(PacketJsonReader, LongTextInAMessageIsCutBetweenCharacters) {
+  const std::string name = std::string(39, 'x') + "çç" + std::string(100, 'y');  // 'ç' straddles byte 40
+  const std::string message = DecodeFailure([&] { DecodeVariant(R"({")" + name + R"(":1})"); });
+  EXPECT_EQ(message, "an object with key '" + std::string(39, 'x') + "...' is not a variant (expected \"$date\" or \"$packet\")");
+}
+
 TEST(PacketJsonReader, TooManyFields) {
   std::string fields = "[";
   for (int i = 0; i <= kMaxFields; ++i)
