@@ -207,9 +207,9 @@ class TTestSource : public TComponent, public IDataSourceHolder {
   TDataSource source;
 };
 
-class LayoutTest : public DataControlsTest {
+class DataControlsLayoutTest : public DataControlsTest {
  protected:
-  LayoutTest() {
+  DataControlsLayoutTest() {
     if (!TClassRegistry::Instance().IsRegistered("TTestSource")) RegisterClass<TTestSource>("TTestSource", "TComponent");
     RegisterDataControls();
     form_.Handlers().Add<void(TObject*)>("dbgColExit", [this](TObject*) { log_ += "colexit "; });
@@ -238,7 +238,7 @@ class LayoutTest : public DataControlsTest {
   std::string log_;
 };
 
-TEST_F(LayoutTest, ALayoutCreatesTheDataControlsWithTheirColumnsAndEvents) {
+TEST_F(DataControlsLayoutTest, ALayoutCreatesTheDataControlsWithTheirColumnsAndEvents) {
   nlohmann::json columns = {
       {{"FieldName", "QT"}, {"ReadOnly", true}, {"Width", 44}, {"Title", {{"Alignment", "taRightJustify"}}}},
       {{"FieldName", "NOME"},
@@ -272,7 +272,7 @@ TEST_F(LayoutTest, ALayoutCreatesTheDataControlsWithTheirColumnsAndEvents) {
   EXPECT_EQ(navigator->DataSource(), &source->source);
 }
 
-TEST_F(LayoutTest, BadColumnsAreReportedByName) {
+TEST_F(DataControlsLayoutTest, BadColumnsAreReportedByName) {
   using Json = nlohmann::json;
   struct Case {
     const char* name;

@@ -25,9 +25,9 @@ FieldDef Def(const std::string& name, FieldType type, int size, const std::strin
 
 // A small allocation-like table: the fields are stored in another order than the
 // grid's columns show them.
-class GridTest : public ::testing::Test {
+class DBGridTest : public ::testing::Test {
  protected:
-  GridTest() {
+  DBGridTest() {
     dataset_.SetFieldDefs({Def("VALOR", FieldType::Float, 0, "Vr. Pago"), Def("NR", FieldType::Float, 0, "Nr."),
                            Def("NOME", FieldType::String, 20, "Nome"),
                            Def("PROF", FieldType::String, 20, "Profissional"),
@@ -81,7 +81,7 @@ class GridTest : public ::testing::Test {
     dataset_.BeforePost = [this](TClientDataSet& ds) { Log("beforepost:" + ds.FieldByName("PROF").AsString()); };
     dataset_.AfterPost = [this](TClientDataSet&) { Log("afterpost"); };
   }
-  ~GridTest() override { delete form_; }
+  ~DBGridTest() override { delete form_; }
 
   void AddRow(double nr, const std::string& nome, const std::string& prof, const std::string& pagto, double valor) {
     dataset_.Append();
@@ -127,7 +127,7 @@ class GridTest : public ::testing::Test {
 
 // --- Columns ---------------------------------------------------------------------
 
-TEST_F(GridTest, ColumnsKeepTheirOwnOrderAndTakeTitlesAndWidthsFromTheFields) {
+TEST_F(DBGridTest, ColumnsKeepTheirOwnOrderAndTakeTitlesAndWidthsFromTheFields) {
   std::string shown;
   for (int i = 0; i < grid_->Columns().Count(); ++i) {
     TColumn& column = grid_->Columns()[i];
@@ -145,7 +145,7 @@ TEST_F(GridTest, ColumnsKeepTheirOwnOrderAndTakeTitlesAndWidthsFromTheFields) {
   EXPECT_EQ(grid_->Columns().IndexOfField("XYZ"), -1);
 }
 
-TEST_F(GridTest, WithoutColumnsTheGridShowsTheVisibleFields) {
+TEST_F(DBGridTest, WithoutColumnsTheGridShowsTheVisibleFields) {
   dataset_.Close();
   auto defs = dataset_.FieldDefs();
   defs[0].visible = false;  // VALOR
@@ -161,7 +161,7 @@ TEST_F(GridTest, WithoutColumnsTheGridShowsTheVisibleFields) {
 
 // --- Editor and typing -------------------------------------------------------------
 
-TEST_F(GridTest, TheEditorShowsTheEditTextOfTheField) {
+TEST_F(DBGridTest, TheEditorShowsTheEditTextOfTheField) {
   grid_->SetSelectedIndex(3);  // PAGTO
   log_.clear();
   EXPECT_TRUE(grid_->OpenEditor());
@@ -169,7 +169,7 @@ TEST_F(GridTest, TheEditorShowsTheEditTextOfTheField) {
   EXPECT_EQ(log_, "gettext(edit)");
 }
 
-TEST_F(GridTest, TypingPutsTheRowInEditAndReplacesTheCellText) {
+TEST_F(DBGridTest, TypingPutsTheRowInEditAndReplacesTheCellText) {
   grid_->SetSelectedIndex(1);  // PROF, "111"
   EXPECT_TRUE(grid_->TypeText("22"));
   EXPECT_EQ(State(), "row=1 col=PROF edit [22*]");
@@ -179,7 +179,7 @@ TEST_F(GridTest, TypingPutsTheRowInEditAndReplacesTheCellText) {
   EXPECT_EQ(grid_->EditorText(), "27");
 }
 
-TEST_F(GridTest, TheEditorIsWrittenIntoTheFieldBeforeTheColumnExitRuns) {
+TEST_F(DBGridTest, TheEditorIsWrittenIntoTheFieldBeforeTheColumnExitRuns) {
   grid_->SetSelectedIndex(1);
   log_.clear();
   grid_->TypeText("222");
@@ -188,7 +188,7 @@ TEST_F(GridTest, TheEditorIsWrittenIntoTheFieldBeforeTheColumnExitRuns) {
   EXPECT_EQ(State(), "row=1 col=NOME edit -");
 }
 
-TEST_F(GridTest, AColumnExitThatAbortsKeepsTheColumnTheEditorAndTheEdit) {
+TEST_F(DBGridTest, AColumnExitThatAbortsKeepsTheColumnTheEditorAndTheEdit) {
   grid_->SetSelectedIndex(1);
   grid_->OnColExit = [this](TObject*) {
     Log("colexit");
@@ -216,7 +216,7 @@ TEST_F(GridTest, AColumnExitThatAbortsKeepsTheColumnTheEditorAndTheEdit) {
   EXPECT_EQ(services_.Log(), "");  // the abort is silent
 }
 
-TEST_F(GridTest, AColumnExitThatMovesTheGridItselfWins) {
+TEST_F(DBGridTest, AColumnExitThatMovesTheGridItselfWins) {
   grid_->SetSelectedIndex(1);
   grid_->OnColExit = [this](TObject*) {
     Log("colexit:" + Selected());
@@ -228,7 +228,7 @@ TEST_F(GridTest, AColumnExitThatMovesTheGridItselfWins) {
   EXPECT_EQ(Selected(), "VALOR");
 }
 
-TEST_F(GridTest, ReadOnlyCellsRefuseTyping) {
+TEST_F(DBGridTest, ReadOnlyCellsRefuseTyping) {
   struct Case {
     const char* name;
     std::function<void()> setup;
@@ -257,7 +257,7 @@ TEST_F(GridTest, ReadOnlyCellsRefuseTyping) {
   }
 }
 
-TEST_F(GridTest, OnKeyPressSeesEveryKeyBeforeTheEditorAndMayDropIt) {
+TEST_F(DBGridTest, OnKeyPressSeesEveryKeyBeforeTheEditorAndMayDropIt) {
   grid_->SetSelectedIndex(1);
   std::string seen;
   grid_->OnKeyPress = [&](TObject* sender, char& key) {
@@ -272,7 +272,7 @@ TEST_F(GridTest, OnKeyPressSeesEveryKeyBeforeTheEditorAndMayDropIt) {
   EXPECT_EQ(State(), "row=1 col=PROF edit [12*]");
 }
 
-TEST_F(GridTest, AKeyChangedByOnKeyPressIsTheOneTyped) {
+TEST_F(DBGridTest, AKeyChangedByOnKeyPressIsTheOneTyped) {
   grid_->SetSelectedIndex(2);
   grid_->OnKeyPress = [](TObject*, char& key) {
     if (key >= 'a' && key <= 'z') key = static_cast<char>(key - 'a' + 'A');
@@ -281,7 +281,7 @@ TEST_F(GridTest, AKeyChangedByOnKeyPressIsTheOneTyped) {
   EXPECT_EQ(grid_->EditorText(), "Zé");
 }
 
-TEST_F(GridTest, ReturnOpensAClosedEditorWithItsTextSelected) {
+TEST_F(DBGridTest, ReturnOpensAClosedEditorWithItsTextSelected) {
   grid_->SetSelectedIndex(2);
   EXPECT_TRUE(grid_->Key(VK_RETURN));
   EXPECT_EQ(State(), "row=1 col=NOME browse [Ana]");
@@ -289,7 +289,7 @@ TEST_F(GridTest, ReturnOpensAClosedEditorWithItsTextSelected) {
   EXPECT_EQ(State(), "row=1 col=NOME edit [B*]");
 }
 
-TEST_F(GridTest, WithoutOpenDataEveryInputIsHarmless) {
+TEST_F(DBGridTest, WithoutOpenDataEveryInputIsHarmless) {
   for (bool bound : {true, false}) {
     SCOPED_TRACE(bound ? "closed dataset" : "no data source");
     dataset_.Close();
@@ -310,7 +310,7 @@ TEST_F(GridTest, WithoutOpenDataEveryInputIsHarmless) {
   }
 }
 
-TEST_F(GridTest, AnEditRefusedByBeforeEditTakesNoKey) {
+TEST_F(DBGridTest, AnEditRefusedByBeforeEditTakesNoKey) {
   dataset_.BeforeEdit = [](TClientDataSet&) { Abort(); };
   grid_->SetSelectedIndex(2);
   EXPECT_FALSE(grid_->TypeChar('X'));
@@ -322,7 +322,7 @@ TEST_F(GridTest, AnEditRefusedByBeforeEditTakesNoKey) {
   EXPECT_EQ(Value(1, "PAGTO"), "FOLHAPAGA");
 }
 
-TEST_F(GridTest, EscapeCancelsTheEditAndRestoresTheText) {
+TEST_F(DBGridTest, EscapeCancelsTheEditAndRestoresTheText) {
   grid_->SetSelectedIndex(2);
   grid_->TypeText("Zé");
   EXPECT_EQ(grid_->EditorText(), "Zé");
@@ -332,7 +332,7 @@ TEST_F(GridTest, EscapeCancelsTheEditAndRestoresTheText) {
   EXPECT_EQ(dataset_.ChangeCount(), 0);
 }
 
-TEST_F(GridTest, ReturnWritesTheEditorWithoutPosting) {
+TEST_F(DBGridTest, ReturnWritesTheEditorWithoutPosting) {
   grid_->SetSelectedIndex(2);
   grid_->TypeText("Zé");
   grid_->Key(VK_RETURN);
@@ -340,7 +340,7 @@ TEST_F(GridTest, ReturnWritesTheEditorWithoutPosting) {
   EXPECT_EQ(dataset_.FieldByName("NOME").AsString(), "Zé");
 }
 
-TEST_F(GridTest, APostByCodePullsThePendingEditorText) {
+TEST_F(DBGridTest, APostByCodePullsThePendingEditorText) {
   grid_->SetSelectedIndex(1);
   grid_->TypeText("999");
   log_.clear();
@@ -352,7 +352,7 @@ TEST_F(GridTest, APostByCodePullsThePendingEditorText) {
 
 // --- Rows --------------------------------------------------------------------------
 
-TEST_F(GridTest, MovingToAnotherRowPostsTheRowBeingEdited) {
+TEST_F(DBGridTest, MovingToAnotherRowPostsTheRowBeingEdited) {
   grid_->SetSelectedIndex(1);
   grid_->TypeText("222");
   log_.clear();
@@ -363,7 +363,7 @@ TEST_F(GridTest, MovingToAnotherRowPostsTheRowBeingEdited) {
   EXPECT_EQ(dataset_.ChangeCount(), 1);
 }
 
-TEST_F(GridTest, APostRefusedByBeforePostCancelsTheRowMove) {
+TEST_F(DBGridTest, APostRefusedByBeforePostCancelsTheRowMove) {
   dataset_.BeforePost = [this](TClientDataSet&) {
     Log("beforepost");
     Abort();
@@ -390,7 +390,7 @@ TEST_F(GridTest, APostRefusedByBeforePostCancelsTheRowMove) {
   EXPECT_EQ(dataset_.ChangeCount(), 0);
 }
 
-TEST_F(GridTest, AClickOnAnotherRowAndColumnLeavesTheColumnOnTheRowBeingLeft) {
+TEST_F(DBGridTest, AClickOnAnotherRowAndColumnLeavesTheColumnOnTheRowBeingLeft) {
   grid_->SetSelectedIndex(1);
   grid_->TypeText("222");
   log_.clear();
@@ -399,7 +399,7 @@ TEST_F(GridTest, AClickOnAnotherRowAndColumnLeavesTheColumnOnTheRowBeingLeft) {
   EXPECT_EQ(State(), "row=3 col=NOME browse -");
 }
 
-TEST_F(GridTest, TabPastTheLastColumnMovesToTheFirstColumnOfTheNextRow) {
+TEST_F(DBGridTest, TabPastTheLastColumnMovesToTheFirstColumnOfTheNextRow) {
   grid_->SetSelectedIndex(4);
   grid_->TypeText("5");
   log_.clear();
@@ -410,7 +410,7 @@ TEST_F(GridTest, TabPastTheLastColumnMovesToTheFirstColumnOfTheNextRow) {
   EXPECT_EQ(State(), "row=1 col=VALOR browse -");
 }
 
-TEST_F(GridTest, InsertKeyAndDownPastTheLastRowAskTheDatasetForANewRow) {
+TEST_F(DBGridTest, InsertKeyAndDownPastTheLastRowAskTheDatasetForANewRow) {
   struct Case {
     const char* name;
     int start_row;
@@ -445,7 +445,7 @@ TEST_F(GridTest, InsertKeyAndDownPastTheLastRowAskTheDatasetForANewRow) {
 
 // --- Focus -------------------------------------------------------------------------
 
-TEST_F(GridTest, AFieldsFocusControlSelectsItsColumnFocusesTheGridAndOpensTheEditor) {
+TEST_F(DBGridTest, AFieldsFocusControlSelectsItsColumnFocusesTheGridAndOpensTheEditor) {
   ShowForm();
   ASSERT_TRUE(other_->Focused());
   grid_->SetSelectedIndex(3);
@@ -459,7 +459,7 @@ TEST_F(GridTest, AFieldsFocusControlSelectsItsColumnFocusesTheGridAndOpensTheEdi
   EXPECT_EQ(grid_->EditorText(), "4");
 }
 
-TEST_F(GridTest, AValidationThatFocusesItsFieldDuringTheColumnExitKeepsTheTypedText) {
+TEST_F(DBGridTest, AValidationThatFocusesItsFieldDuringTheColumnExitKeepsTheTypedText) {
   ShowForm();
   grid_->SelectCell(1, 1);
   grid_->OnColExit = [this](TObject*) {
@@ -476,7 +476,7 @@ TEST_F(GridTest, AValidationThatFocusesItsFieldDuringTheColumnExitKeepsTheTypedT
 
 // --- Pick list and ellipsis ----------------------------------------------------------
 
-TEST_F(GridTest, APickListChoiceIsWrittenThroughTheFieldsSetText) {
+TEST_F(DBGridTest, APickListChoiceIsWrittenThroughTheFieldsSetText) {
   grid_->SetSelectedIndex(3);
   log_.clear();
   EXPECT_TRUE(grid_->PickListChoose("GERAR CONTA"));
@@ -490,7 +490,7 @@ TEST_F(GridTest, APickListChoiceIsWrittenThroughTheFieldsSetText) {
   EXPECT_FALSE(grid_->PickListChoose(0));  // the column has no list
 }
 
-TEST_F(GridTest, TheEllipsisButtonRunsItsHandlerAndTheEditorFollowsWhatItWrites) {
+TEST_F(DBGridTest, TheEllipsisButtonRunsItsHandlerAndTheEditorFollowsWhatItWrites) {
   int clicks = 0;
   grid_->OnEditButtonClick = [&](TObject*) {
     ++clicks;
@@ -509,7 +509,7 @@ TEST_F(GridTest, TheEllipsisButtonRunsItsHandlerAndTheEditorFollowsWhatItWrites)
 
 // --- Drawing -----------------------------------------------------------------------
 
-TEST_F(GridTest, EveryVisibleDataCellIsDrawnByTheHandlerOnItsOwnRow) {
+TEST_F(DBGridTest, EveryVisibleDataCellIsDrawnByTheHandlerOnItsOwnRow) {
   // Two rows fit: title 18 + line, then 19 px per row.
   grid_->SetBounds(0, 0, 600, 18 + 1 + 2 * 19);
   grid_->Columns()[1].SetVisible(false);
@@ -543,7 +543,7 @@ TEST_F(GridTest, EveryVisibleDataCellIsDrawnByTheHandlerOnItsOwnRow) {
   EXPECT_EQ(calls.back(), "(75,38,219,56) 2:NOME=Caio [gdSelected,gdFocused]");
 }
 
-TEST_F(GridTest, TheEditedRowIsDrawnWithItsTypedValues) {
+TEST_F(DBGridTest, TheEditedRowIsDrawnWithItsTypedValues) {
   grid_->SetSelectedIndex(2);
   grid_->TypeText("Zé");
   grid_->Key(VK_RETURN);
@@ -557,7 +557,7 @@ TEST_F(GridTest, TheEditedRowIsDrawnWithItsTypedValues) {
   EXPECT_EQ(State(), "row=1 col=NOME edit -");
 }
 
-TEST_F(GridTest, WithoutAHandlerTheGridDrawsTitlesAndTextsItself) {
+TEST_F(DBGridTest, WithoutAHandlerTheGridDrawsTitlesAndTextsItself) {
   grid_->SetBounds(0, 0, 400, 18 + 1 + 19);
   for (int i : {0, 1, 4}) grid_->Columns()[i].SetVisible(false);
   grid_->Columns()[3].Title().SetAlignment(taRightJustify);
@@ -574,7 +574,7 @@ TEST_F(GridTest, WithoutAHandlerTheGridDrawsTitlesAndTextsItself) {
             "DrawFocusRect(145,19,219,37)\n");
 }
 
-TEST_F(GridTest, ACellIsFoundByItsPoint) {
+TEST_F(DBGridTest, ACellIsFoundByItsPoint) {
   grid_->SetBounds(0, 0, 600, 18 + 1 + 3 * 19);
   EXPECT_EQ(grid_->CellAt(80, 40), std::make_optional(std::make_pair(2, 1)));
   EXPECT_EQ(grid_->CellAt(10, 5), std::nullopt);  // title
