@@ -34,6 +34,7 @@ struct Options {
   std::string log_level = "info";
   std::string ready_file;
   int threads = 0;
+  int keep_alive_seconds = 5;
   int password_iterations = 0;
 };
 
@@ -96,14 +97,24 @@ int Run(const Options& options) {
 
   srv::HttpServerOptions http;
   http.threads = options.threads;
+  http.keep_alive_seconds = options.keep_alive_seconds;
   srv::HttpServer server(*service, http);
   int port = 0;
   try {
     port = server.Bind(options.listen, options.port);
-    if (!options.ready_file.empty()) WriteReadyFile(options.ready_file, port);
   } catch (const std::exception& e) {
     std::cerr << "alloc-server: " << e.what() << std::endl;
     return kExitListen;
+  }
+  // The socket listens from Bind on: connections wait in its backlog until Serve runs.
+  std::cout << "listening on http://" << options.listen << ":" << port << std::endl;
+  if (!options.ready_file.empty()) {
+    try {
+      WriteReadyFile(options.ready_file, port);
+    } catch (const std::exception& e) {
+      std::cerr << "alloc-server: " << e.what() << std::endl;
+      return kExitBadCommandLine;
+    }
   }
 
   std::thread signal_waiter([&server, stop_signals] {
@@ -113,7 +124,6 @@ int Run(const Options& options) {
     server.Stop();
   });
 
-  std::cout << "listening on http://" << options.listen << ":" << port << std::endl;
   spdlog::info("serving with {} worker threads", server.Threads());
   const bool ok = server.Serve();
   pthread_kill(signal_waiter.native_handle(), SIGTERM);  // wakes the waiter if Serve ended by itself
@@ -144,6 +154,10 @@ int main(int argc, char** argv) {
   app.add_option("--ready-file", options.ready_file, "write the listening port to FILE once listening");
   app.add_option("--threads", options.threads, "worker threads; 0 = max(64, 16 x cores)")
       ->check(CLI::Range(0, 4096))
+      ->capture_default_str();
+  app.add_option("--keep-alive", options.keep_alive_seconds,
+                 "seconds an idle connection stays open (stopping waits at most this long)")
+      ->check(CLI::Range(1, 3600))
       ->capture_default_str();
   app.add_option("--password-iterations", options.password_iterations,
                  "PBKDF2 iterations for passwords hashed by this run (tests lower it); 0 = default")

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include <sys/socket.h>
+
 #include <httplib.h>
 #include <spdlog/spdlog.h>
 
@@ -55,6 +57,12 @@ HttpServer::HttpServer(AllocService& service, HttpServerOptions options)
   const int threads = threads_;
   server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<std::size_t>(threads)); };
   server.set_tcp_nodelay(true);
+  // The library's default also sets SO_REUSEPORT, which lets a second server bind a port
+  // that is in use and silently share its clients; a taken port must be an error.
+  server.set_socket_options([](int sock) {
+    int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+  });
   server.set_keep_alive_max_count(options.keep_alive_max_count);
   server.set_keep_alive_timeout(options.keep_alive_seconds);
   server.set_read_timeout(options.read_timeout_seconds, 0);

@@ -23,7 +23,9 @@ struct HttpServerOptions {
   // 0 picks max(64, 16 x cores).
   int threads = 0;
   std::size_t keep_alive_max_count = 10000;  // requests on one connection before it is recycled
-  std::time_t keep_alive_seconds = 10;       // an idle connection frees its worker after this
+  // An idle connection frees its worker after this; stopping the server also waits up
+  // to this long for idle connections to end.
+  std::time_t keep_alive_seconds = 5;
   std::time_t read_timeout_seconds = 30;
   std::time_t write_timeout_seconds = 30;
   RpcLimits rpc;

@@ -1,0 +1,154 @@
+// Runs the built alloc-server program as a child process on a loopback port, for the
+// end-to-end tests (header only; never part of the server). The binary is found beside
+// the test executable (both are built into <build>/server/).
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace srv::fakes {
+
+inline std::filesystem::path ServerBinary() {
+  const auto self = std::filesystem::read_symlink("/proc/self/exe");
+  for (const auto& candidate : {self.parent_path() / "alloc-server", self.parent_path().parent_path() / "server" / "alloc-server"}) {
+    if (std::filesystem::exists(candidate)) return candidate;
+  }
+  throw std::runtime_error("alloc-server not found beside " + self.string() + ": build the alloc-server target");
+}
+
+// A fresh empty folder under the system's temporary folder, removed with the object.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "alloc-e2e-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// A loopback port on which nothing listens (bound, then released).
+inline int UnusedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  socklen_t size = sizeof(address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+class ServerProcess {
+ public:
+  ~ServerProcess() { Kill(); }
+
+  // Starts the program with `args` plus a ready file, and waits until it listens (or
+  // exits). Returns false when it exited instead; ExitCode() then says how.
+  bool Start(std::vector<std::string> args, std::chrono::seconds timeout = std::chrono::seconds(20)) {
+    ready_file_ = work_.path() / ("ready-" + std::to_string(++starts_));
+    output_file_ = work_.path() / ("out-" + std::to_string(starts_));
+    args.insert(args.begin(), ServerBinary().string());
+    args.push_back("--ready-file");
+    args.push_back(ready_file_.string());
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const int out = ::open(output_file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      ::dup2(out, STDOUT_FILENO);
+      ::dup2(out, STDERR_FILENO);
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (std::filesystem::exists(ready_file_)) {
+        std::ifstream in(ready_file_);
+        in >> port_;
+        return true;
+      }
+      if (Reap(false)) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    Kill();
+    return false;
+  }
+
+  // Sends SIGTERM and waits; returns the exit code (-1 when killed by a signal).
+  int Stop() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      Reap(true);
+    }
+    return exit_code_;
+  }
+  void Kill() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      Reap(true);
+    }
+  }
+  // Waits for a process expected to end by itself (bad command line, ...); kills it
+  // when it is still running after the timeout.
+  int Wait(std::chrono::seconds timeout = std::chrono::seconds(20)) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!Reap(false) && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    Kill();
+    return exit_code_;
+  }
+
+  int Port() const { return port_; }
+  int ExitCode() const { return exit_code_; }
+  std::string Output() const {
+    std::ifstream in(output_file_);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+ private:
+  bool Reap(bool block) {
+    if (pid_ <= 0) return true;
+    int status = 0;
+    if (::waitpid(pid_, &status, block ? 0 : WNOHANG) != pid_) return false;
+    exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    pid_ = -1;
+    return true;
+  }
+
+  TempDir work_;
+  std::filesystem::path ready_file_;
+  std::filesystem::path output_file_;
+  pid_t pid_ = -1;
+  int port_ = 0;
+  int exit_code_ = -1;
+  int starts_ = 0;
+};
+
+}  // namespace srv::fakes
