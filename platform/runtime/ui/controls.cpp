@@ -215,6 +215,22 @@ int Utf8Length(const std::string& text) {
       std::count_if(text.begin(), text.end(), [](char c) { return !IsContinuation(static_cast<unsigned char>(c)); }));
 }
 
+std::string Latin1ToUtf8(char key) {
+  auto c = static_cast<unsigned char>(key);
+  if (c < 0x80) return std::string(1, key);
+  return {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+}
+
+size_t Utf8CharAt(const std::string& text, size_t pos) {
+  if (pos >= text.size()) return 0;
+  auto lead = static_cast<unsigned char>(text[pos]);
+  size_t len = lead < 0x80 ? 1 : lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 0;
+  if (len == 0 || pos + len > text.size()) return 0;
+  for (size_t i = 1; i < len; ++i)
+    if (!IsContinuation(static_cast<unsigned char>(text[pos + i]))) return 0;
+  return len;
+}
+
 std::string Utf8Upper(const std::string& text) { return ChangeCase(text, true); }
 std::string Utf8Lower(const std::string& text) { return ChangeCase(text, false); }
 
@@ -237,9 +253,7 @@ void TEdit::SetCharCase(TEditCharCase char_case) {
   SetText(text_);
 }
 
-void TEdit::KeyPress(char& key) {
-  KeyPressChar(std::string(1, key));
-}
+void TEdit::KeyPress(char& key) { KeyPressChar(Latin1ToUtf8(key)); }
 
 void TEdit::KeyPressChar(const std::string& utf8_char) {
   if (utf8_char.empty()) return;
@@ -254,7 +268,7 @@ void TEdit::KeyPressChar(const std::string& utf8_char) {
   if (static_cast<unsigned char>(key) < 32 || read_only_) return;  // Enter, Escape...: a one-line box takes none
   if (max_length_ > 0 && Utf8Length(text_) >= max_length_) return;
   // A handler that left the key alone gets the whole character it was typed as.
-  std::string insert = (key == typed && utf8_char.size() > 1) ? utf8_char : std::string(1, key);
+  std::string insert = key == typed ? utf8_char : Latin1ToUtf8(key);
   SetText(text_ + insert);
 }
 

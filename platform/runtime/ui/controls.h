@@ -213,7 +213,9 @@ class TLabel : public TControl {
 enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
 
 // A one-line text box. Typing goes through OnKeyPress (key by reference; a key set to 0
-// is dropped), then inserts at the caret, which is kept at the end of the text; code 8
+// is dropped; a multi-byte character is offered as its first byte and inserted whole
+// when the handler leaves it alone; a lone key byte of 0x80 and above is Latin-1), then
+// inserts at the caret, which is kept at the end of the text; code 8
 // deletes the last character. Letters are cased per CharCase, for typed and assigned
 // text alike. MaxLength (in characters; 0 = no limit) bounds typing only, as in the host
 // framework. OnChange runs on every change of the text, by typing or by code, and not
@@ -284,6 +286,11 @@ void SetChildEnabled(TWinControl& container, bool enabled);
 // UTF-8 helpers for text boxes: length in characters, and upper/lower case of ASCII and
 // Latin-1 letters (the accents of the screens' texts).
 int Utf8Length(const std::string& text);
+// A key byte of 0x80 and above standing alone is read as Latin-1 (the host's ANSI keys).
+std::string Latin1ToUtf8(char key);
+// The length of the well-formed UTF-8 character at `pos`, or 0 when the bytes there do
+// not form one.
+size_t Utf8CharAt(const std::string& text, size_t pos);
 std::string Utf8Upper(const std::string& text);
 std::string Utf8Lower(const std::string& text);
 

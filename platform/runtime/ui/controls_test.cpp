@@ -78,7 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
         TypingCase{"BackspaceOnEmpty", ecNormal, 0, false, false, "\b", "", ""},
         TypingCase{"BackspaceFreesRoomUnderMaxLength", ecNormal, 2, false, false, "12\b34", "13", "[1][12][1][13]"},
         TypingCase{"ReadOnly", ecNormal, 0, false, true, "ab\b", "", ""},
-        TypingCase{"FilterDropsAccentedLetters", ecNormal, 0, true, false, "aç", "a", "[a]"}),
+        TypingCase{"FilterDropsAccentedLetters", ecNormal, 0, true, false, "aç", "a", "[a]"},
+        TypingCase{"MalformedUtf8ReadAsLatin1", ecNormal, 0, false, false, "a\xE7\xC3", "açÃ", "[a][aç][açÃ]"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ControlsTest, AKeyFilterCanReplaceTheKey) {
@@ -88,6 +89,12 @@ TEST_F(ControlsTest, AKeyFilterCanReplaceTheKey) {
   ShowFocused(edit);
   Input::TypeText("1,5");
   EXPECT_EQ(edit->Text(), "1.5");
+}
+
+TEST_F(ControlsTest, ALoneKeyByteAboveAsciiIsALatin1Character) {
+  ShowFocused(edit);
+  Input::TypeKey('\xE7');
+  EXPECT_EQ(edit->Text(), "ç");
 }
 
 TEST_F(ControlsTest, TextSetByCodeRaisesOnChangeOnlyWhenItChanges) {

@@ -15,13 +15,6 @@ TWinControl* KeyTarget() {
   return control && control->CanFocus() ? control : nullptr;
 }
 
-size_t Utf8CharLength(unsigned char lead) {
-  if (lead >= 0xF0) return 4;
-  if (lead >= 0xE0) return 3;
-  if (lead >= 0xC0) return 2;
-  return 1;
-}
-
 }  // namespace
 
 bool FocusControl(TWinControl& control) {
@@ -43,10 +36,12 @@ bool TypeKey(char key) {
 
 bool TypeText(const std::string& text) {
   for (size_t i = 0; i < text.size();) {
-    size_t len = std::min(Utf8CharLength(static_cast<unsigned char>(text[i])), text.size() - i);
+    // A byte that starts no well-formed character is taken as a Latin-1 key.
+    size_t len = Utf8CharAt(text, i);
+    std::string ch = len ? text.substr(i, len) : Latin1ToUtf8(text[i]);
+    if (!len) len = 1;
     TWinControl* target = KeyTarget();
     if (!target) return false;
-    std::string ch = text.substr(i, len);
     if (!Application().Guard([&] { target->KeyPressChar(ch); })) return false;
     i += len;
   }
