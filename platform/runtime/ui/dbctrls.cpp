@@ -16,8 +16,6 @@ TDataSourceResolver& Resolver() {
   return resolver;
 }
 
-bool EditingState(TDataSetState state) { return state == dsEdit || state == dsInsert; }
-
 template <class E, size_t N>
 E EnumValue(const json& value, const std::pair<const char*, E> (&names)[N]) {
   std::string text = LayoutString(value);
@@ -174,7 +172,7 @@ std::string TDBText::DisplayText() const {
   TField* field = Field();
   if (!field) return "";
   TClientDataSet& dataset = field->DataSet();
-  if (!dataset.Active() || (dataset.IsEmpty() && !EditingState(dataset.State()))) return "";
+  if (!dataset.Active() || (dataset.IsEmpty() && !link_.Editing())) return "";
   return field->Text();
 }
 
@@ -198,7 +196,7 @@ bool TDBNavigator::ButtonEnabled(TNavigateBtn button) const {
   if (!EnabledInChain() || !visible_buttons_.count(button)) return false;
   TClientDataSet* dataset = link_.DataSet();
   if (!dataset || !dataset->Active()) return false;
-  bool editing = EditingState(dataset->State());
+  bool editing = link_.Editing();
   bool empty = dataset->IsEmpty();
   int recno = dataset->RecNo();
   switch (button) {

@@ -13,8 +13,6 @@ constexpr int kCharWidth = 7;     // default column width per display character
 constexpr int kDefaultWidth = 64;  // a column without a field
 constexpr int kGridLine = 1;       // the line between cells
 
-bool EditingState(TDataSetState state) { return state == dsEdit || state == dsInsert; }
-
 // Drops the last UTF-8 character of a text.
 void PopLastChar(std::string& text) {
   while (!text.empty()) {
@@ -176,8 +174,7 @@ void TDBGrid::SetSelectedField(TField* field) {
 }
 
 bool TDBGrid::IsEditing() const {
-  TClientDataSet* dataset = DataSet();
-  return dataset && EditingState(dataset->State());
+  return link_.Editing();
 }
 
 bool TDBGrid::CanEditColumn() const {
@@ -249,7 +246,7 @@ void TDBGrid::WriteEditor() {
 
 void TDBGrid::EnsureEditing() {
   TClientDataSet* dataset = DataSet();
-  if (!dataset || EditingState(dataset->State())) return;
+  if (!dataset || IsEditing()) return;
   if (dataset->IsEmpty())
     dataset->Insert();
   else
@@ -703,7 +700,7 @@ void TDBGrid::Link::StateChanged() {
   TClientDataSet* dataset = DataSet();
   if (!dataset || !dataset->Active())
     grid_.HideEditor();
-  else if (!EditingState(dataset->State()))
+  else if (!Editing())
     grid_.ReloadEditor();  // posted or cancelled: the editor shows the stored value
 }
 
