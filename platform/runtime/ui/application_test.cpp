@@ -144,6 +144,18 @@ TEST_F(CloseTest, ACaFreeFormLivesUntilTheInputCallReturns) {
   EXPECT_EQ(Screen().ActiveForm(), nullptr);
 }
 
+TEST_F(CloseTest, ReleasedFormsGoWhenTheOutermostGuardEndsThenTheHostRefreshes) {
+  std::string story;
+  form->AddDestroyObserver([&](TComponent*) { story += "destroyed "; });
+  Application().OnIdle = [&] { story += "idle "; };
+  Application().Guard([&] {
+    Application().Guard([&] { form->Release(); });
+    story += destroyed ? "gone-too-early " : "inner-returned ";
+  });
+  Application().OnIdle = nullptr;
+  EXPECT_EQ(story, "inner-returned destroyed idle ");
+}
+
 TEST_F(CloseTest, OnCloseQueryCanRefuse) {
   form->OnCloseQuery = [](TObject*, bool& can_close) { can_close = false; };
   bool on_close = false;
@@ -210,6 +222,21 @@ TEST(CreateForm, RunsTheCreationHandlerOnceAndAFailureDestroysTheForm) {
   EXPECT_THROW(CreateForm<Wired>(&Application()), std::runtime_error);
   EXPECT_EQ(Screen().Forms().size(), forms_before);
   EXPECT_EQ(Application().ComponentCount(), 0);
+}
+
+TEST(Screen, TheActiveFormFollowsShowingFocusingAndHiding) {
+  testing::TScriptedServices services;
+  TForm first, second;
+  auto* edit = Create<TEdit>(&first, "edtA");
+  edit->SetParent(&first);
+  first.Show();
+  second.Show();
+  EXPECT_EQ(Screen().ActiveForm(), &second);
+  Input::FocusControl(*edit);
+  EXPECT_EQ(Screen().ActiveForm(), &first);
+  EXPECT_EQ(Screen().ActiveControl(), edit);
+  first.HideForm();
+  EXPECT_EQ(Screen().ActiveForm(), &second);
 }
 
 // --- The screen cursor and the services registry ---------------------------------------------
