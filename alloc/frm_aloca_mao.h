@@ -1,18 +1,26 @@
 // TfrmAlocaMao: the labour-allocation screen, a grid screen built from the layout
-// resources "TFRMPADRAOGRID" then "TFRMALOCAMAO". This file holds the class and its
-// frame (creation, connection, closing); the screen's behaviour lives beside it.
+// resources "TFRMPADRAOGRID" then "TFRMALOCAMAO". This file holds the class; its
+// behaviour is split by concern beside it:
+//   frm_aloca_mao.cpp            creation, connection, closing, handler table
+//   frm_aloca_mao_selection.cpp  budget selection in the filter panel
+//   frm_aloca_mao_load.cpp       loading the grid, button states, grid/panel upkeep
+//   frm_aloca_mao_rows.cpp       the handlers of row editing, display and payables
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/clientlib/base_forms.h"
 #include "platform/clientlib/components.h"
+#include "platform/runtime/ui/dbgrid.h"
+#include "platform/runtime/variant.h"
 
 class TfrmAlocaMao : public clib::TfrmPadraoGrid {
  public:
   explicit TfrmAlocaMao(rt::TComponent* owner = nullptr) : clib::TfrmPadraoGrid(owner) {}
   std::string ClassName() const override { return "TfrmAlocaMao"; }
 
+  // ---- Creation and closing ---------------------------------------------------------
   // Base creation, then netAloc connected, cdsForneAux and cdsForneMao created empty
   // from their stored field definitions, stInscricao empty.
   void FormCreate(rt::TObject* Sender) override;
@@ -21,10 +29,84 @@ class TfrmAlocaMao : public clib::TfrmPadraoGrid {
   // Host and port of the application server, from the session.
   void netAlocBeforeConnect(rt::TObject* Sender);
 
+  // ---- Budget selection (filter panel) ------------------------------------------------
+  // Keeps letters, digits and backspace; the box shows letters in upper case.
+  void edtNrOrcamentoKeyPress(rt::TObject* Sender, char& Key);
+  // Keeps digits and backspace.
+  void edtSeqKeyPress(rt::TObject* Sender, char& Key);
+  // Any change of the number empties the sequence and the budget in hand.
+  void edtNrOrcamentoChange(rt::TObject* Sender);
+  // Checks a non-empty number (Vd_NrOrca(false)), then presets the sequence "00".
+  void edtNrOrcamentoExit(rt::TObject* Sender);
+  // Search list of the branch's budgets; a chosen row fills the number and the budget in hand.
+  void btnNrOrcamentoClick(rt::TObject* Sender);
+  // Discards the budget on screen: grid, header and labour items emptied and closed.
+  void panFiltroEnter(rt::TObject* Sender);
+  // Validates number and sequence, loads the budget, sets the buttons.
+  void panFiltroExit(rt::TObject* Sender);
+  // The budget number: padded to 10 and known to the server for the user's branch.
+  // Every failure focuses edtNrOrcamento and goes on unchanged.
+  void Vd_NrOrca(bool required);
+  // The sequence: padded to 2 and known to the server for the number.
+  void Vd_Sequencial();
+
+  // ---- Loading the grid and keeping grid, buttons and panel in step -------------------
+  // Loads the budget of edtNrOrcamento / edtSeq into the four datasets and builds the
+  // rows of cdsForneMao (one per unit of labour). Sender is not read.
+  void sbtVerificarClick(rt::TObject* Sender) override;
+  // Enabled state of the tool-bar buttons and menu items (eleven steps, in order).
+  void HabilitaBotoes();
+  // Inherited handler, HabilitaBotoes, filter panel enabled only while browsing.
+  void dtsPadraoStateChange(rt::TObject* Sender) override;
+  // Leaving the grid discards its rows.
+  void dbgPadraoExit(rt::TObject* Sender);
+  // Inherited edit, then the grid's focus on the professional column.
+  void sbtAlterarClick(rt::TObject* Sender) override;
+
+  // ---- Row editing, display and payables ---------------------------------------------
+  void cdsForneMaoBeforeInsert(rt::TClientDataSet& DataSet);
+  void cdsForneMaoBeforeEdit(rt::TClientDataSet& DataSet);
+  void cdsForneMaoBeforePost(rt::TClientDataSet& DataSet);
+  void cdsForneMaoAfterPost(rt::TClientDataSet& DataSet);
+  void cdsForneMaoCalcFields(rt::TClientDataSet& DataSet);
+  void dbgPadraoColEnter(rt::TObject* Sender);
+  void dbgPadraoColExit(rt::TObject* Sender);
+  void dbgPadraoEditButtonClick(rt::TObject* Sender);
+  void dbgPadraoKeyPress(rt::TObject* Sender, char& Key) override;
+  void dbgPadraoDrawColumnCell(rt::TObject* Sender, const rt::TRect& Rect, int DataCol, rt::TColumn& Column,
+                               rt::TGridDrawState State);
+  void cdsForneMaoNRINSJURFORNGetText(rt::TField& Sender, std::string& Text, bool DisplayText);
+  void cdsProdFornNRINSJURFORNGetText(rt::TField& Sender, std::string& Text, bool DisplayText);
+  void cdsForneMaoIDTIPOPAGAFORNGetText(rt::TField& Sender, std::string& Text, bool DisplayText);
+  void cdsForneMaoIDTIPOPAGAFORNSetText(rt::TField& Sender, const std::string& Text);
+  void cdsForneMaoHRINITUMOBRAGetText(rt::TField& Sender, std::string& Text, bool DisplayText);
+  void cdsTurmaHRINITUMOBRAGetText(rt::TField& Sender, std::string& Text, bool DisplayText);
+  void sbtGeraContaClick(rt::TObject* Sender);
+  void sbtCancelaContaClick(rt::TObject* Sender);
+  void sbtLimpaFornClick(rt::TObject* Sender);
+  void sbtImprimirClick(rt::TObject* Sender);
+
+  // ---- Components ---------------------------------------------------------------------
   clib::TNetConnectionComponent& netAloc() { return Comp<clib::TNetConnectionComponent>("netAloc"); }
-  rt::TClientDataSet& cdsForneMao() { return clib::DataSetOf(*this, "cdsForneMao"); }
-  rt::TClientDataSet& cdsForneAux() { return clib::DataSetOf(*this, "cdsForneAux"); }
   clib::TMessages& msgPadrao() { return MsgPadrao(); }
+  rt::TPanel& panFiltro() { return Comp<rt::TPanel>("panFiltro"); }
+  rt::TEdit& edtNrOrcamento() { return Comp<rt::TEdit>("edtNrOrcamento"); }
+  rt::TEdit& edtSeq() { return Comp<rt::TEdit>("edtSeq"); }
+  clib::TBtnPesquisa& btnNrOrcamento() { return Comp<clib::TBtnPesquisa>("btnNrOrcamento"); }
+  rt::TDBGrid& dbgPadrao() { return Comp<rt::TDBGrid>("dbgPadrao"); }
+  rt::TControl& Control(const std::string& name) { return Comp<rt::TControl>(name); }
+  rt::TMenuItem& MenuItem(const std::string& name) { return Comp<rt::TMenuItem>(name); }
+  rt::TClientDataSet& DataSet(const std::string& name) { return clib::DataSetOf(*this, name); }
+  rt::TClientDataSet& cdsForneMao() { return DataSet("cdsForneMao"); }
+  rt::TClientDataSet& cdsForneAux() { return DataSet("cdsForneAux"); }
+  rt::TClientDataSet& cdsFornMaoAux() { return DataSet("cdsFornMaoAux"); }
+  rt::TClientDataSet& cdsOrcaEvento() { return DataSet("cdsOrcaEvento"); }
+  rt::TClientDataSet& cdsItMaoObra() { return DataSet("cdsItMaoObra"); }
+  rt::TClientDataSet& cdsNfRelacOrc() { return DataSet("cdsNfRelacOrc"); }
+  rt::TClientDataSet& cdsPesqOrca() { return DataSet("cdsPesqOrca"); }
+  rt::TClientDataSet& cdsVdOrcaEven() { return DataSet("cdsVdOrcaEven"); }
+  rt::TClientDataSet& cdsSequencial() { return DataSet("cdsSequencial"); }
+  rt::TDataSource& DataSource(const std::string& name) { return Comp<clib::TDataSourceComponent>(name).Source(); }
 
   // Private state of the screen (strings, empty at creation).
   std::string stCdFilial;
@@ -34,4 +116,12 @@ class TfrmAlocaMao : public clib::TfrmPadraoGrid {
  protected:
   std::vector<std::string> LayoutResources() const override { return {"TFRMPADRAOGRID", "TFRMALOCAMAO"}; }
   void PublishHandlers() override;
+
+ private:
+  // The payload of a call on netAloc's application server, through CheckResultServ.
+  rt::Variant ChamaServidor(const std::string& method, std::vector<clib::Arg> args);
+  // The text handlers of the fields, which a layout cannot name.
+  void LigaTextoCampos();
+  // Steps 4 to 7 of the load: cdsForneMao emptied and rebuilt from cdsFornMaoAux.
+  void MontaGrade();
 };

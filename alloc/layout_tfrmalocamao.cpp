@@ -11,7 +11,9 @@ const char* const kLayoutTFRMALOCAMAO = R"json({
   "Left": 193,
   "Top": 154,
   "Width": 895,
-  "Height": 417
+  "Height": 417,
+  "Menu": "mnuMenu",
+  "ActiveControl": "edtNrOrcamento"
  },
  "children": [
   {
@@ -29,6 +31,9 @@ const char* const kLayoutTFRMALOCAMAO = R"json({
       "Hint": "Limpar Profissionais",
       "ShowHint": true,
       "Enabled": false
+     },
+     "events": {
+      "OnClick": "sbtLimpaFornClick"
      }
     },
     {
@@ -42,6 +47,9 @@ const char* const kLayoutTFRMALOCAMAO = R"json({
       "Hint": "Gerar Pagamento",
       "ShowHint": true,
       "Enabled": false
+     },
+     "events": {
+      "OnClick": "sbtGeraContaClick"
      }
     },
     {
@@ -55,6 +63,329 @@ const char* const kLayoutTFRMALOCAMAO = R"json({
       "Hint": "Cancelar Conta a Pagar",
       "ShowHint": true,
       "Enabled": false
+     },
+     "events": {
+      "OnClick": "sbtCancelaContaClick"
+     }
+    }
+   ]
+  },
+  {
+   "class": "TPanel",
+   "name": "panFiltro",
+   "properties": {
+    "Align": "alTop",
+    "Left": 0,
+    "Top": 30,
+    "Width": 887,
+    "Height": 30,
+    "Caption": ""
+   },
+   "events": {
+    "OnEnter": "panFiltroEnter",
+    "OnExit": "panFiltroExit"
+   },
+   "children": [
+    {
+     "class": "TLabel",
+     "name": "lblNrOrcamento",
+     "properties": {
+      "Left": 8,
+      "Top": 8,
+      "Caption": "Nr. Orçamento",
+      "Font": {
+       "Bold": true
+      }
+     }
+    },
+    {
+     "class": "TEdit",
+     "name": "edtNrOrcamento",
+     "properties": {
+      "Left": 98,
+      "Top": 4,
+      "Width": 81,
+      "Height": 21,
+      "CharCase": "ecUpperCase",
+      "MaxLength": 10,
+      "Color": "clInfoBk",
+      "TabOrder": 0
+     },
+     "events": {
+      "OnChange": "edtNrOrcamentoChange",
+      "OnExit": "edtNrOrcamentoExit",
+      "OnKeyPress": "edtNrOrcamentoKeyPress"
+     }
+    },
+    {
+     "class": "TBtnPesquisa",
+     "name": "btnNrOrcamento",
+     "properties": {
+      "Left": 180,
+      "Top": 4,
+      "Width": 21,
+      "Height": 21,
+      "Hint": "Pesquisar",
+      "ShowHint": true,
+      "TabOrder": 1,
+      "Edit": "edtNrOrcamento",
+      "Titulo": "Orçamento",
+      "TextoVazio": "Não há orçamento cadastrado."
+     },
+     "events": {
+      "OnClick": "btnNrOrcamentoClick"
+     }
+    },
+    {
+     "class": "TLabel",
+     "name": "lblSequencial",
+     "properties": {
+      "Left": 216,
+      "Top": 8,
+      "Caption": "Sequencial",
+      "Font": {
+       "Bold": true
+      }
+     }
+    },
+    {
+     "class": "TEdit",
+     "name": "edtSeq",
+     "properties": {
+      "Left": 288,
+      "Top": 4,
+      "Width": 25,
+      "Height": 21,
+      "MaxLength": 2,
+      "Color": "clInfoBk",
+      "TabOrder": 2
+     },
+     "events": {
+      "OnKeyPress": "edtSeqKeyPress"
+     }
+    }
+   ]
+  },
+  {
+   "class": "TPanel",
+   "name": "panDados",
+   "properties": {
+    "Align": "alTop",
+    "Left": 0,
+    "Top": 60,
+    "Width": 887,
+    "Height": 59,
+    "Caption": ""
+   },
+   "children": [
+    {
+     "class": "TLabel",
+     "name": "lblCliente",
+     "properties": {
+      "Left": 8,
+      "Top": 4,
+      "Caption": "Cliente"
+     }
+    },
+    {
+     "class": "TDBText",
+     "name": "dbeCliente",
+     "properties": {
+      "Left": 60,
+      "Top": 4,
+      "Width": 150,
+      "Height": 13,
+      "DataSource": "dtsOrcaEvento",
+      "DataField": "NMFANTCLIE",
+      "Font": {
+       "Bold": true
+      }
+     }
+    },
+    {
+     "class": "TLabel",
+     "name": "lblServico",
+     "properties": {
+      "Left": 300,
+      "Top": 4,
+      "Caption": "Serviço"
+     }
+    },
+    {
+     "class": "TDBText",
+     "name": "dbeServico",
+     "properties": {
+      "Left": 352,
+      "Top": 4,
+      "Width": 150,
+      "Height": 13,
+      "DataSource": "dtsOrcaEvento",
+      "DataField": "NMTPSERVEVEN",
+      "Font": {
+       "Bold": true
+      }
+     }
+    },
+    {
+     "class": "TLabel",
+     "name": "lblEvento",
+     "properties": {
+      "Left": 560,
+      "Top": 4,
+      "Caption": "Evento"
+     }
+    },
+    {
+     "class": "TDBText",
+     "name": "dbeEvento",
+     "properties": {
+      "Left": 606,
+      "Top": 4,
+      "Width": 150,
+      "Height": 13,
+      "DataSource": "dtsOrcaEvento",
+      "DataField": "NMTIPOEVENTO",
+      "Font": {
+       "Bold": true
+      }
+     }
+    },
+    {
+     "class": "TLabel",
+     "name": "lblDtEvento",
+     "properties": {
+      "Left": 8,
+      "Top": 30,
+      "Caption": "Data/Hora do Evento"
+     }
+    },
+    {
+     "class": "TDBText",
+     "name": "dbeDtEvento",
+     "properties": {
+      "Left": 132,
+      "Top": 30,
+      "Width": 150,
+      "Height": 13,
+      "DataSource": "dtsOrcaEvento",
+      "DataField": "DTEVENTO",
+      "Font": {
+       "Bold": true
+      }
+     }
+    },
+    {
+     "class": "TLabel",
+     "name": "lblNrPessoas",
+     "properties": {
+      "Left": 300,
+      "Top": 30,
+      "Caption": "Nr. Pessoas"
+     }
+    },
+    {
+     "class": "TDBText",
+     "name": "dbeNrPessoas",
+     "properties": {
+      "Left": 376,
+      "Top": 30,
+      "Width": 150,
+      "Height": 13,
+      "DataSource": "dtsOrcaEvento",
+      "DataField": "QTCONVORCEVE",
+      "Font": {
+       "Bold": true
+      }
+     }
+    },
+    {
+     "class": "TLabel",
+     "name": "lblAdultos",
+     "properties": {
+      "Left": 450,
+      "Top": 30,
+      "Caption": "Adultos"
+     }
+    },
+    {
+     "class": "TDBText",
+     "name": "dbeAdultos",
+     "properties": {
+      "Left": 502,
+      "Top": 30,
+      "Width": 150,
+      "Height": 13,
+      "DataSource": "dtsOrcaEvento",
+      "DataField": "QTADULORCEVE",
+      "Font": {
+       "Bold": true
+      }
+     }
+    },
+    {
+     "class": "TLabel",
+     "name": "lblCriancas",
+     "properties": {
+      "Left": 560,
+      "Top": 30,
+      "Caption": "Crianças"
+     }
+    },
+    {
+     "class": "TDBText",
+     "name": "dbeCriancas",
+     "properties": {
+      "Left": 618,
+      "Top": 30,
+      "Width": 150,
+      "Height": 13,
+      "DataSource": "dtsOrcaEvento",
+      "DataField": "QTCRIAORCEVE",
+      "Font": {
+       "Bold": true
+      }
+     }
+    },
+    {
+     "class": "TPanel",
+     "name": "panCorContaGerada",
+     "properties": {
+      "Left": 730,
+      "Top": 6,
+      "Width": 12,
+      "Height": 12,
+      "Color": "clTeal",
+      "Caption": ""
+     }
+    },
+    {
+     "class": "TLabel",
+     "name": "lblContaGerada",
+     "properties": {
+      "Left": 746,
+      "Top": 5,
+      "Caption": "Conta gerada"
+     }
+    },
+    {
+     "class": "TPanel",
+     "name": "panCorNaoGerouConta",
+     "properties": {
+      "Left": 730,
+      "Top": 32,
+      "Width": 12,
+      "Height": 12,
+      "Color": "clBlack",
+      "Caption": ""
+     }
+    },
+    {
+     "class": "TLabel",
+     "name": "lblNaoGerouConta",
+     "properties": {
+      "Left": 746,
+      "Top": 31,
+      "Caption": "Não gerou conta"
      }
     }
    ]
@@ -72,6 +403,9 @@ const char* const kLayoutTFRMALOCAMAO = R"json({
    "properties": {
     "Left": 278,
     "Enabled": false
+   },
+   "events": {
+    "OnClick": "sbtImprimirClick"
    }
   },
   {
@@ -152,6 +486,14 @@ const char* const kLayoutTFRMALOCAMAO = R"json({
       "ButtonStyle": "cbsEllipsis"
      }
     ]
+   },
+   "events": {
+    "OnColEnter": "dbgPadraoColEnter",
+    "OnColExit": "dbgPadraoColExit",
+    "OnDrawColumnCell": "dbgPadraoDrawColumnCell",
+    "OnEditButtonClick": "dbgPadraoEditButtonClick",
+    "OnExit": "dbgPadraoExit",
+    "OnKeyPress": "dbgPadraoKeyPress"
    }
   },
   {
@@ -186,6 +528,9 @@ const char* const kLayoutTFRMALOCAMAO = R"json({
       "Caption": "Limpar Profissionais",
       "ShortCut": "Ctrl+L",
       "Enabled": false
+     },
+     "events": {
+      "OnClick": "sbtLimpaFornClick"
      }
     },
     {
@@ -195,6 +540,9 @@ const char* const kLayoutTFRMALOCAMAO = R"json({
       "Caption": "Gerar Conta a Pagar",
       "ShortCut": "Ctrl+P",
       "Enabled": false
+     },
+     "events": {
+      "OnClick": "sbtGeraContaClick"
      }
     },
     {
@@ -204,6 +552,9 @@ const char* const kLayoutTFRMALOCAMAO = R"json({
       "Caption": "Cancelar Conta a Pagar",
       "ShortCut": "Ctrl+A",
       "Enabled": false
+     },
+     "events": {
+      "OnClick": "sbtCancelaContaClick"
      }
     }
    ]
@@ -213,6 +564,9 @@ const char* const kLayoutTFRMALOCAMAO = R"json({
    "inherited": true,
    "properties": {
     "DataSet": "cdsForneMao"
+   },
+   "events": {
+    "OnStateChange": "dtsPadraoStateChange"
    }
   },
   {
@@ -416,7 +770,12 @@ const char* const kLayoutTFRMALOCAMAO = R"json({
       "displayWidth": 17
      }
     ],
-    "IndexFieldNames": "NMPRODUTO;NRFORNE"
+    "IndexFieldNames": "NMPRODUTO;NRFORNE",
+    "BeforeInsert": "cdsForneMaoBeforeInsert",
+    "BeforeEdit": "cdsForneMaoBeforeEdit",
+    "BeforePost": "cdsForneMaoBeforePost",
+    "AfterPost": "cdsForneMaoAfterPost",
+    "OnCalcFields": "cdsForneMaoCalcFields"
    }
   },
   {

@@ -1,0 +1,41 @@
+#include "alloc/screen_support.h"
+
+#include "platform/clientlib/server_result.h"
+
+namespace alloc {
+
+namespace {
+
+[[noreturn]] void BadAnswer(const std::string& method, const std::string& what) {
+  throw clib::EServerError("Resposta inválida do servidor de aplicação em " + method + ": " + what, 0, 0);
+}
+
+}  // namespace
+
+void LoadPacket(rt::TClientDataSet& dataset, const rt::Variant& payload, const std::string& method) {
+  if (payload.type() != rt::Variant::Type::Packet) BadAnswer(method, "era esperado um pacote de dados.");
+  dataset.SetData(payload.AsPacket());
+}
+
+std::array<std::shared_ptr<const rt::DataPacket>, 4> AlocaForneAnswer(const rt::Variant& payload) {
+  const char* expected = "eram esperados quatro pacotes de dados.";
+  if (payload.type() != rt::Variant::Type::Array || payload.AsArray().size() != 4)
+    BadAnswer("GetAlocaForne", expected);
+  std::array<std::shared_ptr<const rt::DataPacket>, 4> packets;
+  for (std::size_t i = 0; i < packets.size(); ++i) {
+    const rt::Variant& element = payload.AsArray()[i];
+    if (element.type() != rt::Variant::Type::Packet) BadAnswer("GetAlocaForne", expected);
+    packets[i] = element.PacketPtr();
+  }
+  return packets;
+}
+
+void FocusAfterFailure(rt::TWinControl& control) {
+  if (!control.CanFocus()) return;
+  try {
+    control.SetFocus();
+  } catch (...) {  // see the header
+  }
+}
+
+}  // namespace alloc

@@ -1,0 +1,31 @@
+// Small helpers of the allocation screen: reading the payloads of server answers into
+// datasets, and giving the focus back to a control after a failure.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "platform/runtime/client_dataset.h"
+#include "platform/runtime/packet.h"
+#include "platform/runtime/ui/controls.h"
+#include "platform/runtime/variant.h"
+
+namespace alloc {
+
+// Loads a payload that must be a data packet into the dataset (replacing its data). An
+// answer of another shape is a failure of the server (clib::EServerError naming the
+// method), never a crash, and leaves the dataset as it was.
+void LoadPacket(rt::TClientDataSet& dataset, const rt::Variant& payload, const std::string& method);
+
+// The four packets of a GetAlocaForne answer (header, allocations, labour items,
+// payables), checked all before any is loaded: an answer of another shape fails as
+// above and every dataset keeps what it held.
+std::array<std::shared_ptr<const rt::DataPacket>, 4> AlocaForneAnswer(const rt::Variant& payload);
+
+// Gives the control the focus on the way out of a failure. A control that cannot take
+// it is left alone, and a failure of that focus move itself is dropped: the failure
+// being passed on is the one the user must see.
+void FocusAfterFailure(rt::TWinControl& control);
+
+}  // namespace alloc

@@ -1,0 +1,248 @@
+// Test support of the allocation screen tests (tests only): an in-process double of the
+// application server behind the connection seam that records every call and answers
+// from small fixtures, one journal in which server calls and everything the screen
+// shows appear in the order they happened, and the screen opened through its factory.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "alloc/cli_evt04700.h"
+#include "alloc/frm_aloca_mao.h"
+#include "module/package.h"
+#include "platform/clientlib/components.h"
+#include "platform/clientlib/session.h"
+#include "platform/runtime/ui/application.h"
+#include "platform/runtime/ui/input.h"
+#include "platform/runtime/ui/testing/scripted_services.h"
+
+namespace alloc::testing {
+
+using Values = std::map<std::string, rt::Variant>;
+
+// A data packet with the stored (not calculated) fields of `like`, each row given by
+// field name (fields not named are null).
+inline rt::DataPacket PacketLike(const rt::TClientDataSet& like, const std::vector<Values>& rows) {
+  rt::DataPacket packet;
+  for (const rt::FieldDef& def : like.FieldDefs())
+    if (!def.calculated) packet.fields.push_back(def);
+  for (const Values& values : rows) {
+    rt::Row row;
+    for (const rt::FieldDef& def : packet.fields) {
+      auto it = values.find(def.name);
+      row.push_back(it == values.end() ? rt::Variant() : it->second);
+    }
+    packet.rows.push_back(std::move(row));
+  }
+  return packet;
+}
+
+// A record of the allocation packet: a labour item, allocated when `forn` is not blank.
+inline Values Aux(const std::string& turno, const std::string& produto, const std::string& nome, double qt,
+                  const std::string& forn = "", rt::Variant valor = rt::Variant()) {
+  Values v{{"NRTURNO", turno}, {"CDPRODUTO", produto}, {"NMPRODUTO", nome}, {"QTPRODMOBRA", qt},
+           {"CDFORNECED", forn}};
+  if (!forn.empty()) {
+    v["NRINSJURFORN"] = "529982247" + forn.substr(forn.size() - 2);
+    v["IDTPIJURFORN"] = "F";
+    v["NMFANTFORN"] = "Fantasia " + forn;
+    v["NMRAZSOCFORN"] = "Razão " + forn;
+    v["NMFORNMOBRA"] = "Razão " + forn;
+    v["HRINITUMOBRA"] = "0800";
+    v["IDTIPOPAGAFORN"] = "CONTAPAGAR";
+    v["IDCONTAGERADA"] = "N";
+    v["VRPAGOFORNORC"] = valor;
+    v["NRFORNE"] = 7.0;  // the packet's own numbering, which the screen ignores
+  }
+  return v;
+}
+
+// The in-process application server: records "Method(arg, arg, ...)" in the journal and
+// answers from the fixtures below; a method named in `fail` answers with a failure.
+class TFakeServer : public clib::IAppServer {
+ public:
+  explicit TFakeServer(std::vector<std::string>& journal) : journal_(journal) {}
+
+  // Fixtures. Budgets known to the server as (branch, number, sequence).
+  struct Budget {
+    std::string filial, numero, seq;
+  };
+  std::vector<Budget> budgets{{"0001", "0000000012", "01"}, {"0001", "0000000012", "02"},
+                              {"0001", "0000000013", "01"}};
+  std::vector<Values> allocations;  // the allocation packet of GetAlocaForne
+  std::vector<Values> payables;     // its payables packet
+  double qt_hr_evento = 6.5;
+  std::map<std::string, std::string> fail;  // method -> the server's failure text
+  // Packets shaped like the screen's own datasets (set by the fixture).
+  std::function<rt::DataPacket(const std::string& dataset, const std::vector<Values>&)> packet;
+
+  clib::ServerAnswer Call(const std::string& method, std::vector<clib::Arg> args) override {
+    std::string line = method + "(";
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      const rt::Variant& v = args[i].Value();
+      line += (i ? ", " : "") + (v.type() == rt::Variant::Type::String ? v.AsString() : v.Describe());
+    }
+    journal_.push_back(line + ")");
+    if (auto it = fail.find(method); it != fail.end()) return {false, rt::Variant(), it->second, -32000};
+    auto text = [&](std::size_t i) { return args.at(i).Value().AsString(); };
+    if (method == "GetPesqOrca") {
+      std::vector<Values> rows;
+      for (const Budget& b : budgets) {
+        if (b.filial != text(0)) continue;
+        if (text(2) == "1" ? b.numero != text(1) : !rows.empty() && rows.back()["NRORCAEVENTO"] == rt::Variant(b.numero))
+          continue;
+        rows.push_back({{"CDFILIAL", b.filial}, {"NRORCAEVENTO", b.numero}, {"NRSEQORCAEVE", b.seq}});
+      }
+      return Ok(packet(text(2) == "1" ? "cdsVdOrcaEven" : "cdsPesqOrca", rows));
+    }
+    if (method == "GetSequencial") {
+      std::vector<Values> rows;
+      for (const Budget& b : budgets)
+        if (b.numero == text(0) && b.seq == text(1)) rows.push_back({{"NRORCAEVENTO", b.numero}, {"NRSEQORCAEVE", b.seq}});
+      return Ok(packet("cdsSequencial", rows));
+    }
+    if (method == "GetAlocaForne") {
+      Values header{{"CDFILIAL", text(0)}, {"NRORCAEVENTO", text(1)}, {"NRSEQORCAEVE", text(2)},
+                    {"NMFANTCLIE", "Buffet Aurora"}, {"QTHREVENTO", qt_hr_evento}};
+      return Ok(rt::VariantArray{packet("cdsOrcaEvento", {header}), packet("cdsFornMaoAux", allocations),
+                                 packet("cdsItMaoObra", {}), packet("cdsNfRelacOrc", payables)});
+    }
+    return {false, rt::Variant(), "Método desconhecido: " + method, -32601};
+  }
+
+ private:
+  static clib::ServerAnswer Ok(rt::Variant value) { return {true, std::move(value), "", 0}; }
+  std::vector<std::string>& journal_;
+};
+
+// The dialogs and the busy animation of the scripted services, each event also written
+// to the journal, so that calls and what the user sees read as one story.
+class TJournalServices : public rt::IDialogService, public rt::IBusyIndicator {
+ public:
+  TJournalServices(rt::testing::TScriptedServices& inner, std::vector<std::string>& journal)
+      : inner_(inner), journal_(journal), scope_(this, this, &inner) {}
+  rt::TModalResult MessageDlg(const std::string& text, rt::TMsgDlgType type, const rt::TMsgDlgButtons& buttons,
+                              int help) override {
+    auto result = inner_.MessageDlg(text, type, buttons, help);
+    Copy();
+    return result;
+  }
+  void ShowError(const std::string& text) override {
+    inner_.ShowError(text);
+    Copy();
+  }
+  std::optional<int> PickList(const std::string& title, const std::string& empty_text,
+                              const std::vector<rt::TPickColumn>& columns,
+                              const std::vector<std::vector<std::string>>& rows) override {
+    auto result = inner_.PickList(title, empty_text, columns, rows);
+    Copy();
+    return result;
+  }
+  void Show(int kind) override {
+    inner_.Show(kind);
+    Copy();
+  }
+  void Hide() override {
+    inner_.Hide();
+    Copy();
+  }
+
+ private:
+  void Copy() { journal_.push_back(inner_.Events().back()); }
+  rt::testing::TScriptedServices& inner_;
+  std::vector<std::string>& journal_;
+  rt::TServicesScope scope_;
+};
+
+// The allocation screen opened through its factory, against the fake server, as the
+// operator "demo" of branch 0001.
+class ScreenTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Initialize();
+    clib::Session().branch = "0001";
+    clib::Session().operator_name = "demo";
+    server_ = std::make_shared<TFakeServer>(journal_);
+    clib::TNetConnectionComponent::SetAppServerProvider([this](clib::TNetConnectionComponent&) { return server_; });
+    CriaAlocaMaoObra();
+    ASSERT_TRUE(boStCriado);
+    form_ = frmAlocaMao;
+    server_->packet = [this](const std::string& dataset, const std::vector<Values>& rows) {
+      return PacketLike(form_->DataSet(dataset), rows);
+    };
+  }
+
+  void TearDown() override {
+    if (boStCriado) rt::Input::CloseForm(*frmAlocaMao);
+    rt::Application().ProcessMessages();
+    clib::TNetConnectionComponent::SetAppServerProvider(nullptr);
+  }
+
+  TfrmAlocaMao& F() { return *form_; }
+  TFakeServer& Server() { return *server_; }
+
+  // The journal so far, joined with " | ", and emptied.
+  std::string Journal() {
+    std::string out;
+    for (const auto& e : journal_) out += (out.empty() ? "" : " | ") + e;
+    journal_.clear();
+    return out;
+  }
+
+  // The user clicks into a control and types.
+  void TypeInto(rt::TWinControl& control, const std::string& text) {
+    rt::Input::FocusControl(control);
+    rt::Input::TypeText(text);
+  }
+  // Number and sequence typed, then the panel left for the grid.
+  void OpenBudget(const std::string& numero, const std::string& seq = "") {
+    TypeInto(F().edtNrOrcamento(), numero);
+    if (!seq.empty()) TypeInto(F().edtSeq(), seq);
+    rt::Input::FocusControl(F().dbgPadrao());
+  }
+  std::string Focused() {
+    rt::TWinControl* c = F().ActiveControl();
+    return c ? c->Name() : "(none)";
+  }
+
+  // The grid rows in view order: "NMPRODUTO/NRTURNO #NRFORNE CDFORNECED" ("-" when free).
+  std::string GridRows() {
+    rt::TClientDataSet& ds = F().cdsForneMao();
+    if (!ds.Active()) return "(closed)";
+    std::string out;
+    int keep = ds.RecNo();
+    for (ds.First(); !ds.Eof(); ds.Next()) {
+      std::string forn = ds.FieldByName("CDFORNECED").AsString();
+      out += (out.empty() ? "" : " | ") + ds.FieldByName("NMPRODUTO").AsString() + "/" +
+             ds.FieldByName("NRTURNO").AsString() + " #" + ds.FieldByName("NRFORNE").AsString() + " " +
+             (forn.empty() ? "-" : forn);
+    }
+    if (keep > 0) ds.SetRecNo(keep);
+    return out;
+  }
+
+  // Names of the enabled ones among the buttons and menu items the enabling rule sets.
+  std::string Enabled() {
+    std::string out;
+    for (const char* name : {"sbtIncluir", "sbtAlterar", "sbtExcluir", "sbtPesquisar", "sbtVerificar", "sbtImprimir",
+                             "sbtLimpaForn", "sbtGeraConta", "sbtCancelaConta"})
+      if (F().Control(name).Enabled()) out += std::string(out.empty() ? "" : " ") + name;
+    for (const char* name : {"mnuIncluir", "mnuAlterar", "mnuExcluir", "mnuPesquisar", "mnuVerificar", "mnuListagem",
+                             "mnuLimpaForn", "mnuGeraConta", "mnuCancelaConta"})
+      if (F().MenuItem(name).Enabled()) out += std::string(out.empty() ? "" : " ") + name;
+    return out.empty() ? "(none)" : out;
+  }
+
+  std::vector<std::string> journal_;
+  rt::testing::TScriptedServices services_;
+  TJournalServices journal_services_{services_, journal_};
+  std::shared_ptr<TFakeServer> server_;
+  TfrmAlocaMao* form_ = nullptr;
+};
+
+}  // namespace alloc::testing
