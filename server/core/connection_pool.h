@@ -16,7 +16,8 @@ class ConnectionPool {
   explicit ConnectionPool(Opener opener) : opener_(std::move(opener)) {}
 
   // A connection lent for one call; it goes back to the pool when the lease ends,
-  // unless the call left it broken (inside a transaction), in which case it is closed.
+  // unless it is no longer healthy (connection lost, transaction left open), in which
+  // case it is closed and a later call opens a new one.
   class Lease {
    public:
     Lease(ConnectionPool& pool, std::unique_ptr<Database> db) : pool_(pool), db_(std::move(db)) {}
@@ -46,7 +47,7 @@ class ConnectionPool {
  private:
   static constexpr std::size_t kMaxIdle = 8;
   void Return(std::unique_ptr<Database> db) {
-    if (!db) return;
+    if (!db || !db->Healthy()) return;  // a lost or stuck connection is closed, not reused
     std::lock_guard lock(mutex_);
     if (idle_.size() < kMaxIdle) idle_.push_back(std::move(db));
   }

@@ -78,6 +78,9 @@ class Database {
   virtual const char* ForUpdate() const = 0;
   // Serialises schema migrations between processes for the current transaction.
   virtual void LockForMigration() = 0;
+  // Whether the connection can serve the next call: connected and outside any
+  // transaction. A pool drops connections that are not.
+  virtual bool Healthy() const = 0;
 };
 
 // Opens a SQLite database file with WAL, foreign keys, a 5 s busy timeout and

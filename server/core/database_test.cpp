@@ -1,6 +1,7 @@
 // The SQL layer and the migrations, on each backend.
 #include "server/core/database.h"
 
+#include "server/core/connection_pool.h"
 #include "server/core/migrations.h"
 #include "server/core/test_backends.h"
 
@@ -82,6 +83,23 @@ TEST_P(DatabaseTest, MigrationsApplyOnceAndRecordTheirVersion) {
 TEST_P(DatabaseTest, ForeignKeysAreEnforced) {
   Migrate(*db_);
   EXPECT_THROW(db_->Execute("INSERT INTO operator_branches (operator_id, branch) VALUES ('nobody', '9999')"), DbError);
+}
+
+TEST_P(DatabaseTest, PoolReusesHealthyConnectionsAndDropsStuckOnes) {
+  int opened = 0;
+  ConnectionPool pool([&] {
+    ++opened;
+    return Connect();
+  });
+  { auto lease = pool.Acquire(); }
+  { auto lease = pool.Acquire(); }
+  EXPECT_EQ(opened, 1);
+  {
+    auto lease = pool.Acquire();
+    lease->Begin(false);  // left open: the connection is not fit for the next call
+  }
+  { auto lease = pool.Acquire(); }
+  EXPECT_EQ(opened, 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest,

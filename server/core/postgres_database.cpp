@@ -118,6 +118,9 @@ class PostgresDatabase final : public Database {
   }
   const char* ForUpdate() const override { return " FOR UPDATE"; }
   void LockForMigration() override { ExecuteScript("SELECT pg_advisory_xact_lock(4700)"); }
+  bool Healthy() const override {
+    return PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) == PQTRANS_IDLE;
+  }
 
  private:
   PGresult* Run(const std::string& sql, const std::vector<SqlValue>& params) {

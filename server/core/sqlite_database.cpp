@@ -75,6 +75,7 @@ class SqliteDatabase final : public Database {
   }
   const char* ForUpdate() const override { return ""; }
   void LockForMigration() override {}  // BEGIN IMMEDIATE already excludes other writers
+  bool Healthy() const override { return sqlite3_get_autocommit(db_) != 0; }
 
  private:
   struct Reset {
