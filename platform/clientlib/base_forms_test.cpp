@@ -180,6 +180,13 @@ TEST_F(BaseFormsTest, SearchButtonKnowsItsEditAndTitle) {
   EXPECT_EQ(btn.Edit(), nullptr);  // no dangling edit
 }
 
+TEST_F(BaseFormsTest, SearchButtonGoingFirstLeavesItsEditSound) {
+  auto& edit = C<rt::TEdit>("edtCodigo");
+  delete &C<TBtnPesquisa>("btnCodigo");
+  delete &edit;  // would call back into the freed button if it had not let go
+  EXPECT_EQ(form_->FindComponent("edtCodigo"), nullptr);
+}
+
 TEST_F(BaseFormsTest, ConnectionComponentRunsItsEventAndRoutesCalls) {
   auto& net = C<TNetConnectionComponent>("netTeste");
   auto server = std::make_shared<TRecordingServer>();

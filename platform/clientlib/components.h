@@ -40,6 +40,7 @@ class TButtonFlat : public rt::TSpeedButton {
 class TBtnPesquisa : public TButtonFlat {
  public:
   explicit TBtnPesquisa(rt::TComponent* owner = nullptr);
+  ~TBtnPesquisa() override { SetEdit(nullptr); }  // the edit must not call back into a freed button
   std::string ClassName() const override { return "TBtnPesquisa"; }
   rt::TEdit* Edit() const { return edit_; }
   void SetEdit(rt::TEdit* edit);
