@@ -479,10 +479,11 @@ struct TClientDataSet::Impl {
 
   // Places the waiting records; the current record stays current.
   void EnsureOrder() {
-    if (index_fields.empty() || sorted >= view.size() || inserting) {
+    if (index_fields.empty() || sorted >= view.size()) {
       sorted = view.size();
       return;
     }
+    if (inserting) return;  // the new record has no keys yet; its post places everything
     const long cur_id = CurrentId();
     if (view.size() - sorted <= 8) {
       const std::vector<std::uint32_t> waiting(view.begin() + static_cast<long>(sorted), view.end());

@@ -611,6 +611,26 @@ TEST_F(IndexTest, BulkAppendsWithControlsDisabledAreOrderedOnce) {
   EXPECT_EQ(units, "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 ");
 }
 
+TEST_F(IndexTest, LookingAtTheOrderDuringABulkInsertKeepsItRight) {
+  ds.SetIndexFieldNames("NMPRODUTO;NRFORNE");
+  ds.DisableControls();
+  for (const char* product : {"ZELADOR", "BARMAN", "MOTORISTA"}) {
+    ds.Append();
+    ds.FieldByName("NMPRODUTO").SetAsString(product);
+    ds.Post();
+    ds.Append();
+    EXPECT_EQ(ds.RecNo(), ds.RecordCount());  // the new record, not yet placed
+    ds.FieldByName("NMPRODUTO").SetAsString(std::string(product) + "2");
+    ds.Post();
+  }
+  ds.EnableControls();
+  std::string order;
+  for (ds.First(); !ds.Eof(); ds.Next()) order += ds.FieldByName("NMPRODUTO").AsString() + " ";
+  EXPECT_EQ(order,
+            " BARMAN BARMAN2 COPEIRO COPEIRO GARCOM GARCOM GARCOM GARCOM MOTORISTA MOTORISTA2 ZELADOR ZELADOR2 "
+            "garcom ");
+}
+
 TEST_F(IndexTest, TheGridLoadBuildsByInsertThenOrdersOnce) {
   // The load of the grid: emptied, controls disabled, no index, one insert + post a row,
   // then the index, the controls and a merge.
