@@ -413,8 +413,12 @@ void TDBGrid::TypeInto(const std::string& text, bool backspace) {
 
 void TDBGrid::KeyPress(char& key) {
   if (OnKeyPress) OnKeyPress(this, key);
-  if (key == 0) return;
+  HandleKey(key);
+}
+
+void TDBGrid::HandleKey(char key) {
   switch (key) {
+    case 0: return;  // dropped by OnKeyPress
     case 8: TypeInto("", true); return;
     case 9: Tab(true); return;
     case 13: ReturnKey(); return;
@@ -433,14 +437,10 @@ void TDBGrid::KeyPressChar(const std::string& utf8_char) {
     return;
   }
   if (OnKeyPress) OnKeyPress(this, key);
-  if (key == 0) return;
-  if (key != utf8_char[0]) {  // the handler replaced the character by another key
-    char replaced = key;
-    std::string one(1, replaced);
-    if (static_cast<unsigned char>(replaced) >= 32) TypeInto(one, false);
-    return;
-  }
-  TypeInto(utf8_char, false);
+  if (key == utf8_char[0])
+    TypeInto(utf8_char, false);  // the whole character
+  else
+    HandleKey(key);  // dropped, or replaced by another key
 }
 
 void TDBGrid::DoKey(int vk, bool shift) {

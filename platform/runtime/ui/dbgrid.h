@@ -283,6 +283,8 @@ class TDBGrid : public TWinControl {
   // Actions behind the input calls (unguarded; exceptions go to the caller).
   void DoKey(int vk, bool shift);
   void TypeInto(const std::string& text, bool backspace);
+  // What a key does once OnKeyPress has seen it.
+  void HandleKey(char key);
   void MoveTo(int recno, int col);
   void MoveCol(int col);
   // Writes the editor and runs OnColExit; false when a handler moved the grid itself.
