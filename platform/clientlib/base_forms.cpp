@@ -29,7 +29,9 @@ void TfrmPadraoGrid::PublishHandlers() {
 rt::TDataSource& TfrmPadraoGrid::DataSourcePadrao() { return Comp<TDataSourceComponent>("dtsPadrao").Source(); }
 TMessages& TfrmPadraoGrid::MsgPadrao() { return Comp<TMessages>("msgPadrao"); }
 
-void TfrmPadraoGrid::FormCreate(rt::TObject* Sender) { dtsPadraoStateChange(Sender); }
+// Not through the virtual handler: a screen's override must not run before the screen's
+// own creation has prepared what it reads.
+void TfrmPadraoGrid::FormCreate(rt::TObject*) { SyncStandardButtons(); }
 
 void TfrmPadraoGrid::FormClose(rt::TObject*, rt::TCloseAction& Action) { Action = rt::caFree; }
 
@@ -37,7 +39,9 @@ void TfrmPadraoGrid::dbgPadraoKeyPress(rt::TObject*, char& Key) {
   if (Key == '\r') Key = 0;
 }
 
-void TfrmPadraoGrid::dtsPadraoStateChange(rt::TObject*) {
+void TfrmPadraoGrid::dtsPadraoStateChange(rt::TObject*) { SyncStandardButtons(); }
+
+void TfrmPadraoGrid::SyncStandardButtons() {
   rt::TDataSetState state = DataSourcePadrao().State();
   bool browsing = state != rt::dsEdit && state != rt::dsInsert;
   for (const char* name : {"sbtIncluir", "sbtExcluir", "sbtPesquisar"})

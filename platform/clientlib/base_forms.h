@@ -65,6 +65,9 @@ class TfrmPadraoGrid : public rt::TForm {
     if (T* c = Find<T>(name)) return *c;
     throw std::logic_error("Component " + name + " missing from " + ClassName());
   }
+
+ private:
+  void SyncStandardButtons();
 };
 
 class TfrmDadosGerRel : public rt::TForm {
