@@ -71,8 +71,11 @@ void TApplication::HandleException(std::exception_ptr error) noexcept {
 
 void TApplication::ReleaseLater(TComponent* component) {
   if (!component) return;
-  if (std::find(pending_release_.begin(), pending_release_.end(), component) == pending_release_.end())
+  if (std::find(pending_release_.begin(), pending_release_.end(), component) == pending_release_.end()) {
     pending_release_.push_back(component);
+    // Destroyed some other way first (by its owner): it must not be deleted again.
+    component->AddDestroyObserver([this](TComponent* gone) { std::erase(pending_release_, gone); });
+  }
   if (guard_depth_ == 0) ProcessMessages();
 }
 

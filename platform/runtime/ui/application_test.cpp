@@ -156,6 +156,14 @@ TEST_F(CloseTest, ReleasedFormsGoWhenTheOutermostGuardEndsThenTheHostRefreshes) 
   EXPECT_EQ(story, "inner-returned destroyed idle ");
 }
 
+TEST_F(CloseTest, AReleasedFormDestroyedByItsOwnerMeanwhileIsNotDestroyedTwice) {
+  Application().Guard([&] {
+    form->Release();
+    delete form;
+  });
+  EXPECT_TRUE(destroyed);
+}
+
 TEST_F(CloseTest, OnCloseQueryCanRefuse) {
   form->OnCloseQuery = [](TObject*, bool& can_close) { can_close = false; };
   bool on_close = false;
