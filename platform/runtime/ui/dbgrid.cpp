@@ -473,6 +473,18 @@ void TDBGrid::DoKey(int vk, bool shift) {
   }
 }
 
+void TDBGrid::DoExit() {
+  TClientDataSet* dataset = DataSet();
+  if (dataset && dataset->Active()) {
+    if (dataset->State() == dsInsert && !dataset->Modified() && !EditorModified())
+      dataset->Cancel();
+    else
+      WriteEditor();
+  }
+  HideEditor();
+  TWinControl::DoExit();
+}
+
 // --- Input calls ---------------------------------------------------------------------
 
 bool TDBGrid::Guarded(const std::function<void()>& action) { return Application().Guard(action); }

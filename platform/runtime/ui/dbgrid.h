@@ -249,6 +249,11 @@ class TDBGrid : public TWinControl {
   bool PickListChoose(int index);
   bool PickListChoose(const std::string& text);
 
+  // Losing the focus writes the editor's typing into the field (an unmodified inserted
+  // row is cancelled instead) and closes the editor; a failure there keeps the focus
+  // and the editor. Then OnExit.
+  void DoExit() override;
+
   // What a typed key does once the grid has the focus (Input::TypeKey lands here).
   void KeyPress(char& key) override;
   void KeyPressChar(const std::string& utf8_char) override;

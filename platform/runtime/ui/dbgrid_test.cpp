@@ -8,6 +8,7 @@
 #include "platform/runtime/abort.h"
 #include "platform/runtime/ui/application.h"
 #include "platform/runtime/ui/forms.h"
+#include "platform/runtime/ui/input.h"
 #include "platform/runtime/ui/testing/recording_canvas.h"
 #include "platform/runtime/ui/testing/scripted_services.h"
 
@@ -472,6 +473,27 @@ TEST_F(DBGridTest, AValidationThatFocusesItsFieldDuringTheColumnExitKeepsTheType
   EXPECT_FALSE(grid_->Key(VK_TAB));
   EXPECT_EQ(State(), "row=1 col=PROF edit []");
   EXPECT_TRUE(grid_->Focused());
+}
+
+TEST_F(DBGridTest, LeavingTheGridWritesTheTypingFirst) {
+  ShowForm();
+  grid_->SelectCell(1, 2);
+  grid_->TypeText("Zé");
+  grid_->OnExit = [this](TObject*) { Log("exit:grid=" + dataset_.FieldByName("NOME").AsString()); };
+  log_.clear();
+  EXPECT_TRUE(Input::FocusControl(*other_));
+  EXPECT_EQ(log_, "exit:grid=Zé");
+  EXPECT_EQ(State(), "row=1 col=NOME edit -");
+
+  // A text the field cannot take keeps the focus on the grid.
+  grid_->SetFocus();
+  grid_->SetSelectedIndex(4);
+  grid_->TypeText("abc");
+  log_.clear();
+  EXPECT_FALSE(Input::FocusControl(*other_));
+  EXPECT_TRUE(grid_->Focused());
+  EXPECT_EQ(log_, "");
+  EXPECT_EQ(services_.Events().size(), 1u);  // the conversion error, shown once
 }
 
 // --- Pick list and ellipsis ----------------------------------------------------------
