@@ -86,8 +86,11 @@ void TDataSource::SetDataSet(TClientDataSet* dataset) {
   }
   dataset_ = dataset;
   if (dataset_ != nullptr) dataset_->sources_.push_back(this);
-  UpdateState();
+  // Another dataset: everything the links show may differ, so each hears it once.
+  const TDataSetState old = state_;
+  state_ = dataset_ != nullptr ? dataset_->State() : dsInactive;
   for (TDataLink* link : std::vector<TDataLink*>(links_)) link->ActiveChanged();
+  if (state_ != old && OnStateChange) OnStateChange(*this);
 }
 
 void TDataSource::AddLink(TDataLink* link) {
