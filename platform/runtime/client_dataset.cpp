@@ -853,10 +853,10 @@ void TClientDataSet::SetRecNo(int recno) {
   if (recno < 1 || recno > RecordCount()) {
     throw EDatabaseError(name_ + ": Record number " + std::to_string(recno) + " out of range");
   }
-  const int now = RecNo();
-  if (recno == now) return;
-  CheckBrowseMode();
+  CheckBrowseMode();  // may drop an untouched new record: the last number may be gone
   impl_->EnsureOrder();
+  recno = std::min(recno, RecordCount());
+  if (recno < 1 || recno == RecNo()) return;
   if (BeforeScroll) BeforeScroll(*this);
   const long old = impl_->cur;
   impl_->cur = recno - 1;

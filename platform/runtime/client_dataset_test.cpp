@@ -701,6 +701,16 @@ TEST_F(DataSetTest, EmptyingPostsAPendingEditThroughTheUsualChecks) {
   EXPECT_EQ(State(), "1:Y|1* state=insert log=0");
 }
 
+TEST_F(DataSetTest, MovingFromAnUntouchedNewRowCountsWithoutIt) {
+  ds.Append();
+  ds.SetRecNo(4);  // was the new row's number: the row goes, the last one is current
+  EXPECT_EQ(State(), "1:A|1 2:B|2 3:C|3* state=browse log=0");
+  ds.First();
+  ds.Insert();
+  ds.SetRecNo(2);  // the numbers after the dropped row shift back
+  EXPECT_EQ(State(), "1:A|1 2:B|2* 3:C|3 state=browse log=0");
+}
+
 TEST_F(DataSetTest, DeleteWhileInsertingDropsTheNewRow) {
   ds.Insert();
   SetRow("N", 1);
