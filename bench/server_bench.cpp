@@ -1,0 +1,305 @@
+// Load driver for the application server: the real business layer over a SQLite file
+// with one large budget (1,000 units of labour), the real HTTP server on a loopback port
+// in this process, and clients that are TNetConnection objects on keep-alive connections,
+// one per thread, as the screens are.
+//
+// Prints, per scenario, calls per second and the median and 99th percentile latency:
+//   GetAlocaForne (the whole budget) and SetForneMao (one row) from 1, 4 and 16 clients,
+//   GetSequencial (a small call) from 4 clients,
+// and the ratio of the server's time for GetAlocaForne to the bare SQL of the same rows
+// (the same four queries run with the sqlite3 API on the same file).
+//
+//   server_bench [seconds per scenario, default 2]
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/clientlib/net/net_connection.h"
+#include "platform/runtime/packet.h"
+#include "server/core/service_factory.h"
+#include "server/rpc/http_server.h"
+#include <spdlog/spdlog.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Figures {
+  double calls_per_second = 0;
+  double median_ms = 0;
+  double p99_ms = 0;
+  long failures = 0;
+  std::string first_failure;
+};
+
+double Percentile(std::vector<double>& sorted, double p) {
+  if (sorted.empty()) return 0;
+  const auto i = static_cast<std::size_t>(std::min<double>(sorted.size() - 1, std::floor(p * sorted.size())));
+  return sorted[i];
+}
+
+// Runs `clients` threads for `seconds`; each makes its own connection and calls
+// `call(connection, client_index)` in a loop. Latencies of successful calls only.
+template <typename Call>
+Figures Drive(int port, int clients, double seconds, Call call) {
+  std::vector<std::vector<double>> latencies(clients);
+  std::atomic<long> failures{0};
+  std::string first_failure;
+  std::atomic<bool> go{false};
+  std::vector<std::thread> threads;
+  Clock::time_point end;
+  for (int c = 0; c < clients; ++c) {
+    threads.emplace_back([&, c] {
+      clib::TNetConnection net;
+      net.SetHost("127.0.0.1");
+      net.SetPort(port);
+      net.SetCredentials("demo", "demo");
+      net.Open();
+      while (!go) std::this_thread::yield();
+      while (Clock::now() < end) {
+        const auto started = Clock::now();
+        const clib::ServerAnswer answer = call(net, c);
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+        if (answer.ok) {
+          latencies[c].push_back(ms);
+        } else if (failures++ == 0) {
+          first_failure = answer.error_text;
+        }
+      }
+    });
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // let every client sign in
+  const auto started = Clock::now();
+  end = started + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  go = true;
+  for (auto& t : threads) t.join();
+  const double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
+
+  std::vector<double> all;
+  for (auto& l : latencies) all.insert(all.end(), l.begin(), l.end());
+  std::sort(all.begin(), all.end());
+  Figures f;
+  f.calls_per_second = all.size() / elapsed;
+  f.median_ms = Percentile(all, 0.5);
+  f.p99_ms = Percentile(all, 0.99);
+  f.failures = failures;
+  f.first_failure = first_failure;
+  return f;
+}
+
+void PrintRow(const std::string& name, int clients, const Figures& f) {
+  std::printf("%-28s %7d %12.0f %11.3f %11.3f %9ld\n", name.c_str(), clients, f.calls_per_second, f.median_ms,
+              f.p99_ms, f.failures);
+  if (f.failures > 0) std::printf("    first failure: %s\n", f.first_failure.c_str());
+}
+
+// One allocated grid row per client: each client edits only its own, so that its old
+// values are always the ones it saved last.
+struct OwnRow {
+  rt::DataPacket delta;  // one modified row, old = as saved last
+  double base_amount = 0;
+  int flips = 0;
+};
+
+// The delta's fields as the screen's grid defines them (its own definitions, not the
+// server's): the key, the professional and the three values a save may change.
+rt::FieldDef Field(const char* name, rt::FieldType type, int size) {
+  rt::FieldDef f;
+  f.name = name;
+  f.type = type;
+  if (type == rt::FieldType::String) f.size = size;
+  return f;
+}
+
+std::vector<OwnRow> OwnRows(const rt::DataPacket& allocations, int count) {
+  using rt::FieldType;
+  const std::vector<rt::FieldDef> fields = {
+      Field("CDFILIAL", FieldType::String, 4),        Field("NRORCAEVENTO", FieldType::String, 10),
+      Field("NRSEQORCAEVE", FieldType::String, 2),    Field("NRTURNO", FieldType::String, 2),
+      Field("CDPRODUTO", FieldType::String, 10),      Field("CDFORNECED", FieldType::String, 21),
+      Field("HRINITUMOBRA", FieldType::String, 4),    Field("IDTIPOPAGAFORN", FieldType::String, 10),
+      Field("VRPAGOFORNORC", FieldType::Float, 0)};
+  std::vector<int> index;
+  rt::DataPacket shape;
+  shape.kind = rt::DataPacket::Kind::Delta;
+  shape.fields = fields;
+  for (const rt::FieldDef& f : fields) {
+    const int i = allocations.FieldIndex(f.name);
+    if (i < 0) throw std::runtime_error("the allocations packet has no field " + f.name);
+    index.push_back(i);
+  }
+  std::vector<OwnRow> rows;
+  for (const rt::Row& row : allocations.rows) {
+    const rt::Variant& supplier = row[static_cast<std::size_t>(index[5])];
+    if (supplier.IsNull() || supplier.AsString().empty()) continue;
+    rt::Row values;
+    for (int i : index) values.push_back(row[static_cast<std::size_t>(i)]);
+    OwnRow own;
+    own.delta = shape;
+    own.delta.changes.push_back({rt::RowKind::Modified, values, values});
+    own.base_amount = values[8].IsNull() ? 0.0 : values[8].AsFloat();
+    rows.push_back(std::move(own));
+    if (static_cast<int>(rows.size()) == count) break;
+  }
+  if (static_cast<int>(rows.size()) < count) throw std::runtime_error("not enough allocated rows");
+  return rows;
+}
+
+// The amount goes up one cent and back, so that every save changes the row.
+clib::ServerAnswer SaveOneRow(clib::TNetConnection& net, OwnRow& own) {
+  rt::DeltaRow& change = own.delta.changes[0];
+  const double next = own.base_amount + ((own.flips + 1) % 2 ? 0.01 : 0.0);
+  change.new_values[8] = std::round(next * 100) / 100;
+  clib::ServerAnswer answer = net.Call("SetForneMao", {own.delta});
+  if (answer.ok) {
+    change.old_values[8] = change.new_values[8];
+    ++own.flips;
+  }
+  return answer;
+}
+
+// The same four queries GetAlocaForne runs, each row's columns read as the server reads
+// them; median milliseconds over `runs`.
+double BareSqlMedianMs(const std::string& path, const std::string& number, int runs) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    throw std::runtime_error("cannot open " + path);
+  }
+  const char* queries[] = {
+      "SELECT s.branch, s.number, s.sequence, s.event_at, b.client_trade_name, s.event_type_name, "
+      "s.service_type_name, s.guests, s.adults, s.children, s.duration_hours "
+      "FROM budget_sequences s JOIN budgets b ON b.branch = s.branch AND b.number = s.number "
+      "WHERE s.branch = ? AND s.number = ? AND s.sequence = ?",
+      "SELECT a.shift, a.product, a.supplier_code, p.registration, p.registration_type, p.trade_name, p.legal_name, "
+      "a.stored_name, a.crew_time, a.payment_type, a.paid_cents, a.account_generated "
+      "FROM allocations a JOIN professionals p ON p.supplier_code = a.supplier_code "
+      "WHERE a.branch = ? AND a.number = ? AND a.sequence = ? ORDER BY a.id",
+      "SELECT i.shift, i.product, p.name, i.quantity, i.charged_cents FROM labour_items i "
+      "JOIN labour_products p ON p.code = i.product "
+      "WHERE i.branch = ? AND i.number = ? AND i.sequence = ? ORDER BY p.name, i.shift, i.product",
+      "SELECT p.supplier_code, p.branch, p.entry_number FROM payables p "
+      "JOIN payable_budgets pb ON pb.payable_id = p.id "
+      "WHERE pb.branch = ? AND pb.number = ? AND pb.sequence = ? ORDER BY p.entry_number"};
+  std::vector<double> times;
+  std::size_t cells = 0;
+  for (int run = 0; run < runs; ++run) {
+    const auto started = Clock::now();
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    for (const char* sql : queries) {
+      sqlite3_stmt* stmt = nullptr;
+      if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+        throw std::runtime_error(std::string("bare query: ") + sqlite3_errmsg(db));
+      }
+      sqlite3_bind_text(stmt, 1, "0001", -1, SQLITE_STATIC);
+      sqlite3_bind_text(stmt, 2, number.c_str(), -1, SQLITE_STATIC);
+      sqlite3_bind_text(stmt, 3, "01", -1, SQLITE_STATIC);
+      while (sqlite3_step(stmt) == SQLITE_ROW) {
+        for (int col = 0; col < sqlite3_column_count(stmt); ++col) {
+          if (sqlite3_column_text(stmt, col) != nullptr) ++cells;
+        }
+      }
+      sqlite3_finalize(stmt);
+    }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - started).count());
+  }
+  sqlite3_close(db);
+  std::sort(times.begin(), times.end());
+  if (cells == 0) throw std::runtime_error("the bare query read nothing");
+  return Percentile(times, 0.5);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const double seconds = argc > 1 ? std::atof(argv[1]) : 2.0;
+  spdlog::set_level(spdlog::level::warn);
+
+  std::string folder_pattern = (std::filesystem::temp_directory_path() / "alloc-bench-XXXXXX").string();
+  if (::mkdtemp(folder_pattern.data()) == nullptr) return 1;
+  const std::filesystem::path folder = folder_pattern;
+  const std::string db_path = (folder / "alloc.db").string();
+  srv::StorageConfig storage = srv::StorageConfig::Sqlite(db_path);
+  storage.pbkdf2_iterations = 1000;
+  int rc = 0;
+  try {
+    auto service = srv::OpenService(storage);
+    srv::SeedDemo(storage);
+    const std::string number = srv::GenerateLargeBudget(storage, 1000);
+
+    // The grid rows the save scenarios edit, read straight from the business layer.
+    const auto login = service->Login("demo", "demo");
+    if (!login) throw std::runtime_error("the demo operator cannot sign in");
+    std::vector<rt::Variant> key = {"0001", number, "01"};
+    const rt::Variant grid = service->Call(login->session, "GetAlocaForne", key);
+    const rt::DataPacket& allocations = grid.AsArray()[1].AsPacket();
+
+    srv::HttpServer server(*service);
+    const int port = server.Bind("127.0.0.1", 0);
+    std::thread serving([&] { server.Serve(); });
+    // Stops and joins however this block is left.
+    struct StopAtExit {
+      srv::HttpServer& server;
+      std::thread& serving;
+      ~StopAtExit() {
+        server.Stop();
+        serving.join();
+      }
+    } stop_at_exit{server, serving};
+
+    std::printf("budget %s/01: %zu grid rows; %u cores; %d server threads; %.1f s per scenario\n\n", number.c_str(),
+                allocations.rows.size(), std::thread::hardware_concurrency(), server.Threads(), seconds);
+
+    std::printf("%-28s %7s %12s %11s %11s %9s\n", "scenario", "clients", "calls/s", "median ms", "p99 ms",
+                "failures");
+    std::map<int, Figures> load;
+    for (int clients : {1, 4, 16}) {
+      load[clients] = Drive(port, clients, seconds, [&](clib::TNetConnection& net, int) {
+        return net.Call("GetAlocaForne", {"0001", number, "01"});
+      });
+      PrintRow("GetAlocaForne (whole grid)", clients, load[clients]);
+    }
+    for (int clients : {1, 4, 16}) {
+      // Reloaded for each run: the previous run left some amounts one cent up.
+      const rt::Variant fresh = service->Call(login->session, "GetAlocaForne", key);
+      std::vector<OwnRow> rows = OwnRows(fresh.AsArray()[1].AsPacket(), clients);
+      PrintRow("SetForneMao (one row)", clients, Drive(port, clients, seconds, [&](clib::TNetConnection& net, int c) {
+                 return SaveOneRow(net, rows[static_cast<std::size_t>(c)]);
+               }));
+    }
+    PrintRow("GetSequencial (small)", 4, Drive(port, 4, seconds, [&](clib::TNetConnection& net, int) {
+               return net.Call("GetSequencial", {number, "01"});
+             }));
+
+    const double bare = BareSqlMedianMs(db_path, number, 200);
+    std::vector<double> direct;
+    for (int run = 0; run < 100; ++run) {
+      const auto started = Clock::now();
+      service->Call(login->session, "GetAlocaForne", key);
+      direct.push_back(std::chrono::duration<double, std::milli>(Clock::now() - started).count());
+    }
+    std::sort(direct.begin(), direct.end());
+    std::printf("\nGetAlocaForne, median ms: bare SQL of the same rows %.3f; business layer in process %.3f; "
+                "over HTTP, 1 client %.3f\n",
+                bare, Percentile(direct, 0.5), load[1].median_ms);
+    std::printf("ratio server / bare SQL: %.1fx (business layer alone %.1fx)\n", load[1].median_ms / bare,
+                Percentile(direct, 0.5) / bare);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "server_bench: %s\n", e.what());
+    rc = 1;
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+  return rc;
+}
