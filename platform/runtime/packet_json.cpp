@@ -129,6 +129,13 @@ std::string ValueProblem(const FieldDef& field, const Variant& value) {
 
 nlohmann::json WriteValue(const Variant& value, int depth);
 
+// Every text written is checked here rather than when the JSON is dumped, so that a
+// caller who only takes ToJson gets the same EncodeError.
+const std::string& Utf8(const std::string& text) {
+  if (!simdjson::validate_utf8(text.data(), text.size())) throw EncodeError("a string is not valid UTF-8");
+  return text;
+}
+
 // Refuses a container that would sit at `level` (1 = outermost), as the reader would.
 void Level(int level) {
   if (level > kMaxNestingDepth) throw EncodeError("nesting deeper than 64 levels");
@@ -144,15 +151,15 @@ nlohmann::json WriteField(const FieldDef& f, int depth) {
     throw EncodeError("field '" + f.name + "': display width " + std::to_string(f.display_width) +
                       " is out of range");
   Level(depth + 1);
-  nlohmann::json j = {{"name", f.name}, {"type", FieldTypeName(f.type)}};
+  nlohmann::json j = {{"name", Utf8(f.name)}, {"type", FieldTypeName(f.type)}};
   if (f.type == FieldType::String || f.size != kDefaultFieldSize) j["size"] = f.size;
-  if (!f.display_label.empty()) j["label"] = f.display_label;
+  if (!f.display_label.empty()) j["label"] = Utf8(f.display_label);
   if (f.display_width != 0) j["displayWidth"] = f.display_width;
   if (!f.visible) j["visible"] = false;
   if (f.read_only) j["readOnly"] = true;
   if (f.required) j["required"] = true;
   if (f.fixed_length) j["fixedLength"] = true;
-  if (!f.edit_mask.empty()) j["editMask"] = f.edit_mask;
+  if (!f.edit_mask.empty()) j["editMask"] = Utf8(f.edit_mask);
   if (f.provider_flags != ProviderFlags{}) {
     Level(depth + 2);
     nlohmann::json flags = nlohmann::json::array();
@@ -183,9 +190,6 @@ nlohmann::json WriteRow(const DataPacket& p, const std::vector<std::size_t>& tra
 // `depth`: the containers around {"$packet": ...}.
 nlohmann::json WritePacket(const DataPacket& p, int depth) {
   Level(depth + 3);  // {"$packet": {"fields": [
-  if (p.fields.size() > static_cast<std::size_t>(kMaxFields))
-    throw EncodeError("packet has " + std::to_string(p.fields.size()) + " fields, at most " +
-                      std::to_string(kMaxFields) + " can travel");
   if (p.IsDelta() ? !p.rows.empty() : !p.changes.empty())
     throw EncodeError(p.IsDelta() ? "delta packet carries data rows" : "data packet carries delta rows");
 
@@ -198,6 +202,9 @@ nlohmann::json WritePacket(const DataPacket& p, int depth) {
     travelling.push_back(i);
     fields.push_back(WriteField(p.fields[i], depth + 3));
   }
+  if (travelling.size() > static_cast<std::size_t>(kMaxFields))
+    throw EncodeError("packet has " + std::to_string(travelling.size()) + " fields, at most " +
+                      std::to_string(kMaxFields) + " can travel");
 
   nlohmann::json rows = nlohmann::json::array();
   rows.get_ref<nlohmann::json::array_t&>().reserve(p.RowCount());
@@ -226,7 +233,7 @@ nlohmann::json WriteValue(const Variant& v, int depth) {
     case Variant::Type::Float:
       if (!std::isfinite(v.AsFloat())) throw EncodeError("a non-finite float (" + v.Describe() + ") cannot travel");
       return v.AsFloat();
-    case Variant::Type::String: return v.AsString();
+    case Variant::Type::String: return Utf8(v.AsString());
     case Variant::Type::DateTime:
       if (!v.AsDateTime().IsValid()) throw EncodeError("invalid date " + v.AsDateTime().ToIso());
       Level(depth + 1);
@@ -246,7 +253,7 @@ nlohmann::json WriteValue(const Variant& v, int depth) {
 std::string Dump(const nlohmann::json& j) {
   try {
     return j.dump();
-  } catch (const nlohmann::json::type_error&) {  // the only failure of dump: bad UTF-8
+  } catch (const nlohmann::json::type_error&) {  // bad UTF-8: not reached, Utf8() checked it
     throw EncodeError("a string is not valid UTF-8");
   }
 }

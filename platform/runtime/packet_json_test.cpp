@@ -170,9 +170,14 @@ TEST(PacketJsonWriter, RefusesWhatTheReaderWouldRefuse) {
   };
   for (const auto& [value, message] : cases) {
     SCOPED_TRACE(value.Describe());
-    EXPECT_NE(EncodeFailure([&] { EncodeVariant(value); }).find(message), std::string::npos)
-        << EncodeFailure([&] { EncodeVariant(value); });
+    const std::string from_text = EncodeFailure([&] { EncodeVariant(value); });
+    EXPECT_NE(from_text.find(message), std::string::npos) << from_text;
+    const std::string from_json = EncodeFailure([&] { ToJson(value); });
+    EXPECT_NE(from_json.find(message), std::string::npos) << from_json;
   }
+  DataPacket bad_label = SamplePacket();
+  bad_label.fields[0].display_label = "Descri\xE7\xE3o";  // Latin-1, not UTF-8
+  EXPECT_EQ(EncodeFailure([&] { ToJson(bad_label); }), "a string is not valid UTF-8");
 }
 
 TEST(PacketJsonReader, TellsDeltaFromDataByTheRowsShape) {
