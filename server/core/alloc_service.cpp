@@ -14,13 +14,13 @@ namespace srv {
 namespace {
 
 // A method's parameters: one letter per position, 's' string, 'd' delta packet.
-struct MethodSpec {
+struct MethodSignature {
   const char* params;
   rt::Variant (*run)(CallContext&);
 };
 
-const std::map<std::string, MethodSpec>& Methods() {
-  static const std::map<std::string, MethodSpec> table = {
+const std::map<std::string, MethodSignature>& Methods() {
+  static const std::map<std::string, MethodSignature> table = {
       {"GetPesqOrca", {"sss", &GetPesqOrca}},         {"GetSequencial", {"ss", &GetSequencial}},
       {"GetAlocaForne", {"sss", &GetAlocaForne}},     {"GetProdForn", {"ssss", &GetProdForn}},
       {"GetVrPgMObra", {"ssss", &GetVrPgMObra}},      {"GetTurma", {"sssss", &GetTurma}},
@@ -31,19 +31,19 @@ const std::map<std::string, MethodSpec>& Methods() {
   return table;
 }
 
-void CheckParams(const std::string& method, const char* spec, const std::vector<rt::Variant>& params) {
-  const std::size_t expected = std::char_traits<char>::length(spec);
+void CheckParams(const std::string& method, const char* signature, const std::vector<rt::Variant>& params) {
+  const std::size_t expected = std::char_traits<char>::length(signature);
   if (params.size() != expected) {
     throw InvalidParams(method + " expects " + std::to_string(expected) + " parameter(s), got " +
                         std::to_string(params.size()));
   }
   for (std::size_t i = 0; i < expected; ++i) {
     const rt::Variant& p = params[i];
-    if (spec[i] == 's' && p.type() != rt::Variant::Type::String) {
+    if (signature[i] == 's' && p.type() != rt::Variant::Type::String) {
       throw InvalidParams(method + ": parameter " + std::to_string(i + 1) + " must be a string, got " +
                           rt::TypeName(p.type()));
     }
-    if (spec[i] == 'd' && (p.type() != rt::Variant::Type::Packet || !p.AsPacket().IsDelta())) {
+    if (signature[i] == 'd' && (p.type() != rt::Variant::Type::Packet || !p.AsPacket().IsDelta())) {
       throw InvalidParams(method + ": parameter " + std::to_string(i + 1) + " must be a delta packet, got " +
                           (p.type() == rt::Variant::Type::Packet ? std::string("a data packet")
                                                                  : std::string(rt::TypeName(p.type()))));
