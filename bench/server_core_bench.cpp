@@ -1,0 +1,75 @@
+// The server's business layer alone, without HTTP: the grid load of a large budget,
+// a crew-time lookup, and the save of one changed row (with its fsync), on SQLite, or
+// on PostgreSQL when BENCH_PG holds a libpq connection string.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include "platform/runtime/packet.h"
+#include "server/core/service_factory.h"
+
+namespace {
+struct World {
+  srv::StorageConfig config;
+  std::unique_ptr<srv::AllocService> service;
+  srv::Session session;
+  std::map<int, std::string> budgets;
+};
+World& W() {
+  static World* w = [] {
+    auto* w = new World;
+    const auto dir = std::filesystem::temp_directory_path() / "alloc_server_core_bench";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    w->config = srv::StorageConfig::Sqlite((dir / "alloc.db").string());
+    if (const char* pg = std::getenv("BENCH_PG")) w->config = srv::StorageConfig::Postgres(pg, "bench_core");
+    w->config.pbkdf2_iterations = 1000;
+    w->service = srv::OpenService(w->config);
+    srv::SeedDemo(w->config);
+    w->session = w->service->Login("demo", "demo")->session;
+    for (int u : {1000, 10000}) w->budgets[u] = srv::GenerateLargeBudget(w->config, u);
+    return w;
+  }();
+  return *w;
+}
+void BM_GetAlocaForne(benchmark::State& state) {
+  auto& w = W();
+  const std::string n = w.budgets[static_cast<int>(state.range(0))];
+  for (auto _ : state) {
+    std::vector<rt::Variant> p = {"0001", n, "01"};
+    auto v = w.service->Call(w.session, "GetAlocaForne", p);
+    benchmark::DoNotOptimize(v);
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_GetAlocaForne)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void BM_GetTurma(benchmark::State& state) {
+  auto& w = W();
+  for (auto _ : state) {
+    std::vector<rt::Variant> p = {"0001", "0000000012", "01", "01", "MO001"};
+    benchmark::DoNotOptimize(w.service->Call(w.session, "GetTurma", p));
+  }
+}
+BENCHMARK(BM_GetTurma)->Unit(benchmark::kMicrosecond);
+
+void BM_SetForneMaoChangeAmount(benchmark::State& state) {
+  auto& w = W();
+  static double amount = 120.0;
+  for (auto _ : state) {
+    rt::DataPacket d;
+    d.kind = rt::DataPacket::Kind::Delta;
+    for (const char* f : {"CDFILIAL", "NRORCAEVENTO", "NRSEQORCAEVE", "NRTURNO", "CDPRODUTO", "CDFORNECED", "HRINITUMOBRA", "IDTIPOPAGAFORN", "VRPAGOFORNORC"}) {
+      rt::FieldDef fd; fd.name = f; fd.type = std::string(f) == "VRPAGOFORNORC" ? rt::FieldType::Float : rt::FieldType::String; d.fields.push_back(fd);
+    }
+    d.changes.push_back({rt::RowKind::Modified, {"0001", "0000000012", "01", "01", "MO001", "1001", "0800", "CONTAPAGAR", amount},
+                         {"0001", "0000000012", "01", "01", "MO001", "1001", "0800", "CONTAPAGAR", amount + 1}});
+    amount += 1;
+    std::vector<rt::Variant> p = {rt::Variant(d)};
+    w.service->Call(w.session, "SetForneMao", p);
+  }
+}
+BENCHMARK(BM_SetForneMaoChangeAmount)->Unit(benchmark::kMillisecond);
+}
+BENCHMARK_MAIN();
