@@ -227,13 +227,12 @@ TEST_F(RpcHandlerTest, OversizedBatchIsRefusedWhole) {
   EXPECT_EQ(service_.Log(), "");
 }
 
-TEST_F(RpcHandlerTest, InvalidUtf8FromTheServiceIsReplacedNotThrown) {
-  const json answer = Call("EVT04700.rdmAloc.Echo", json::array({"x"}));
-  ASSERT_TRUE(answer.contains("result"));
-  service_.raw_text = "caf\xE9";  // Latin-1 byte from a badly filled column
+TEST_F(RpcHandlerTest, InvalidUtf8FromTheServiceIsAnInternalErrorNotACrash) {
+  service_.raw_text = "caf\xE9";  // a Latin-1 byte from a badly filled column
   const RpcReply reply = handler_.Handle(R"({"jsonrpc":"2.0","id":1,"method":"EVT04700.rdmAloc.Raw"})", kAuth);
   const json raw = json::parse(reply.body);
-  EXPECT_EQ(raw["result"]["value"], "caf\xEF\xBF\xBD");
+  EXPECT_EQ(raw["id"], 1);
+  EXPECT_EQ(raw["error"]["code"], rpc::kInternalError);
 }
 
 }  // namespace
