@@ -12,9 +12,9 @@ namespace rt {
 namespace {
 
 [[noreturn]] void Refuse(const FieldDef& def, const Variant& value) {
-  throw EDatabaseError("'" + value.Describe() + "' is not a valid value for field '" + def.name + "'");
+  const std::string shown = value.type() == Variant::Type::String ? value.AsString() : value.Describe();
+  throw EDatabaseError("'" + shown + "' is not a valid value for field '" + def.name + "'");
 }
-
 
 std::string DateTimeText(const DateTime& d) {
   char buf[32];

@@ -76,6 +76,11 @@ TEST_F(FieldTest, BadTextIsRefusedAndLeavesTheValue) {
   for (const char* bad : {"abc", "1.5.3", "1,5x"}) {
     EXPECT_THROW(F("F").SetAsString(bad), EDatabaseError) << bad;
   }
+  try {
+    F("F").SetAsString("abc");
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "'abc' is not a valid value for field 'F'");
+  }
   EXPECT_THROW(F("I").SetAsString("1,5"), EDatabaseError);
   EXPECT_THROW(F("D").SetAsString("31/02/2026"), EDatabaseError);
   EXPECT_THROW(F("B").SetValue(Variant(VariantArray{})), EDatabaseError);
