@@ -955,6 +955,11 @@ void TClientDataSet::Post() {
   UpdateRecord();
   if (BeforePost) BeforePost(*this);
   impl_->CalcBuffer();
+  for (const TField* field : field_list_) {
+    if (field->Required() && !field->Calculated() && impl_->BufferValue(field->Index()).IsNull()) {
+      throw EDatabaseError(name_ + ": Field '" + field->FieldName() + "' must have a value");
+    }
+  }
   impl_->WriteBuffer();
   modified_ = false;
   if (!impl_->view.empty()) bof_ = eof_ = false;

@@ -13,7 +13,7 @@
 //
 // Events. A before-event that throws (EAbort or any other exception) stops the
 // operation with the dataset exactly as it was; Post runs: links' UpdateData,
-// BeforePost, write, change log, state browse, AfterPost.
+// BeforePost, required fields check, write, change log, state browse, AfterPost.
 //
 // Change log. One entry per changed record holding its values as at the last merge.
 // Delta() gives every change not yet merged; MergeChangeLog() makes the current values

@@ -711,6 +711,26 @@ TEST_F(DataSetTest, MovingFromAnUntouchedNewRowCountsWithoutIt) {
   EXPECT_EQ(State(), "1:A|1 2:B|2* 3:C|3 state=browse log=0");
 }
 
+TEST(DataSetFieldsTest, ARequiredFieldMustHaveAValueToPost) {
+  TClientDataSet ds("cdsReq");
+  FieldDef code = Str("CODE", 4);
+  code.required = true;
+  ds.SetFieldDefs({code, Str("NAME", 10)});
+  ds.CreateDataSet();
+  ds.Append();
+  ds.FieldByName("NAME").SetAsString("x");
+  try {
+    ds.Post();
+    FAIL() << "posted";
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "cdsReq: Field 'CODE' must have a value");
+  }
+  EXPECT_EQ(ds.Describe("CODE;NAME"), "1:|x* state=insert log=0");
+  ds.FieldByName("CODE").SetAsString("A1");
+  ds.Post();
+  EXPECT_EQ(ds.Describe("CODE;NAME"), "1:A1|x* state=browse log=1");
+}
+
 TEST_F(DataSetTest, DeleteWhileInsertingDropsTheNewRow) {
   ds.Insert();
   SetRow("N", 1);
