@@ -30,6 +30,7 @@ struct Options {
   int port = 8211;
   std::string data_dir = "./data";
   std::string database;
+  std::string pg_schema;
   bool seed_demo = false;
   std::string log_level = "info";
   std::string ready_file;
@@ -46,7 +47,7 @@ bool IsPostgresTarget(const std::string& target) {
 srv::StorageConfig StorageFor(const Options& options) {
   srv::StorageConfig config;
   if (!options.database.empty() && IsPostgresTarget(options.database)) {
-    config = srv::StorageConfig::Postgres(options.database);
+    config = srv::StorageConfig::Postgres(options.database, options.pg_schema);
   } else if (!options.database.empty()) {
     config = srv::StorageConfig::Sqlite(options.database);
   } else {
@@ -147,6 +148,8 @@ int main(int argc, char** argv) {
   app.add_option("--database", options.database,
                  "SQLite file path, or PostgreSQL as postgresql://... or \"host=... dbname=...\" "
                  "(overrides --data)");
+  app.add_option("--pg-schema", options.pg_schema,
+                 "PostgreSQL only: schema to work in (created when missing); default: the connection's own");
   app.add_flag("--seed-demo", options.seed_demo, "seed the demo data into a new database (no-op when present)");
   app.add_option("--log-level", options.log_level, "trace, debug, info, warn, error, critical or off")
       ->check(CLI::IsMember({"trace", "debug", "info", "warn", "error", "critical", "off"}))

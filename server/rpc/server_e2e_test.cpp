@@ -1,7 +1,10 @@
 // End to end: the built alloc-server program on a loopback port with a fresh SQLite
 // database and the demo data, called through TNetConnection as a screen would.
 // Every suite here is named ServerEndToEnd* (ctest -R ServerEndToEnd).
+#include <unistd.h>
+
 #include <atomic>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +16,7 @@
 
 #include "platform/clientlib/net/net_connection.h"
 #include "platform/runtime/packet.h"
+#include "server/core/database.h"
 #include "server/rpc/server_process_for_tests.h"
 
 namespace srv {
@@ -260,6 +264,50 @@ TEST(ServerEndToEndProgram, ExitCodesSayWhatWentWrong) {
   EXPECT_THAT(again.Output(), HasSubstr("demo data already present"));
   EXPECT_EQ(again.Stop(), 0);
   EXPECT_EQ(holder.Stop(), 0);
+}
+
+}  // namespace
+}  // namespace srv
+
+namespace srv {
+namespace {
+
+// Two server processes behind one PostgreSQL database (a schema of its own, dropped at
+// the end): a token from one is good on the other, and a save through one is seen
+// through the other. Runs when ALLOC_TEST_PG holds a libpq connection string.
+TEST(ServerEndToEndPostgres, TwoServersShareOneDatabase) {
+  const char* conninfo = std::getenv("ALLOC_TEST_PG");
+  if (conninfo == nullptr || *conninfo == '\0') GTEST_SKIP() << "PostgreSQL not tested: ALLOC_TEST_PG is empty";
+  const std::string schema = "alloc_e2e_" + std::to_string(::getpid());
+  auto drop = [&] { OpenPostgres(conninfo, "")->ExecuteScript("DROP SCHEMA IF EXISTS " + schema + " CASCADE"); };
+  drop();
+  const std::vector<std::string> args = {"--port", "0", "--database", conninfo, "--pg-schema", schema,
+                                         "--seed-demo", "--log-level", "warn", "--password-iterations", "1000",
+                                         "--keep-alive", "1"};
+  ServerProcess first, second;
+  ASSERT_TRUE(first.Start(args)) << first.Output();
+  ASSERT_TRUE(second.Start(args)) << second.Output();
+  EXPECT_THAT(second.Output(), HasSubstr("demo data already present"));
+
+  httplib::Client one("127.0.0.1", first.Port()), other("127.0.0.1", second.Port());
+  auto login = one.Post("/rpc", R"({"jsonrpc":"2.0","id":1,"method":"Auth.Login","params":["demo","demo"]})",
+                        "application/json");
+  ASSERT_TRUE(login);
+  const std::string token = nlohmann::json::parse(login->body)["result"]["token"];
+  const httplib::Headers auth = {{"Authorization", "Bearer " + token}};
+  auto answer = other.Post("/rpc", auth,
+                           R"({"jsonrpc":"2.0","id":2,"method":"EVT04700.rdmAloc.GetSequencial","params":["0000000012","01"]})",
+                           "application/json");
+  ASSERT_TRUE(answer);
+  EXPECT_TRUE(nlohmann::json::parse(answer->body).contains("result")) << answer->body;
+
+  // And through TNetConnection.
+  Screen screen(second.Port());
+  EXPECT_TRUE(screen.net.Call("GetPesqOrca", {"0001", "0000000012", "1"}).ok) << screen.net.LastError();
+
+  EXPECT_EQ(first.Stop(), 0);
+  EXPECT_EQ(second.Stop(), 0);
+  drop();
 }
 
 }  // namespace
