@@ -400,7 +400,7 @@ class Reader {
       case JsonKind::Bool: return n.Bool();
       case JsonKind::Int: return n.Int();
       case JsonKind::Float: return n.Float();
-      case JsonKind::String: return std::string(n.Str());
+      case JsonKind::String: return Variant(n.Str());
       case JsonKind::Array: {
         Enter(depth);
         VariantArray items;
@@ -627,7 +627,7 @@ class Reader {
           // Bytes bound the characters: count them only when it can matter.
           if (s.size() > static_cast<std::size_t>(f.size) && Utf8Length(s) > static_cast<std::size_t>(f.size))
             Fail(FieldWhere(row_number, part, f.name) + SizeProblem(Utf8Length(s), f.size));
-          row.emplace_back(std::string(s));
+          row.emplace_back(s);
           return;
         }
         break;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -47,6 +48,8 @@ class Variant {
   Variant(double d) : value_(d) {}
   Variant(const char* s) : value_(std::string(s)) {}
   Variant(std::string s) : value_(std::move(s)) {}
+  // Builds the string in place (readers of large packets construct many).
+  explicit Variant(std::string_view s) : value_(std::in_place_type<std::string>, s) {}
   Variant(rt::DateTime d) : value_(d) {}
   Variant(VariantArray a) : value_(std::move(a)) {}
   Variant(DataPacket p);
