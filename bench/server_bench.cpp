@@ -66,7 +66,7 @@ Figures Drive(int port, int clients, double seconds, Call call) {
       net.SetPort(port);
       net.SetCredentials("demo", "demo");
       net.Open();
-      while (!go) std::this_thread::yield();
+      go.wait(false);
       while (Clock::now() < end) {
         const auto started = Clock::now();
         const clib::ServerAnswer answer = call(net, c);
@@ -83,6 +83,7 @@ Figures Drive(int port, int clients, double seconds, Call call) {
   const auto started = Clock::now();
   end = started + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
   go = true;
+  go.notify_all();
   for (auto& t : threads) t.join();
   const double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
 
