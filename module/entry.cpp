@@ -10,6 +10,7 @@
 
 #include "module/contracts/resources.h"
 #include "module/reports.h"
+#include "platform/clientlib/lifetime.h"
 #include "platform/clientlib/report_engine.h"
 #include "platform/runtime/ui/layout.h"
 
@@ -43,12 +44,16 @@ __attribute__((constructor)) void LibraryAttach() {
     }
     rt::RegisterModule(&module);
     clib::RegisterReports(pkg::kReportCode, pkg::AllocationReports());
+    clib::WatchRuntimeShutdown();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "Pkg_EVT04700: could not register the module: %s\n", e.what());
   }
 }
 
+// At program exit a library still loaded is detached after the host's registries were
+// destroyed: there is nothing left to unregister from then.
 __attribute__((destructor)) void LibraryDetach() {
+  if (clib::RuntimeShuttingDown()) return;
   clib::UnregisterReports(pkg::kReportCode);
   rt::UnregisterModule(&Module());
   Module().resource_module.reset();
