@@ -18,15 +18,13 @@ struct F {
   static F Float(const char* name) {
     F f;
     f.def.name = name;
-    f.def.type = rt::FieldType::Float;
-    f.def.size = 0;
+    f.def.type = rt::FieldType::Float;  // size stays the default: it means nothing here
     return f;
   }
   static F Date(const char* name) {
     F f;
     f.def.name = name;
     f.def.type = rt::FieldType::DateTime;
-    f.def.size = 0;
     return f;
   }
   F& Label(const char* text) { return def.display_label = text, *this; }
