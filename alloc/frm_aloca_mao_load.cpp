@@ -78,7 +78,7 @@ void TfrmAlocaMao::MontaGrade() {
     throw;
   }
   restaura();
-  grade.First();
+  if (!grade.IsEmpty()) grade.First();  // First on an emptied dataset with calculated fields crashes the runtime
 }
 
 void TfrmAlocaMao::HabilitaBotoes() {
