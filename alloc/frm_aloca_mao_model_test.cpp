@@ -296,7 +296,6 @@ TEST_F(ModelTest, InitialState) {
   // Created open and empty; showing the screen puts the focus in the number box, and
   // entering the filter panel closes the grid's dataset again.
   EXPECT_FALSE(F().cdsForneMao().Active());
-  EXPECT_FALSE(F().cdsForneMao().FieldByName("QTHORAS").DataSet().FieldDefs().empty());
   EXPECT_TRUE(F().cdsForneAux().Active());
   EXPECT_TRUE(F().cdsForneAux().IsEmpty());
   for (const char* name : {"cdsFornMaoAux", "cdsOrcaEvento", "cdsItMaoObra", "cdsNfRelacOrc", "cdsAuxFornConta",
