@@ -1,0 +1,57 @@
+// The data grid's native view: paints the runtime grid (titles, and every data cell
+// through the screen's owner-draw handler) on a TQtCanvas, shows the in-place editor
+// mirroring the grid's editor text, the ellipsis button and the pick list of the
+// selected column, and turns mouse and keyboard input into the grid's input calls.
+// The view holds no state of its own: Sync() re-reads the grid after each input call.
+#pragma once
+
+#include <QWidget>
+
+#include "platform/runtime/ui/dbgrid.h"
+
+class QLineEdit;
+class QMenu;
+class QToolButton;
+
+namespace desk {
+
+class TGridView : public QWidget {
+  Q_OBJECT
+ public:
+  TGridView(rt::TDBGrid& grid, QWidget* parent = nullptr);
+
+  rt::TDBGrid& Grid() const { return grid_; }
+  // Re-reads the grid: editor text and place, buttons, repaint.
+  void Sync();
+
+  // True while any grid view paints (the runtime's idle hook must not sync then).
+  static bool Painting();
+
+  QLineEdit* Editor() const { return editor_; }
+  QToolButton* EllipsisButton() const { return ellipsis_; }
+  QToolButton* PickButton() const { return pick_; }
+  // The virtual key of the grid for a Qt key, or 0 when the grid takes none.
+  static int VirtualKeyOf(int qt_key);
+  // Opens the selected column's pick list as a menu under the cell.
+  void ShowPickList();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  bool event(QEvent* event) override;
+
+ private:
+  // The selected cell's rectangle in the view, or an empty one when it is not drawn.
+  QRect SelectedCellRect() const;
+
+  rt::TDBGrid& grid_;
+  QLineEdit* editor_;
+  QToolButton* ellipsis_;
+  QToolButton* pick_;
+};
+
+}  // namespace desk

@@ -1,0 +1,166 @@
+#include "desktop/host_services.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include "desktop/search_dialog.h"
+
+namespace desk {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+QMessageBox::StandardButton ToQt(rt::TMsgDlgBtn button) {
+  switch (button) {
+    case rt::mbYes: return QMessageBox::Yes;
+    case rt::mbNo: return QMessageBox::No;
+    case rt::mbOK: return QMessageBox::Ok;
+    case rt::mbCancel: return QMessageBox::Cancel;
+    case rt::mbAbort: return QMessageBox::Abort;
+    case rt::mbRetry: return QMessageBox::Retry;
+    case rt::mbIgnore: return QMessageBox::Ignore;
+    case rt::mbAll: return QMessageBox::YesToAll;
+    case rt::mbNoToAll: return QMessageBox::NoToAll;
+    case rt::mbYesToAll: return QMessageBox::YesToAll;
+    case rt::mbHelp: return QMessageBox::Help;
+  }
+  return QMessageBox::Ok;
+}
+
+QMessageBox::Icon IconOf(rt::TMsgDlgType type) {
+  switch (type) {
+    case rt::mtWarning: return QMessageBox::Warning;
+    case rt::mtError: return QMessageBox::Critical;
+    case rt::mtInformation: return QMessageBox::Information;
+    case rt::mtConfirmation: return QMessageBox::Question;
+    case rt::mtCustom: return QMessageBox::NoIcon;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QString TitleOf(rt::TMsgDlgType type) {
+  switch (type) {
+    case rt::mtWarning: return QString::fromUtf8("Aviso");
+    case rt::mtError: return QString::fromUtf8("Erro");
+    case rt::mtInformation: return QString::fromUtf8("Informação");
+    case rt::mtConfirmation: return QString::fromUtf8("Confirmação");
+    case rt::mtCustom: break;
+  }
+  return QApplication::applicationDisplayName();
+}
+
+}  // namespace
+
+rt::TModalResult TQtDialogService::MessageDlg(const std::string& text, rt::TMsgDlgType type,
+                                              const rt::TMsgDlgButtons& buttons, int) {
+  QMessageBox box(IconOf(type), TitleOf(type), Q(text), QMessageBox::NoButton, parent_);
+  std::vector<std::pair<QAbstractButton*, rt::TMsgDlgBtn>> made;
+  for (rt::TMsgDlgBtn b : buttons) made.emplace_back(static_cast<QAbstractButton*>(box.addButton(ToQt(b))), b);
+  if (made.empty()) made.emplace_back(static_cast<QAbstractButton*>(box.addButton(QMessageBox::Ok)), rt::mbOK);
+  // Escape answers the cautious button: No, else Cancel, else the only one.
+  for (auto want : {rt::mbNo, rt::mbCancel, rt::mbOK})
+    if (auto it = std::find_if(made.begin(), made.end(), [&](auto& p) { return p.second == want; }); it != made.end()) {
+      box.setEscapeButton(it->first);
+      break;
+    }
+  if (OnDialogShown) OnDialogShown(box);
+  box.exec();
+  for (auto& [button, kind] : made)
+    if (box.clickedButton() == button) return rt::ModalResultOf(kind);
+  return rt::mrCancel;
+}
+
+void TQtDialogService::ShowError(const std::string& text) {
+  QMessageBox box(QMessageBox::Critical, TitleOf(rt::mtError), Q(text), QMessageBox::Ok, parent_);
+  if (OnDialogShown) OnDialogShown(box);
+  box.exec();
+}
+
+std::optional<int> TQtDialogService::PickList(const std::string& title, const std::string& empty_text,
+                                              const std::vector<rt::TPickColumn>& columns,
+                                              const std::vector<std::vector<std::string>>& rows) {
+  TSearchDialog dialog(title, empty_text, columns, rows, parent_);
+  if (OnDialogShown) OnDialogShown(dialog);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.Chosen();
+}
+
+// ---------------------------------------------------------------------------------
+
+TBusyOverlay::TBusyOverlay(QWidget* parent) : QWidget(parent) {
+  setObjectName("busyOverlay");
+  setAttribute(Qt::WA_TransparentForMouseEvents, false);
+  hide();
+  timer_.setInterval(60);
+  connect(&timer_, &QTimer::timeout, this, [this] {
+    angle_ = (angle_ + 30) % 360;
+    update();
+  });
+  if (parent) parent->installEventFilter(this);
+}
+
+QString TBusyOverlay::KindText(int kind) {
+  return kind == 1 ? QString::fromUtf8("Carregando…") : QString::fromUtf8("Processando…");
+}
+
+void TBusyOverlay::Show(int kind) {
+  kind_ = kind;
+  if (parentWidget()) setGeometry(parentWidget()->rect());
+  raise();
+  show();
+  timer_.start();
+  // The work that follows blocks this thread: paint the overlay now so it is seen.
+  repaint();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TBusyOverlay::Hide() {
+  timer_.stop();
+  hide();
+}
+
+void TBusyOverlay::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.fillRect(rect(), QColor(0, 0, 0, 70));
+  const QRect box(width() / 2 - 90, height() / 2 - 50, 180, 100);
+  p.setBrush(palette().color(QPalette::Window));
+  p.setPen(palette().color(QPalette::Mid));
+  p.drawRoundedRect(box, 8, 8);
+  const QRect arc(box.center().x() - 16, box.top() + 14, 32, 32);
+  QPen pen(palette().color(QPalette::Highlight), 4);
+  pen.setCapStyle(Qt::RoundCap);
+  p.setPen(pen);
+  p.drawArc(arc, -angle_ * 16, 270 * 16);
+  p.setPen(palette().color(QPalette::WindowText));
+  p.drawText(QRect(box.left(), arc.bottom() + 8, box.width(), 24), Qt::AlignCenter, KindText(kind_));
+}
+
+bool TBusyOverlay::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == parentWidget() && event->type() == QEvent::Resize) setGeometry(parentWidget()->rect());
+  return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------
+
+TQtCursorSink::~TQtCursorSink() {
+  if (overridden_ && qApp) QApplication::restoreOverrideCursor();
+}
+
+void TQtCursorSink::CursorChanged(rt::TCursor cursor) {
+  const bool want = cursor == rt::crHourGlass;
+  if (want == overridden_) return;
+  if (want) QApplication::setOverrideCursor(Qt::WaitCursor);
+  else QApplication::restoreOverrideCursor();
+  overridden_ = want;
+}
+
+THostServices::THostServices(QWidget* main_window)
+    : dialogs_(main_window), busy_(new TBusyOverlay(main_window)), scope_(&dialogs_, busy_, &cursor_) {}
+
+}  // namespace desk

@@ -1,0 +1,193 @@
+// The desktop host against the real module library and the real application server
+// (a fresh SQLite database with the demo data on a loopback port): open the allocation
+// screen through the module's exports, type a demo budget into the native widgets, leave
+// the panel, move in the grid, and read what the windows show.
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QTimer>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include "desktop/form_peer.h"
+#include "desktop/grid_view.h"
+#include "desktop/host_services.h"
+#include "desktop/main_window.h"
+#include "desktop/qt_canvas.h"
+#include "desktop/qt_test_support.h"
+#include "desktop/sign_in.h"
+#include "desktop/start_up.h"
+#include "platform/clientlib/session.h"
+#include "platform/runtime/ui/application.h"
+#include "platform/runtime/ui/dbgrid.h"
+#include "server/rpc/server_process_for_tests.h"
+
+namespace desk {
+namespace {
+
+const auto* const qt_env = ::testing::AddGlobalTestEnvironment(new testing::QtEnvironment);
+
+class HostSession : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = new srv::fakes::ServerProcess;
+    data_ = new srv::fakes::TempDir;
+    if (!server_->Start({"--port", "0", "--data", data_->path().string(), "--seed-demo",
+                         "--password-iterations", "1000"}))
+      FAIL() << "alloc-server did not start: " << server_->Output();
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    delete data_;
+  }
+
+  void SetUp() override {
+    ASSERT_GT(server_->Port(), 0);
+    TSignIn sign_in{"127.0.0.1", server_->Port(), "demo", "demo", "0001"};
+    ASSERT_EQ(CheckSignIn(sign_in), "");
+    ApplySignIn(sign_in);
+    window_ = std::make_unique<TMainWindow>();
+    // Every dialog is written down and dismissed (nobody answers in a test).
+    window_->Services().Dialogs().OnDialogShown = [this](QDialog& dialog) {
+      if (auto* box = qobject_cast<QMessageBox*>(&dialog)) dialogs_ += box->text().toStdString() + ";";
+      QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
+    };
+    window_->show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    window_->LoadPackage(DefaultPackagePath());
+    ASSERT_TRUE(window_->CallExport("IniProc"));
+    screen_ = nullptr;
+    for (rt::TForm* form : rt::Screen().Forms())
+      if (form->ClassName() == "TfrmAlocaMao") screen_ = form;
+    ASSERT_NE(screen_, nullptr);
+  }
+  void TearDown() override { window_.reset(); }
+
+  TFormPeer& Peer() { return *window_->PeerOf(screen_); }
+  template <class W = QWidget>
+  W* Widget(const char* name) {
+    return qobject_cast<W*>(Peer().PeerOf(screen_->FindComponent(name)));
+  }
+  std::string EnabledButtons() {
+    std::string out;
+    for (const char* name : {"sbtLimpaForn", "sbtGeraConta", "sbtCancelaConta"})
+      if (Widget(name)->isEnabled()) out += std::string(name) + " ";
+    for (const char* name : {"mnuLimpaForn", "mnuGeraConta", "mnuCancelaConta"})
+      if (Peer().ActionOf(screen_->Find<rt::TMenuItem>(name))->isEnabled()) out += std::string(name) + " ";
+    return out;
+  }
+  rt::TDBGrid& Grid() { return *screen_->Find<rt::TDBGrid>("dbgPadrao"); }
+
+  static srv::fakes::ServerProcess* server_;
+  static srv::fakes::TempDir* data_;
+  std::unique_ptr<TMainWindow> window_;
+  rt::TForm* screen_ = nullptr;
+  std::string dialogs_;
+};
+
+srv::fakes::ServerProcess* HostSession::server_ = nullptr;
+srv::fakes::TempDir* HostSession::data_ = nullptr;
+
+TEST_F(HostSession, ScreenOpensAsAnMdiChildWithItsWidgetsAtTheLayoutBounds) {
+  QMdiSubWindow* sub = window_->WindowOf(screen_);
+  ASSERT_NE(sub, nullptr);
+  EXPECT_TRUE(sub->isVisible());
+  EXPECT_EQ(sub->windowTitle(), QString::fromUtf8("Alocação de Mão de Obra"));
+  auto* number = Widget<QLineEdit>("edtNrOrcamento");
+  ASSERT_NE(number, nullptr);
+  EXPECT_EQ(number->geometry(), QRect(98, 4, 81, 21));
+  EXPECT_EQ(number->palette().color(QPalette::Base), ToQColor(rt::clInfoBk)) << "info background";
+  EXPECT_EQ(QApplication::focusWidget(), number) << "the screen's active control has the focus";
+  EXPECT_EQ(EnabledButtons(), "") << "all disabled until a budget is loaded";
+  // A second opening brings the same screen forward.
+  ASSERT_TRUE(window_->CallExport("CriaAlocaMaoObra"));
+  EXPECT_EQ(window_->Mdi()->subWindowList().size(), 1);
+}
+
+TEST_F(HostSession, TypingGoesThroughTheRuntimeWhichOwnsTheText) {
+  auto* number = Widget<QLineEdit>("edtNrOrcamento");
+  QTest::keyClicks(number, "12a");  // the box is upper case: the runtime cases the letter
+  EXPECT_EQ(screen_->Find<rt::TEdit>("edtNrOrcamento")->Text(), "12A");
+  EXPECT_EQ(number->text(), "12A");
+  QTest::keyClick(number, Qt::Key_Backspace);
+  EXPECT_EQ(number->text(), "12");
+}
+
+TEST_F(HostSession, DemoBudgetLoadsTheGridAndSetsTheButtons) {
+  ASSERT_TRUE(OpenBudget(*window_, "12", "1")) << dialogs_;
+  EXPECT_EQ(dialogs_, "");
+  EXPECT_EQ(Widget<QLineEdit>("edtNrOrcamento")->text(), "0000000012");
+  EXPECT_EQ(Widget<QLineEdit>("edtSeq")->text(), "01");
+  EXPECT_EQ(Grid().DataSet()->RecordCount(), 8);
+  ASSERT_NE(Widget<QLabel>("dbeCliente"), nullptr);
+  EXPECT_EQ(Widget<QLabel>("dbeCliente")->text(), QString::fromUtf8("Buffet Aurora"));
+  EXPECT_EQ(EnabledButtons(), "sbtLimpaForn sbtGeraConta mnuLimpaForn mnuGeraConta ");
+
+  // Moving in the grid with the keyboard of the native view.
+  auto* view = Peer().GridView();
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(QApplication::focusWidget(), view);
+  QTest::keyClick(view, Qt::Key_Down);
+  EXPECT_EQ(Grid().DataSet()->RecNo(), 2);
+  const int column = Grid().SelectedIndex();
+  QTest::keyClick(view, Qt::Key_Right);
+  EXPECT_EQ(Grid().SelectedIndex(), column + 1);
+  // A click on a cell selects it.
+  const rt::TRect cell = Grid().CellRect(3, 1);
+  QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(cell.Left + 3, cell.Top + 3));
+  EXPECT_EQ(Grid().DataSet()->RecNo(), Grid().TopRow() + 3);
+  EXPECT_EQ(Grid().SelectedIndex(), 1);
+}
+
+TEST_F(HostSession, BudgetWithPayablesPaintsTheSelectedCellInTheHighlightColour) {
+  ASSERT_TRUE(OpenBudget(*window_, "13", "1")) << dialogs_;
+  auto* view = Peer().GridView();
+  ASSERT_NE(view, nullptr);
+  const QImage image = view->grab().toImage();
+  const rt::TRect selected = Grid().CellRect(Grid().DataSet()->RecNo() - Grid().TopRow(), Grid().SelectedIndex());
+  EXPECT_EQ(QColor(image.pixel(selected.Left + 1, selected.Bottom - 2)), ToQColor(rt::clHighlight));
+  const rt::TRect title = Grid().CellRect(-1, 1);
+  EXPECT_EQ(QColor(image.pixel(title.Right - 2, title.Top + 1)), ToQColor(rt::clBtnFace));
+  EXPECT_EQ(EnabledButtons(), "sbtCancelaConta mnuCancelaConta ");
+}
+
+TEST_F(HostSession, UnknownBudgetShowsTheServersRefusalAndKeepsTheFocus) {
+  EXPECT_FALSE(OpenBudget(*window_, "777", "1"));
+  EXPECT_EQ(dialogs_, "Orçamento não cadastrado.;");
+  // The error dialog has closed: the window comes back (the window manager's job; the
+  // offscreen platform has none) with the runtime's focus.
+  window_->activateWindow();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == Widget("edtNrOrcamento"); }, 2000))
+      << "qt focus: " << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "none")
+      << " active: " << (QApplication::activeWindow() ? QApplication::activeWindow()->objectName().toStdString() : "none")
+      << " runtime focus: " << (screen_->ActiveControl() ? screen_->ActiveControl()->Name() : "none")
+      << " active form: " << (rt::Screen().ActiveForm() == screen_);
+}
+
+TEST_F(HostSession, ClosingTheWindowLetsTheRuntimeFreeTheScreen) {
+  window_->WindowOf(screen_)->close();
+  QApplication::processEvents();
+  for (rt::TForm* form : rt::Screen().Forms()) EXPECT_NE(form->ClassName(), "TfrmAlocaMao");
+  EXPECT_EQ(window_->WindowOf(screen_), nullptr);
+  ASSERT_TRUE(window_->CallExport("IniProc")) << "a new screen after the close";
+}
+
+TEST(SignIn, WrongPasswordOrBranchIsRefused) {
+  srv::fakes::ServerProcess server;
+  srv::fakes::TempDir data;
+  ASSERT_TRUE(server.Start({"--port", "0", "--data", data.path().string(), "--seed-demo", "--password-iterations",
+                            "1000"}));
+  EXPECT_NE(CheckSignIn({"127.0.0.1", server.Port(), "demo", "wrong", "0001"}), "");
+  EXPECT_EQ(CheckSignIn({"127.0.0.1", server.Port(), "demo", "demo", "9999"}),
+            "O operador não tem acesso à filial 9999.");
+  EXPECT_EQ(CheckSignIn({"127.0.0.1", server.Port(), "demo", "demo", "0001"}), "");
+}
+
+}  // namespace
+}  // namespace desk

@@ -1,0 +1,116 @@
+// The search list dialog: incremental filter over every shown column, Enter chooses the
+// selected row (its index among the rows given), Escape cancels, and a list without rows
+// shows its empty-list text.
+#include "desktop/search_dialog.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "desktop/host_services.h"
+#include "desktop/qt_test_support.h"
+
+namespace desk {
+namespace {
+
+const auto* const qt_env = ::testing::AddGlobalTestEnvironment(new testing::QtEnvironment);
+
+const std::vector<rt::TPickColumn> kColumns = {{"Orçamento", 10}, {"Cliente", 20}};
+const std::vector<std::vector<std::string>> kRows = {
+    {"0000000012", "Buffet Aurora"}, {"0000000013", "Casa Dourada"}, {"0000000021", "Aurora Eventos"}};
+
+TEST(SearchDialog, FilterNarrowsByAnyColumnAndEnterChoosesTheRowShown) {
+  struct Case {
+    const char* typed;
+    std::vector<int> shown;
+    std::optional<int> chosen_by_enter;
+  };
+  for (const Case& c : {Case{"", {0, 1, 2}, 0}, Case{"aurora", {0, 2}, 0}, Case{"21", {2}, 2},
+                        Case{"dourada", {1}, 1}, Case{"nada", {}, std::nullopt}}) {
+    TSearchDialog dialog("Orçamento", "Não há orçamento cadastrado.", kColumns, kRows);
+    QTest::keyClicks(dialog.FilterBox(), c.typed);
+    EXPECT_EQ(dialog.ShownRows(), c.shown) << c.typed;
+    QTest::keyClick(dialog.FilterBox(), Qt::Key_Return);
+    EXPECT_EQ(dialog.Chosen(), c.chosen_by_enter) << c.typed;
+    EXPECT_EQ(dialog.result() == QDialog::Accepted, c.chosen_by_enter.has_value()) << c.typed;
+  }
+}
+
+TEST(SearchDialog, ArrowsInTheFilterBoxMoveOverTheRowsShown) {
+  TSearchDialog dialog("Orçamento", "", kColumns, kRows);
+  QTest::keyClicks(dialog.FilterBox(), "aurora");
+  QTest::keyClick(dialog.FilterBox(), Qt::Key_Down);
+  QTest::keyClick(dialog.FilterBox(), Qt::Key_Down);  // stays on the last one shown
+  QTest::keyClick(dialog.FilterBox(), Qt::Key_Return);
+  EXPECT_EQ(dialog.Chosen(), 2);
+}
+
+TEST(SearchDialog, EmptyListShowsItsTextAndChoosesNothing) {
+  TSearchDialog dialog("Orçamento", "Não há orçamento cadastrado.", kColumns, {});
+  EXPECT_FALSE(dialog.Table()->isVisibleTo(&dialog));
+  EXPECT_TRUE(dialog.EmptyLabel()->isVisibleTo(&dialog));
+  EXPECT_EQ(dialog.EmptyLabel()->text(), QString::fromUtf8("Não há orçamento cadastrado."));
+  QTest::keyClick(dialog.FilterBox(), Qt::Key_Return);
+  EXPECT_EQ(dialog.Chosen(), std::nullopt);
+}
+
+TEST(DialogService, PickListAnswersTheChosenRowOrNothingOnEscape) {
+  TQtDialogService service;
+  service.OnDialogShown = [](QDialog& dialog) {
+    auto* search = static_cast<TSearchDialog*>(&dialog);
+    QTimer::singleShot(0, search, [search] {
+      QTest::keyClicks(search->FilterBox(), "dourada");
+      QTest::keyClick(search->FilterBox(), Qt::Key_Return);
+    });
+  };
+  EXPECT_EQ(service.PickList("Orçamento", "", kColumns, kRows), 1);
+  service.OnDialogShown = [](QDialog& dialog) {
+    QTimer::singleShot(0, &dialog, [&dialog] { QTest::keyClick(&dialog, Qt::Key_Escape); });
+  };
+  EXPECT_EQ(service.PickList("Orçamento", "", kColumns, kRows), std::nullopt);
+}
+
+TEST(DialogService, ConfirmationOffersYesAndNoAndEscapeMeansNo) {
+  TQtDialogService service;
+  QStringList buttons;
+  service.OnDialogShown = [&](QDialog& dialog) {
+    for (auto* b : dialog.findChildren<QAbstractButton*>()) buttons << b->text().remove('&');
+    QTimer::singleShot(0, &dialog, [&dialog] { QTest::keyClick(&dialog, Qt::Key_Escape); });
+  };
+  EXPECT_EQ(service.MessageDlg("Confirma?", rt::mtConfirmation, {rt::mbYes, rt::mbNo}, 0), rt::mrNo);
+  buttons.sort();
+  EXPECT_EQ(buttons, QStringList({"No", "Yes"}));
+}
+
+TEST(BusyOverlay, CoversItsParentAndTurnsWhileShown) {
+  QWidget parent;
+  parent.resize(300, 200);
+  parent.show();
+  TBusyOverlay overlay(&parent);
+  overlay.Show(1);
+  EXPECT_TRUE(overlay.isVisible());
+  EXPECT_EQ(overlay.geometry(), parent.rect());
+  EXPECT_EQ(TBusyOverlay::KindText(overlay.Kind()), QString::fromUtf8("Carregando…"));
+  const int angle = overlay.Angle();
+  QTest::qWait(150);
+  EXPECT_NE(overlay.Angle(), angle) << "the spinner turns while the event loop runs";
+  overlay.Hide();
+  EXPECT_FALSE(overlay.isVisible());
+}
+
+TEST(CursorSink, HourGlassIsAnOverrideCursorUntilTheDefaultComesBack) {
+  TQtCursorSink sink;
+  sink.CursorChanged(rt::crHourGlass);
+  sink.CursorChanged(rt::crHourGlass);
+  ASSERT_NE(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  sink.CursorChanged(rt::crDefault);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "one restore for one override";
+}
+
+}  // namespace
+}  // namespace desk
