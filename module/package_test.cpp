@@ -17,6 +17,7 @@
 #include "platform/clientlib/package_loader.h"
 #include "platform/clientlib/report_dialog.h"
 #include "platform/clientlib/session.h"
+#include "platform/clientlib/unit.h"
 #include "platform/runtime/ui/application.h"
 #include "platform/runtime/ui/input.h"
 #include "platform/runtime/ui/testing/scripted_services.h"
@@ -137,9 +138,13 @@ TEST_F(PackageTest, ExportsAndUnitTableInOrder) {
 TEST_F(PackageTest, InitializationRunsOnceHoweverOftenTheTableIsWalked) {
   Call("CriaAlocaMaoObra");
   ASSERT_TRUE(Created());
+  int library_starts = clib::UnitStartCount();  // the required library's unit, shared with the host
+  ASSERT_GE(library_starts, 1);
   Call("Initialize");  // a second walk only counts: the flag of the live screen stays
   EXPECT_TRUE(Created());
+  EXPECT_EQ(clib::UnitStartCount(), library_starts + 1);
   Call("Finalize");  // balances the extra walk; closes nothing
+  EXPECT_EQ(clib::UnitStartCount(), library_starts);
   EXPECT_EQ(FormsOfClass("TfrmAlocaMao"), 1);
 }
 
