@@ -83,8 +83,8 @@ struct TBench {
   void Select(int units) {
     rt::Input::FocusControl(form->edtNrOrcamento());
     form->edtNrOrcamento().SetText(budget.at(units));
+    rt::Input::FocusControl(form->edtSeq());  // the number is checked and "00" preset
     form->edtSeq().SetText("01");
-    rt::Input::FocusControl(form->edtSeq());
   }
   rt::Variant Answer(int units) {
     return clib::CheckResultServ(form->netAloc().Call("GetAlocaForne", {"0001", budget.at(units), "01"}), true, 0);
