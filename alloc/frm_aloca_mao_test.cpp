@@ -3,6 +3,10 @@
 // selection, loading of the grid and the button states.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
+#include "alloc/grid_rows.h"
 #include "alloc/screen_test_support.h"
 #include "platform/clientlib/ui_routines.h"
 #include "platform/runtime/abort.h"
@@ -128,6 +132,19 @@ TEST_F(SelectionTest, SearchListChoiceFillsNumberAndBudgetInHandButNotTheSequenc
   EXPECT_EQ(Focused(), "edtNrOrcamento");
   FocusControl(F().edtSeq());
   EXPECT_EQ(F().edtSeq().Text(), "00");
+}
+
+TEST_F(SelectionTest, ServerFailureInTheSearchLeavesNothingChosen) {
+  TypeInto(F().edtNrOrcamento(), "12");
+  FocusControl(F().edtSeq());
+  Journal();
+  Server().fail["GetPesqOrca"] = "Erro ao acessar o banco de dados do servidor de aplicação.";
+  EXPECT_FALSE(rt::Input::Click(F().btnNrOrcamento()));
+  EXPECT_EQ(Journal(),
+            "GetPesqOrca(0001, , ) | Error: Erro ao acessar o banco de dados do servidor de aplicação.");
+  EXPECT_EQ(Focused(), "edtNrOrcamento");
+  EXPECT_EQ(F().edtNrOrcamento().Text(), "0000000012");
+  EXPECT_EQ(F().stNrOrcamento, "0000000012");
 }
 
 TEST_F(SelectionTest, CancelledSearchFromTheGridDiscardsTheBudgetAndChangesNothingElse) {
@@ -389,6 +406,13 @@ TEST_F(LoadTest, HoursColumnFromTheEventDuration) {
     F().sbtVerificarClick(nullptr);
     EXPECT_EQ(F().cdsForneMao().FieldByName("QTHORAS").AsString(), c.hours) << c.duration.Describe();
   }
+}
+
+TEST(UnitsOf, QuantityTruncatedTowardZeroAndNothingForNonNumbers) {
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  const std::pair<double, long long> cases[] = {{3, 3},   {2.9, 2}, {1, 1},   {0.99, 0},
+                                                {0, 0},   {-2.5, 0}, {nan, 0}, {inf, 0}};
+  for (const auto& [quantity, units] : cases) EXPECT_EQ(alloc::UnitsOf(quantity), units) << quantity;
 }
 
 }  // namespace
