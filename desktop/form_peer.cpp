@@ -412,6 +412,14 @@ void TFormPeer::SyncControl(rt::TControl& control, QWidget* widget) {
     widget->setFont(font);
   }
 
+  // A container of its own colour (the legend squares) paints it; others keep the style's.
+  if (dynamic_cast<rt::TPanel*>(&control) && control.Color() != rt::clBtnFace) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, ToQColor(control.Color()));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+  }
+
   if (auto* edit = dynamic_cast<rt::TEdit*>(&control)) {
     auto* line = static_cast<QLineEdit*>(widget);
     const QString text = Q(edit->Text());
@@ -420,7 +428,6 @@ void TFormPeer::SyncControl(rt::TControl& control, QWidget* widget) {
     QPalette palette = line->palette();
     palette.setColor(QPalette::Base, ToQColor(edit->Color() == rt::clBtnFace ? rt::clWindow : edit->Color()));
     line->setPalette(palette);
-    line->setFrame(!edit->Flat() || true);
   } else if (auto* box = dynamic_cast<rt::TCheckBox*>(&control)) {
     auto* check = static_cast<QCheckBox*>(widget);
     check->setText(Q(box->Caption()));

@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolButton>
+#include <QWheelEvent>
+#include <cstdlib>
 
 #include "platform/runtime/ui/application.h"
 #include "platform/runtime/ui/input.h"
@@ -91,8 +93,8 @@ void TGridView::Sync() {
   const QRect cell = SelectedCellRect();
   const bool editing = grid_.EditorMode() && !cell.isEmpty();
   rt::TColumn* column = grid_.SelectedColumn();
-  const bool ellipsis = column && column->HasEllipsis() && !cell.isEmpty() && hasFocus();
-  const bool pick = column && !column->PickList().empty() && !cell.isEmpty() && hasFocus() && grid_.CanEditColumn();
+  const bool ellipsis = column && column->HasEllipsis() && !cell.isEmpty() && grid_.Focused();
+  const bool pick = column && !column->PickList().empty() && !cell.isEmpty() && grid_.Focused() && grid_.CanEditColumn();
   const int button_width = cell.height();
   QRect editor_rect = cell;
   if (ellipsis || pick) editor_rect.setRight(cell.right() - button_width);
@@ -196,6 +198,14 @@ void TGridView::focusInEvent(QFocusEvent* event) {
   if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) &&
       !grid_.Focused())
     rt::Input::FocusControl(grid_);
+}
+
+void TGridView::wheelEvent(QWheelEvent* event) {
+  // The wheel moves the current row, as the arrow keys do (the grid scrolls with it).
+  const int steps = event->angleDelta().y() / 120;
+  for (int i = 0; i < std::abs(steps); ++i)
+    if (!grid_.Key(steps > 0 ? rt::VK_UP : rt::VK_DOWN)) break;
+  event->accept();
 }
 
 bool TGridView::event(QEvent* event) {

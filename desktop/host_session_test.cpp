@@ -4,6 +4,7 @@
 // the panel, move in the grid, and read what the windows show.
 #include <QAction>
 #include <QApplication>
+#include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -143,6 +144,73 @@ TEST_F(HostSession, DemoBudgetLoadsTheGridAndSetsTheButtons) {
   QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(cell.Left + 3, cell.Top + 3));
   EXPECT_EQ(Grid().DataSet()->RecNo(), Grid().TopRow() + 3);
   EXPECT_EQ(Grid().SelectedIndex(), 1);
+}
+
+TEST_F(HostSession, CellEditorMirrorsTheGridAndEscapeCancelsIt) {
+  ASSERT_TRUE(OpenBudget(*window_, "12", "1")) << dialogs_;
+  auto* view = Peer().GridView();
+  const int amount = Grid().Columns().IndexOfField("VRPAGOFORNORC");
+  const rt::TRect cell = Grid().CellRect(1, amount);
+  QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(cell.Left + 3, cell.Top + 3));
+  ASSERT_EQ(Grid().SelectedIndex(), amount) << dialogs_;
+  const std::string before = Grid().SelectedField()->AsString();
+  QTest::keyClicks(view, "15");
+  EXPECT_TRUE(view->Editor()->isVisible());
+  EXPECT_EQ(view->Editor()->text(), "15");
+  EXPECT_EQ(view->Editor()->text().toStdString(), Grid().EditorText());
+  QTest::keyClick(view, Qt::Key_Escape);
+  EXPECT_FALSE(view->Editor()->isVisible());
+  EXPECT_EQ(Grid().SelectedField()->AsString(), before);
+  EXPECT_EQ(dialogs_, "");
+}
+
+TEST_F(HostSession, PaymentColumnOffersItsPickListAndTheChoiceReachesTheField) {
+  ASSERT_TRUE(OpenBudget(*window_, "12", "1")) << dialogs_;
+  auto* view = Peer().GridView();
+  const int payment = Grid().Columns().IndexOfField("IDTIPOPAGAFORN");
+  const rt::TRect cell = Grid().CellRect(0, payment);
+  QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(cell.Left + 3, cell.Top + 3));
+  ASSERT_EQ(Grid().SelectedIndex(), payment) << dialogs_;
+  EXPECT_TRUE(view->PickButton()->isVisible());
+  EXPECT_FALSE(view->EllipsisButton()->isVisible());
+  QTimer::singleShot(0, [] {
+    if (QWidget* menu = QApplication::activePopupWidget()) {
+      QTest::keyClick(menu, Qt::Key_Down);
+      QTest::keyClick(menu, Qt::Key_Down);  // the second item
+      QTest::keyClick(menu, Qt::Key_Return);
+    }
+  });
+  const std::string before = Grid().SelectedField()->AsString();
+  view->ShowPickList();
+  // The choice went through the grid into the field; the editor shows what the field took.
+  EXPECT_NE(Grid().SelectedField()->AsString(), before) << dialogs_;
+  EXPECT_TRUE(view->Editor()->isVisible());
+  EXPECT_EQ(view->Editor()->text().toStdString(), Grid().EditorText());
+  // The professional's column offers the ellipsis instead.
+  const int professional = Grid().Columns().IndexOfField("NRINSJURFORN");
+  QTest::keyClick(view, Qt::Key_Escape);
+  const rt::TRect other = Grid().CellRect(0, professional);
+  QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(other.Left + 3, other.Top + 3));
+  EXPECT_TRUE(view->EllipsisButton()->isVisible()) << dialogs_;
+}
+
+TEST_F(HostSession, ReportFormOpensBesideAndItsCheckBoxGoesThroughTheRuntime) {
+  ASSERT_TRUE(window_->CallExport("CriaRelAlocMObra"));
+  rt::TForm* report = nullptr;
+  for (rt::TForm* form : rt::Screen().Forms())
+    if (form->ClassName() == "TfrmRelAlocMObra") report = form;
+  ASSERT_NE(report, nullptr);
+  ASSERT_NE(window_->WindowOf(report), nullptr);
+  EXPECT_EQ(window_->Mdi()->subWindowList().size(), 2);
+  TFormPeer& peer = *window_->PeerOf(report);
+  auto* copy = peer.PeerOf(report->FindComponent("ckbMostrarCopia"));
+  auto* from = peer.PeerOf(report->FindComponent("edtSeqDe"));
+  ASSERT_NE(copy, nullptr);
+  ASSERT_TRUE(from->isEnabled());
+  QTest::mouseClick(copy, Qt::LeftButton, {}, QPoint(4, copy->height() / 2));
+  EXPECT_TRUE(report->Find<rt::TCheckBox>("ckbMostrarCopia")->Checked());
+  EXPECT_TRUE(qobject_cast<QAbstractButton*>(copy)->isChecked());
+  EXPECT_FALSE(from->isEnabled()) << "the screen's handler disabled the range";
 }
 
 TEST_F(HostSession, BudgetWithPayablesPaintsTheSelectedCellInTheHighlightColour) {
