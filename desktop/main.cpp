@@ -11,6 +11,7 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -22,6 +23,11 @@
 #include "desktop/start_up.h"
 
 namespace {
+
+// SIGINT/SIGTERM ask the window to close, so that the screens close and the module is
+// finalised and unloaded as on a normal exit (the handler only sets a flag).
+volatile std::sig_atomic_t stop_requested = 0;
+extern "C" void RequestStop(int) { stop_requested = 1; }
 
 bool HasArg(int argc, char** argv, const char* name) {
   for (int i = 1; i < argc; ++i)
@@ -100,6 +106,13 @@ int main(int argc, char** argv) {
   }
   window->show();
   window->CallExport("IniProc");
+  std::signal(SIGINT, RequestStop);
+  std::signal(SIGTERM, RequestStop);
+  QTimer stop_watch;
+  QObject::connect(&stop_watch, &QTimer::timeout, window, [window] {
+    if (stop_requested) window->close();
+  });
+  stop_watch.start(200);
 
   int code = 0;
   if (parser.isSet(screenshot)) {
