@@ -268,7 +268,11 @@ TFormPeer::~TFormPeer() {
 void TFormPeer::Forget(rt::TComponent* component) {
   auto it = peers_.find(component);
   if (it != peers_.end()) {
-    if (it->second) it->second->deleteLater();
+    focusable_.erase(it->second.data());
+    if (it->second) {
+      it->second->hide();  // nothing may reach the destroyed control any more
+      it->second->deleteLater();
+    }
     peers_.erase(it);
   }
   order_.erase(std::remove(order_.begin(), order_.end(), component), order_.end());
@@ -288,7 +292,10 @@ void TFormPeer::Build(rt::TWinControl& container, QWidget* parent_widget) {
       Forget(child);
     });
     tickets_.emplace_back(child, ticket);
-    if (IsFocusable(*child)) widget->installEventFilter(this);
+    if (IsFocusable(*child)) {
+      widget->installEventFilter(this);
+      focusable_[widget] = static_cast<rt::TWinControl*>(child);
+    }
     if (auto* win = dynamic_cast<rt::TWinControl*>(child); win && !dynamic_cast<rt::TDBGrid*>(child))
       Build(*win, widget);
   }
@@ -498,11 +505,10 @@ void TFormPeer::SyncFocus() {
 }
 
 bool TFormPeer::eventFilter(QObject* watched, QEvent* event) {
-  auto* widget = qobject_cast<QWidget*>(watched);
-  rt::TWinControl* control = nullptr;
-  for (const auto& [component, peer] : peers_)
-    if (peer.data() == widget) control = dynamic_cast<rt::TWinControl*>(const_cast<rt::TComponent*>(component));
-  if (!control) return QWidget::eventFilter(watched, event);
+  auto found = focusable_.find(watched);
+  if (found == focusable_.end()) return QWidget::eventFilter(watched, event);
+  auto* widget = static_cast<QWidget*>(watched);
+  rt::TWinControl* control = found->second;
   if (event->type() == QEvent::KeyPress && !qobject_cast<TGridView*>(widget)) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {

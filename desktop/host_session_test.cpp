@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -144,6 +145,21 @@ TEST_F(HostSession, DemoBudgetLoadsTheGridAndSetsTheButtons) {
   QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(cell.Left + 3, cell.Top + 3));
   EXPECT_EQ(Grid().DataSet()->RecNo(), Grid().TopRow() + 3);
   EXPECT_EQ(Grid().SelectedIndex(), 1);
+}
+
+TEST_F(HostSession, MenuShortCutReachesTheScreensItemFromTheGrid) {
+  ASSERT_TRUE(OpenBudget(*window_, "12", "1")) << dialogs_;
+  QAction* clear = Peer().ActionOf(screen_->Find<rt::TMenuItem>("mnuLimpaForn"));
+  ASSERT_TRUE(clear->isEnabled());
+  EXPECT_EQ(clear->shortcut(), QKeySequence("Ctrl+L"));
+  QSignalSpy triggered(clear, &QAction::triggered);
+  QTest::keyClick(Peer().GridView(), Qt::Key_L, Qt::ControlModifier);
+  EXPECT_EQ(triggered.count(), 1);
+  // A disabled item's short-cut does nothing.
+  QAction* cancel = Peer().ActionOf(screen_->Find<rt::TMenuItem>("mnuCancelaConta"));
+  QSignalSpy refused(cancel, &QAction::triggered);
+  QTest::keyClick(Peer().GridView(), Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(refused.count(), 0);
 }
 
 TEST_F(HostSession, CellEditorMirrorsTheGridAndEscapeCancelsIt) {
