@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <cstdlib>
@@ -90,6 +91,7 @@ QRect TGridView::SelectedCellRect() const {
 }
 
 void TGridView::Sync() {
+  paint_failed_ = false;
   const QRect cell = SelectedCellRect();
   const bool editing = grid_.EditorMode() && !cell.isEmpty();
   rt::TColumn* column = grid_.SelectedColumn();
@@ -131,7 +133,16 @@ void TGridView::paintEvent(QPaintEvent*) {
   painter.fillRect(QRect(0, 0, right + 1, bottom + 1), palette().color(QPalette::Mid));
   TQtCanvas canvas(painter, font());
   ++paint_depth;
-  rt::Application().Guard([&] { grid_.Paint(canvas); });
+  try {
+    grid_.Paint(canvas);
+  } catch (...) {
+    // Shown through the application's handler once, after this paint (a modal dialog
+    // inside a paint event would repaint into the failure again).
+    if (!paint_failed_) {
+      paint_failed_ = true;
+      QTimer::singleShot(0, this, [error = std::current_exception()] { rt::Application().HandleException(error); });
+    }
+  }
   --paint_depth;
 }
 

@@ -50,6 +50,8 @@ class TGridView : public QWidget {
   QRect SelectedCellRect() const;
 
   rt::TDBGrid& grid_;
+  // A drawing handler failed: shown once, not at every repaint, until the next sync.
+  bool paint_failed_ = false;
   QLineEdit* editor_;
   QToolButton* ellipsis_;
   QToolButton* pick_;

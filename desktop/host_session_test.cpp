@@ -22,6 +22,7 @@
 #include "desktop/main_window.h"
 #include "desktop/qt_canvas.h"
 #include "desktop/qt_test_support.h"
+#include "desktop/search_dialog.h"
 #include "desktop/sign_in.h"
 #include "desktop/start_up.h"
 #include "platform/clientlib/session.h"
@@ -119,6 +120,39 @@ TEST_F(HostSession, TypingGoesThroughTheRuntimeWhichOwnsTheText) {
   EXPECT_EQ(number->text(), "12A");
   QTest::keyClick(number, Qt::Key_Backspace);
   EXPECT_EQ(number->text(), "12");
+}
+
+TEST_F(HostSession, TabLeavesTheNumberThroughTheRuntimeWhichPadsItAndPresetsTheSequence) {
+  auto* number = Widget<QLineEdit>("edtNrOrcamento");
+  QTest::keyClicks(number, "12");
+  QTest::keyClick(number, Qt::Key_Tab);
+  EXPECT_EQ(dialogs_, "");
+  EXPECT_EQ(screen_->ActiveControl()->Name(), "edtSeq");
+  EXPECT_EQ(QApplication::focusWidget(), Widget("edtSeq"));
+  EXPECT_EQ(number->text(), "0000000012");
+  EXPECT_EQ(Widget<QLineEdit>("edtSeq")->text(), "00");
+}
+
+TEST_F(HostSession, SearchButtonOpensTheSearchListAndTheChoiceFillsTheNumber) {
+  std::string shown;
+  window_->Services().Dialogs().OnDialogShown = [&](QDialog& dialog) {
+    auto* search = qobject_cast<TSearchDialog*>(&dialog);
+    if (!search) {
+      QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
+      return;
+    }
+    shown = search->windowTitle().toStdString() + " rows=" + std::to_string(search->ShownRows().size());
+    QTimer::singleShot(0, search, [search] {
+      QTest::keyClicks(search->FilterBox(), "0000000013");
+      QTest::keyClick(search->FilterBox(), Qt::Key_Return);
+    });
+    QTimer::singleShot(3000, search, [search] { search->reject(); });  // never hang the suite
+  };
+  auto* button = Widget<QToolButton>("btnNrOrcamento");
+  ASSERT_NE(button, nullptr);
+  QTest::mouseClick(button, Qt::LeftButton);
+  EXPECT_NE(shown.find("rows="), std::string::npos);
+  EXPECT_EQ(Widget<QLineEdit>("edtNrOrcamento")->text(), "0000000013") << shown;
 }
 
 TEST_F(HostSession, DemoBudgetLoadsTheGridAndSetsTheButtons) {

@@ -3,11 +3,14 @@
 // green, the selected cell in the highlight colours, titles and clipping).
 #include "desktop/qt_canvas.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include "desktop/grid_view.h"
 #include "desktop/qt_test_support.h"
+#include "platform/runtime/ui/testing/scripted_services.h"
 #include "platform/runtime/ui/dbgrid.h"
 #include "platform/runtime/ui/forms.h"
 
@@ -159,6 +162,23 @@ TEST_F(PaintedGrid, TitlesUseTheButtonFaceAndTheColumnCaption) {
   EXPECT_EQ(Pixel(image, title.Right - 2, title.Top + 1), ToQColor(rt::clBtnFace));
   EXPECT_TRUE(HasColor(image, title, ToQColor(rt::clWindowText)));
   rt::ResetSystemColors();
+}
+
+TEST_F(PaintedGrid, FailingDrawingHandlerIsShownOnceNotAtEveryRepaint) {
+  rt::testing::TScriptedServices services;
+  grid_->OnDrawColumnCell = [](rt::TObject*, const rt::TRect&, int, rt::TColumn&, rt::TGridDrawState) {
+    throw std::runtime_error("cannot draw");
+  };
+  TGridView view(*grid_);
+  view.resize(100, 100);
+  view.grab();
+  view.grab();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(services.Log(), "Error: cannot draw");
+  view.Sync();  // the user did something: a new failure is shown again
+  view.grab();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(services.Log(), "Error: cannot draw | Error: cannot draw");
 }
 
 }  // namespace
