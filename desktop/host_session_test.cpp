@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -305,6 +306,27 @@ TEST(SignIn, WrongPasswordOrBranchIsRefused) {
   EXPECT_EQ(CheckSignIn({"127.0.0.1", server.Port(), "demo", "demo", "9999"}),
             "O operador não tem acesso à filial 9999.");
   EXPECT_EQ(CheckSignIn({"127.0.0.1", server.Port(), "demo", "demo", "0001"}), "");
+
+  // The dialog stays open with the refusal under its fields.
+  TSignInDialog dialog({"127.0.0.1", server.Port(), "demo", "", "0001"});
+  dialog.findChild<QLineEdit*>("password")->setText("wrong");
+  dialog.accept();
+  EXPECT_NE(dialog.result(), QDialog::Accepted);
+  EXPECT_TRUE(dialog.findChild<QLabel*>("problem")->isVisibleTo(&dialog));
+}
+
+TEST(SignIn, RemembersEverythingButThePassword) {
+  QCoreApplication::setOrganizationName("alloc-desktop-test");
+  QSettings().clear();
+  RememberSignIn({"10.0.0.7", 9000, "ana", "secret", "0002"});
+  const TSignIn back = LoadRememberedSignIn();
+  EXPECT_EQ(back.server, "10.0.0.7");
+  EXPECT_EQ(back.port, 9000);
+  EXPECT_EQ(back.operator_name, "ana");
+  EXPECT_EQ(back.branch, "0002");
+  EXPECT_EQ(back.password, "");
+  EXPECT_FALSE(QSettings().allKeys().join(",").contains("password"));
+  QSettings().clear();
 }
 
 }  // namespace
