@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@
 #include "desktop/main_window.h"
 #include "desktop/qt_canvas.h"
 #include "desktop/qt_test_support.h"
+#include "desktop/report_sheet.h"
 #include "desktop/search_dialog.h"
 #include "desktop/sign_in.h"
 #include "desktop/start_up.h"
@@ -262,6 +264,20 @@ TEST_F(HostSession, ReportFormOpensBesideAndItsCheckBoxGoesThroughTheRuntime) {
   EXPECT_TRUE(report->Find<rt::TCheckBox>("ckbMostrarCopia")->Checked());
   EXPECT_TRUE(qobject_cast<QAbstractButton*>(copy)->isChecked());
   EXPECT_FALSE(from->isEnabled()) << "the screen's handler disabled the range";
+
+  // Printing hands the run to the host, which shows its parameters and bound query.
+  std::string sheet;
+  window_->Services().Dialogs().OnDialogShown = [&](QDialog& dialog) {
+    if (auto* run = qobject_cast<TReportSheet*>(&dialog)) {
+      for (int r = 0; r < run->Params()->rowCount(); ++r)
+        sheet += run->Params()->item(r, 0)->text().toStdString() + "=" + run->Params()->item(r, 1)->text().toStdString() + " ";
+    }
+    QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
+  };
+  auto* print = qobject_cast<QToolButton*>(peer.PeerOf(report->FindComponent("sbtImprimir")));
+  ASSERT_NE(print, nullptr);
+  QTest::mouseClick(print, Qt::LeftButton);
+  EXPECT_NE(sheet.find("P_IDRESULTANTE=S"), std::string::npos) << sheet;
 }
 
 TEST_F(HostSession, BudgetWithPayablesPaintsTheSelectedCellInTheHighlightColour) {

@@ -12,6 +12,7 @@
 #include "desktop/grid_view.h"
 #include "desktop/host_services.h"
 #include "desktop/qt_canvas.h"
+#include "desktop/report_sheet.h"
 #include "platform/runtime/ui/application.h"
 #include "platform/runtime/ui/input.h"
 
@@ -37,6 +38,7 @@ TMainWindow::TMainWindow() : mdi_(new QMdiArea(this)) {
   mdi_->setObjectName("mdi");
   setCentralWidget(mdi_);
   services_ = std::make_unique<THostServices>(this);
+  clib::SetReportDataProvider(std::make_shared<TReportSheetProvider>(this, &services_->Dialogs().OnDialogShown));
   MapSystemColors(QApplication::palette());
   BuildMenu();
   resize(1280, 800);
@@ -53,6 +55,7 @@ TMainWindow::TMainWindow() : mdi_(new QMdiArea(this)) {
 TMainWindow::~TMainWindow() {
   UnloadPackage();
   rt::Application().OnIdle = nullptr;
+  clib::SetReportDataProvider(nullptr);
 }
 
 void TMainWindow::BuildMenu() {
