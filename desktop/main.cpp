@@ -43,7 +43,9 @@ int main(int argc, char** argv) {
     const bool has_display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
     const bool has_qpa = std::getenv("QT_QPA_PLATFORM") != nullptr;
     if (auto choice = desk::ChoosePlatform(args, has_display, has_qpa, desk::VncPluginAvailable(),
-                                           HasArg(argc, argv, "--screenshot"))) {
+                                           // runs nobody watches need no VNC server
+                                           HasArg(argc, argv, "--screenshot") || HasArg(argc, argv, "--help") ||
+                                               HasArg(argc, argv, "-h"))) {
       ::setenv("QT_QPA_PLATFORM", choice->qpa.c_str(), 1);
       if (!choice->notice.empty()) std::printf("%s\n", choice->notice.c_str());
       std::fflush(stdout);
