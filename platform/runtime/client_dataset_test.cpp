@@ -492,6 +492,18 @@ TEST_F(CalcFieldsTest, WritesAreRefusedOutsideTheirState) {
   EXPECT_EQ(ds.State(), dsEdit);  // the temporary state is always left
 }
 
+TEST_F(CalcFieldsTest, AnEmptiedDataSetMovesAndRefillsSafely) {
+  ds.EmptyDataSet();
+  ds.First();
+  EXPECT_TRUE(ds.Eof());
+  ds.Append();
+  ds.FieldByName("NAME").SetAsString("C");
+  ds.FieldByName("QTY").SetAsFloat(3);
+  ds.Post();
+  ds.First();
+  EXPECT_EQ(ds.Describe("NAME;HOURS"), "1:C|3h* state=browse log=1");
+}
+
 // ---- Loading
 
 TEST(DataSetLoadTest, PacketFieldsMatchTheDefinitionsByName) {
