@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
@@ -35,7 +36,7 @@ bool TGridView::Painting() { return paint_depth > 0; }
 
 TGridView::TGridView(rt::TDBGrid& grid, QWidget* parent)
     : QWidget(parent), grid_(grid), editor_(new QLineEdit(this)), ellipsis_(new QToolButton(this)),
-      pick_(new QToolButton(this)) {
+      pick_(new QToolButton(this)), rows_(new QScrollBar(Qt::Vertical, this)) {
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled);
   setAutoFillBackground(false);
@@ -55,6 +56,13 @@ TGridView::TGridView(rt::TDBGrid& grid, QWidget* parent)
   pick_->setArrowType(Qt::DownArrow);
   pick_->setFocusPolicy(Qt::NoFocus);
   pick_->hide();
+  rows_->setObjectName("rows");
+  rows_->setFocusPolicy(Qt::NoFocus);
+  rows_->hide();
+  // Moving the bar moves the current row, as a click on that row would (never appends).
+  connect(rows_, &QScrollBar::valueChanged, this, [this](int recno) {
+    if (!syncing_ && recno != CurrentRecNo(grid_)) grid_.SelectCell(recno, grid_.SelectedIndex());
+  });
   connect(ellipsis_, &QToolButton::clicked, this, [this] { grid_.EditButtonClick(); });
   connect(pick_, &QToolButton::clicked, this, [this] { ShowPickList(); });
 }
@@ -114,6 +122,19 @@ void TGridView::Sync() {
   if (ellipsis) ellipsis_->setGeometry(button_rect);
   pick_->setVisible(pick && !ellipsis);
   if (pick && !ellipsis) pick_->setGeometry(button_rect);
+  const rt::TClientDataSet* data = grid_.DataSet();
+  const int count = data && data->Active() ? data->RecordCount() : 0;
+  const bool scroll = count > grid_.VisibleRowCount();
+  syncing_ = true;
+  rows_->setVisible(scroll);
+  if (scroll) {
+    const int bar = rows_->sizeHint().width();
+    rows_->setGeometry(width() - bar, grid_.TitleHeight(), bar, std::max(0, height() - grid_.TitleHeight()));
+    rows_->setRange(1, count);
+    rows_->setPageStep(std::max(1, grid_.VisibleRowCount()));
+    rows_->setValue(CurrentRecNo(grid_));
+  }
+  syncing_ = false;
   setEnabled(grid_.EnabledInChain());
   update();
 }

@@ -11,6 +11,7 @@
 
 class QLineEdit;
 class QMenu;
+class QScrollBar;
 class QToolButton;
 
 namespace desk {
@@ -30,6 +31,8 @@ class TGridView : public QWidget {
   QLineEdit* Editor() const { return editor_; }
   QToolButton* EllipsisButton() const { return ellipsis_; }
   QToolButton* PickButton() const { return pick_; }
+  // Shown when the rows do not all fit: its value is the current record number.
+  QScrollBar* RowBar() const { return rows_; }
   // The virtual key of the grid for a Qt key, or 0 when the grid takes none.
   static int VirtualKeyOf(int qt_key);
   // Opens the selected column's pick list as a menu under the cell.
@@ -55,6 +58,8 @@ class TGridView : public QWidget {
   QLineEdit* editor_;
   QToolButton* ellipsis_;
   QToolButton* pick_;
+  QScrollBar* rows_;
+  bool syncing_ = false;
 };
 
 }  // namespace desk

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 #include "desktop/grid_view.h"
@@ -162,6 +163,21 @@ TEST_F(PaintedGrid, TitlesUseTheButtonFaceAndTheColumnCaption) {
   EXPECT_EQ(Pixel(image, title.Right - 2, title.Top + 1), ToQColor(rt::clBtnFace));
   EXPECT_TRUE(HasColor(image, title, ToQColor(rt::clWindowText)));
   rt::ResetSystemColors();
+}
+
+TEST_F(PaintedGrid, RowBarAppearsWhenRowsDoNotFitAndMovesTheCurrentRow) {
+  TGridView view(*grid_);
+  view.resize(100, 100);
+  view.Sync();
+  EXPECT_FALSE(view.RowBar()->isVisibleTo(&view)) << "three rows fit in 100 px";
+  grid_->SetBounds(0, 0, 100, 2 * grid_->DefaultRowHeight() + 2);  // the title and one row
+  view.Sync();
+  ASSERT_TRUE(view.RowBar()->isVisibleTo(&view));
+  EXPECT_EQ(view.RowBar()->maximum(), 3);
+  EXPECT_EQ(view.RowBar()->value(), 1);
+  view.RowBar()->setValue(3);
+  EXPECT_EQ(dataset_.RecNo(), 3);
+  EXPECT_EQ(dataset_.RecordCount(), 3) << "no row appended";
 }
 
 TEST_F(PaintedGrid, FailingDrawingHandlerIsShownOnceNotAtEveryRepaint) {
