@@ -527,7 +527,9 @@ bool TFormPeer::eventFilter(QObject* watched, QEvent* event) {
     const bool users_move = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
                             reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
     if (!control->Focused()) {
-      if (users_move && !qobject_cast<TGridView*>(widget)) rt::Input::FocusControl(*control);
+      // Qt also moves the focus on its own with the Tab reason when the focused widget
+      // is hidden (a window closing): a control the runtime cannot focus is left alone.
+      if (users_move && control->CanFocus() && !qobject_cast<TGridView*>(widget)) rt::Input::FocusControl(*control);
       else QTimer::singleShot(0, this, [this] { SyncFocus(); });
     }
   }

@@ -228,7 +228,7 @@ void TGridView::focusInEvent(QFocusEvent* event) {
   // runtime; a window coming back is put right by the form's sync.
   const auto reason = event->reason();
   if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) &&
-      !grid_.Focused())
+      !grid_.Focused() && grid_.CanFocus())
     rt::Input::FocusControl(grid_);
 }
 

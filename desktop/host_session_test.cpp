@@ -306,11 +306,19 @@ TEST_F(HostSession, UnknownBudgetShowsTheServersRefusalAndKeepsTheFocus) {
 }
 
 TEST_F(HostSession, ClosingTheWindowLetsTheRuntimeFreeTheScreen) {
+  ASSERT_TRUE(OpenBudget(*window_, "12", "1")) << dialogs_;  // the grid has the focus
   window_->WindowOf(screen_)->close();
+  EXPECT_EQ(dialogs_, "") << "Qt's own focus moves while the window goes reach no runtime control";
   QApplication::processEvents();
   for (rt::TForm* form : rt::Screen().Forms()) EXPECT_NE(form->ClassName(), "TfrmAlocaMao");
   EXPECT_EQ(window_->WindowOf(screen_), nullptr);
   ASSERT_TRUE(window_->CallExport("IniProc")) << "a new screen after the close";
+}
+
+TEST_F(HostSession, ClosingTheMainWindowClosesTheScreensFirst) {
+  ASSERT_TRUE(window_->CallExport("CriaRelAlocMObra"));
+  EXPECT_TRUE(window_->close());
+  for (rt::TForm* form : rt::Screen().Forms()) ADD_FAILURE() << form->ClassName() << " left behind";
 }
 
 TEST(SignIn, WrongPasswordOrBranchIsRefused) {

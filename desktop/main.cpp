@@ -24,8 +24,9 @@
 
 namespace {
 
-// SIGINT/SIGTERM ask the window to close, so that the screens close and the module is
-// finalised and unloaded as on a normal exit (the handler only sets a flag).
+// SIGINT/SIGTERM close the window without asking the screens; the screens are destroyed
+// and the module finalised and unloaded as on a normal exit (the handler only sets a
+// flag).
 volatile std::sig_atomic_t stop_requested = 0;
 extern "C" void RequestStop(int) { stop_requested = 1; }
 
@@ -112,7 +113,7 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, RequestStop);
   QTimer stop_watch;
   QObject::connect(&stop_watch, &QTimer::timeout, window, [window] {
-    if (stop_requested) window->close();
+    if (stop_requested) window->ForceClose();
   });
   stop_watch.start(200);
 

@@ -178,7 +178,28 @@ void TMainWindow::changeEvent(QEvent* event) {
   if (event->type() == QEvent::ActivationChange && isActiveWindow()) SyncAll();
 }
 
+void TMainWindow::ForceClose() {
+  force_close_ = true;
+  close();
+}
+
 void TMainWindow::closeEvent(QCloseEvent* event) {
+  if (!force_close_ && package_) {
+    // Each screen is closed as its own close button would (its close handlers run and
+    // may refuse); the program ends only when none is left open.
+    const std::vector<rt::TForm*> forms = rt::Screen().Forms();
+    for (rt::TForm* form : forms) {
+      const auto& now = rt::Screen().Forms();
+      if (std::find(now.begin(), now.end(), form) != now.end() && form->IsShown()) rt::Input::CloseForm(*form);
+    }
+    rt::Application().ProcessMessages();
+    SyncAll();
+    for (rt::TForm* form : rt::Screen().Forms())
+      if (form->IsShown() && form->WindowState() != rt::wsMinimized) {
+        event->ignore();
+        return;
+      }
+  }
   UnloadPackage();
   QMainWindow::closeEvent(event);
 }

@@ -45,6 +45,8 @@ class TMainWindow : public QMainWindow {
   THostServices& Services() { return *services_; }
   // Destroys the module's forms, then finalises and unloads the module.
   void UnloadPackage();
+  // Closes without asking the screens (a stop signal): they are destroyed as they are.
+  void ForceClose();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -66,6 +68,7 @@ class TMainWindow : public QMainWindow {
   };
   std::map<const rt::TForm*, Window> windows_;
   bool syncing_ = false;
+  bool force_close_ = false;
 };
 
 }  // namespace desk
