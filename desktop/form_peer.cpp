@@ -420,7 +420,8 @@ void TFormPeer::SyncControl(rt::TControl& control, QWidget* widget) {
   }
 
   // A container of its own colour (the legend squares) paints it; others keep the style's.
-  if (dynamic_cast<rt::TPanel*>(&control) && control.Color() != rt::clBtnFace) {
+  if (dynamic_cast<rt::TPanel*>(&control) && control.Color() != rt::clBtnFace &&
+      widget->palette().color(QPalette::Window) != ToQColor(control.Color())) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, ToQColor(control.Color()));
     widget->setPalette(palette);
@@ -432,9 +433,12 @@ void TFormPeer::SyncControl(rt::TControl& control, QWidget* widget) {
     const QString text = Q(edit->Text());
     if (line->text() != text) line->setText(text);
     line->setCursorPosition(static_cast<int>(text.size()));
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Base, ToQColor(edit->Color() == rt::clBtnFace ? rt::clWindow : edit->Color()));
-    line->setPalette(palette);
+    const QColor base = ToQColor(edit->Color() == rt::clBtnFace ? rt::clWindow : edit->Color());
+    if (line->palette().color(QPalette::Base) != base) {
+      QPalette palette = line->palette();
+      palette.setColor(QPalette::Base, base);
+      line->setPalette(palette);
+    }
   } else if (auto* box = dynamic_cast<rt::TCheckBox*>(&control)) {
     auto* check = static_cast<QCheckBox*>(widget);
     check->setText(Q(box->Caption()));
