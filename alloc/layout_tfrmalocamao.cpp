@@ -427,6 +427,7 @@ const char* const kLayoutTFRMALOCAMAO = R"json({
    "inherited": true,
    "properties": {
     "Top": 117,
+    "Width": 887,
     "Height": 223
    }
   },
