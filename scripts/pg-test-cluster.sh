@@ -6,7 +6,9 @@
 #   scripts/pg-test-cluster.sh stop
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-dir="$root/build/pg-test"
+# Under /tmp, not the checkout: the server runs as the postgres user when we are root,
+# and a checkout inside a private home folder would be out of its reach.
+dir="${TMPDIR:-/tmp}/alloc-pg-test-$(printf '%s' "$root" | cksum | cut -d' ' -f1)"
 bindir=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1 || true)
 [ -n "$bindir" ] && [ -x "$bindir/initdb" ] || exit 0
 
