@@ -11,7 +11,7 @@ ALLOC_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libsimdjson-dev
   clang libclang-rt-14-dev
   postgresql sqlite3
-  qt6-base-dev xvfb
+  qt6-base-dev xvfb x11vnc
 )
 
 alloc_missing_packages() {
