@@ -49,6 +49,7 @@
 #include <simdjson.h>
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -127,135 +128,222 @@ std::string ValueProblem(const FieldDef& field, const Variant& value) {
   return fits ? "" : std::string("expected ") + FieldTypeName(field.type) + ", got " + TypeName(value.type());
 }
 
-nlohmann::json WriteValue(const Variant& value, int depth);
+// The writer appends JSON text straight to one string: no document is built, and every
+// check is made as the value is written, so a value is refused with the same message
+// whichever public entry point was used (ToJson parses this text).
+class TextWriter {
+ public:
+  explicit TextWriter(std::string& out) : out_(out) {}
 
-// Every text written is checked here rather than when the JSON is dumped, so that a
-// caller who only takes ToJson gets the same EncodeError.
-const std::string& Utf8(const std::string& text) {
-  if (!simdjson::validate_utf8(text.data(), text.size())) throw EncodeError("a string is not valid UTF-8");
-  return text;
-}
-
-// Refuses a container that would sit at `level` (1 = outermost), as the reader would.
-void Level(int level) {
-  if (level > kMaxNestingDepth) throw EncodeError("nesting deeper than 64 levels");
-}
-
-// `depth`: the containers around the field's object.
-nlohmann::json WriteField(const FieldDef& f, int depth) {
-  if (f.name.empty()) throw EncodeError("a field without a name cannot travel");
-  if (f.size < 1 || f.size > kMaxFieldSize)
-    throw EncodeError("field '" + f.name + "': size " + std::to_string(f.size) + " is out of range 1.." +
-                      std::to_string(kMaxFieldSize));
-  if (f.display_width < 0 || f.display_width > kMaxFieldSize)
-    throw EncodeError("field '" + f.name + "': display width " + std::to_string(f.display_width) +
-                      " is out of range");
-  Level(depth + 1);
-  nlohmann::json j = {{"name", Utf8(f.name)}, {"type", FieldTypeName(f.type)}};
-  if (f.type == FieldType::String || f.size != kDefaultFieldSize) j["size"] = f.size;
-  if (!f.display_label.empty()) j["label"] = Utf8(f.display_label);
-  if (f.display_width != 0) j["displayWidth"] = f.display_width;
-  if (!f.visible) j["visible"] = false;
-  if (f.read_only) j["readOnly"] = true;
-  if (f.required) j["required"] = true;
-  if (f.fixed_length) j["fixedLength"] = true;
-  if (!f.edit_mask.empty()) j["editMask"] = Utf8(f.edit_mask);
-  if (f.provider_flags != ProviderFlags{}) {
-    Level(depth + 2);
-    nlohmann::json flags = nlohmann::json::array();
-    for (const FlagName& fn : kFlagNames)
-      if (f.provider_flags.*fn.member) flags.push_back(fn.name);
-    j["providerFlags"] = std::move(flags);
-  }
-  return j;
-}
-
-// The values of the travelling fields of one row, checked against their fields.
-// `depth`: the containers around the row's list.
-nlohmann::json WriteRow(const DataPacket& p, const std::vector<std::size_t>& travelling, const Row& row,
-                        std::size_t row_number, const char* part, int depth) {
-  if (row.size() != p.fields.size())
-    throw EncodeError(RowWidthProblem(row_number, row.size(), p.fields.size(), part));
-  Level(depth + 1);
-  nlohmann::json out = nlohmann::json::array();
-  out.get_ref<nlohmann::json::array_t&>().reserve(travelling.size());
-  for (std::size_t i : travelling) {
-    const std::string problem = ValueProblem(p.fields[i], row[i]);
-    if (!problem.empty()) throw EncodeError(FieldWhere(row_number, part, p.fields[i].name) + problem);
-    out.push_back(WriteValue(row[i], depth + 1));
-  }
-  return out;
-}
-
-// `depth`: the containers around {"$packet": ...}.
-nlohmann::json WritePacket(const DataPacket& p, int depth) {
-  Level(depth + 3);  // {"$packet": {"fields": [
-  if (p.IsDelta() ? !p.rows.empty() : !p.changes.empty())
-    throw EncodeError(p.IsDelta() ? "delta packet carries data rows" : "data packet carries delta rows");
-
-  std::vector<std::size_t> travelling;
-  nlohmann::json fields = nlohmann::json::array();
-  for (std::size_t i = 0; i < p.fields.size(); ++i) {
-    if (p.fields[i].calculated) continue;
-    for (std::size_t t : travelling)
-      if (p.fields[t].name == p.fields[i].name) throw EncodeError("duplicate field '" + p.fields[i].name + "'");
-    travelling.push_back(i);
-    fields.push_back(WriteField(p.fields[i], depth + 3));
-  }
-  if (travelling.size() > static_cast<std::size_t>(kMaxFields))
-    throw EncodeError("packet has " + std::to_string(travelling.size()) + " fields, at most " +
-                      std::to_string(kMaxFields) + " can travel");
-
-  nlohmann::json rows = nlohmann::json::array();
-  rows.get_ref<nlohmann::json::array_t&>().reserve(p.RowCount());
-  for (std::size_t r = 0; r < p.rows.size(); ++r)
-    rows.push_back(WriteRow(p, travelling, p.rows[r], r + 1, "", depth + 3));
-  for (std::size_t r = 0; r < p.changes.size(); ++r) {
-    const DeltaRow& d = p.changes[r];
-    if (d.kind == RowKind::Inserted && !AllNull(d.old_values))
-      throw EncodeError("row " + std::to_string(r + 1) + ": an inserted row has old values");
-    if (d.kind == RowKind::Deleted && !AllNull(d.new_values))
-      throw EncodeError("row " + std::to_string(r + 1) + ": a deleted row has new values");
-    Level(depth + 4);
-    rows.push_back({{"kind", RowKindName(d.kind)},
-                    {"old", WriteRow(p, travelling, d.old_values, r + 1, " (old)", depth + 4)},
-                    {"new", WriteRow(p, travelling, d.new_values, r + 1, " (new)", depth + 4)}});
-  }
-  return {{"$packet", {{"version", kPacketVersion}, {"fields", std::move(fields)}, {"rows", std::move(rows)}}}};
-}
-
-// `depth`: the containers around the value.
-nlohmann::json WriteValue(const Variant& v, int depth) {
-  switch (v.type()) {
-    case Variant::Type::Null: return nullptr;
-    case Variant::Type::Boolean: return v.AsBool();
-    case Variant::Type::Integer: return v.AsInt();
-    case Variant::Type::Float:
-      if (!std::isfinite(v.AsFloat())) throw EncodeError("a non-finite float (" + v.Describe() + ") cannot travel");
-      return v.AsFloat();
-    case Variant::Type::String: return Utf8(v.AsString());
-    case Variant::Type::DateTime:
-      if (!v.AsDateTime().IsValid()) throw EncodeError("invalid date " + v.AsDateTime().ToIso());
-      Level(depth + 1);
-      return {{"$date", v.AsDateTime().ToIso()}};
-    case Variant::Type::Array: {
-      Level(depth + 1);
-      nlohmann::json a = nlohmann::json::array();
-      a.get_ref<nlohmann::json::array_t&>().reserve(v.AsArray().size());
-      for (const Variant& item : v.AsArray()) a.push_back(WriteValue(item, depth + 1));
-      return a;
+  // `depth`: the containers around the value.
+  void Value(const Variant& v, int depth) {
+    switch (v.type()) {
+      case Variant::Type::Null: out_ += "null"; return;
+      case Variant::Type::Boolean: out_ += v.AsBool() ? "true" : "false"; return;
+      case Variant::Type::Integer: Integer(v.AsInt()); return;
+      case Variant::Type::Float: Float(v); return;
+      case Variant::Type::String: String(v.AsString()); return;
+      case Variant::Type::DateTime:
+        if (!v.AsDateTime().IsValid()) throw EncodeError("invalid date " + v.AsDateTime().ToIso());
+        Level(depth + 1);
+        out_ += R"({"$date":")";
+        out_ += v.AsDateTime().ToIso();
+        out_ += "\"}";
+        return;
+      case Variant::Type::Array: {
+        Level(depth + 1);
+        out_ += '[';
+        bool first = true;
+        for (const Variant& item : v.AsArray()) {
+          if (!first) out_ += ',';
+          first = false;
+          Value(item, depth + 1);
+        }
+        out_ += ']';
+        return;
+      }
+      case Variant::Type::Packet: Packet(v.AsPacket(), depth); return;
     }
-    case Variant::Type::Packet: return WritePacket(v.AsPacket(), depth);
+    throw EncodeError("unknown variant type");
   }
-  throw EncodeError("unknown variant type");
-}
 
-std::string Dump(const nlohmann::json& j) {
-  try {
-    return j.dump();
-  } catch (const nlohmann::json::type_error&) {  // bad UTF-8: not reached, Utf8() checked it
-    throw EncodeError("a string is not valid UTF-8");
+  // `depth`: the containers around {"$packet": ...}. Keys are written in name order.
+  void Packet(const DataPacket& p, int depth) {
+    Level(depth + 3);  // {"$packet": {"fields": [
+    if (p.IsDelta() ? !p.rows.empty() : !p.changes.empty())
+      throw EncodeError(p.IsDelta() ? "delta packet carries data rows" : "data packet carries delta rows");
+
+    std::vector<std::size_t> travelling;
+    out_ += R"({"$packet":{"fields":[)";
+    for (std::size_t i = 0; i < p.fields.size(); ++i) {
+      if (p.fields[i].calculated) continue;
+      for (std::size_t t : travelling)
+        if (p.fields[t].name == p.fields[i].name) throw EncodeError("duplicate field '" + p.fields[i].name + "'");
+      if (!travelling.empty()) out_ += ',';
+      travelling.push_back(i);
+      Field(p.fields[i], depth + 3);
+    }
+    if (travelling.size() > static_cast<std::size_t>(kMaxFields))
+      throw EncodeError("packet has " + std::to_string(travelling.size()) + " fields, at most " +
+                        std::to_string(kMaxFields) + " can travel");
+
+    out_ += R"(],"rows":[)";
+    for (std::size_t r = 0; r < p.rows.size(); ++r) {
+      if (r != 0) out_ += ',';
+      Row(p, travelling, p.rows[r], r + 1, "", depth + 3);
+    }
+    for (std::size_t r = 0; r < p.changes.size(); ++r) {
+      if (r != 0) out_ += ',';
+      Change(p, travelling, p.changes[r], r + 1, depth + 3);
+    }
+    out_ += R"(],"version":)";
+    Integer(kPacketVersion);
+    out_ += "}}";
   }
+
+ private:
+  static void Level(int level) {
+    if (level > kMaxNestingDepth) throw EncodeError("nesting deeper than 64 levels");
+  }
+
+  void Integer(std::int64_t n) {
+    char buffer[24];
+    out_.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, n).ptr);
+  }
+
+  // Shortest text that reads back as the same double; an integral value keeps a
+  // fraction ("2.0") so that the reader sees a float.
+  void Float(const Variant& v) {
+    const double d = v.AsFloat();
+    if (!std::isfinite(d)) throw EncodeError("a non-finite float (" + v.Describe() + ") cannot travel");
+    char buffer[32];
+    char* end = std::to_chars(buffer, buffer + sizeof buffer, d).ptr;
+    out_.append(buffer, end);
+    if (std::string_view(buffer, end).find_first_of(".e") == std::string_view::npos) out_ += ".0";
+  }
+
+  // A JSON string: the text must be UTF-8; quotes, backslashes and control characters
+  // are escaped, everything else is copied as it is.
+  void String(std::string_view text) {
+    if (!simdjson::validate_utf8(text.data(), text.size())) throw EncodeError("a string is not valid UTF-8");
+    out_ += '"';
+    std::size_t run = 0;  // start of the bytes not yet copied
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const auto c = static_cast<unsigned char>(text[i]);
+      if (c >= 0x20 && c != '"' && c != '\\') continue;
+      out_.append(text.data() + run, i - run);
+      run = i + 1;
+      switch (c) {
+        case '"': out_ += "\\\""; break;
+        case '\\': out_ += "\\\\"; break;
+        case '\b': out_ += "\\b"; break;
+        case '\f': out_ += "\\f"; break;
+        case '\n': out_ += "\\n"; break;
+        case '\r': out_ += "\\r"; break;
+        case '\t': out_ += "\\t"; break;
+        default: {
+          static constexpr char kHex[] = "0123456789abcdef";
+          const char escaped[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+          out_.append(escaped, sizeof escaped);
+        }
+      }
+    }
+    out_.append(text.data() + run, text.size() - run);
+    out_ += '"';
+  }
+
+  void Key(const char* key) {
+    out_ += ",\"";
+    out_ += key;
+    out_ += "\":";
+  }
+
+  // `depth`: the containers around the field's object.
+  void Field(const FieldDef& f, int depth) {
+    if (f.name.empty()) throw EncodeError("a field without a name cannot travel");
+    if (f.size < 1 || f.size > kMaxFieldSize)
+      throw EncodeError("field '" + f.name + "': size " + std::to_string(f.size) + " is out of range 1.." +
+                        std::to_string(kMaxFieldSize));
+    if (f.display_width < 0 || f.display_width > kMaxFieldSize)
+      throw EncodeError("field '" + f.name + "': display width " + std::to_string(f.display_width) +
+                        " is out of range");
+    Level(depth + 1);
+    if (f.provider_flags != ProviderFlags{}) Level(depth + 2);
+    out_ += '{';
+    const std::size_t opened = out_.size();
+    // Each optional key starts with a comma; the first one written drops it.
+    if (f.display_width != 0) Key("displayWidth"), Integer(f.display_width);
+    if (!f.edit_mask.empty()) Key("editMask"), String(f.edit_mask);
+    if (f.fixed_length) Key("fixedLength"), out_ += "true";
+    if (!f.display_label.empty()) Key("label"), String(f.display_label);
+    Key("name"), String(f.name);
+    if (f.provider_flags != ProviderFlags{}) {
+      Key("providerFlags");
+      out_ += '[';
+      bool first = true;
+      for (const FlagName& fn : kFlagNames) {
+        if (!(f.provider_flags.*fn.member)) continue;
+        out_ += first ? "\"" : ",\"";
+        out_ += fn.name;
+        out_ += '"';
+        first = false;
+      }
+      out_ += ']';
+    }
+    if (f.read_only) Key("readOnly"), out_ += "true";
+    if (f.required) Key("required"), out_ += "true";
+    if (f.type == FieldType::String || f.size != kDefaultFieldSize) Key("size"), Integer(f.size);
+    Key("type"), String(FieldTypeName(f.type));
+    if (!f.visible) Key("visible"), out_ += "false";
+    out_.erase(opened, 1);
+    out_ += '}';
+  }
+
+  // The values of the travelling fields of one row, checked against their fields.
+  // `depth`: the containers around the row's list.
+  void Row(const DataPacket& p, const std::vector<std::size_t>& travelling, const rt::Row& row,
+           std::size_t row_number, const char* part, int depth) {
+    if (row.size() != p.fields.size())
+      throw EncodeError(RowWidthProblem(row_number, row.size(), p.fields.size(), part));
+    Level(depth + 1);
+    out_ += '[';
+    for (std::size_t i : travelling) {
+      const std::string problem = ValueProblem(p.fields[i], row[i]);
+      if (!problem.empty()) throw EncodeError(FieldWhere(row_number, part, p.fields[i].name) + problem);
+      if (i != travelling.front()) out_ += ',';
+      Value(row[i], depth + 1);
+    }
+    out_ += ']';
+  }
+
+  void Change(const DataPacket& p, const std::vector<std::size_t>& travelling, const DeltaRow& d,
+              std::size_t row_number, int depth) {
+    if (d.kind == RowKind::Inserted && !AllNull(d.old_values))
+      throw EncodeError("row " + std::to_string(row_number) + ": an inserted row has old values");
+    if (d.kind == RowKind::Deleted && !AllNull(d.new_values))
+      throw EncodeError("row " + std::to_string(row_number) + ": a deleted row has new values");
+    Level(depth + 1);
+    // The old values are checked before the new ones but written after them (keys in
+    // name order).
+    std::string old_text;
+    TextWriter(old_text).Row(p, travelling, d.old_values, row_number, " (old)", depth + 1);
+    out_ += R"({"kind":")";
+    out_ += RowKindName(d.kind);
+    out_ += R"(","new":)";
+    Row(p, travelling, d.new_values, row_number, " (new)", depth + 1);
+    out_ += R"(,"old":)";
+    out_ += old_text;
+    out_ += '}';
+  }
+
+  std::string& out_;
+};
+
+std::string Encode(const auto& write) {
+  std::string text;
+  text.reserve(256);
+  write(TextWriter(text));
+  return text;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -725,12 +813,54 @@ auto WithParsedText(std::string_view text, const DecodeLimits& limits, F&& read)
   return read(SimdNode(root));
 }
 
+void ReadRpcError(const SimdNode& error, RpcAnswer& answer) {
+  answer.is_error = true;
+  if (error.Kind() != JsonKind::Object) return;
+  error.ForEachMember([&](std::string_view key, const SimdNode& value) {
+    if (key == "code" && value.Kind() == JsonKind::Int && value.Int() >= std::numeric_limits<int>::min() &&
+        value.Int() <= std::numeric_limits<int>::max())
+      answer.error_code = static_cast<int>(value.Int());
+    if (key == "message" && value.Kind() == JsonKind::String) answer.error_message = std::string(value.Str());
+  });
+}
+
+// The value and the parameters echoed back; both are whole variants of their own (the
+// envelope does not count towards their nesting).
+void ReadRpcResult(const std::optional<SimdNode>& result, RpcAnswer& answer) {
+  if (!result) Fail("the answer has neither a result nor an error");
+  if (result->Kind() != JsonKind::Object) Fail(std::string("result: expected an object, got ") + JsonKindName(result->Kind()));
+  std::optional<SimdNode> value, params;
+  result->ForEachMember([&](std::string_view key, const SimdNode& member) {
+    if (key == "value") value = member;
+    if (key == "params") params = member;
+  });
+  if (!value) Fail("the result has no value");
+  if (!params) Fail("the result has no params");
+  if (params->Kind() != JsonKind::Array) Fail(std::string("params: expected a list, got ") + JsonKindName(params->Kind()));
+  Reader<SimdNode> reader;
+  answer.value = reader.Value(*value, 0);
+  answer.params.reserve(params->Size());
+  params->ForEachItem([&](const SimdNode& item) {
+    try {
+      answer.params.push_back(reader.Value(item, 0));
+    } catch (const DecodeError& e) {
+      Fail("params[" + std::to_string(answer.params.size()) + "]: " + e.what());
+    }
+  });
+}
+
 }  // namespace
 
-nlohmann::json ToJson(const Variant& value) { return WriteValue(value, 0); }
-nlohmann::json ToJson(const DataPacket& packet) { return WritePacket(packet, 0); }
-std::string EncodeVariant(const Variant& value) { return Dump(ToJson(value)); }
-std::string EncodePacket(const DataPacket& packet) { return Dump(ToJson(packet)); }
+std::string EncodeVariant(const Variant& value) {
+  return Encode([&](TextWriter&& w) { w.Value(value, 0); });
+}
+std::string EncodePacket(const DataPacket& packet) {
+  return Encode([&](TextWriter&& w) { w.Packet(packet, 0); });
+}
+// The DOM is read back from the one writer's text, so that both forms follow the same
+// rules and checks.
+nlohmann::json ToJson(const Variant& value) { return nlohmann::json::parse(EncodeVariant(value)); }
+nlohmann::json ToJson(const DataPacket& packet) { return nlohmann::json::parse(EncodePacket(packet)); }
 
 Variant VariantFromJson(const nlohmann::json& json) { return Reader<NlohmannNode>().Value(NlohmannNode(json), 0); }
 DataPacket PacketFromJson(const nlohmann::json& json) {
@@ -742,6 +872,30 @@ Variant DecodeVariant(std::string_view text, const DecodeLimits& limits) {
 }
 DataPacket DecodePacket(std::string_view text, const DecodeLimits& limits) {
   return WithParsedText(text, limits, [](const SimdNode& root) { return Reader<SimdNode>().Packet(root, 0); });
+}
+
+RpcAnswer DecodeRpcAnswer(std::string_view text, const DecodeLimits& limits) {
+  return WithParsedText(text, limits, [](const SimdNode& root) {
+    if (root.Kind() != JsonKind::Object)
+      Fail(std::string("expected a JSON-RPC response object, got ") + JsonKindName(root.Kind()));
+    std::optional<SimdNode> error, result;
+    root.ForEachMember([&](std::string_view key, const SimdNode& value) {
+      if (key == "error") error = value;
+      if (key == "result") result = value;
+    });
+    RpcAnswer answer;
+    if (error) {
+      ReadRpcError(*error, answer);
+      return answer;
+    }
+    try {
+      ReadRpcResult(result, answer);
+    } catch (const DecodeError& e) {
+      answer = RpcAnswer{};
+      answer.problem = e.what();
+    }
+    return answer;
+  });
 }
 
 }  // namespace rt

@@ -9,9 +9,11 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -54,5 +56,23 @@ nlohmann::json ToJson(const DataPacket& packet);
 DataPacket PacketFromJson(const nlohmann::json& json);
 std::string EncodePacket(const DataPacket& packet);
 DataPacket DecodePacket(std::string_view text, const DecodeLimits& limits = {});
+
+// A JSON-RPC 2.0 response, read in one pass straight into variants: either its error or
+// its result {"value": <variant>, "params": [<variant>, ...]}.
+struct RpcAnswer {
+  bool is_error = false;
+  // An error: its code when that is an integer that fits, else 0; its message when that
+  // is a string.
+  int error_code = 0;
+  std::optional<std::string> error_message;
+  // A result: what is wrong with it ("" when it is well formed), else its parts.
+  std::string problem;
+  Variant value;
+  std::vector<Variant> params;
+};
+
+// Throws DecodeError only when the text is not a JSON object; an ill-formed result is
+// reported in `problem`. An "error" member wins over a "result".
+RpcAnswer DecodeRpcAnswer(std::string_view text, const DecodeLimits& limits = {});
 
 }  // namespace rt

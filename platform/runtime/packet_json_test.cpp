@@ -1,11 +1,13 @@
 #include "platform/runtime/packet_json.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <sstream>
 
 namespace rt {
@@ -120,6 +122,101 @@ TEST(PacketJsonWriter, WritesTheDocumentedForm) {
 
   EXPECT_EQ(ToJson(SampleDelta())["$packet"]["rows"][1],
             nlohmann::json::parse(R"({"kind":"inserted","old":[null,null],"new":["F3",3.0]})"));
+}
+
+// The text writer against an independent one: nlohmann's dump of the same value, and its
+// parser reading our text back.
+TEST(PacketJsonWriter, TextAgreesWithTheDomForm) {
+  const std::vector<Variant> values = {
+      Variant(),
+      true,
+      std::int64_t{-9'223'372'036'854'775'807} - 1,
+      "aspas \" barra \\ / tab\t nl\n cr\r bs\b ff\f nul" + std::string(1, '\0') + "\x01\x1f\x7f",
+      "São Paulo — ação ✓ 😀",
+      VariantArray{1, "x", VariantArray{}, DateTime{2026, 2, 28, 23, 59, 59}},
+  };
+  for (const Variant& v : values) {
+    SCOPED_TRACE(v.Describe());
+    EXPECT_EQ(EncodeVariant(v), ToJson(v).dump());
+    EXPECT_EQ(DecodeVariant(EncodeVariant(v)), v);
+  }
+  const std::string& s = values[3].AsString();
+  EXPECT_EQ(EncodeVariant(s), nlohmann::json(s).dump());
+
+  for (const DataPacket& p : {SamplePacket(), SampleDelta()})
+    EXPECT_EQ(nlohmann::json::parse(EncodePacket(p)), ToJson(p));
+}
+
+TEST(PacketJsonWriter, FloatsAreShortestAndReadBackExactly) {
+  struct Case {
+    double value;
+    const char* text;
+  };
+  const Case cases[] = {{2.0, "2.0"},   {-0.0, "-0.0"},        {0.1, "0.1"},     {1.5e300, "1.5e+300"},
+                        {1e15, "1e+15"}, {123456.75, "123456.75"}, {5e-324, "5e-324"}, {-2.5e-7, "-2.5e-07"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const std::string text = EncodeVariant(c.value);
+    EXPECT_EQ(text, c.text);
+    const nlohmann::json read = nlohmann::json::parse(text);
+    ASSERT_TRUE(read.is_number_float());
+    EXPECT_EQ(std::signbit(read.get<double>()), std::signbit(c.value));
+    EXPECT_EQ(read.get<double>(), c.value);
+    const Variant back = DecodeVariant(text);
+    ASSERT_EQ(back.type(), Variant::Type::Float);
+    EXPECT_EQ(back.AsFloat(), c.value);
+  }
+}
+
+TEST(PacketJsonRpcAnswer, ReadsResultOrError) {
+  const RpcAnswer ok = DecodeRpcAnswer(R"({"jsonrpc":"2.0","id":7,"result":{"params":["a",2.0,)" +
+                                       EncodePacket(SamplePacket()) + R"(],"value":[true,{"$date":"2026-01-31T10:00:00"}]}})");
+  EXPECT_FALSE(ok.is_error);
+  EXPECT_EQ(ok.problem, "");
+  EXPECT_EQ(ok.value, (VariantArray{true, DateTime{2026, 1, 31, 10, 0, 0}}));
+  ASSERT_EQ(ok.params.size(), 3u);
+  EXPECT_EQ(ok.params[1].type(), Variant::Type::Float);
+  EXPECT_EQ(ok.params[2].AsPacket(), SamplePacket());
+
+  struct Case {
+    const char* name;
+    std::string text;
+    bool is_error;
+    int code;
+    std::optional<std::string> message;
+    std::string problem;
+  };
+  const Case cases[] = {
+      {"error wins", R"({"result":{"value":1,"params":[]},"error":{"code":-32001,"message":"expirou"}})", true,
+       -32001, "expirou", ""},
+      {"error of odd shape", R"({"error":{"code":1e99,"message":5}})", true, 0, std::nullopt, ""},
+      {"error not an object", R"({"error":"x"})", true, 0, std::nullopt, ""},
+      {"code beyond int", R"({"error":{"code":4294967296}})", true, 0, std::nullopt, ""},
+      {"neither", R"({"jsonrpc":"2.0","id":1})", false, 0, std::nullopt, "the answer has neither a result nor an error"},
+      {"result not an object", R"({"result":[1]})", false, 0, std::nullopt, "result: expected an object, got array"},
+      {"no value", R"({"result":{"params":[]}})", false, 0, std::nullopt, "the result has no value"},
+      {"no params", R"({"result":{"value":1}})", false, 0, std::nullopt, "the result has no params"},
+      {"params not a list", R"({"result":{"value":1,"params":{}}})", false, 0, std::nullopt,
+       "params: expected a list, got object"},
+      {"bad value", R"({"result":{"value":{"x":1},"params":[]}})", false, 0, std::nullopt,
+       R"(an object with key 'x' is not a variant (expected "$date" or "$packet"))"},
+      {"bad param", R"({"result":{"value":1,"params":[1,18446744073709551615]}})", false, 0, std::nullopt,
+       "params[1]: integer 18446744073709551615 is out of range"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const RpcAnswer a = DecodeRpcAnswer(c.text);
+    EXPECT_EQ(a.is_error, c.is_error);
+    EXPECT_EQ(a.error_code, c.code);
+    EXPECT_EQ(a.error_message, c.message);
+    EXPECT_EQ(a.problem, c.problem);
+    if (!c.problem.empty()) {
+      EXPECT_TRUE(a.value.IsNull() && a.params.empty());
+    }
+  }
+
+  EXPECT_EQ(DecodeFailure([] { DecodeRpcAnswer("[1]"); }), "expected a JSON-RPC response object, got array");
+  EXPECT_THAT(DecodeFailure([] { DecodeRpcAnswer("<html>"); }), ::testing::StartsWith("invalid JSON: "));
 }
 
 TEST(PacketJsonWriter, CalculatedFieldsDoNotTravel) {

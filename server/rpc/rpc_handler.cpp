@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <exception>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -27,8 +28,15 @@ json ErrorObject(const json& id, int code, const std::string& message) {
   return json{{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}};
 }
 
-json ResultObject(const json& id, json result) {
-  return json{{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}};
+// A success response around a result already written as JSON text: the result is
+// spliced in, never read back into a document.
+std::string ResultText(const json& id, std::string_view result) {
+  std::string text = R"({"jsonrpc":"2.0","id":)";
+  text += DumpJson(id);
+  text += R"(,"result":)";
+  text += result;
+  text += '}';
+  return text;
 }
 
 // Parses the body, refusing nesting deeper than `max_depth` before any of it is built
@@ -95,8 +103,8 @@ RpcReply RpcHandler::Handle(std::string_view body, std::string_view authorizatio
   }
 
   if (!request.is_array()) {
-    json answer = HandleOne(request, authorization);
-    return {answer.is_null() ? 204 : 200, answer.is_null() ? std::string() : DumpJson(answer)};
+    std::optional<std::string> answer = HandleOne(request, authorization);
+    return {answer ? 200 : 204, answer ? std::move(*answer) : std::string()};
   }
   if (request.empty()) return {200, ErrorBody(rpc::kInvalidRequest, "empty batch")};
   if (request.size() > limits_.max_batch) {
@@ -104,21 +112,28 @@ RpcReply RpcHandler::Handle(std::string_view body, std::string_view authorizatio
                            "batch of " + std::to_string(request.size()) + " requests; at most " +
                                std::to_string(limits_.max_batch) + " allowed")};
   }
-  json answers = json::array();
+  std::string answers;
   for (const json& one : request) {
-    json answer = HandleOne(one, authorization);
-    if (!answer.is_null()) answers.push_back(std::move(answer));
+    std::optional<std::string> answer = HandleOne(one, authorization);
+    if (!answer) continue;
+    answers += answers.empty() ? '[' : ',';
+    answers += *answer;
   }
   if (answers.empty()) return {204, {}};
-  return {200, DumpJson(answers)};
+  answers += ']';
+  return {200, std::move(answers)};
 }
 
-json RpcHandler::HandleOne(const json& request, std::string_view authorization) const {
+std::optional<std::string> RpcHandler::HandleOne(const json& request, std::string_view authorization) const {
   const auto started = std::chrono::steady_clock::now();
+  const auto elapsed_ms = [&] {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+  };
   json id = nullptr;
   bool notification = false;
   std::string method = "?";
-  json answer;
+  std::optional<RpcFault> failure;
+  std::string answer;
   try {
     if (!request.is_object()) throw RpcFault{rpc::kInvalidRequest, "request must be a JSON object"};
     auto version = request.find("jsonrpc");
@@ -140,28 +155,26 @@ json RpcHandler::HandleOne(const json& request, std::string_view authorization) 
     auto params_it = request.find("params");
     const json& params = params_it == request.end() ? kNoParams : *params_it;
     if (!params.is_array()) throw RpcFault{rpc::kInvalidRequest, "\"params\" must be an array (positional)"};
-    answer = ResultObject(id, Dispatch(method, params, authorization));
+    answer = ResultText(id, Dispatch(method, params, authorization));
   } catch (const RpcFault& fault) {
-    answer = ErrorObject(id, fault.code, fault.message);
+    failure = fault;
   } catch (const std::exception& e) {
     spdlog::error("rpc {}: internal error: {}", method, e.what());
-    answer = ErrorObject(id, rpc::kInternalError, "internal error");
+    failure = RpcFault{rpc::kInternalError, "internal error"};
   }
 
-  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-  if (answer.contains("error")) {
-    const json& error = answer["error"];
-    auto level = error["code"] == rpc::kServerError ? spdlog::level::debug : spdlog::level::warn;
-    spdlog::log(level, "rpc {} failed in {:.3f} ms: {} {}", method, ms, error["code"].get<int>(),
-                error["message"].get<std::string>());
+  if (failure) {
+    auto level = failure->code == rpc::kServerError ? spdlog::level::debug : spdlog::level::warn;
+    spdlog::log(level, "rpc {} failed in {:.3f} ms: {} {}", method, elapsed_ms(), failure->code, failure->message);
+    answer = DumpJson(ErrorObject(id, failure->code, failure->message));
   } else {
-    spdlog::debug("rpc {} ok in {:.3f} ms", method, ms);
+    spdlog::debug("rpc {} ok in {:.3f} ms", method, elapsed_ms());
   }
-  if (notification) return nullptr;
+  if (notification) return std::nullopt;
   return answer;
 }
 
-json RpcHandler::Dispatch(const std::string& method, const json& params, std::string_view authorization) const {
+std::string RpcHandler::Dispatch(const std::string& method, const json& params, std::string_view authorization) const {
   const std::string prefix = std::string(rpc::kServerName) + ".";
   std::string short_name;
   if (method.starts_with(prefix)) short_name = method.substr(prefix.size());
@@ -186,12 +199,19 @@ json RpcHandler::Dispatch(const std::string& method, const json& params, std::st
   } catch (const UnknownMethod& e) {
     throw RpcFault{rpc::kMethodNotFound, e.what()};
   }
-  json echoed = json::array();
-  for (const rt::Variant& v : values) echoed.push_back(rt::ToJson(v));
-  return json{{"value", rt::ToJson(value)}, {"params", std::move(echoed)}};
+  // {"value":...,"params":[...]} written straight from the variants.
+  std::string result = R"({"value":)";
+  result += rt::EncodeVariant(value);
+  result += R"(,"params":[)";
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (i != 0) result += ',';
+    result += rt::EncodeVariant(values[i]);
+  }
+  result += "]}";
+  return result;
 }
 
-json RpcHandler::Login(const json& params) const {
+std::string RpcHandler::Login(const json& params) const {
   if (params.size() != 2 || !params[0].is_string() || !params[1].is_string()) {
     throw RpcFault{rpc::kInvalidParams, "Auth.Login takes [operator, password], both strings"};
   }
@@ -202,9 +222,9 @@ json RpcHandler::Login(const json& params) const {
     throw RpcFault{rpc::kServerError, e.what()};
   }
   if (!login) throw RpcFault{rpc::kServerError, "Operador ou senha inválidos."};
-  return json{{"token", login->token},
-              {"operator", login->session.operator_id},
-              {"branches", login->session.branches}};
+  return DumpJson(json{{"token", login->token},
+                       {"operator", login->session.operator_id},
+                       {"branches", login->session.branches}});
 }
 
 }  // namespace srv

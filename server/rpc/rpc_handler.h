@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -66,11 +67,13 @@ class RpcHandler {
   static std::string ErrorBody(int code, const std::string& message);
 
  private:
-  // Answers one request object; a null json means "no answer" (notification).
-  nlohmann::json HandleOne(const nlohmann::json& request, std::string_view authorization) const;
-  nlohmann::json Dispatch(const std::string& method, const nlohmann::json& params,
-                          std::string_view authorization) const;
-  nlohmann::json Login(const nlohmann::json& params) const;
+  // Answers one request object with the response's text; nullopt means "no answer"
+  // (notification).
+  std::optional<std::string> HandleOne(const nlohmann::json& request, std::string_view authorization) const;
+  // The text of the result member of a success response.
+  std::string Dispatch(const std::string& method, const nlohmann::json& params,
+                       std::string_view authorization) const;
+  std::string Login(const nlohmann::json& params) const;
 
   AllocService& service_;
   RpcLimits limits_;

@@ -187,6 +187,17 @@ TEST_F(RpcHandlerTest, UnexpectedFailuresAreInternalErrorsWithoutDetail) {
   EXPECT_EQ(nan["error"]["code"], rpc::kInternalError);
 }
 
+// The result is written straight from the variants: floats keep their fraction, text its
+// escapes, and the id comes back exactly as sent.
+TEST_F(RpcHandlerTest, SuccessBodyIsTheEnvelopeAroundTheEncodedVariants) {
+  const RpcReply reply = handler_.Handle(
+      R"({"jsonrpc":"2.0","id":"k\"1","method":"EVT04700.rdmAloc.Echo","params":[2.0,"a\nb",[1,{"$date":"2026-01-31T10:00:00"}]]})",
+      kAuth);
+  EXPECT_EQ(reply.http_status, 200);
+  EXPECT_EQ(reply.body,
+            R"({"jsonrpc":"2.0","id":"k\"1","result":{"value":2.0,"params":[2.0,"a\nb",[1,{"$date":"2026-01-31T10:00:00"}]]}})");
+}
+
 TEST_F(RpcHandlerTest, NotificationsRunButGetNoAnswer) {
   const RpcReply reply =
       handler_.Handle(R"({"jsonrpc":"2.0","method":"EVT04700.rdmAloc.Echo","params":["n"]})", kAuth);

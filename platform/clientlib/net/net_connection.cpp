@@ -16,6 +16,7 @@ using nlohmann::json;
 
 constexpr int kNotSignedIn = -32001;  // the server's code for a missing or expired token
 constexpr const char* kLoginMethod = "Auth.Login";
+constexpr const char* kServerFailure = "Falha no servidor de aplicação.";  // an error without its text
 
 // "http://host" and "host" both name the host.
 std::string BareHost(const std::string& host) {
@@ -30,7 +31,7 @@ std::optional<std::pair<int, std::string>> ErrorOf(const json& answer) {
   auto error = answer.find("error");
   if (error == answer.end()) return std::nullopt;
   int code = 0;
-  std::string message = "Falha no servidor de aplicação.";
+  std::string message = kServerFailure;
   if (error->is_object()) {
     auto c = error->find("code");
     if (c != error->end() && c->is_number_integer()) code = c->get<int>();
@@ -43,6 +44,20 @@ std::optional<std::pair<int, std::string>> ErrorOf(const json& answer) {
 std::string EncodeRequest(std::int64_t id, const std::string& method, json params) {
   json request{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", std::move(params)}};
   return request.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+// A call's request, written straight from the arguments' variants (a packet argument
+// is never built as a document). Throws rt::EncodeError for an argument that cannot
+// travel.
+std::string EncodeCall(std::int64_t id, const std::string& method, const std::vector<Arg>& args) {
+  std::string body = R"({"jsonrpc":"2.0","id":)" + std::to_string(id) + R"(,"method":)" +
+                     json(method).dump(-1, ' ', false, json::error_handler_t::replace) + R"(,"params":[)";
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (i != 0) body += ',';
+    body += rt::EncodeVariant(args[i].Value());
+  }
+  body += "]}";
+  return body;
 }
 
 }  // namespace
@@ -212,15 +227,16 @@ ServerAnswer TNetConnection::Call(const std::string& method, std::vector<Arg> ar
   std::lock_guard lock(mutex_);
   if (!connected_ && !OpenLocked()) return Fail(last_error_);
 
-  json params = json::array();
+  std::string body;
   try {
-    for (const Arg& arg : args) params.push_back(rt::ToJson(arg.Value()));
+    body = EncodeCall(next_id_, server_name_ + "." + method, args);
   } catch (const std::exception& e) {
     return Fail(std::string("Argumento inválido para ") + method + ": " + e.what());
   }
-  const std::string body = EncodeRequest(next_id_++, server_name_ + "." + method, std::move(params));
+  ++next_id_;
 
-  json answer;
+  // The answer is read in one pass straight into variants (no JSON document).
+  rt::RpcAnswer answer;
   for (int attempt = 0;; ++attempt) {
     const Reply reply = PostLocked(body);
     if (!reply.delivered) {
@@ -228,32 +244,27 @@ ServerAnswer TNetConnection::Call(const std::string& method, std::vector<Arg> ar
       CloseLocked();  // the next call opens again, running BeforeConnect
       return Fail(text);
     }
-    answer = json::parse(reply.body, nullptr, false);
-    if (!answer.is_object()) {
+    try {
+      answer = rt::DecodeRpcAnswer(reply.body);
+    } catch (const rt::DecodeError&) {
       return Fail("Resposta inválida do servidor de aplicação (HTTP " + std::to_string(reply.status) + ")");
     }
-    const auto error = ErrorOf(answer);
-    const bool expired = error && error->first == kNotSignedIn;
+    const bool expired = answer.is_error && answer.error_code == kNotSignedIn;
     if (!expired || attempt > 0 || user_.empty()) break;
     // The token expired (or the server forgot it): sign in again and repeat the call,
     // which the server refused before running it.
     if (!SignInLocked()) return Fail(last_error_);
   }
 
-  if (auto error = ErrorOf(answer)) return Fail(error->second, error->first);
+  if (answer.is_error) return Fail(answer.error_message.value_or(kServerFailure), answer.error_code);
+  if (!answer.problem.empty()) return Fail("Resposta inválida do servidor de aplicação: " + answer.problem);
 
-  ServerAnswer result;
-  try {
-    const json& payload = answer.at("result");
-    result.value = rt::VariantFromJson(payload.at("value"));
-    const json& echoed = payload.at("params");
-    for (std::size_t i = 0; i < args.size(); ++i) {
-      std::string* target = args[i].RefTarget();
-      if (target != nullptr && i < echoed.size() && echoed[i].is_string()) *target = echoed[i].get<std::string>();
-    }
-  } catch (const std::exception& e) {
-    return Fail(std::string("Resposta inválida do servidor de aplicação: ") + e.what());
+  for (std::size_t i = 0; i < args.size() && i < answer.params.size(); ++i) {
+    std::string* target = args[i].RefTarget();
+    if (target != nullptr && answer.params[i].type() == rt::Variant::Type::String) *target = answer.params[i].AsString();
   }
+  ServerAnswer result;
+  result.value = std::move(answer.value);
   result.ok = true;
   last_error_.clear();
   return result;

@@ -2,9 +2,11 @@
 // end to end in server/rpc): what goes on the wire, sign-in renewal, by-reference
 // write-back, answers that cannot be read, events.
 #include "platform/clientlib/net/net_connection.h"
+#include "platform/runtime/packet.h"
 
 #include <cctype>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <optional>
 #include <mutex>
@@ -131,6 +133,32 @@ TEST(TNetConnection, CallsGoToTheModuleWithTheTokenAndWriteBackOnlyReferences) {
   EXPECT_EQ(by_value, "def");
   EXPECT_EQ(server.Log(), "Auth.Login | EVT04700.rdmAloc.GetProdForn t1");
   EXPECT_TRUE(net.Connected());
+}
+
+// Arguments are written as variants and the echoed answer is read back as variants:
+// a packet, a float with an integral value and a date keep their types both ways; an
+// argument that cannot travel is refused before anything is sent.
+TEST(TNetConnection, VariantsKeepTheirTypesThereAndBack) {
+  ScriptedServer server([](const json& request, const std::string&) {
+    return ScriptedServer::Result(request, request["params"], request["params"]);
+  });
+  TNetConnection net;
+  Configure(net, server.Port());
+  rt::DataPacket packet;
+  packet.fields = {rt::FieldDef{}};
+  packet.fields[0].name = "NRFORNE";
+  packet.fields[0].type = rt::FieldType::Float;
+  packet.rows = {{2.0}, {rt::Variant()}};
+  const rt::VariantArray sent{packet, 2.0, rt::DateTime{2026, 1, 31, 10, 0, 0}, "ã\t\"x\""};
+  const ServerAnswer answer = net.Call("SetForneMao", {sent[0], sent[1], sent[2], sent[3]});
+  ASSERT_TRUE(answer.ok) << answer.error_text;
+  EXPECT_EQ(answer.value, rt::Variant(sent));
+  EXPECT_EQ(answer.value.AsArray()[1].type(), rt::Variant::Type::Float);
+
+  const ServerAnswer refused = net.Call("SetForneMao", {std::nan("")});
+  EXPECT_FALSE(refused.ok);
+  EXPECT_THAT(refused.error_text, HasSubstr("Argumento inválido para SetForneMao: a non-finite float"));
+  EXPECT_EQ(server.Log(), "Auth.Login | EVT04700.rdmAloc.SetForneMao t1");
 }
 
 TEST(TNetConnection, ExpiredTokenSignsInAgainOnceAndRepeatsTheCall) {
