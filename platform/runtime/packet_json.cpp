@@ -111,13 +111,16 @@ bool AllNull(const Row& row) {
 // What is wrong with `value` as a value of `field`, or "" when it fits.
 std::string ValueProblem(const FieldDef& field, const Variant& value) {
   using T = Variant::Type;
-  if (value.IsNull()) return "";
+  if (value.IsNull()) return {};
   bool fits = false;
   switch (field.type) {
     case FieldType::String:
       if (value.type() == T::String) {
-        const std::size_t length = Utf8Length(value.AsString());
-        return length > static_cast<std::size_t>(field.size) ? SizeProblem(length, field.size) : "";
+        // Bytes bound the characters: count them only when it can matter.
+        const std::string& text = value.AsString();
+        if (text.size() <= static_cast<std::size_t>(field.size)) return {};
+        const std::size_t length = Utf8Length(text);
+        return length > static_cast<std::size_t>(field.size) ? SizeProblem(length, field.size) : std::string();
       }
       break;
     case FieldType::Integer: fits = value.type() == T::Integer; break;
@@ -125,7 +128,7 @@ std::string ValueProblem(const FieldDef& field, const Variant& value) {
     case FieldType::Boolean: fits = value.type() == T::Boolean; break;
     case FieldType::DateTime: fits = value.type() == T::DateTime; break;
   }
-  return fits ? "" : std::string("expected ") + FieldTypeName(field.type) + ", got " + TypeName(value.type());
+  return fits ? std::string() : std::string("expected ") + FieldTypeName(field.type) + ", got " + TypeName(value.type());
 }
 
 // The writer appends JSON text straight to one string: no document is built, and every
@@ -225,7 +228,11 @@ class TextWriter {
   // A JSON string: the text must be UTF-8; quotes, backslashes and control characters
   // are escaped, everything else is copied as it is.
   void String(std::string_view text) {
-    if (!simdjson::validate_utf8(text.data(), text.size())) throw EncodeError("a string is not valid UTF-8");
+    // Most text is ASCII, which is valid UTF-8; the full check runs only on other text.
+    unsigned char seen = 0;
+    for (char c : text) seen |= static_cast<unsigned char>(c);
+    if ((seen & 0x80) != 0 && !simdjson::validate_utf8(text.data(), text.size()))
+      throw EncodeError("a string is not valid UTF-8");
     out_ += '"';
     std::size_t run = 0;  // start of the bytes not yet copied
     for (std::size_t i = 0; i < text.size(); ++i) {
