@@ -52,7 +52,6 @@ TEST_F(RealServerTest, DemoBudgetLoadsItsUnitsWithTheirProfessionals) {
             "GARÇOM/02 #2 - | GARÇOM/01 #3 - | MAÎTRE/02 #1 -");
   EXPECT_EQ(F().cdsForneMao().ChangeCount(), 0);
   EXPECT_EQ(F().cdsOrcaEvento().FieldByName("NMFANTCLIE").AsString(), "Buffet Aurora");
-  F().HabilitaBotoes();
   EXPECT_EQ(Enabled(),
             "sbtAlterar sbtPesquisar sbtVerificar sbtImprimir sbtLimpaForn sbtGeraConta mnuAlterar mnuPesquisar "
             "mnuVerificar mnuListagem mnuLimpaForn mnuGeraConta");
@@ -62,7 +61,6 @@ TEST_F(RealServerTest, BudgetWithPayablesOffersOnlyCancellation) {
   OpenBudget("13", "1");
   ASSERT_EQ(Focused(), "dbgPadrao") << services_.Log();
   EXPECT_FALSE(F().cdsNfRelacOrc().IsEmpty());
-  F().HabilitaBotoes();
   EXPECT_EQ(Enabled(), "sbtPesquisar sbtVerificar sbtImprimir sbtCancelaConta mnuPesquisar mnuVerificar mnuListagem "
                        "mnuCancelaConta");
 }
