@@ -272,11 +272,6 @@ TEST_F(EditingTest, AFailedSaveStaysInTheLogAndGoesWithTheNextSave) {
   EXPECT_TRUE(services_.BusyBalanced());
 }
 
-TEST_F(EditingTest, AfterPostWithNothingToSaveCallsNothing) {
-  F().cdsForneMaoAfterPost(Rows());
-  EXPECT_EQ(Journal(), "");
-}
-
 TEST_F(EditingTest, PayablesFreezeTheRows) {
   Server().payables = {{{"CDFORNECED", "1001"}, {"CDFILIALNF", "0001"}, {"NRLANCTONF", "0000000005"}}};
   ASSERT_TRUE(rt::Input::Click(F().Control("sbtVerificar")));

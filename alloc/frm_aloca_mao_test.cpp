@@ -373,6 +373,41 @@ TEST_F(LoadTest, MalformedAnswerIsAFailureNotACrash) {
   EXPECT_EQ(GridRows(), "GARÇOM/01 #1 -");
 }
 
+TEST_F(LoadTest, AnswerWithAMissingColumnChangesNothingOnScreen) {
+  Server().allocations = {Aux("01", "GAR", "GARÇOM", 1, "1001", 10.0)};
+  OpenBudget("12");
+  const std::string rows = GridRows(), buttons = Enabled();
+  Journal();
+  // The next answer has another client and a payable, and its allocations lack a column.
+  struct TMissingColumn : clib::IAppServer {
+    std::shared_ptr<clib::IAppServer> inner;
+    clib::ServerAnswer Call(const std::string& method, std::vector<clib::Arg> args) override {
+      clib::ServerAnswer answer = inner->Call(method, std::move(args));
+      rt::VariantArray packets = answer.value.AsArray();
+      rt::DataPacket header = packets[0].AsPacket(), allocations = packets[1].AsPacket();
+      header.rows[0][static_cast<std::size_t>(header.FieldIndex("NMFANTCLIE"))] = "Outro Cliente";
+      const auto gone = static_cast<std::size_t>(allocations.FieldIndex("CDPRODUTO"));
+      allocations.fields.erase(allocations.fields.begin() + static_cast<long>(gone));
+      for (rt::Row& row : allocations.rows) row.erase(row.begin() + static_cast<long>(gone));
+      packets[0] = header;
+      packets[1] = allocations;
+      answer.value = packets;
+      return answer;
+    }
+  };
+  auto wrong = std::make_shared<TMissingColumn>();
+  wrong->inner = server_;
+  Server().payables = {{{"CDFORNECED", "1001"}, {"CDFILIALNF", "0001"}, {"NRLANCTONF", "0000000005"}}};
+  F().netAloc().SetAppServer(wrong);
+  EXPECT_FALSE(rt::Input::Click(F().Control("sbtVerificar")));
+  const std::string story = Journal();
+  EXPECT_NE(story.find("cdsFornMaoAux: Field 'CDPRODUTO' not found in the data packet"), std::string::npos) << story;
+  EXPECT_EQ(F().cdsOrcaEvento().FieldByName("NMFANTCLIE").AsString(), "Buffet Aurora");
+  EXPECT_TRUE(F().cdsNfRelacOrc().IsEmpty());
+  EXPECT_EQ(GridRows(), rows);
+  EXPECT_EQ(Enabled(), buttons);
+}
+
 // ---- Rows added by hand and the hours column -------------------------------------------
 
 TEST_F(LoadTest, InsertingIsRefusedSilently) {
