@@ -21,6 +21,7 @@
 
 #include "alloc/cli_evt04700.h"
 #include "alloc/frm_aloca_mao.h"
+#include "bench/screen_bench_support.h"
 #include "desktop/qt_canvas.h"
 #include "module/package.h"
 #include "platform/clientlib/session.h"
@@ -34,23 +35,7 @@ namespace {
 constexpr int kPageRows = 40;
 constexpr int kBudgetUnits = 48;  // more rows than the page shows
 
-// Dialogs of a bench run: nothing is shown; an error ends the run loudly.
-struct TQuietServices : rt::IDialogService, rt::IBusyIndicator {
-  rt::TModalResult MessageDlg(const std::string& text, rt::TMsgDlgType, const rt::TMsgDlgButtons&, int) override {
-    std::fprintf(stderr, "unexpected question: %s\n", text.c_str());
-    std::abort();
-  }
-  void ShowError(const std::string& text) override {
-    std::fprintf(stderr, "unexpected error: %s\n", text.c_str());
-    std::abort();
-  }
-  std::optional<int> PickList(const std::string&, const std::string&, const std::vector<rt::TPickColumn>&,
-                              const std::vector<std::vector<std::string>>&) override {
-    return std::nullopt;
-  }
-  void Show(int) override {}
-  void Hide() override {}
-};
+using bench_support::TQuietServices;
 
 QGuiApplication& QtApp() {
   static int argc = 1;
@@ -74,14 +59,7 @@ struct TBench {
     desk::MapSystemColors(QGuiApplication::palette());
     auto config = srv::StorageConfig::Sqlite((data.path() / "alloc.db").string());
     const std::string budget = srv::GenerateLargeBudget(config, kBudgetUnits);
-    if (!server.Start({"--port", "0", "--data", data.path().string()})) {
-      std::fprintf(stderr, "alloc-server did not start: %s\n", server.Output().c_str());
-      std::abort();
-    }
-    Initialize();
-    clib::Session() = {"0001", "demo", "demo", "127.0.0.1", server.Port()};
-    CriaAlocaMaoObra();
-    form = frmAlocaMao;
+    form = bench_support::StartServerAndOpenScreen(server, data.path());
     // The budget typed and the panel left for the grid, as the clerk does.
     rt::Input::FocusControl(form->edtNrOrcamento());
     rt::Input::TypeText(budget);
@@ -152,13 +130,4 @@ BENCHMARK(BM_PaintPageDefault)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-// As in the load benchmark: the module's objects linked into an executable must end
-// without static destructors.
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::fflush(nullptr);
-  std::_Exit(0);
-}
+int main(int argc, char** argv) { return bench_support::RunScreenBenchmarks(argc, argv); }

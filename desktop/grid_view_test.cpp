@@ -23,31 +23,11 @@ const auto* const qt_env = ::testing::AddGlobalTestEnvironment(new testing::QtEn
 class GridKeyboard : public ::testing::Test {
  protected:
   GridKeyboard() {
-    rt::FieldDef prof;
-    prof.name = "PROF";
-    prof.type = rt::FieldType::String;
-    prof.size = 10;
-    rt::FieldDef pagto = prof;
-    pagto.name = "PAGTO";
-    dataset_.SetFieldDefs({prof, pagto});
-    dataset_.CreateDataSet();
-    for (const char* code : {"FOLHA", "CONTA"}) {
-      dataset_.Append();
-      dataset_.FieldByName("PROF").SetAsString("111");
-      dataset_.FieldByName("PAGTO").SetAsString(code);
-      dataset_.Post();
-    }
-    dataset_.First();
-    source_.SetDataSet(&dataset_);
-    form_ = std::make_unique<rt::TForm>(nullptr);
-    grid_ = new rt::TDBGrid(form_.get());
-    grid_->SetParent(form_.get());
-    grid_->SetDataSource(&source_);
     grid_->Columns().Add("PROF").SetButtonStyle(rt::cbsEllipsis);
     grid_->Columns().Add("PAGTO").SetPickList({"FOLHA", "CONTA", "NENHUM"});
     grid_->SetBounds(0, 0, 300, 200);
     grid_->OnEditButtonClick = [this](rt::TObject*) { ++button_clicks_; };
-    form_->Show();
+    data_.form->Show();
     view_ = std::make_unique<TGridView>(*grid_);
     view_->resize(300, 200);
     view_->show();
@@ -63,10 +43,9 @@ class GridKeyboard : public ::testing::Test {
   QListWidget& List() { return *view_->PickListView(); }
 
   rt::testing::TScriptedServices services_;
-  rt::TClientDataSet dataset_;
-  rt::TDataSource source_;
-  std::unique_ptr<rt::TForm> form_;
-  rt::TDBGrid* grid_;
+  testing::TGridForm data_{{{"PROF", 10}, {"PAGTO", 10}}, {{"111", "FOLHA"}, {"111", "CONTA"}}};
+  rt::TClientDataSet& dataset_ = data_.dataset;
+  rt::TDBGrid* grid_ = data_.grid;
   std::unique_ptr<TGridView> view_;
   int button_clicks_ = 0;
 };
