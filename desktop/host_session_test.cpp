@@ -2,6 +2,8 @@
 // (a fresh SQLite database with the demo data on a loopback port): open the allocation
 // screen through the module's exports, type a demo budget into the native widgets, leave
 // the panel, move in the grid, and read what the windows show.
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QAbstractButton>
@@ -308,6 +310,80 @@ TEST_F(HostSession, BudgetWithPayablesPaintsTheSelectedCellInTheHighlightColour)
   const rt::TRect title = Grid().CellRect(-1, 1);
   EXPECT_EQ(QColor(image.pixel(title.Right - 2, title.Top + 1)), ToQColor(rt::clBtnFace));
   EXPECT_EQ(EnabledButtons(), "sbtCancelaConta mnuCancelaConta ");
+}
+
+// The real canvas, recording the texts the screen's drawing handler writes on it.
+class TTextRecordingCanvas : public TQtCanvas {
+ public:
+  using TQtCanvas::TQtCanvas;
+  void TextRect(const rt::TRect& rect, int x, int y, const std::string& text) override {
+    texts.push_back(text);
+    TQtCanvas::TextRect(rect, x, y, text);
+  }
+  std::vector<std::string> texts;
+};
+
+TEST_F(HostSession, AClerkAllocatesAProfessionalWithTheKeyboardAlone) {
+  ASSERT_TRUE(OpenBudget(*window_, "12", "1")) << dialogs_;
+  auto* view = Peer().GridView();
+  ASSERT_EQ(QApplication::focusWidget(), view);
+  // The search list is answered with keys: Down to the second professional, Enter.
+  std::string search_title;
+  window_->Services().Dialogs().OnDialogShown = [&](QDialog& dialog) {
+    auto* search = qobject_cast<TSearchDialog*>(&dialog);
+    if (!search) {
+      if (auto* box = qobject_cast<QMessageBox*>(&dialog)) dialogs_ += box->text().toStdString() + ";";
+      QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
+      return;
+    }
+    search_title = search->windowTitle().toStdString();
+    QTimer::singleShot(0, search, [search] {
+      // The dialog's own focus: its window is the active one on a desktop.
+      QTest::keyClick(search->focusWidget(), Qt::Key_Down);
+      QTest::keyClick(search->focusWidget(), Qt::Key_Return);
+    });
+    QTimer::singleShot(3000, search, [search] { search->reject(); });  // never hang the suite
+  };
+
+  // The arrows to a column, as a clerk moves along a row.
+  auto to_column = [&](const char* field) {
+    const int target = Grid().Columns().IndexOfField(field);
+    while (Grid().SelectedIndex() > target) QTest::keyClick(view, Qt::Key_Left);
+    while (Grid().SelectedIndex() < target) QTest::keyClick(view, Qt::Key_Right);
+  };
+  QTest::keyClick(view, Qt::Key_Down);  // COPEIRA/02 #2, a free unit
+  to_column("NRINSJURFORN");
+  QTest::keyClick(view, Qt::Key_Return, Qt::ControlModifier);
+  EXPECT_EQ(search_title, "Profissional");
+  rt::TClientDataSet& rows = *Grid().DataSet();
+  EXPECT_EQ(rows.FieldByName("CDFORNECED").AsString(), "1006");
+  QTest::keyClick(view, Qt::Key_Tab);   // validated with the server, the item's defaults
+  QTest::keyClick(view, Qt::Key_Down);  // posted and saved
+  EXPECT_EQ(dialogs_, "");
+  EXPECT_EQ(rows.ChangeCount(), 0);
+  EXPECT_EQ(rows.State(), rt::dsBrowse);
+  QTest::keyClick(view, Qt::Key_Up);  // back to the row: a new amount, typed
+  to_column("VRPAGOFORNORC");
+  QTest::keyClicks(view, "1234,5");
+  QTest::keyClick(view, Qt::Key_Down);
+  EXPECT_EQ(dialogs_, "");
+
+  QTest::keyClick(view, Qt::Key_F2);  // reload from the server
+  ASSERT_EQ(rows.RecordCount(), 8);
+  rows.SetRecNo(2);
+  EXPECT_EQ(rows.FieldByName("CDFORNECED").AsString(), "1006");
+
+  // What the grid draws on the real canvas: display texts, masks and the amount format.
+  QImage image(view->size(), QImage::Format_RGB32);
+  QPainter painter(&image);
+  TTextRecordingCanvas canvas(painter, view->font());
+  Grid().Paint(canvas);
+  auto drawn = [&](const char* text) {
+    return std::find(canvas.texts.begin(), canvas.texts.end(), text) != canvas.texts.end();
+  };
+  for (const char* text : {"EM FOLHA", "GERAR CONTA", "08:00", "19:00", "120,00", "1.234,50", "45.997.418/0001-53",
+                           "529.982.247-25"})
+    EXPECT_TRUE(drawn(text)) << text;
 }
 
 TEST_F(HostSession, UnknownBudgetShowsTheServersRefusalAndKeepsTheFocus) {
