@@ -112,13 +112,14 @@ void TfrmAlocaMao::dbgPadraoDrawColumnCell(rt::TObject*, const rt::TRect& Rect, 
     } else if (name == "NRINSJURFORN") {
       text = RegistroMascarado(grade);
     }
-    // Clipped to the cell, so that a long name never runs into the next column.
-    canvas.TextRect(Rect, x, Rect.Top + 2, text);
+    canvas.TextOut(x, Rect.Top + 2, text);
     if (State.focused) canvas.DrawFocusRect(Rect);
-    const rt::TField& valor = grade.FieldByName("VRPAGOFORNORC");
-    if (DataCol == clib::IndiceCol(dbgPadrao(), "VRPAGOFORNORC") && !valor.IsNull()) {
-      const std::string amount = rt::FormatFloat("#,##0.00", valor.AsFloat());
-      canvas.TextRect(Rect, Rect.Right - canvas.TextWidth(amount) - 3, Rect.Top + 3, amount);
+    if (name == "VRPAGOFORNORC" && DataCol == clib::IndiceCol(dbgPadrao(), "VRPAGOFORNORC")) {
+      const rt::TField& valor = grade.FieldByName("VRPAGOFORNORC");
+      if (!valor.IsNull()) {
+        const std::string amount = rt::FormatFloat("#,##0.00", valor.AsFloat());
+        canvas.TextRect(Rect, Rect.Right - canvas.TextWidth(amount) - 3, Rect.Top + 3, amount);
+      }
     }
   } catch (...) {
     clib::DeactiveShowAvi();
