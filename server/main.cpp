@@ -11,12 +11,15 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 #include <spdlog/sinks/stdout_color_sinks.h>
 #include <spdlog/spdlog.h>
 
+#include "server/core/history.h"
 #include "server/core/service_factory.h"
+#include "server/core/storage.h"
 #include "server/rpc/http_server.h"
 
 namespace {
@@ -37,6 +40,7 @@ struct Options {
   int threads = 0;
   int keep_alive_seconds = 5;
   int password_iterations = 0;
+  std::string history;  // BRANCH/BUDGET: print that budget's history and exit
 };
 
 bool IsPostgresTarget(const std::string& target) {
@@ -68,6 +72,41 @@ void WriteReadyFile(const std::string& path, int port) {
     if (!out) throw std::runtime_error("cannot write " + partial);
   }
   std::filesystem::rename(partial, path);
+}
+
+// "0001/12" -> branch "0001", budget "0000000012" (a number is padded as the screens pad it).
+bool ParseBudgetKey(const std::string& text, std::string& branch, std::string& number) {
+  const auto slash = text.find('/');
+  if (slash == std::string::npos || slash == 0 || slash + 1 == text.size()) return false;
+  branch = text.substr(0, slash);
+  number = text.substr(slash + 1);
+  if (number.find_first_not_of("0123456789") == std::string::npos && number.size() < 10) {
+    number.insert(0, 10 - number.size(), '0');
+  }
+  return true;
+}
+
+// --history: prints a budget's allocation history, oldest first, and exits.
+int PrintHistory(const Options& options) {
+  std::string branch, number;
+  if (!ParseBudgetKey(options.history, branch, number)) {
+    std::cerr << "alloc-server: --history takes BRANCH/BUDGET (e.g. 0001/12), got '" << options.history << "'"
+              << std::endl;
+    return kExitBadCommandLine;
+  }
+  try {
+    const srv::StorageConfig storage = StorageFor(options);
+    srv::OpenService(storage);  // brings an older database up to date first
+    const auto db = srv::OpenDatabase(storage);
+    const std::vector<srv::HistoryEntry> entries = srv::BudgetHistory(*db, branch, number);
+    if (entries.empty()) std::cout << "no history for budget " << branch << "/" << number << std::endl;
+    for (const srv::HistoryEntry& entry : entries) std::cout << srv::DescribeHistoryEntry(entry) << "\n";
+    std::cout.flush();
+  } catch (const std::exception& e) {
+    std::cerr << "alloc-server: database: " << e.what() << std::endl;
+    return kExitDatabase;
+  }
+  return 0;
 }
 
 int Run(const Options& options) {
@@ -165,10 +204,13 @@ int main(int argc, char** argv) {
   app.add_option("--password-iterations", options.password_iterations,
                  "PBKDF2 iterations for passwords hashed by this run (tests lower it); 0 = default")
       ->check(CLI::Range(0, 10000000));
+  app.add_option("--history", options.history,
+                 "print the allocation history of budget BRANCH/BUDGET (e.g. 0001/12) from the database and exit");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : kExitBadCommandLine;
   }
+  if (!options.history.empty()) return PrintHistory(options);
   return Run(options);
 }
