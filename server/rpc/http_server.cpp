@@ -71,7 +71,8 @@ HttpServer::HttpServer(AllocService& service, HttpServerOptions options)
 
   RpcHandler* handler = &impl_->handler;
   server.Post("/rpc", [handler](const httplib::Request& req, httplib::Response& res) {
-    RpcReply reply = handler->Handle(req.body, req.get_header_value("Authorization"));
+    RpcReply reply = handler->Handle(req.body, req.get_header_value("Authorization"), req.remote_addr);
+    if (reply.delay.count() > 0) std::this_thread::sleep_for(reply.delay);
     res.status = reply.http_status;
     if (!reply.body.empty()) res.set_content(std::move(reply.body), kJson);
   });
