@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -236,6 +237,67 @@ TEST(ServerConnections, ThrottledSignInWaitsWithoutHoldingAWorker) {
   EXPECT_GT(clerk_ms, 0);
   EXPECT_LT(clerk_ms, 100.0);
   EXPECT_GE(delayed_ms, 900.0);
+}
+
+// A self-signed certificate for 127.0.0.1 and its key, made by the openssl program.
+struct TestCertificate {
+  explicit TestCertificate(const TempDir& dir)
+      : certificate((dir.path() / "cert.pem").string()), key((dir.path() / "key.pem").string()) {
+    const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
+                                "-addext subjectAltName=IP:127.0.0.1 -keyout " + key + " -out " + certificate +
+                                " >/dev/null 2>&1";
+    made = std::system(command.c_str()) == 0;
+  }
+  std::string certificate, key;
+  bool made = false;
+};
+
+TEST(ServerTls, HttpsWithAVerifiedCertificate) {
+  TempDir data;
+  const TestCertificate tls(data);
+  ASSERT_TRUE(tls.made) << "openssl could not make a certificate";
+  ServerProcess server;
+  ASSERT_TRUE(server.Start(ServerArgs(data, {"--tls-cert", tls.certificate, "--tls-key", tls.key}))) << server.Output();
+  EXPECT_THAT(server.Output(), ::testing::HasSubstr("listening on https://127.0.0.1:"));
+  const int port = server.Port();
+
+  clib::TNetConnection net;
+  net.SetHost("https://127.0.0.1");
+  net.SetPort(port);
+  net.SetCredentials("demo", "demo");
+  net.SetCaFile(tls.certificate);
+  const clib::ServerAnswer answer = net.Call("GetSequencial", {"0000000012", "01"});
+  EXPECT_TRUE(answer.ok) << answer.error_text;
+
+  struct Refused {
+    const char* what;
+    std::string host, ca_file, text;
+  };
+  const std::string where = "Não foi possível conectar ao servidor de aplicação 127.0.0.1:" + std::to_string(port);
+  for (const Refused& c : {Refused{"certificate not signed by a known authority", "https://127.0.0.1", "",
+                                   where + " (certificado do servidor não reconhecido)"},
+                           Refused{"plain HTTP to the HTTPS server", "127.0.0.1", "", where}}) {
+    SCOPED_TRACE(c.what);
+    clib::TNetConnection other;
+    other.SetHost(c.host);
+    other.SetPort(port);
+    other.SetCredentials("demo", "demo");
+    other.SetCaFile(c.ca_file);
+    other.SetTimeouts(2, 2);
+    const clib::ServerAnswer refused = other.Call("GetSequencial", {"0000000012", "01"});
+    EXPECT_FALSE(refused.ok);
+    EXPECT_THAT(refused.error_text, ::testing::StartsWith(c.text));
+  }
+  EXPECT_EQ(server.Stop(), 0);
+
+  // A certificate without its key, or files that are not PEM, stop the program at once.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--tls-cert", tls.certificate},
+        std::vector<std::string>{"--tls-cert", tls.key, "--tls-key", tls.certificate}}) {
+    ServerProcess bad;
+    EXPECT_FALSE(bad.Start(ServerArgs(data, args)));
+    EXPECT_EQ(bad.Wait(), 2) << bad.Output();
+  }
 }
 
 }  // namespace
