@@ -65,7 +65,9 @@ int main(int argc, char** argv) {
   const QCommandLineOption server(QStringLiteral("server"), "Application server host.", "host");
   const QCommandLineOption port(QStringLiteral("port"), "Application server port.", "port");
   const QCommandLineOption op(QStringLiteral("operator"), "Operator.", "name");
-  const QCommandLineOption password(QStringLiteral("password"), "Password.", "text");
+  const QCommandLineOption password(QStringLiteral("password"),
+                                    "Password (visible in the process list; prefer the ALLOC_PASSWORD variable).",
+                                    "text");
   const QCommandLineOption branch(QStringLiteral("branch"), "Branch.", "code");
   const QCommandLineOption package(QStringLiteral("package"), "Module library file.", "file");
   const QCommandLineOption screenshot(QStringLiteral("screenshot"), "Write a picture of the window and exit.", "file");
@@ -78,12 +80,18 @@ int main(int argc, char** argv) {
   if (parser.isSet(server)) sign_in.server = parser.value(server);
   if (parser.isSet(port)) sign_in.port = parser.value(port).toInt();
   if (parser.isSet(op)) sign_in.operator_name = parser.value(op);
+  // The password also comes from the environment (ALLOC_PASSWORD), which, unlike the
+  // command line, other users cannot read in the process list; it is cleared at once
+  // so that nothing started from here inherits it.
+  const bool password_given = parser.isSet(password) || qEnvironmentVariableIsSet("ALLOC_PASSWORD");
+  if (qEnvironmentVariableIsSet("ALLOC_PASSWORD")) sign_in.password = qEnvironmentVariable("ALLOC_PASSWORD");
+  qunsetenv("ALLOC_PASSWORD");
   if (parser.isSet(password)) sign_in.password = parser.value(password);
   if (parser.isSet(branch)) sign_in.branch = parser.value(branch);
 
   // Given everything on the command line, sign in without asking; else ask.
   bool signed_in = false;
-  if (parser.isSet(op) && parser.isSet(password) && parser.isSet(branch)) {
+  if (parser.isSet(op) && password_given && parser.isSet(branch)) {
     const std::string problem = desk::CheckSignIn(sign_in);
     if (problem.empty()) {
       signed_in = true;

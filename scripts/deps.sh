@@ -7,7 +7,7 @@ set -euo pipefail
 ALLOC_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   nlohmann-json3-dev libcpp-httplib-dev libsqlite3-dev libpq-dev
-  libspdlog-dev libcli11-dev libssl-dev
+  libspdlog-dev libcli11-dev libssl-dev libboost1.81-dev openssl
   libgtest-dev libgmock-dev libbenchmark-dev libsimdjson-dev
   clang libclang-rt-14-dev
   postgresql sqlite3

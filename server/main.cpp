@@ -2,6 +2,7 @@
 // Exit codes: 0 ok, 2 bad command line, 3 database could not be opened or migrated,
 // 4 could not listen.
 #include <pthread.h>
+#include <sys/resource.h>
 
 #include <csignal>
 #include <cstdio>
@@ -11,12 +12,15 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 #include <spdlog/sinks/stdout_color_sinks.h>
 #include <spdlog/spdlog.h>
 
+#include "server/core/history.h"
 #include "server/core/service_factory.h"
+#include "server/core/storage.h"
 #include "server/rpc/http_server.h"
 
 namespace {
@@ -36,7 +40,12 @@ struct Options {
   std::string ready_file;
   int threads = 0;
   int keep_alive_seconds = 5;
+  int header_timeout_seconds = 10;
+  int max_connections_per_address = 256;
+  std::string tls_certificate_file;
+  std::string tls_key_file;
   int password_iterations = 0;
+  std::string history;  // BRANCH/BUDGET: print that budget's history and exit
 };
 
 bool IsPostgresTarget(const std::string& target) {
@@ -70,6 +79,50 @@ void WriteReadyFile(const std::string& path, int port) {
   std::filesystem::rename(partial, path);
 }
 
+// "0001/12" -> branch "0001", budget "0000000012" (a number is padded as the screens pad it).
+bool ParseBudgetKey(const std::string& text, std::string& branch, std::string& number) {
+  const auto slash = text.find('/');
+  if (slash == std::string::npos || slash == 0 || slash + 1 == text.size()) return false;
+  branch = text.substr(0, slash);
+  number = text.substr(slash + 1);
+  if (number.find_first_not_of("0123456789") == std::string::npos && number.size() < 10) {
+    number.insert(0, 10 - number.size(), '0');
+  }
+  return true;
+}
+
+// --history: prints a budget's allocation history, oldest first, and exits.
+int PrintHistory(const Options& options) {
+  std::string branch, number;
+  if (!ParseBudgetKey(options.history, branch, number)) {
+    std::cerr << "alloc-server: --history takes BRANCH/BUDGET (e.g. 0001/12), got '" << options.history << "'"
+              << std::endl;
+    return kExitBadCommandLine;
+  }
+  try {
+    const srv::StorageConfig storage = StorageFor(options);
+    srv::OpenService(storage);  // brings an older database up to date first
+    const auto db = srv::OpenDatabase(storage);
+    const std::vector<srv::HistoryEntry> entries = srv::BudgetHistory(*db, branch, number);
+    if (entries.empty()) std::cout << "no history for budget " << branch << "/" << number << std::endl;
+    for (const srv::HistoryEntry& entry : entries) std::cout << srv::DescribeHistoryEntry(entry) << "\n";
+    std::cout.flush();
+  } catch (const std::exception& e) {
+    std::cerr << "alloc-server: database: " << e.what() << std::endl;
+    return kExitDatabase;
+  }
+  return 0;
+}
+
+// Every open connection is a descriptor: take the hard limit, not the (often 1024) soft one.
+void RaiseDescriptorLimit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+  }
+}
+
 int Run(const Options& options) {
   // Logs go to stderr: stdout carries only the lines scripts read ("listening on ...").
   spdlog::set_default_logger(spdlog::stderr_color_mt("alloc-server"));
@@ -99,7 +152,19 @@ int Run(const Options& options) {
   srv::HttpServerOptions http;
   http.threads = options.threads;
   http.keep_alive_seconds = options.keep_alive_seconds;
-  srv::HttpServer server(*service, http);
+  http.header_timeout_seconds = options.header_timeout_seconds;
+  http.max_connections_per_address = options.max_connections_per_address;
+  http.tls_certificate_file = options.tls_certificate_file;
+  http.tls_key_file = options.tls_key_file;
+  std::unique_ptr<srv::HttpServer> server_holder;
+  try {
+    server_holder = std::make_unique<srv::HttpServer>(*service, http);
+  } catch (const std::exception& e) {
+    std::cerr << "alloc-server: " << e.what() << std::endl;
+    return kExitBadCommandLine;
+  }
+  srv::HttpServer& server = *server_holder;
+  RaiseDescriptorLimit();
   int port = 0;
   try {
     port = server.Bind(options.listen, options.port);
@@ -108,7 +173,8 @@ int Run(const Options& options) {
     return kExitListen;
   }
   // The socket listens from Bind on: connections wait in its backlog until Serve runs.
-  std::cout << "listening on http://" << options.listen << ":" << port << std::endl;
+  std::cout << "listening on " << (server.Tls() ? "https://" : "http://") << options.listen << ":" << port
+            << std::endl;
   if (!options.ready_file.empty()) {
     try {
       WriteReadyFile(options.ready_file, port);
@@ -125,7 +191,7 @@ int Run(const Options& options) {
     server.Stop();
   });
 
-  spdlog::info("serving with {} worker threads", server.Threads());
+  spdlog::info("serving with {} worker threads{}", server.Threads(), server.Tls() ? " over TLS" : "");
   const bool ok = server.Serve();
   pthread_kill(signal_waiter.native_handle(), SIGTERM);  // wakes the waiter if Serve ended by itself
   signal_waiter.join();
@@ -155,20 +221,38 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"trace", "debug", "info", "warn", "error", "critical", "off"}))
       ->capture_default_str();
   app.add_option("--ready-file", options.ready_file, "write the listening port to FILE once listening");
-  app.add_option("--threads", options.threads, "worker threads; 0 = max(64, 16 x cores)")
+  app.add_option("--threads", options.threads, "worker threads running the methods; 0 = max(16, 4 x cores)")
       ->check(CLI::Range(0, 4096))
       ->capture_default_str();
   app.add_option("--keep-alive", options.keep_alive_seconds,
-                 "seconds an idle connection stays open (stopping waits at most this long)")
+                 "seconds an idle connection stays open between requests")
       ->check(CLI::Range(1, 3600))
       ->capture_default_str();
+  app.add_option("--header-timeout", options.header_timeout_seconds,
+                 "seconds a request may take to send its headers (its body then has 30)")
+      ->check(CLI::Range(1, 3600))
+      ->capture_default_str();
+  app.add_option("--max-connections-per-address", options.max_connections_per_address,
+                 "open connections one client address may hold")
+      ->check(CLI::Range(1, 1000000))
+      ->capture_default_str();
+  auto* tls_cert = app.add_option("--tls-cert", options.tls_certificate_file,
+                                  "PEM certificate (chain): serve HTTPS only (needs --tls-key)")
+                       ->check(CLI::ExistingFile);
+  auto* tls_key = app.add_option("--tls-key", options.tls_key_file, "PEM private key of --tls-cert")
+                      ->check(CLI::ExistingFile);
+  tls_cert->needs(tls_key);
+  tls_key->needs(tls_cert);
   app.add_option("--password-iterations", options.password_iterations,
                  "PBKDF2 iterations for passwords hashed by this run (tests lower it); 0 = default")
       ->check(CLI::Range(0, 10000000));
+  app.add_option("--history", options.history,
+                 "print the allocation history of budget BRANCH/BUDGET (e.g. 0001/12) from the database and exit");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : kExitBadCommandLine;
   }
+  if (!options.history.empty()) return PrintHistory(options);
   return Run(options);
 }

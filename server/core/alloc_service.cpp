@@ -27,6 +27,7 @@ const std::map<std::string, MethodSignature>& Methods() {
       {"SetForneMao", {"d", &SetForneMao}},           {"Get_VrPgMObra", {"sss", &Get_VrPgMObra}},
       {"GetTpFormPgProf", {"sss", &GetTpFormPgProf}}, {"GeraConta", {"ssss", &GeraConta}},
       {"SetCancelaConta", {"sss", &SetCancelaConta}},
+      {"GetHistorico", {"ss", &GetHistorico}},
   };
   return table;
 }

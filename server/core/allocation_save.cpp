@@ -16,6 +16,7 @@
 #include <tuple>
 
 #include "platform/runtime/packet.h"
+#include "server/core/history.h"
 #include "server/core/methods.h"
 #include "server/core/money.h"
 #include "server/core/packets.h"
@@ -127,6 +128,21 @@ void CheckCrewTime(Database& db, const UnitChange& u) {
   }
 }
 
+// The history line of a change to one unit; the caller fills the old and new sides.
+HistoryEntry HistoryLine(const UnitChange& u, const char* action, const std::string& operator_id,
+                         std::int64_t allocation_id) {
+  HistoryEntry e;
+  e.operator_id = operator_id;
+  e.action = action;
+  e.branch = u.branch;
+  e.number = u.number;
+  e.sequence = u.sequence;
+  e.shift = u.shift;
+  e.product = u.product;
+  e.allocation_id = allocation_id;
+  return e;
+}
+
 // Runs a write that may hit the one-professional-per-item constraint.
 template <typename F>
 void GuardDuplicate(F&& write) {
@@ -138,7 +154,7 @@ void GuardDuplicate(F&& write) {
   }
 }
 
-void Insert(Database& db, const UnitChange& u, double quantity) {
+void Insert(Database& db, const UnitChange& u, double quantity, const std::string& operator_id) {
   auto key = ItemKey(u);
   const ResultSet used = db.Query(
       "SELECT COUNT(*) FROM allocations WHERE branch = ? AND number = ? AND sequence = ? AND shift = ? AND product = ?",
@@ -150,15 +166,23 @@ void Insert(Database& db, const UnitChange& u, double quantity) {
   CheckPaymentType(u.new_payment);
   const std::int64_t cents = NewCents(u.new_amount);
   key.insert(key.end(), {u.new_supplier, name, u.new_crew, u.new_payment, cents});
+  std::int64_t id = 0;
   GuardDuplicate([&] {
-    db.Execute(
-        "INSERT INTO allocations (branch, number, sequence, shift, product, supplier_code, stored_name, crew_time, "
-        "payment_type, paid_cents) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-        key);
+    id = db.Query(
+               "INSERT INTO allocations (branch, number, sequence, shift, product, supplier_code, stored_name, "
+               "crew_time, payment_type, paid_cents) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id",
+               key)
+             .Int(0, 0);
   });
+  HistoryEntry line = HistoryLine(u, history::kAllocated, operator_id, id);
+  line.new_supplier = u.new_supplier;
+  line.new_paid_cents = cents;
+  line.new_crew_time = u.new_crew;
+  line.new_payment_type = u.new_payment;
+  RecordHistory(db, std::move(line));
 }
 
-void ChangeOrRemove(Database& db, const UnitChange& u, bool remove) {
+void ChangeOrRemove(Database& db, const UnitChange& u, bool remove, const std::string& operator_id) {
   auto key = ItemKey(u);
   key.emplace_back(u.old_supplier);
   const ResultSet r = db.Query(std::string("SELECT id, paid_cents, crew_time, payment_type, row_version, "
@@ -172,10 +196,16 @@ void ChangeOrRemove(Database& db, const UnitChange& u, bool remove) {
   }
   if (r.Text(0, 5) == "S") throw ServiceError(texts::kAccountsExist);
   const std::int64_t id = r.Int(0, 0), version = r.Int(0, 4);
+  HistoryEntry line = HistoryLine(u, remove ? history::kCleared : history::kChanged, operator_id, id);
+  line.old_supplier = u.old_supplier;
+  line.old_paid_cents = r.Int(0, 1);
+  line.old_crew_time = r.Text(0, 2);
+  line.old_payment_type = r.Text(0, 3);
   if (remove) {
     if (db.Execute("DELETE FROM allocations WHERE id = ? AND row_version = ?", {id, version}) != 1) {
       throw ServiceError(texts::kStale);
     }
+    RecordHistory(db, std::move(line));
     return;
   }
   const std::string name = AllowedProfessional(db, u.new_supplier, u.product);
@@ -189,6 +219,11 @@ void ChangeOrRemove(Database& db, const UnitChange& u, bool remove) {
       throw ServiceError(texts::kStale);
     }
   });
+  line.new_supplier = u.new_supplier;
+  line.new_paid_cents = cents;
+  line.new_crew_time = u.new_crew;
+  line.new_payment_type = u.new_payment;
+  RecordHistory(db, std::move(line));
 }
 
 }  // namespace
@@ -241,11 +276,11 @@ rt::Variant SetForneMao(CallContext& c) {
     if (item.empty()) throw ServiceError("Mão de obra não cadastrada no orçamento.");
 
     if (u.old_supplier.empty()) {
-      Insert(c.db, u, item.Float(0, 0));
+      Insert(c.db, u, item.Float(0, 0), c.session.operator_id);
     } else if (u.new_supplier.empty()) {
       throw ServiceError("Profissional deve ser informado.");
     } else {
-      ChangeOrRemove(c.db, u, removal);
+      ChangeOrRemove(c.db, u, removal, c.session.operator_id);
     }
   }
   tx.Commit();

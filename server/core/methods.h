@@ -46,6 +46,7 @@ rt::Variant Get_VrPgMObra(CallContext& c);
 rt::Variant GetTpFormPgProf(CallContext& c);
 rt::Variant GeraConta(CallContext& c);
 rt::Variant SetCancelaConta(CallContext& c);
+rt::Variant GetHistorico(CallContext& c);  // history.cpp
 
 // Clerk-facing texts the server refuses with (Portuguese, the clerks' language).
 namespace texts {

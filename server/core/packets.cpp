@@ -113,6 +113,18 @@ std::vector<rt::FieldDef> VrPagMObra() {
 
 std::vector<rt::FieldDef> Turma() { return {F::Str("HRINITUMOBRA", 4).Label("Hr. Turma")}; }
 
+std::vector<rt::FieldDef> Historico() {
+  return {F::Date("DTHISTORICO").Label("Data/Hora"),      F::Str("CDOPERADOR", 20).Label("Operador"),
+          F::Str("DSOPERACAO", 20).Label("Operação"),       F::Str("CDFILIAL", 4),
+          F::Str("NRORCAEVENTO", 10),                       F::Str("NRSEQORCAEVE", 2),
+          F::Str("NRTURNO", 2),                             F::Str("CDPRODUTO", 10),
+          F::Float("NRALOCACAO").Label("Unidade"),          F::Str("CDFORNANTERIOR", 21).Label("Profissional anterior"),
+          F::Str("CDFORNECED", 21).Label("Profissional"),  F::Float("VRPAGOANTERIOR").Label("Valor anterior"),
+          F::Float("VRPAGOFORNORC").Label("Valor"),         F::Str("HRINITUANTERIOR", 4),
+          F::Str("HRINITUMOBRA", 4),                        F::Str("IDTIPOPAGAANTERIOR", 10),
+          F::Str("IDTIPOPAGAFORN", 10),                     F::Str("NRLANCTONF", 200).Label("Lançamentos")};
+}
+
 rt::DataPacket Make(std::vector<rt::FieldDef> fields) {
   rt::DataPacket packet;
   packet.fields = std::move(fields);

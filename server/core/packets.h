@@ -18,6 +18,7 @@ std::vector<rt::FieldDef> VdForn();         // professional check
 std::vector<rt::FieldDef> VdProf();         // allocations already using a professional
 std::vector<rt::FieldDef> VrPagMObra();     // amounts and crew data of a labour item
 std::vector<rt::FieldDef> Turma();          // crew start times of a labour item
+std::vector<rt::FieldDef> Historico();      // a budget's allocation history, oldest first
 
 // An empty data packet with these fields.
 rt::DataPacket Make(std::vector<rt::FieldDef> fields);

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <cstdio>
 
+#include "server/core/history.h"
 #include "server/core/methods.h"
 
 namespace srv {
@@ -52,6 +53,24 @@ bool AnyUnitWithoutProfessional(Database& db, const BudgetKey& k) {
 }
 
 [[noreturn]] void Refuse(const std::string& key) { throw ServiceError(key); }
+
+void RecordPayables(CallContext& c, const BudgetKey& k, const char* action, const std::string& entry_numbers) {
+  HistoryEntry line;
+  line.operator_id = c.session.operator_id;
+  line.action = action;
+  line.branch = k.branch;
+  line.number = k.number;
+  line.sequence = k.sequence;
+  line.entry_numbers = entry_numbers;
+  RecordHistory(c.db, std::move(line));
+}
+
+// "a,b,c" of one column of a result.
+std::string JoinColumn(const ResultSet& r, int col) {
+  std::string joined;
+  for (std::size_t i = 0; i < r.size(); ++i) joined += (i ? "," : "") + r.Text(i, col);
+  return joined;
+}
 
 std::string Blank(const ResultSet& r, int col) { return r.empty() ? std::string() : Trim(r.Text(0, col)); }
 
@@ -119,11 +138,7 @@ rt::Variant GeraConta(CallContext& c) {
       "SELECT p.entry_number FROM payables p JOIN payable_budgets pb ON pb.payable_id = p.id "
       "WHERE pb.branch = ? AND pb.number = ? AND pb.sequence = ? ORDER BY p.entry_number",
       k.Params());
-  if (!existing.empty()) {
-    std::string numbers;
-    for (std::size_t i = 0; i < existing.size(); ++i) numbers += (i ? "," : "") + existing.Text(i, 0);
-    return numbers;  // not null: they already existed
-  }
+  if (!existing.empty()) return JoinColumn(existing, 0);  // not null: they already existed
   // The checks the screen makes before calling are made again: the server does not
   // rely on the client for them.
   if (AnyUnitWithoutProfessional(c.db, k)) {
@@ -145,12 +160,15 @@ rt::Variant GeraConta(CallContext& c) {
   }
 
   const auto now = static_cast<std::int64_t>(std::time(nullptr));
+  std::string entry_numbers;
   for (std::size_t i = 0; i < to_pay.size(); ++i) {
+    const std::string entry = NextEntryNumber(c.db, k.branch);
+    entry_numbers += (i ? "," : "") + entry;
     const ResultSet id = c.db.Query(
         "INSERT INTO payables (branch, entry_number, supplier_code, amount_cents, state, operation_type, "
         "payable_type, series, company_code, operator_id, created_at) "
         "VALUES (?, ?, ?, ?, 'ABERTA', ?, ?, ?, ?, ?, ?) RETURNING id",
-        {k.branch, NextEntryNumber(c.db, k.branch), to_pay.Text(i, 0), to_pay.Int(i, 1), g.operation_type,
+        {k.branch, entry, to_pay.Text(i, 0), to_pay.Int(i, 1), g.operation_type,
          Trim(to_pay.Text(i, 2)), g.series, g.company_code, c.session.operator_id, now});
     c.db.Execute("INSERT INTO payable_budgets (payable_id, branch, number, sequence) VALUES (?, ?, ?, ?)",
                  {id.Int(0, 0), k.branch, k.number, k.sequence});
@@ -158,6 +176,7 @@ rt::Variant GeraConta(CallContext& c) {
   c.db.Execute("UPDATE allocations SET account_generated = 'S', row_version = row_version + 1 "
                "WHERE branch = ? AND number = ? AND sequence = ? AND payment_type = 'CONTAPAGAR'",
                k.Params());
+  RecordPayables(c, k, history::kPayablesGenerated, entry_numbers);
   tx.Commit();
   return nullptr;
 }
@@ -182,7 +201,9 @@ rt::Variant SetCancelaConta(CallContext& c) {
   if (discounted) Refuse("N_PARAM_DESCONTADO");
 
   const ResultSet ids = c.db.Query(
-      "SELECT payable_id FROM payable_budgets WHERE branch = ? AND number = ? AND sequence = ?", k.Params());
+      "SELECT pb.payable_id, p.entry_number FROM payable_budgets pb JOIN payables p ON p.id = pb.payable_id "
+      "WHERE pb.branch = ? AND pb.number = ? AND pb.sequence = ? ORDER BY p.entry_number",
+      k.Params());
   c.db.Execute("DELETE FROM payable_budgets WHERE branch = ? AND number = ? AND sequence = ?", k.Params());
   for (std::size_t i = 0; i < ids.size(); ++i) {
     // A payable goes with its last relation.
@@ -192,6 +213,7 @@ rt::Variant SetCancelaConta(CallContext& c) {
   c.db.Execute("UPDATE allocations SET account_generated = 'N', row_version = row_version + 1 "
                "WHERE branch = ? AND number = ? AND sequence = ? AND account_generated = 'S'",
                k.Params());
+  RecordPayables(c, k, history::kPayablesCancelled, JoinColumn(ids, 1));
   tx.Commit();
   return nullptr;
 }

@@ -4,33 +4,50 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
+#include <type_traits>
+#include <vector>
 
-#include <sys/socket.h>
-
-#include <httplib.h>
+#include <boost/asio.hpp>
+#include <boost/asio/ssl.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
 #include <spdlog/spdlog.h>
 
 namespace srv {
 namespace {
 
-constexpr const char* kJson = "application/json";
+namespace net = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace ssl = net::ssl;
+using tcp = net::ip::tcp;
+using ErrorCode = boost::system::error_code;
+using std::chrono::seconds;
 
-int PickThreads(int requested) {
+constexpr const char* kJson = "application/json";
+constexpr std::size_t kHeaderLimit = 16 * 1024;
+constexpr std::size_t kReadChunk = 4096;
+
+int PickThreads(int requested, int per_core, int minimum) {
   if (requested > 0) return requested;
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  return std::max(64, 16 * cores);
+  return std::max(minimum, per_core * cores);
 }
 
-// The JSON-RPC error that goes with an HTTP failure the library detected itself.
+// The JSON-RPC error that goes with an HTTP failure found before the handler runs.
 std::string HttpErrorBody(int status, std::size_t max_body_bytes) {
   switch (status) {
     case 413:
       return RpcHandler::ErrorBody(rpc::kInvalidRequest, "request body larger than " +
                                                              std::to_string(max_body_bytes) + " bytes");
     case 404:
-    case 405:
       return RpcHandler::ErrorBody(rpc::kInvalidRequest, "no such resource: use POST /rpc or GET /health");
     case 500:
       return RpcHandler::ErrorBody(rpc::kInternalError, "internal error");
@@ -39,93 +56,410 @@ std::string HttpErrorBody(int status, std::size_t max_body_bytes) {
   }
 }
 
+ssl::context LoadTlsContext(const std::string& certificate_file, const std::string& key_file) {
+  ssl::context context(ssl::context::tls_server);
+  context.set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 | ssl::context::no_sslv3 |
+                      ssl::context::no_tlsv1 | ssl::context::no_tlsv1_1);
+  try {
+    context.use_certificate_chain_file(certificate_file);
+  } catch (const boost::system::system_error& e) {
+    throw std::runtime_error("cannot load the TLS certificate " + certificate_file + ": " + e.code().message());
+  }
+  try {
+    context.use_private_key_file(key_file, ssl::context::pem);
+  } catch (const boost::system::system_error& e) {
+    throw std::runtime_error("cannot load the TLS key " + key_file + ": " + e.code().message());
+  }
+  return context;
+}
+
+// A connection as the listener sees it: it can be asked to end once it is idle.
+class Connection : public std::enable_shared_from_this<Connection> {
+ public:
+  virtual ~Connection() = default;
+  virtual void Start() = 0;
+  // Safe from any thread: closes the connection now when no request is being served,
+  // else right after its answer.
+  virtual void StopWhenIdle() = 0;
+};
+
+// The listening socket, the threads and what every connection shares.
+struct Listener {
+  Listener(AllocService& service, HttpServerOptions opts)
+      : options(std::move(opts)),
+        worker_count(PickThreads(options.threads, 4, 16)),
+        io_thread_count(options.io_threads > 0
+                            ? options.io_threads
+                            : std::max(1, static_cast<int>(std::thread::hardware_concurrency()) / 2)),
+        handler(service, options.rpc),
+        workers(static_cast<std::size_t>(worker_count)),
+        acceptor(io) {
+    if (!options.tls_certificate_file.empty() || !options.tls_key_file.empty()) {
+      if (options.tls_certificate_file.empty() || options.tls_key_file.empty()) {
+        throw std::runtime_error("HTTPS needs both a certificate and a key");
+      }
+      tls.emplace(LoadTlsContext(options.tls_certificate_file, options.tls_key_file));
+    }
+  }
+
+  void Accept();
+  void Admit(tcp::socket socket);
+  // Called by a connection as it ends.
+  void Forget(std::uint64_t id, const std::string& address) {
+    std::lock_guard lock(mutex);
+    connections.erase(id);
+    if (--per_address[address] <= 0) per_address.erase(address);
+  }
+
+  HttpServerOptions options;
+  const int worker_count;
+  const int io_thread_count;
+  net::io_context io;  // first: outlives everything that runs on it
+  RpcHandler handler;
+  net::thread_pool workers;  // after the handler: joined before it goes
+  std::optional<ssl::context> tls;
+  tcp::acceptor acceptor;
+  net::steady_timer accept_pause{io};
+  std::atomic<bool> stopping{false};
+  std::atomic<std::int64_t> last_cap_warning{0};
+
+  std::mutex mutex;  // guards the two maps
+  std::map<std::string, int> per_address;
+  std::map<std::uint64_t, std::weak_ptr<Connection>> connections;
+  std::uint64_t next_id = 0;
+};
+
+// One client connection, over plain TCP or TLS. Its steps run one at a time on the
+// connection's strand; only the method call runs on a worker.
+template <class Stream>
+class ConnectionOf final : public Connection {
+  static constexpr bool kTls = !std::is_same_v<Stream, beast::tcp_stream>;
+
+ public:
+  ConnectionOf(Listener& server, Stream stream, std::string peer, std::uint64_t id)
+      : server_(server), stream_(std::move(stream)), peer_(std::move(peer)), id_(id), timer_(stream_.get_executor()) {}
+  ~ConnectionOf() override { server_.Forget(id_, peer_); }
+
+  void Start() override {
+    net::dispatch(stream_.get_executor(), [self = Self()] { self->Handshake(); });
+  }
+
+  void StopWhenIdle() override {
+    net::post(stream_.get_executor(), [self = Self()] {
+      self->stopping_ = true;
+      if (self->idle_) self->Close();
+    });
+  }
+
+ private:
+  std::shared_ptr<ConnectionOf> Self() { return std::static_pointer_cast<ConnectionOf>(shared_from_this()); }
+  beast::tcp_stream& Lowest() { return beast::get_lowest_layer(stream_); }
+  const HttpServerOptions& Options() const { return server_.options; }
+
+  void Handshake() {
+    if constexpr (kTls) {
+      Lowest().expires_after(seconds(Options().header_timeout_seconds));
+      stream_.async_handshake(ssl::stream_base::server, [self = Self()](ErrorCode ec) {
+        if (ec) return self->Close();
+        self->ReadHeader();
+      });
+    } else {
+      ReadHeader();
+    }
+  }
+
+  // Between requests: the keep-alive time for the next request's first byte.
+  void WaitForRequest() {
+    idle_ = true;
+    if (stopping_) return Close();
+    if (buffer_.size() > 0) return ReadHeader();  // the next request is already here
+    Lowest().expires_after(seconds(Options().keep_alive_seconds));
+    stream_.async_read_some(buffer_.prepare(kReadChunk), [self = Self()](ErrorCode ec, std::size_t bytes) {
+      if (ec) return self->Close();
+      self->buffer_.commit(bytes);
+      self->ReadHeader();
+    });
+  }
+
+  void ReadHeader() {
+    idle_ = true;
+    parser_.emplace();
+    parser_->header_limit(kHeaderLimit);
+    parser_->body_limit(Options().max_body_bytes);
+    Lowest().expires_after(seconds(Options().header_timeout_seconds));
+    http::async_read_header(stream_, buffer_, *parser_,
+                            [self = Self()](ErrorCode ec, std::size_t) { self->OnHeader(ec); });
+  }
+
+  void OnHeader(ErrorCode ec) {
+    if (ec) return Failed(ec);
+    idle_ = false;
+    const auto& request = parser_->get();
+    if (beast::iequals(request[http::field::expect], "100-continue")) {
+      continue_.emplace(http::status::continue_, request.version());
+      Lowest().expires_after(seconds(Options().write_timeout_seconds));
+      http::async_write(stream_, *continue_, [self = Self()](ErrorCode ec, std::size_t) {
+        if (ec) return self->Close();
+        self->ReadBody();
+      });
+      return;
+    }
+    ReadBody();
+  }
+
+  void ReadBody() {
+    Lowest().expires_after(seconds(Options().read_timeout_seconds));
+    http::async_read(stream_, buffer_, *parser_, [self = Self()](ErrorCode ec, std::size_t) {
+      if (ec) return self->Failed(ec);
+      self->Route();
+    });
+  }
+
+  // A request that could not be read: too large or malformed gets an answer; a
+  // deadline passed or a client gone just ends the connection.
+  void Failed(ErrorCode ec) {
+    if (ec == http::error::body_limit) {
+      spdlog::warn("http request from {}: status 413", peer_);
+      return Respond(413, HttpErrorBody(413, Options().max_body_bytes), true);
+    }
+    if (ec == http::error::header_limit) {
+      spdlog::warn("http request from {}: status 431", peer_);
+      return Respond(431, HttpErrorBody(431, 0), true);
+    }
+    const bool malformed = ec.category() == http::make_error_code(http::error::bad_method).category() &&
+                           ec != http::error::end_of_stream && ec != http::error::partial_message;
+    if (malformed) {
+      spdlog::warn("http request from {}: status 400 ({})", peer_, ec.message());
+      return Respond(400, HttpErrorBody(400, 0), true);
+    }
+    if (ec == beast::error::timeout) spdlog::debug("http connection from {}: deadline passed", peer_);
+    Close();
+  }
+
+  void Route() {
+    auto& request = parser_->get();
+    ++served_;
+    keep_alive_ = request.keep_alive() && served_ < Options().keep_alive_max_count;
+    version_ = request.version();
+    const std::string_view target(request.target().data(), request.target().size());
+    const std::string_view path = target.substr(0, target.find('?'));
+    if (request.method() == http::verb::post && path == "/rpc") return Call(request);
+    if (request.method() == http::verb::get && path == "/health") return Respond(200, R"({"status":"ok"})");
+    spdlog::warn("http {} {} from {}: status 404", std::string(request.method_string()), std::string(path), peer_);
+    Respond(404, HttpErrorBody(404, 0));
+  }
+
+  // The method runs on a worker; its answer comes back to this connection's strand.
+  void Call(http::request<http::string_body>& request) {
+    auto work = net::make_work_guard(stream_.get_executor());
+    net::post(server_.workers, [self = Self(), work = std::move(work), body = std::move(request.body()),
+                                authorization = std::string(request[http::field::authorization])]() mutable {
+      RpcReply reply;
+      try {
+        reply = self->server_.handler.Handle(body, authorization, self->peer_);
+      } catch (const std::exception& e) {  // Handle promises not to throw; a fault must not kill the server
+        spdlog::error("http POST /rpc: {}", e.what());
+        reply = {500, HttpErrorBody(500, 0)};
+      }
+      net::post(self->stream_.get_executor(),
+                [self, reply = std::move(reply)]() mutable { self->Deliver(std::move(reply)); });
+    });
+  }
+
+  // A throttled answer waits on a timer, holding no worker.
+  void Deliver(RpcReply reply) {
+    if (reply.delay.count() <= 0) return Respond(reply.http_status, std::move(reply.body));
+    timer_.expires_after(reply.delay);
+    timer_.async_wait([self = Self(), reply = std::move(reply)](ErrorCode) mutable {
+      self->Respond(reply.http_status, std::move(reply.body));
+    });
+  }
+
+  void Respond(int status, std::string body, bool then_close = false) {
+    response_.emplace(static_cast<http::status>(status), version_ ? version_ : 11);
+    if (!body.empty()) response_->set(http::field::content_type, kJson);
+    response_->keep_alive(keep_alive_ && !then_close && !stopping_);
+    response_->body() = std::move(body);
+    response_->prepare_payload();
+    const bool drain = status == 413;  // the client may still be sending the body
+    Lowest().expires_after(seconds(Options().write_timeout_seconds));
+    http::async_write(stream_, *response_, [self = Self(), drain](ErrorCode ec, std::size_t) {
+      if (ec) return self->Close();
+      if (drain) return self->Drain();
+      if (!self->response_->keep_alive()) return self->Shutdown();
+      self->WaitForRequest();
+    });
+  }
+
+  // Reads and drops what the client still sends (the rest of a refused body) until it
+  // stops or the body deadline passes, so that it gets to read the refusal.
+  void Drain() {
+    Lowest().expires_after(seconds(Options().read_timeout_seconds));
+    buffer_.consume(buffer_.size());
+    stream_.async_read_some(buffer_.prepare(64 * 1024), [self = Self()](ErrorCode ec, std::size_t) {
+      if (ec) return self->Close();
+      self->Drain();
+    });
+  }
+
+  void Shutdown() {
+    if constexpr (kTls) {
+      Lowest().expires_after(seconds(Options().write_timeout_seconds));
+      stream_.async_shutdown([self = Self()](ErrorCode) { self->Close(); });
+    } else {
+      ErrorCode ignored;
+      Lowest().socket().shutdown(tcp::socket::shutdown_send, ignored);
+      Close();
+    }
+  }
+
+  void Close() {
+    ErrorCode ignored;
+    Lowest().socket().close(ignored);
+    timer_.cancel();
+  }
+
+  Listener& server_;
+  Stream stream_;
+  const std::string peer_;
+  const std::uint64_t id_;
+  net::steady_timer timer_;
+  beast::flat_buffer buffer_;
+  std::optional<http::request_parser<http::string_body>> parser_;
+  std::optional<http::response<http::empty_body>> continue_;
+  std::optional<http::response<http::string_body>> response_;
+  std::size_t served_ = 0;
+  unsigned version_ = 0;
+  bool keep_alive_ = true;
+  bool idle_ = true;  // no request being served: closing loses nothing
+  bool stopping_ = false;
+};
+
+void Listener::Accept() {
+  acceptor.async_accept(net::make_strand(io), [this](ErrorCode ec, tcp::socket socket) {
+    if (stopping || !acceptor.is_open()) return;
+    if (ec) {
+      // Out of descriptors, for instance: pause instead of spinning.
+      spdlog::warn("accepting a connection failed: {}", ec.message());
+      accept_pause.expires_after(std::chrono::milliseconds(100));
+      accept_pause.async_wait([this](ErrorCode) { Accept(); });
+      return;
+    }
+    Admit(std::move(socket));
+    Accept();
+  });
+}
+
+void Listener::Admit(tcp::socket socket) {
+  ErrorCode ec;
+  const tcp::endpoint remote = socket.remote_endpoint(ec);
+  if (ec) return;
+  const std::string peer = remote.address().to_string();
+  socket.set_option(tcp::no_delay(true), ec);
+  std::uint64_t id = 0;
+  {
+    std::lock_guard lock(mutex);
+    int& open = per_address[peer];
+    if (open >= options.max_connections_per_address) {
+      // Logged at most once a second, so that a flood does not flood the log too.
+      const auto now = std::chrono::duration_cast<seconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+      if (last_cap_warning.exchange(now) != now) {
+        spdlog::warn("connection from {} refused: it already holds {} connections", peer, open);
+      }
+      socket.close(ec);
+      return;
+    }
+    ++open;
+    id = ++next_id;
+  }
+  std::shared_ptr<Connection> connection;
+  if (tls) {
+    connection = std::make_shared<ConnectionOf<beast::ssl_stream<beast::tcp_stream>>>(
+        *this, beast::ssl_stream<beast::tcp_stream>(beast::tcp_stream(std::move(socket)), *tls), peer, id);
+  } else {
+    connection = std::make_shared<ConnectionOf<beast::tcp_stream>>(*this, beast::tcp_stream(std::move(socket)), peer, id);
+  }
+  {
+    std::lock_guard lock(mutex);
+    connections[id] = connection;
+  }
+  connection->Start();
+}
+
 }  // namespace
 
-struct HttpServer::Impl {
-  Impl(AllocService& service, const HttpServerOptions& options) : handler(service, options.rpc) {}
-
-  RpcHandler handler;
-  httplib::Server server;
-  std::atomic<bool> stop_requested{false};
-  std::atomic<bool> serving{false};
+struct HttpServer::Impl : Listener {
+  using Listener::Listener;
 };
 
 HttpServer::HttpServer(AllocService& service, HttpServerOptions options)
-    : impl_(std::make_unique<Impl>(service, options)), threads_(PickThreads(options.threads)) {
+    : impl_(std::make_unique<Impl>(service, std::move(options))) {
   std::signal(SIGPIPE, SIG_IGN);
-  httplib::Server& server = impl_->server;
-  const int threads = threads_;
-  server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<std::size_t>(threads)); };
-  server.set_tcp_nodelay(true);
-  // The library's default also sets SO_REUSEPORT, which lets a second server bind a port
-  // that is in use and silently share its clients; a taken port must be an error.
-  server.set_socket_options([](int sock) {
-    int yes = 1;
-    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-  });
-  server.set_keep_alive_max_count(options.keep_alive_max_count);
-  server.set_keep_alive_timeout(options.keep_alive_seconds);
-  server.set_read_timeout(options.read_timeout_seconds, 0);
-  server.set_write_timeout(options.write_timeout_seconds, 0);
-  server.set_payload_max_length(options.max_body_bytes);
-
-  RpcHandler* handler = &impl_->handler;
-  server.Post("/rpc", [handler](const httplib::Request& req, httplib::Response& res) {
-    RpcReply reply = handler->Handle(req.body, req.get_header_value("Authorization"));
-    res.status = reply.http_status;
-    if (!reply.body.empty()) res.set_content(std::move(reply.body), kJson);
-  });
-  server.Get("/health", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content(R"({"status":"ok"})", kJson);
-  });
-  const std::size_t max_body = options.max_body_bytes;
-  server.set_error_handler([max_body](const httplib::Request& req, httplib::Response& res) {
-    spdlog::warn("http {} {} from {}: status {}", req.method, req.path, req.remote_addr, res.status);
-    res.set_content(HttpErrorBody(res.status, max_body), kJson);
-  });
-  server.set_exception_handler([](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
-    try {
-      if (ep) std::rethrow_exception(ep);
-    } catch (const std::exception& e) {
-      spdlog::error("http {} {}: {}", req.method, req.path, e.what());
-    } catch (...) {
-      spdlog::error("http {} {}: unknown exception", req.method, req.path);
-    }
-    res.status = 500;
-    res.set_content(HttpErrorBody(500, 0), kJson);
-  });
 }
 
 HttpServer::~HttpServer() { Stop(); }
 
+int HttpServer::Threads() const { return impl_->worker_count; }
+bool HttpServer::Tls() const { return impl_->tls.has_value(); }
+
 int HttpServer::Bind(const std::string& address, int port) {
-  httplib::Server& server = impl_->server;
-  if (port == 0) {
-    const int bound = server.bind_to_any_port(address);
-    if (bound < 0) throw std::runtime_error("cannot listen on " + address + " (no free port)");
-    return bound;
+  ErrorCode ec;
+  const net::ip::address ip = net::ip::make_address(address, ec);
+  if (ec) throw std::runtime_error("cannot listen on " + address + " (not an IP address)");
+  const tcp::endpoint endpoint(ip, static_cast<unsigned short>(port));
+  tcp::acceptor& acceptor = impl_->acceptor;
+  // SO_REUSEADDR only, never SO_REUSEPORT: a second server on a port in use must fail,
+  // not silently take half of the clients.
+  acceptor.open(endpoint.protocol(), ec);
+  if (!ec) acceptor.set_option(tcp::acceptor::reuse_address(true), ec);
+  if (!ec) acceptor.bind(endpoint, ec);
+  if (!ec) acceptor.listen(net::socket_base::max_listen_connections, ec);
+  if (ec) {
+    ErrorCode ignored;
+    acceptor.close(ignored);
+    throw std::runtime_error("cannot listen on " + address + ":" + std::to_string(port) + " (" + ec.message() + ")");
   }
-  if (!server.bind_to_port(address, port)) {
-    throw std::runtime_error("cannot listen on " + address + ":" + std::to_string(port) +
-                             " (address in use or not available)");
-  }
-  return port;
+  return acceptor.local_endpoint().port();
 }
 
 bool HttpServer::Serve() {
-  impl_->serving = true;
-  bool ok = true;
-  if (!impl_->stop_requested) ok = impl_->server.listen_after_bind();
-  impl_->serving = false;
-  return ok || impl_->stop_requested;
+  Impl& impl = *impl_;
+  if (impl.stopping) return true;
+  impl.Accept();
+  const auto run = [&impl] {
+    for (;;) {
+      try {
+        impl.io.run();
+        return;
+      } catch (const std::exception& e) {  // a handler's fault ends that step, not the server
+        spdlog::error("http: {}", e.what());
+      }
+    }
+  };
+  std::vector<std::thread> extra;
+  for (int i = 1; i < impl.io_thread_count; ++i) extra.emplace_back(run);
+  run();
+  for (auto& thread : extra) thread.join();
+  impl.workers.join();
+  return true;
 }
 
 void HttpServer::Stop() {
-  impl_->stop_requested = true;
-  // Serve may be between its check of the flag and the start of the loop: wait for the
-  // loop to run so that stopping it cannot be missed.
-  while (impl_->serving && !impl_->server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  impl_->server.stop();
+  Impl& impl = *impl_;
+  if (impl.stopping.exchange(true)) return;
+  net::post(impl.io, [&impl] {
+    ErrorCode ignored;
+    impl.acceptor.close(ignored);
+    impl.accept_pause.cancel();
+    std::vector<std::shared_ptr<Connection>> open;
+    {
+      std::lock_guard lock(impl.mutex);
+      for (auto& [id, weak] : impl.connections) {
+        if (auto connection = weak.lock()) open.push_back(std::move(connection));
+      }
+    }
+    for (auto& connection : open) connection->StopWhenIdle();
+  });
 }
 
 }  // namespace srv

@@ -1,5 +1,6 @@
 #include "server/rpc/rpc_handler.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <optional>
@@ -85,13 +86,15 @@ std::string DumpJson(const json& value) {
   return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-RpcHandler::RpcHandler(AllocService& service, RpcLimits limits) : service_(service), limits_(limits) {}
+RpcHandler::RpcHandler(AllocService& service, RpcLimits limits, SignInThrottle::Clock clock)
+    : service_(service), limits_(limits), throttle_(limits.sign_in, std::move(clock)) {}
 
 std::string RpcHandler::ErrorBody(int code, const std::string& message) {
   return DumpJson(ErrorObject(nullptr, code, message));
 }
 
-RpcReply RpcHandler::Handle(std::string_view body, std::string_view authorization) const {
+RpcReply RpcHandler::Handle(std::string_view body, std::string_view authorization, std::string_view peer) const {
+  Caller caller{authorization, peer};
   json request;
   try {
     request = ParseBody(body, limits_.max_depth);
@@ -103,8 +106,8 @@ RpcReply RpcHandler::Handle(std::string_view body, std::string_view authorizatio
   }
 
   if (!request.is_array()) {
-    std::optional<std::string> answer = HandleOne(request, authorization);
-    return {answer ? 200 : 204, answer ? std::move(*answer) : std::string()};
+    std::optional<std::string> answer = HandleOne(request, caller);
+    return {answer ? 200 : 204, answer ? std::move(*answer) : std::string(), caller.delay};
   }
   if (request.empty()) return {200, ErrorBody(rpc::kInvalidRequest, "empty batch")};
   if (request.size() > limits_.max_batch) {
@@ -114,17 +117,17 @@ RpcReply RpcHandler::Handle(std::string_view body, std::string_view authorizatio
   }
   std::string answers;
   for (const json& one : request) {
-    std::optional<std::string> answer = HandleOne(one, authorization);
+    std::optional<std::string> answer = HandleOne(one, caller);
     if (!answer) continue;
     answers += answers.empty() ? '[' : ',';
     answers += *answer;
   }
-  if (answers.empty()) return {204, {}};
+  if (answers.empty()) return {204, {}, caller.delay};
   answers += ']';
-  return {200, std::move(answers)};
+  return {200, std::move(answers), caller.delay};
 }
 
-std::optional<std::string> RpcHandler::HandleOne(const json& request, std::string_view authorization) const {
+std::optional<std::string> RpcHandler::HandleOne(const json& request, Caller& caller) const {
   const auto started = std::chrono::steady_clock::now();
   const auto elapsed_ms = [&] {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
@@ -155,7 +158,7 @@ std::optional<std::string> RpcHandler::HandleOne(const json& request, std::strin
     auto params_it = request.find("params");
     const json& params = params_it == request.end() ? kNoParams : *params_it;
     if (!params.is_array()) throw RpcFault{rpc::kInvalidRequest, "\"params\" must be an array (positional)"};
-    answer = ResultText(id, Dispatch(method, params, authorization));
+    answer = ResultText(id, Dispatch(method, params, caller));
   } catch (const RpcFault& fault) {
     failure = fault;
   } catch (const std::exception& e) {
@@ -174,16 +177,16 @@ std::optional<std::string> RpcHandler::HandleOne(const json& request, std::strin
   return answer;
 }
 
-std::string RpcHandler::Dispatch(const std::string& method, const json& params, std::string_view authorization) const {
+std::string RpcHandler::Dispatch(const std::string& method, const json& params, Caller& caller) const {
   const std::string prefix = std::string(rpc::kServerName) + ".";
   std::string short_name;
   if (method.starts_with(prefix)) short_name = method.substr(prefix.size());
-  if (method == rpc::kLoginMethod || short_name == rpc::kLoginMethod) return Login(params);
+  if (method == rpc::kLoginMethod || short_name == rpc::kLoginMethod) return Login(params, caller);
   if (short_name.empty()) {
     throw RpcFault{rpc::kMethodNotFound, "unknown method \"" + method + "\": methods are named " + prefix + "<Method>"};
   }
 
-  const std::string_view token = BearerToken(authorization);
+  const std::string_view token = BearerToken(caller.authorization);
   if (token.empty()) throw RpcFault{rpc::kNotSignedIn, "not signed in: missing \"Authorization: Bearer <token>\""};
   std::optional<Session> session = service_.Authenticate(std::string(token));
   if (!session) throw RpcFault{rpc::kNotSignedIn, "not signed in: unknown or expired token"};
@@ -211,17 +214,32 @@ std::string RpcHandler::Dispatch(const std::string& method, const json& params, 
   return result;
 }
 
-std::string RpcHandler::Login(const json& params) const {
+std::string RpcHandler::Login(const json& params, Caller& caller) const {
   if (params.size() != 2 || !params[0].is_string() || !params[1].is_string()) {
     throw RpcFault{rpc::kInvalidParams, "Auth.Login takes [operator, password], both strings"};
   }
+  const std::string operator_id = params[0].get<std::string>();
+  if (const auto locked = throttle_.LockedFor(operator_id, caller.peer)) {
+    spdlog::warn("sign-in of operator '{}' from {} refused unchecked: locked for {} s more", operator_id,
+                 caller.peer.empty() ? "?" : caller.peer, locked->count());
+    throw RpcFault{rpc::kServerError, SignInThrottle::LockedText(*locked)};
+  }
   std::optional<LoginResult> login;
   try {
-    login = service_.Login(params[0].get<std::string>(), params[1].get<std::string>());
+    login = service_.Login(operator_id, params[1].get<std::string>());
   } catch (const ServiceError& e) {
     throw RpcFault{rpc::kServerError, e.what()};
   }
-  if (!login) throw RpcFault{rpc::kServerError, "Operador ou senha inválidos."};
+  if (!login) {
+    const auto delay = throttle_.Failed(operator_id, caller.peer);
+    if (delay.count() > 0) {
+      spdlog::info("wrong password for operator '{}' from {}: answered after {} ms", operator_id,
+                   caller.peer.empty() ? "?" : caller.peer, delay.count());
+    }
+    caller.delay = std::max(caller.delay, delay);
+    throw RpcFault{rpc::kServerError, "Operador ou senha inválidos."};
+  }
+  throttle_.Succeeded(operator_id, caller.peer);
   return DumpJson(json{{"token", login->token},
                        {"operator", login->session.operator_id},
                        {"branches", login->session.branches}});

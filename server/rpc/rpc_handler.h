@@ -15,6 +15,7 @@
 //             requests without "id", get none); at most RpcLimits::max_batch entries.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/runtime/packet_json.h"
+#include "server/rpc/sign_in_throttle.h"
 #include "server/service.h"
 
 namespace srv {
@@ -45,38 +47,51 @@ struct RpcLimits {
   // params) plus what a variant may nest.
   int max_depth = rt::kMaxNestingDepth + 3;
   std::size_t max_batch = 100;  // requests in one batch
+  SignInPolicy sign_in;         // throttling of wrong passwords
 };
 
 // What to send back: an HTTP status and a body. An empty body (a notification or a
-// batch of notifications only) is sent as "204 No Content".
+// batch of notifications only) is sent as "204 No Content". `delay`: how long to hold
+// the answer back (a throttled wrong password); the HTTP server waits without holding
+// a worker.
 struct RpcReply {
   int http_status = 200;
   std::string body;
+  std::chrono::milliseconds delay{0};
 };
 
 class RpcHandler {
  public:
-  explicit RpcHandler(AllocService& service, RpcLimits limits = {});
+  // `clock` drives the sign-in throttle (tests pass their own); empty: the steady clock.
+  explicit RpcHandler(AllocService& service, RpcLimits limits = {}, SignInThrottle::Clock clock = {});
 
   // Answers one HTTP request body. Never throws: every fault becomes a JSON-RPC error.
-  // `authorization` is the raw value of the Authorization header ("" when absent).
-  RpcReply Handle(std::string_view body, std::string_view authorization) const;
+  // `authorization` is the raw value of the Authorization header ("" when absent);
+  // `peer` the client's address, by which wrong passwords are also counted ("" when
+  // there is no network peer).
+  RpcReply Handle(std::string_view body, std::string_view authorization, std::string_view peer = {}) const;
 
   // A complete JSON-RPC error response with a null id, for failures found before the
   // body is read (too large, wrong path).
   static std::string ErrorBody(int code, const std::string& message);
 
  private:
+  // Who asks, and what the answer must wait for.
+  struct Caller {
+    std::string_view authorization;
+    std::string_view peer;
+    std::chrono::milliseconds delay{0};
+  };
   // Answers one request object with the response's text; nullopt means "no answer"
   // (notification).
-  std::optional<std::string> HandleOne(const nlohmann::json& request, std::string_view authorization) const;
+  std::optional<std::string> HandleOne(const nlohmann::json& request, Caller& caller) const;
   // The text of the result member of a success response.
-  std::string Dispatch(const std::string& method, const nlohmann::json& params,
-                       std::string_view authorization) const;
-  std::string Login(const nlohmann::json& params) const;
+  std::string Dispatch(const std::string& method, const nlohmann::json& params, Caller& caller) const;
+  std::string Login(const nlohmann::json& params, Caller& caller) const;
 
   AllocService& service_;
   RpcLimits limits_;
+  mutable SignInThrottle throttle_;
 };
 
 // Serialises a response; invalid UTF-8 coming from the database is replaced, not thrown.

@@ -3,6 +3,7 @@
 // Every suite here is named ServerEndToEnd* (ctest -R ServerEndToEnd).
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <string>
@@ -17,6 +18,7 @@
 #include "platform/clientlib/net/net_connection.h"
 #include "platform/runtime/packet.h"
 #include "server/core/database.h"
+#include "server/core/service_fixture.h"
 #include "server/rpc/server_process_for_tests.h"
 
 namespace srv {
@@ -191,6 +193,47 @@ TEST_F(ServerEndToEnd, PlainHttpClientsGetJsonRpcAnswers) {
   auto garbage = http.Post("/rpc", "{not json", "application/json");
   ASSERT_TRUE(garbage);
   EXPECT_EQ(nlohmann::json::parse(garbage->body)["error"]["code"], -32700);
+}
+
+// The calls a clerk's session makes, through the client against the program: each
+// change is in the budget's history, answered by GetHistorico and printed by
+// `alloc-server --history`; the refused ones are not.
+TEST_F(ServerEndToEnd, HistoryRecordsASessionAndNothingRefused) {
+  using testing::GridDelta;
+  Screen screen(Port());
+  const testing::Unit free_unit{}, maitre{"1004", "1830", "CONTAPAGAR", 150};
+  const auto save = [&](const testing::Unit& from, const testing::Unit& to) {
+    rt::DataPacket delta = GridDelta({{"0000000012", "01", "02", "MO004", from, to}}).AsPacket();
+    delta.fields.back().size = 50;  // the name field, which the client checks against its size
+    return screen.net.Call("SetForneMao", {delta});
+  };
+  const clib::ServerAnswer first = save(free_unit, maitre);
+  ASSERT_TRUE(first.ok) << first.error_text;
+  ASSERT_TRUE(save(maitre, {"1001", "1830", "CONTAPAGAR", 175.25}).ok);
+  const clib::ServerAnswer refused = save(free_unit, {"1003", "", "", 1});  // the item's only unit is taken
+  EXPECT_EQ(refused.error_code, -32000);
+  ASSERT_TRUE(save({"1001", "1830", "CONTAPAGAR", 175.25}, {"*", "", "", 0}).ok);
+  EXPECT_FALSE(screen.net.Call("GeraConta", {"0001", "0000000012", "01", "demo"}).ok);  // units without professional
+
+  const clib::ServerAnswer history = screen.net.Call("GetHistorico", {"0001", "0000000012"});
+  ASSERT_TRUE(history.ok) << history.error_text;
+  const rt::DataPacket& lines = history.value.AsPacket();
+  std::string actions;
+  for (const rt::Row& row : lines.rows) {
+    actions += row[static_cast<std::size_t>(lines.FieldIndex("DSOPERACAO"))].AsString() + " ";
+  }
+  EXPECT_EQ(actions, "ALOCACAO ALTERACAO LIMPEZA ");
+  EXPECT_EQ(screen.net.Call("GetHistorico", {"0002", "0000000021"}).error_code, -32000) << "branch not granted";
+
+  ServerProcess printer;
+  EXPECT_FALSE(printer.Start({"--data", data_->path().string(), "--history", "0001/12"}));
+  EXPECT_EQ(printer.Wait(), 0) << printer.Output();
+  const std::string printed = printer.Output();
+  EXPECT_THAT(printed, HasSubstr(" demo ALOCACAO 0001/0000000012/01 item 02/MO004 unidade "));
+  EXPECT_THAT(printed, HasSubstr(": (livre) -> 1004 R$ 150,00 turma 1830 CONTAPAGAR\n"));
+  EXPECT_THAT(printed, HasSubstr(": 1004 R$ 150,00 turma 1830 CONTAPAGAR -> 1001 R$ 175,25 turma 1830 CONTAPAGAR\n"));
+  EXPECT_THAT(printed, HasSubstr(" demo LIMPEZA "));
+  EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 3) << printed;
 }
 
 // The server goes away and comes back on the same port.

@@ -1,5 +1,8 @@
 #include "platform/clientlib/net/net_connection.h"
 
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <exception>
 #include <optional>
 
@@ -19,7 +22,13 @@ constexpr int kNotSignedIn = -32001;  // the server's code for a missing or expi
 constexpr const char* kLoginMethod = "Auth.Login";
 constexpr const char* kServerFailure = "Falha no servidor de aplicação.";  // an error without its text
 
-// "http://host" and "host" both name the host.
+std::int64_t MillisecondsSince(std::chrono::steady_clock::time_point started) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+}
+
+bool IsHttps(const std::string& host) { return host.starts_with("https://"); }
+
+// "http://host", "https://host/" and "host" all name the host.
 std::string BareHost(const std::string& host) {
   const auto scheme = host.find("://");
   std::string bare = scheme == std::string::npos ? host : host.substr(scheme + 3);
@@ -64,7 +73,13 @@ std::string EncodeCall(std::int64_t id, const std::string& method, const std::ve
 }  // namespace
 
 struct TNetConnection::Transport {
-  Transport(const std::string& host, int port, int connect_seconds, int io_seconds) : client(host, port) {
+  Transport(const std::string& host, int port, bool https, const std::string& ca_file, int connect_seconds,
+            int io_seconds)
+      : client((https ? "https://" : "http://") + host + ":" + std::to_string(port)) {
+    if (https) {
+      client.enable_server_certificate_verification(true);
+      if (!ca_file.empty()) client.set_ca_cert_path(ca_file.c_str());  // else the system's store
+    }
     client.set_keep_alive(true);
     client.set_tcp_nodelay(true);
     client.set_connection_timeout(connect_seconds, 0);
@@ -78,6 +93,7 @@ struct TNetConnection::Transport {
 struct TNetConnection::Reply {
   bool delivered = false;
   httplib::Error error = httplib::Error::Success;
+  std::int64_t waited_ms = 0;  // how long the failed exchange tried
   int status = 0;
   std::string body;
 };
@@ -89,6 +105,17 @@ void TNetConnection::SetCredentials(std::string user, std::string password) {
   std::lock_guard lock(mutex_);
   user_ = std::move(user);
   password_ = std::move(password);
+}
+
+void TNetConnection::SetCaFile(std::string path) {
+  std::lock_guard lock(mutex_);
+  ca_file_ = std::move(path);
+  transport_.reset();
+}
+
+std::unique_ptr<TNetConnection::Transport> TNetConnection::NewTransport() const {
+  return std::make_unique<Transport>(BareHost(host_), port_, IsHttps(host_), ca_file_, connect_timeout_seconds_,
+                                     io_timeout_seconds_);
 }
 
 void TNetConnection::SetTimeouts(int connect_seconds, int io_seconds) {
@@ -125,7 +152,7 @@ std::vector<std::string> TNetConnection::Branches() const {
 
 bool TNetConnection::OpenLocked() {
   if (BeforeConnect) BeforeConnect(*this);
-  transport_ = std::make_unique<Transport>(BareHost(host_), port_, connect_timeout_seconds_, io_timeout_seconds_);
+  transport_ = NewTransport();
   token_.clear();
   if (!user_.empty()) {
     if (!SignInLocked()) {
@@ -133,9 +160,11 @@ bool TNetConnection::OpenLocked() {
       return false;
     }
   } else {
+    const auto started = std::chrono::steady_clock::now();
     httplib::Result res = transport_->client.Get("/health");
     if (!res || res->status != 200) {
-      last_error_ = ConnectFailureText(res ? "HTTP " + std::to_string(res->status) : FailureDetail(static_cast<int>(res.error())));
+      last_error_ = ConnectFailureText(res ? "HTTP " + std::to_string(res->status)
+                                           : FailureDetail(static_cast<int>(res.error()), MillisecondsSince(started)));
       transport_.reset();
       return false;
     }
@@ -155,16 +184,16 @@ void TNetConnection::CloseLocked() {
 }
 
 TNetConnection::Reply TNetConnection::PostLocked(const std::string& body) {
-  if (!transport_) {
-    transport_ = std::make_unique<Transport>(BareHost(host_), port_, connect_timeout_seconds_, io_timeout_seconds_);
-  }
+  if (!transport_) transport_ = NewTransport();
   httplib::Headers headers;
   if (!token_.empty()) headers.emplace("Authorization", "Bearer " + token_);
   Reply reply;
   // A write that fails on a kept-alive socket means the server dropped it while idle:
   // the request never arrived, so it is sent once more on a new socket.
   for (int attempt = 0; attempt < 2; ++attempt) {
+    const auto started = std::chrono::steady_clock::now();
     httplib::Result res = transport_->client.Post("/rpc", headers, body, "application/json");
+    reply.waited_ms = MillisecondsSince(started);
     if (res) {
       reply.delivered = true;
       reply.status = res->status;
@@ -185,10 +214,26 @@ ServerAnswer TNetConnection::Fail(std::string text, int code) {
   return answer;
 }
 
-std::string TNetConnection::FailureDetail(int error) const {
+std::string TNetConnection::FailureDetail(int error, std::int64_t waited_ms) const {
   const auto kind = static_cast<httplib::Error>(error);
-  if (kind == httplib::Error::Connection) return DescribeConnectFailure(BareHost(host_), port_, connect_timeout_seconds_);
-  return httplib::to_string(kind);
+  // A connect that used up its whole timeout has said why already; asking the system
+  // again would make the clerk wait a second timeout for the same answer.
+  const bool timed_out = kind == httplib::Error::ConnectionTimeout ||
+                         (kind == httplib::Error::Connection && waited_ms >= connect_timeout_seconds_ * 1000 - 50);
+  switch (timed_out ? httplib::Error::ConnectionTimeout : kind) {
+    case httplib::Error::ConnectionTimeout:
+      return std::strerror(ETIMEDOUT);
+    case httplib::Error::Connection:
+      return DescribeConnectFailure(BareHost(host_), port_, connect_timeout_seconds_);
+    case httplib::Error::SSLServerVerification:
+      return "certificado do servidor não reconhecido";
+    case httplib::Error::SSLConnection:
+      return "falha na negociação da conexão segura (TLS)";
+    case httplib::Error::SSLLoadingCerts:
+      return "não foi possível ler os certificados de autoridade" + (ca_file_.empty() ? std::string() : " de " + ca_file_);
+    default:
+      return httplib::to_string(kind);
+  }
 }
 
 std::string TNetConnection::ConnectFailureText(const std::string& detail) const {
@@ -200,7 +245,7 @@ bool TNetConnection::SignInLocked() {
   token_.clear();
   const Reply reply = PostLocked(EncodeRequest(next_id_++, kLoginMethod, json::array({user_, password_})));
   if (!reply.delivered) {
-    last_error_ = ConnectFailureText(FailureDetail(static_cast<int>(reply.error)));
+    last_error_ = ConnectFailureText(FailureDetail(static_cast<int>(reply.error), reply.waited_ms));
     return false;
   }
   json answer = json::parse(reply.body, nullptr, false);
@@ -243,7 +288,7 @@ ServerAnswer TNetConnection::Call(const std::string& method, std::vector<Arg> ar
     // The host keeps its window alive while the answer is awaited (blocking_wait.h).
     rt::BlockingWait().Wait("Aguardando o servidor (" + method + ")…", [&] { reply = PostLocked(body); });
     if (!reply.delivered) {
-      const std::string text = ConnectFailureText(FailureDetail(static_cast<int>(reply.error)));
+      const std::string text = ConnectFailureText(FailureDetail(static_cast<int>(reply.error), reply.waited_ms));
       CloseLocked();  // the next call opens again, running BeforeConnect
       return Fail(text);
     }

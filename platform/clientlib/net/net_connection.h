@@ -81,6 +81,8 @@ class TNetConnection {
   TConnectionEvent AfterConnect;
   TConnectionEvent AfterDisconnect;
 
+  // The server's host name or address; "https://host" connects with TLS (the server's
+  // certificate is verified), "http://host" or a bare host with plain HTTP.
   const std::string& Host() const { return host_; }
   void SetHost(std::string host) { host_ = std::move(host); }
   int Port() const { return port_; }
@@ -96,6 +98,10 @@ class TNetConnection {
 
   // Seconds for establishing the TCP connection and for each read or write.
   void SetTimeouts(int connect_seconds, int io_seconds);
+
+  // HTTPS: a PEM file of the authorities that may sign the server's certificate; empty
+  // (the default): the system's store.
+  void SetCaFile(std::string path);
 
   bool Connected() const;
   void SetConnected(bool value);
@@ -118,10 +124,14 @@ class TNetConnection {
   void CloseLocked();
   bool SignInLocked();
   Reply PostLocked(const std::string& body);
+  // A new transport for the current host, port, scheme and timeouts.
+  std::unique_ptr<Transport> NewTransport() const;
   ServerAnswer Fail(std::string text, int code = 0);
   // The clerk's text for a server that cannot be reached, naming host and port.
   std::string ConnectFailureText(const std::string& detail) const;
-  std::string FailureDetail(int http_error) const;  // httplib::Error, kept out of this header
+  // Why an exchange failed (`http_error` an httplib::Error, kept out of this header),
+  // after `waited_ms` of trying.
+  std::string FailureDetail(int http_error, std::int64_t waited_ms) const;
 
   mutable std::recursive_mutex mutex_;  // recursive: event handlers may read the connection
   std::string host_ = "127.0.0.1";
@@ -129,6 +139,7 @@ class TNetConnection {
   std::string server_name_ = "EVT04700.rdmAloc";
   std::string user_;
   std::string password_;
+  std::string ca_file_;
   int connect_timeout_seconds_ = 5;
   int io_timeout_seconds_ = 60;
 
