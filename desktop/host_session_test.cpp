@@ -320,6 +320,10 @@ class TTextRecordingCanvas : public TQtCanvas {
     texts.push_back(text);
     TQtCanvas::TextRect(rect, x, y, text);
   }
+  void TextOut(int x, int y, const std::string& text) override {
+    texts.push_back(text);
+    TQtCanvas::TextOut(x, y, text);
+  }
   std::vector<std::string> texts;
 };
 
