@@ -7,6 +7,9 @@
 #include <vector>
 
 namespace srv {
+
+const char* ReportDefinitionsMigration();  // report_definitions.cpp
+
 namespace {
 
 const std::vector<const char*>& Migrations() {
@@ -177,6 +180,8 @@ CREATE TABLE payable_budgets (
 );
 CREATE INDEX payable_budgets_by_budget ON payable_budgets(branch, number, sequence);
 )SQL",
+      // 2: report definitions, with the allocation report of "EVT047".
+      ReportDefinitionsMigration(),
   };
   return all;
 }
