@@ -95,8 +95,9 @@ std::string TNetConnectionComponent::LastError() const {
 }
 
 ServerAnswer TNetConnectionComponent::Call(const std::string& method, std::vector<Arg> args) {
+  // The first call opens the connection: signs in, or takes the in-process server.
+  if (!server_ && !connection_.Connected()) SetConnected(true);
   if (server_) return server_->Call(method, std::move(args));
-  if (!connection_.Connected()) SetConnected(true);  // sign in with the session first
   return connection_.Call(method, std::move(args));
 }
 
