@@ -65,6 +65,7 @@ class ReportPainter {
     QFont f("DejaVu Sans");
     f.setPointSizeF(points);
     f.setBold(bold);
+    f.setStyleStrategy(QFont::PreferNoShaping);  // no ligatures: the PDF's text reads back as typed
     return f;
   }
   double LineHeight(const QFont& f) const { return QFontMetricsF(f, &device_).height() + 0.8 * mm_; }
