@@ -20,6 +20,7 @@ void TfrmAlocaMao::PublishHandlers() {
   // Loading and upkeep.
   Publish("sbtVerificarClick", &TfrmAlocaMao::sbtVerificarClick);
   Publish("dtsPadraoStateChange", &TfrmAlocaMao::dtsPadraoStateChange);
+  Publish("dbgPadraoEnter", &TfrmAlocaMao::dbgPadraoEnter);
   Publish("dbgPadraoExit", &TfrmAlocaMao::dbgPadraoExit);
   Publish("sbtAlterarClick", &TfrmAlocaMao::sbtAlterarClick);
   // Rows, display and payables.

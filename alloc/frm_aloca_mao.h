@@ -4,7 +4,10 @@
 //   frm_aloca_mao.cpp            creation, connection, closing, handler table
 //   frm_aloca_mao_selection.cpp  budget selection in the filter panel
 //   frm_aloca_mao_load.cpp       loading the grid, button states, grid/panel upkeep
-//   frm_aloca_mao_rows.cpp       the handlers of row editing, display and payables
+//   frm_aloca_mao_display.cpp    display and input conversions, the cell drawing
+//   frm_aloca_mao_lookup.cpp     professional lookup and validation, column exit
+//   frm_aloca_mao_rows.cpp       row editing and saving, the key filter
+//   frm_aloca_mao_payables.cpp   accounts payable, clearing, print
 #pragma once
 
 #include <string>
@@ -14,6 +17,10 @@
 #include "platform/clientlib/components.h"
 #include "platform/runtime/ui/dbgrid.h"
 #include "platform/runtime/variant.h"
+
+namespace alloc {
+class TBusyScope;
+}
 
 class TfrmAlocaMao : public clib::TfrmPadraoGrid {
  public:
@@ -58,7 +65,9 @@ class TfrmAlocaMao : public clib::TfrmPadraoGrid {
   void HabilitaBotoes();
   // Inherited handler, HabilitaBotoes, filter panel enabled only while browsing.
   void dtsPadraoStateChange(rt::TObject* Sender) override;
-  // Leaving the grid discards its rows.
+  // Entering the grid sets the buttons again (the rule looks at where the focus is).
+  void dbgPadraoEnter(rt::TObject* Sender);
+  // Leaving the grid posts and saves a pending row, then discards the rows.
   void dbgPadraoExit(rt::TObject* Sender);
   // Inherited edit, then the grid's focus on the professional column.
   void sbtAlterarClick(rt::TObject* Sender) override;
@@ -81,6 +90,19 @@ class TfrmAlocaMao : public clib::TfrmPadraoGrid {
   void cdsForneMaoIDTIPOPAGAFORNSetText(rt::TField& Sender, const std::string& Text);
   void cdsForneMaoHRINITUMOBRAGetText(rt::TField& Sender, std::string& Text, bool DisplayText);
   void cdsTurmaHRINITUMOBRAGetText(rt::TField& Sender, std::string& Text, bool DisplayText);
+  // The amount column's key rule: a comma only once and never first; no amount above
+  // 999999999. Drops the key by setting it to 0.
+  void Vd_Virgula(rt::TDBGrid& grid, const std::string& field, char& Key);
+  // While a row is edited: a professional without a payment type shows "pgto_Inf",
+  // focuses the payment column and aborts.
+  void Vd_VerificaPgto();
+  // While a row is edited: the professional typed or chosen is checked with the server
+  // and its fields written from the answer; an empty one is removed (after a question
+  // when the row had one). Any failure focuses the professional column and goes on.
+  void Vd_Fornecedor();
+  // The two server checks before generation; each shows its message and aborts on false.
+  void Vd_VerifVrPg();
+  void Vd_VerifTpPagForn();
   void sbtGeraContaClick(rt::TObject* Sender);
   void sbtCancelaContaClick(rt::TObject* Sender);
   void sbtLimpaFornClick(rt::TObject* Sender);
@@ -120,8 +142,28 @@ class TfrmAlocaMao : public clib::TfrmPadraoGrid {
  private:
   // The payload of a call on netAloc's application server, through CheckResultServ.
   rt::Variant ChamaServidor(const std::string& method, std::vector<clib::Arg> args);
+  // Text of a field of the grid's current row.
+  std::string Linha(const char* field);
+  // The two search lists of the grid's ellipsis buttons.
+  void EscolheProfissional();
+  void EscolheTurma();
+  // GetVrPgMObra and GetTurma for the current row's labour item, into their datasets.
+  void CarregaValorPadrao();
+  void CarregaTurmas();
+  // Steps of Vd_Fornecedor inside its exception guard; the removal of a professional.
+  void ValidaProfissional(rt::TField& registro);
+  void RemoveProfissional();
+  // A generation or cancellation call: a failure hides the busy animation, then shows a
+  // message key's text ("N_PARAM_…") or goes on unchanged.
+  rt::Variant ChamaConta(alloc::TBusyScope& busy, const std::string& method, std::vector<clib::Arg> args);
+  void MensagemDaFalha(const std::string& failure);
+  // Get_VrPgMObra or GetTpFormPgProf for the budget in hand, under the busy animation.
+  bool VerificaConta(const std::string& method);
   // The text handlers of the fields, which a layout cannot name.
   void LigaTextoCampos();
+  // The enabling rule with the grid's focus given: exit handlers run while the grid is
+  // still the active control, so the grid's exit passes false.
+  void AplicaBotoes(bool grade_com_foco);
   // Steps 4 to 7 of the load: cdsForneMao emptied and rebuilt from cdsFornMaoAux.
   void MontaGrade();
 };

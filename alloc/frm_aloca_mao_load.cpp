@@ -18,15 +18,6 @@ constexpr int kAviCarga = 1;  // busy animation of a load
 
 bool Editando(const rt::TClientDataSet& ds) { return ds.State() == rt::dsEdit || ds.State() == rt::dsInsert; }
 
-// The busy animation for a scope: hidden on every path.
-class TAnimacao {
- public:
-  explicit TAnimacao(int kind) { clib::ActiveShowAvi(rt::Application().MainForm(), kind); }
-  ~TAnimacao() { clib::DeactiveShowAvi(); }
-  TAnimacao(const TAnimacao&) = delete;
-  TAnimacao& operator=(const TAnimacao&) = delete;
-};
-
 }  // namespace
 
 void TfrmAlocaMao::panFiltroExit(rt::TObject*) {
@@ -38,13 +29,16 @@ void TfrmAlocaMao::panFiltroExit(rt::TObject*) {
 
 void TfrmAlocaMao::sbtVerificarClick(rt::TObject*) {
   {
-    TAnimacao animacao(kAviCarga);
+    alloc::TBusyScope busy(kAviCarga);
     auto packets = alloc::AlocaForneAnswer(
         ChamaServidor("GetAlocaForne", {clib::FiliProc(), edtNrOrcamento().Text(), edtSeq().Text()}));
-    cdsNfRelacOrc().SetData(*packets[3]);
-    cdsOrcaEvento().SetData(*packets[0]);
-    cdsFornMaoAux().SetData(*packets[1]);
-    cdsItMaoObra().SetData(*packets[2]);
+    // All four checked against their datasets before any is replaced: a refused answer
+    // changes nothing on screen.
+    rt::TClientDataSet* destinos[] = {&cdsNfRelacOrc(), &cdsOrcaEvento(), &cdsFornMaoAux(), &cdsItMaoObra()};
+    const std::size_t origem[] = {3, 0, 1, 2};
+    std::shared_ptr<rt::TClientDataSet::TPreparedData> preparados[4];
+    for (std::size_t i = 0; i < 4; ++i) preparados[i] = destinos[i]->PrepareData(*packets[origem[i]]);
+    for (std::size_t i = 0; i < 4; ++i) destinos[i]->SetData(*preparados[i]);
     MontaGrade();
   }
   HabilitaBotoes();
@@ -81,7 +75,9 @@ void TfrmAlocaMao::MontaGrade() {
   if (!grade.IsEmpty()) grade.First();  // First on an emptied dataset with calculated fields crashes the runtime
 }
 
-void TfrmAlocaMao::HabilitaBotoes() {
+void TfrmAlocaMao::HabilitaBotoes() { AplicaBotoes(ActiveControl() == &dbgPadrao()); }
+
+void TfrmAlocaMao::AplicaBotoes(bool grade_com_foco) {
   rt::TClientDataSet& grade = cdsForneMao();
   const bool navegando = !Editando(grade);
   const bool tem_linhas = grade.Active() && !grade.IsEmpty();
@@ -95,7 +91,7 @@ void TfrmAlocaMao::HabilitaBotoes() {
   const bool gera = set("sbtGeraConta", tem_linhas && navegando && !tem_contas);  // 1
   const bool limpa = set("sbtLimpaForn", gera);                                  // 2
   const bool cancela = set("sbtCancelaConta", tem_linhas && navegando && tem_contas);  // 3
-  const bool verifica = set("sbtVerificar", ActiveControl() == &dbgPadrao() &&       // 4
+  const bool verifica = set("sbtVerificar", grade_com_foco &&                       // 4
                                                 !clib::EmptyString(edtNrOrcamento().Text()) && navegando);
   set("sbtAlterar", gera);                       // 5
   set("sbtPesquisar", verifica && tem_linhas);   // 6
@@ -117,10 +113,19 @@ void TfrmAlocaMao::dtsPadraoStateChange(rt::TObject* Sender) {
   clib::SetChildEnabled(panFiltro(), state != rt::dsEdit && state != rt::dsInsert);
 }
 
+void TfrmAlocaMao::dbgPadraoEnter(rt::TObject*) { HabilitaBotoes(); }
+
 void TfrmAlocaMao::dbgPadraoExit(rt::TObject*) {
   rt::TClientDataSet& grade = cdsForneMao();
-  if (grade.Active()) grade.EmptyDataSet();
-  HabilitaBotoes();
+  if (grade.Active()) {
+    // Nothing typed is lost: a row being edited is posted through its checks and saved,
+    // and a change whose save failed earlier is sent again. A refusal keeps the focus in
+    // the grid with the row as it was.
+    if (Editando(grade)) grade.Post();
+    if (grade.ChangeCount() > 0) cdsForneMaoAfterPost(grade);
+    grade.EmptyDataSet();
+  }
+  AplicaBotoes(false);  // the focus is leaving the grid
 }
 
 void TfrmAlocaMao::sbtAlterarClick(rt::TObject* Sender) {

@@ -1,30 +1,24 @@
-// The handlers of row editing, grid display and the accounts payable. Inserting is
-// refused and the hours column is computed here; the others keep the framework's
-// default behaviour until the professional lookup, the row saving, the display
-// conversions and the payables are built on them.
-#include <cmath>
-#include <string>
-
+// Row editing and saving: no row is ever added, no row is edited once the budget has
+// payables, a row is checked before it is posted (professional, payment type, crew time
+// against the labour item's list) and saved to the server at once; the hours column;
+// the key filter per column.
+#include "alloc/conversions.h"
 #include "alloc/frm_aloca_mao.h"
+#include "alloc/screen_support.h"
 #include "platform/clientlib/routines.h"
+#include "platform/clientlib/server_result.h"
 #include "platform/runtime/abort.h"
+#include "platform/runtime/ui/input.h"
 
 namespace {
 
-// "hh:mm" of an event duration in decimal hours, rounded to 2 decimals first (5.5 ->
-// "05:30"); zero, null and negative durations give "00:00". Minutes that are not whole
-// are rounded to the nearest minute (10.1 -> "10:06", 2.33 -> "02:20").
-std::string HorasTexto(double duracao) {
-  const double r = clib::RoundDec(duracao, 2);
-  const double inteiro = std::trunc(r);
-  const std::string horas = inteiro >= 1 ? clib::Ajusta(std::to_string(static_cast<long long>(inteiro)), 2) : "00";
-  const double fracao = r - inteiro;
-  std::string minutos = "00";
-  if (fracao > 0) {
-    long long m = std::llround(fracao * 60);  // at most 59: r has two decimals
-    minutos = (m < 10 ? "0" : "") + std::to_string(m);
-  }
-  return horas + ":" + minutos;
+constexpr int kAviGravacao = 6;  // busy animation of a save
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The keys a registration column takes once the row has a professional.
+bool TeclaDeRegistro(char c) {
+  return IsDigit(c) || c == rt::Input::kBackspace || c == rt::Input::kTab || c == rt::Input::kReturn;
 }
 
 }  // namespace
@@ -32,77 +26,44 @@ std::string HorasTexto(double duracao) {
 // Rows come only from the load: every insert or append is refused without a message.
 void TfrmAlocaMao::cdsForneMaoBeforeInsert(rt::TClientDataSet&) { rt::Abort(); }
 
-// The check before editing (payables present) comes with the row editing.
-void TfrmAlocaMao::cdsForneMaoBeforeEdit(rt::TClientDataSet&) {}
+void TfrmAlocaMao::cdsForneMaoBeforeEdit(rt::TClientDataSet&) {
+  rt::TClientDataSet& contas = cdsNfRelacOrc();
+  if (contas.Active() && !contas.IsEmpty()) clib::MensErro(msgPadrao().Msg("EXISTE_CONTA"), true);
+}
 
-// The checks of a row before it is posted come with the row editing.
-void TfrmAlocaMao::cdsForneMaoBeforePost(rt::TClientDataSet&) {}
+void TfrmAlocaMao::cdsForneMaoBeforePost(rt::TClientDataSet& DataSet) {
+  Vd_Fornecedor();
+  Vd_VerificaPgto();
+  rt::TField& hora = DataSet.FieldByName("HRINITUMOBRA");
+  const rt::TField* selected = dbgPadrao().SelectedField();
+  if (selected && selected->FieldName() == "HRINITUMOBRA") hora.SetAsString(alloc::Ajusta_Hora(hora.AsString()));
+  if (clib::EmptyString(hora.AsString())) return;
+  CarregaTurmas();
+  rt::TClientDataSet& turmas = this->DataSet("cdsTurma");
+  int iguais = 0;
+  for (turmas.First(); !turmas.Eof(); turmas.Next())
+    if (turmas.FieldByName("HRINITUMOBRA").AsString() == hora.AsString()) ++iguais;
+  if (iguais == 0) clib::MensErro(msgPadrao().Msg("HRTURMA_N_CAD"), true);
+}
 
-// The save of a posted row (SetForneMao) comes with the row editing.
-void TfrmAlocaMao::cdsForneMaoAfterPost(rt::TClientDataSet&) {}
+void TfrmAlocaMao::cdsForneMaoAfterPost(rt::TClientDataSet& DataSet) {
+  if (DataSet.ChangeCount() <= 0) return;
+  alloc::TBusyScope busy(kAviGravacao);
+  ChamaServidor("SetForneMao", {rt::Variant(DataSet.Delta())});
+  DataSet.MergeChangeLog();  // only after the server applied it: a failed save stays in the log
+}
 
 void TfrmAlocaMao::cdsForneMaoCalcFields(rt::TClientDataSet& DataSet) {
-  DataSet.FieldByName("QTHORAS").SetAsString(HorasTexto(DataSet.FieldByName("QTHREVENTO").AsFloat()));
+  DataSet.FieldByName("QTHORAS").SetAsString(alloc::HorasTexto(DataSet.FieldByName("QTHREVENTO").AsFloat()));
 }
 
-// The professional column's ellipsis rule comes with the professional lookup.
-void TfrmAlocaMao::dbgPadraoColEnter(rt::TObject*) {}
-
-// The checks and defaults on leaving a column come with the professional lookup.
-void TfrmAlocaMao::dbgPadraoColExit(rt::TObject*) {}
-
-// The search lists of the professional and crew-time columns come with the professional lookup.
-void TfrmAlocaMao::dbgPadraoEditButtonClick(rt::TObject*) {}
-
-// The key filter per column comes with the row editing; until then only the inherited one.
 void TfrmAlocaMao::dbgPadraoKeyPress(rt::TObject* Sender, char& Key) {
   clib::TfrmPadraoGrid::dbgPadraoKeyPress(Sender, Key);
+  auto coluna = [this](const char* name) {
+    const rt::TField* field = dbgPadrao().SelectedField();
+    return field && field->FieldName() == name;
+  };
+  if (coluna("NRINSJURFORN") && !clib::EmptyString(Linha("NRINSJURFORN")) && !TeclaDeRegistro(Key)) Key = 0;
+  if (coluna("VRPAGOFORNORC")) Vd_Virgula(dbgPadrao(), "VRPAGOFORNORC", Key);
+  if (coluna("IDTIPOPAGAFORN")) Key = 0;  // the payment type comes only from the pick list
 }
-
-// The colours and formats of the cells come with the grid display; until then the grid's own drawing.
-void TfrmAlocaMao::dbgPadraoDrawColumnCell(rt::TObject*, const rt::TRect& Rect, int DataCol, rt::TColumn& Column,
-                                           rt::TGridDrawState State) {
-  dbgPadrao().DefaultDrawColumnCell(Rect, DataCol, Column, State);
-}
-
-// The masked registration comes with the professional lookup; until then the stored text.
-void TfrmAlocaMao::cdsForneMaoNRINSJURFORNGetText(rt::TField& Sender, std::string& Text, bool) {
-  Text = Sender.AsString();
-}
-
-// The masked registration comes with the professional lookup; until then the stored text.
-void TfrmAlocaMao::cdsProdFornNRINSJURFORNGetText(rt::TField& Sender, std::string& Text, bool) {
-  Text = Sender.AsString();
-}
-
-// The display text of the payment code comes with the grid display; until then the code.
-void TfrmAlocaMao::cdsForneMaoIDTIPOPAGAFORNGetText(rt::TField& Sender, std::string& Text, bool) {
-  Text = Sender.AsString();
-}
-
-// The code of a payment display text comes with the grid display; until then the text as typed.
-void TfrmAlocaMao::cdsForneMaoIDTIPOPAGAFORNSetText(rt::TField& Sender, const std::string& Text) {
-  Sender.SetAsString(Text);
-}
-
-// The masked crew time comes with the grid display; until then the stored text.
-void TfrmAlocaMao::cdsForneMaoHRINITUMOBRAGetText(rt::TField& Sender, std::string& Text, bool) {
-  Text = Sender.AsString();
-}
-
-// The masked crew time comes with the grid display; until then the stored text.
-void TfrmAlocaMao::cdsTurmaHRINITUMOBRAGetText(rt::TField& Sender, std::string& Text, bool) {
-  Text = Sender.AsString();
-}
-
-// Generation of the accounts payable comes with the payables work.
-void TfrmAlocaMao::sbtGeraContaClick(rt::TObject*) {}
-
-// Cancellation of the accounts payable comes with the payables work.
-void TfrmAlocaMao::sbtCancelaContaClick(rt::TObject*) {}
-
-// Clearing every professional of the budget comes with the payables work.
-void TfrmAlocaMao::sbtLimpaFornClick(rt::TObject*) {}
-
-// Opening the allocation report comes with the payables work.
-void TfrmAlocaMao::sbtImprimirClick(rt::TObject*) {}

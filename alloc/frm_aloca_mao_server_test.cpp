@@ -52,7 +52,6 @@ TEST_F(RealServerTest, DemoBudgetLoadsItsUnitsWithTheirProfessionals) {
             "GARÇOM/02 #2 - | GARÇOM/01 #3 - | MAÎTRE/02 #1 -");
   EXPECT_EQ(F().cdsForneMao().ChangeCount(), 0);
   EXPECT_EQ(F().cdsOrcaEvento().FieldByName("NMFANTCLIE").AsString(), "Buffet Aurora");
-  F().HabilitaBotoes();
   EXPECT_EQ(Enabled(),
             "sbtAlterar sbtPesquisar sbtVerificar sbtImprimir sbtLimpaForn sbtGeraConta mnuAlterar mnuPesquisar "
             "mnuVerificar mnuListagem mnuLimpaForn mnuGeraConta");
@@ -62,7 +61,6 @@ TEST_F(RealServerTest, BudgetWithPayablesOffersOnlyCancellation) {
   OpenBudget("13", "1");
   ASSERT_EQ(Focused(), "dbgPadrao") << services_.Log();
   EXPECT_FALSE(F().cdsNfRelacOrc().IsEmpty());
-  F().HabilitaBotoes();
   EXPECT_EQ(Enabled(), "sbtPesquisar sbtVerificar sbtImprimir sbtCancelaConta mnuPesquisar mnuVerificar mnuListagem "
                        "mnuCancelaConta");
 }
@@ -72,6 +70,113 @@ TEST_F(RealServerTest, UnknownBudgetIsRefusedByTheServer) {
   rt::Input::FocusControl(F().edtSeq());
   EXPECT_EQ(services_.Log(), "MessageDlg(error, OK): Orçamento não cadastrado. -> OK");
   EXPECT_EQ(Focused(), "edtNrOrcamento");
+}
+
+}  // namespace
+
+namespace {
+
+// A server of its own for each test that changes data, so that tests never see each
+// other's saves.
+class FreshServerTest : public ScreenTest {
+ protected:
+  void SetUp() override {
+    if (!server_process_.Start({"--port", "0", "--data", data_.path().string(), "--seed-demo"}))
+      FAIL() << "alloc-server did not start: " << server_process_.Output();
+    clib::Session().host = "127.0.0.1";
+    clib::Session().port = server_process_.Port();
+    clib::Session().password = "demo";
+    ScreenTest::SetUp();
+    clib::TNetConnectionComponent::SetAppServerProvider(nullptr);
+    F().netAloc().SetAppServer(nullptr);  // the network, not the double
+  }
+
+  enum Col { kNr, kProduto, kProf, kNome, kPgto, kValor, kHoras, kTurma };
+
+  // A professional typed into a row and the payment picked, then the row posted by
+  // moving up (the save follows the post).
+  void Allocate(TfrmAlocaMao& form, int row, const std::string& registration, const char* payment) {
+    rt::TDBGrid& grid = form.dbgPadrao();
+    ASSERT_TRUE(grid.SelectCell(row, kProf));
+    ASSERT_TRUE(grid.TypeText(registration));
+    ASSERT_TRUE(grid.Key(rt::VK_TAB)) << services_.Log();
+    ASSERT_TRUE(grid.SelectCell(row, kPgto));
+    ASSERT_TRUE(grid.PickListChoose(payment));
+    grid.Key(rt::VK_UP);
+  }
+
+  srv::fakes::TempDir data_;
+  srv::fakes::ServerProcess server_process_;
+};
+
+TEST_F(FreshServerTest, AllocatedProfessionalIsFoundAfterAReload) {
+  OpenBudget("12", "1");
+  ASSERT_EQ(Focused(), "dbgPadrao") << services_.Log();
+  services_.Clear();
+  Allocate(F(), 2, "45997418000153", "GERAR CONTA");  // COPEIRA/02 #2, a company
+  EXPECT_EQ(services_.Log(), "Busy(6) | Busy off");
+  EXPECT_EQ(F().cdsForneMao().ChangeCount(), 0);
+
+  ASSERT_TRUE(rt::Input::Click(F().Control("sbtVerificar")));
+  EXPECT_EQ(GridRows(),
+            "COPEIRA/02 #1 1005 | COPEIRA/02 #2 1006 | GARÇOM/01 #1 1001 | GARÇOM/02 #1 1004 | GARÇOM/01 #2 1003 | "
+            "GARÇOM/02 #2 - | GARÇOM/01 #3 - | MAÎTRE/02 #1 -");
+  rt::TClientDataSet& rows = F().cdsForneMao();
+  rows.SetRecNo(2);
+  EXPECT_EQ(rows.FieldByName("NRINSJURFORN").DisplayText(), "45.997.418/0001-53");
+  EXPECT_EQ(rows.FieldByName("IDTIPOPAGAFORN").DisplayText(), "GERAR CONTA");
+  EXPECT_EQ(rows.FieldByName("HRINITUMOBRA").DisplayText(), "19:00");
+  EXPECT_EQ(rows.FieldByName("VRPAGOFORNORC").AsFloat(), 100.0);
+}
+
+TEST_F(FreshServerTest, AmountsAreStoredAsTheyAreShown) {
+  OpenBudget("12", "1");
+  struct Case {
+    const char* typed;
+    double stored;
+  } cases[] = {{"1,005", 1.01}, {"2,675", 2.68}, {"0,30000000000000004", 0.3}};
+  rt::TDBGrid& grid = F().dbgPadrao();
+  for (const Case& c : cases) {
+    ASSERT_TRUE(grid.SelectCell(3, kValor));  // GARÇOM/01 #1
+    ASSERT_TRUE(grid.TypeText(c.typed));
+    ASSERT_TRUE(grid.Key(rt::VK_UP)) << services_.Log();
+    ASSERT_TRUE(rt::Input::Click(F().Control("sbtVerificar")));
+    F().cdsForneMao().SetRecNo(3);
+    EXPECT_EQ(F().cdsForneMao().FieldByName("VRPAGOFORNORC").AsFloat(), c.stored) << c.typed;
+  }
+}
+
+TEST_F(FreshServerTest, TwoClerksTakeTheLastFreeUnitAndTheSecondIsRefused) {
+  OpenBudget("12", "1");
+  TfrmAlocaMao& first = F();
+  boStCriado = false;  // the second clerk's screen, with a session of its own
+  CriaAlocaMaoObra();
+  TfrmAlocaMao& second = *frmAlocaMao;
+  second.netAloc().SetAppServer(nullptr);
+  form_ = &second;
+  OpenBudget("12", "1");
+  services_.Clear();
+
+  Allocate(first, 8, "52998224725", "EM FOLHA");  // MAÎTRE/02 #1, the item's only unit
+  EXPECT_EQ(services_.Log(), "Busy(6) | Busy off");
+  services_.Clear();
+  Allocate(second, 8, "39053344705", "EM FOLHA");
+  EXPECT_EQ(services_.Log(),
+            "Busy(6) | Busy off | Error: Não há unidade livre nesta mão de obra: outro usuário a preencheu desde que "
+            "foi carregada. Recarregue o orçamento.");
+  EXPECT_EQ(second.cdsForneMao().ChangeCount(), 1);  // the second clerk's choice is still pending
+  second.cdsForneMao().SetRecNo(8);
+  EXPECT_EQ(second.cdsForneMao().FieldByName("CDFORNECED").AsString(), "1004");
+
+  ASSERT_TRUE(rt::Input::Click(second.Control("sbtVerificar")));
+  EXPECT_EQ(GridRows(),
+            "COPEIRA/02 #1 1005 | COPEIRA/02 #2 - | GARÇOM/01 #1 1001 | GARÇOM/02 #1 1004 | GARÇOM/01 #2 1003 | "
+            "GARÇOM/02 #2 - | GARÇOM/01 #3 - | MAÎTRE/02 #1 1001");  // the first clerk's choice, once
+
+  rt::Input::CloseForm(second);
+  form_ = &first;
+  frmAlocaMao = &first;
+  boStCriado = true;
 }
 
 }  // namespace

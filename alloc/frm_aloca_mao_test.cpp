@@ -254,15 +254,13 @@ TEST_F(LoadTest, EmptyBudgetGivesAnEmptyGridWithoutMessage) {
             "GetPesqOrca(0001, 0000000012, 1) | GetPesqOrca(0001, 0000000012, 1) | GetSequencial(0000000012, 00) | "
             "Busy(1) | GetAlocaForne(0001, 0000000012, 00) | Busy off");
   EXPECT_EQ(GridRows(), "");
-  EXPECT_EQ(Enabled(), "(none)");
+  EXPECT_EQ(Enabled(), "sbtVerificar sbtImprimir mnuVerificar mnuListagem");  // reload from the grid
 }
 
 TEST_F(LoadTest, ButtonStatesWithoutAndWithPayables) {
   Server().allocations = {Aux("01", "GAR", "GARÇOM", 2, "1001", 150.0)};
   OpenBudget("12");
-  // The panel's exit runs before the grid has the focus: the verify button needs the grid.
-  EXPECT_EQ(Enabled(), "sbtAlterar sbtLimpaForn sbtGeraConta mnuAlterar mnuLimpaForn mnuGeraConta");
-  F().HabilitaBotoes();  // with the grid focused
+  // Browsing the grid right after the load: reload, search and print are offered too.
   EXPECT_EQ(Enabled(),
             "sbtAlterar sbtPesquisar sbtVerificar sbtImprimir sbtLimpaForn sbtGeraConta mnuAlterar mnuPesquisar "
             "mnuVerificar mnuListagem mnuLimpaForn mnuGeraConta");
@@ -270,7 +268,6 @@ TEST_F(LoadTest, ButtonStatesWithoutAndWithPayables) {
   FocusControl(F().edtNrOrcamento());
   Server().payables = {{{"CDFORNECED", "1001"}, {"CDFILIALNF", "0001"}, {"NRLANCTONF", "0000000005"}}};
   FocusControl(F().dbgPadrao());
-  F().HabilitaBotoes();
   EXPECT_EQ(Enabled(), "sbtPesquisar sbtVerificar sbtImprimir sbtCancelaConta mnuPesquisar mnuVerificar mnuListagem "
                        "mnuCancelaConta");
 }
@@ -296,7 +293,6 @@ TEST_F(LoadTest, EditingDisablesTheAccountButtonsAndTheFilterPanel) {
 TEST_F(LoadTest, VerifyButtonReloadsFromTheGrid) {
   Server().allocations = {Aux("01", "GAR", "GARÇOM", 1)};
   OpenBudget("12");
-  F().HabilitaBotoes();
   Journal();
   Server().allocations = {Aux("01", "GAR", "GARÇOM", 1, "1001", 10.0)};
   ASSERT_TRUE(rt::Input::Click(F().Control("sbtVerificar")));
@@ -313,14 +309,14 @@ TEST_F(LoadTest, LeavingTheGridEmptiesItWithoutAServerCall) {
   EXPECT_EQ(Journal(), "");
   EXPECT_TRUE(F().cdsForneMao().Active());
   EXPECT_EQ(GridRows(), "");
-  // The grid's exit runs while the grid still has the focus: only reloading stays offered.
-  EXPECT_EQ(Enabled(), "sbtVerificar sbtImprimir mnuVerificar mnuListagem");
+  // Outside the grid nothing is offered: reloading an emptied grid from elsewhere would
+  // fill it while the focus is away.
+  EXPECT_EQ(Enabled(), "(none)");
 }
 
 TEST_F(LoadTest, ServerFailureHidesTheAnimationAndKeepsTheDatasets) {
   Server().allocations = {Aux("01", "GAR", "GARÇOM", 1, "1001", 10.0)};
   OpenBudget("12");
-  F().HabilitaBotoes();
   const std::string buttons = Enabled();
   Journal();
   Server().fail["GetAlocaForne"] = "Erro ao acessar o banco de dados do servidor de aplicação.";
@@ -356,14 +352,13 @@ TEST_F(LoadTest, FailureDuringTheBuildRestoresIndexControlsHandlersAndChangeLog)
   EXPECT_FALSE(ds.ControlsDisabled());
   EXPECT_EQ(ds.ChangeCount(), 0);
   EXPECT_TRUE(ds.BeforeInsert && ds.BeforeEdit && ds.BeforePost && ds.AfterPost);
-  EXPECT_EQ(Enabled(), "(none)");  // HabilitaBotoes did not run
+  EXPECT_EQ(Enabled(), "(none)");  // the load failed: the buttons were not set
   EXPECT_EQ(Focused(), "edtNrOrcamento");
 }
 
 TEST_F(LoadTest, MalformedAnswerIsAFailureNotACrash) {
   Server().allocations = {Aux("01", "GAR", "GARÇOM", 1)};
   OpenBudget("12");
-  F().HabilitaBotoes();
   Journal();
   struct TWrongShape : clib::IAppServer {
     clib::ServerAnswer Call(const std::string&, std::vector<clib::Arg>) override {
@@ -376,6 +371,41 @@ TEST_F(LoadTest, MalformedAnswerIsAFailureNotACrash) {
             "Busy(1) | Busy off | Error: Resposta inválida do servidor de aplicação em GetAlocaForne: eram esperados "
             "quatro pacotes de dados.");
   EXPECT_EQ(GridRows(), "GARÇOM/01 #1 -");
+}
+
+TEST_F(LoadTest, AnswerWithAMissingColumnChangesNothingOnScreen) {
+  Server().allocations = {Aux("01", "GAR", "GARÇOM", 1, "1001", 10.0)};
+  OpenBudget("12");
+  const std::string rows = GridRows(), buttons = Enabled();
+  Journal();
+  // The next answer has another client and a payable, and its allocations lack a column.
+  struct TMissingColumn : clib::IAppServer {
+    std::shared_ptr<clib::IAppServer> inner;
+    clib::ServerAnswer Call(const std::string& method, std::vector<clib::Arg> args) override {
+      clib::ServerAnswer answer = inner->Call(method, std::move(args));
+      rt::VariantArray packets = answer.value.AsArray();
+      rt::DataPacket header = packets[0].AsPacket(), allocations = packets[1].AsPacket();
+      header.rows[0][static_cast<std::size_t>(header.FieldIndex("NMFANTCLIE"))] = "Outro Cliente";
+      const auto gone = static_cast<std::size_t>(allocations.FieldIndex("CDPRODUTO"));
+      allocations.fields.erase(allocations.fields.begin() + static_cast<long>(gone));
+      for (rt::Row& row : allocations.rows) row.erase(row.begin() + static_cast<long>(gone));
+      packets[0] = header;
+      packets[1] = allocations;
+      answer.value = packets;
+      return answer;
+    }
+  };
+  auto wrong = std::make_shared<TMissingColumn>();
+  wrong->inner = server_;
+  Server().payables = {{{"CDFORNECED", "1001"}, {"CDFILIALNF", "0001"}, {"NRLANCTONF", "0000000005"}}};
+  F().netAloc().SetAppServer(wrong);
+  EXPECT_FALSE(rt::Input::Click(F().Control("sbtVerificar")));
+  const std::string story = Journal();
+  EXPECT_NE(story.find("cdsFornMaoAux: Field 'CDPRODUTO' not found in the data packet"), std::string::npos) << story;
+  EXPECT_EQ(F().cdsOrcaEvento().FieldByName("NMFANTCLIE").AsString(), "Buffet Aurora");
+  EXPECT_TRUE(F().cdsNfRelacOrc().IsEmpty());
+  EXPECT_EQ(GridRows(), rows);
+  EXPECT_EQ(Enabled(), buttons);
 }
 
 // ---- Rows added by hand and the hours column -------------------------------------------

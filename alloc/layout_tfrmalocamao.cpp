@@ -493,6 +493,7 @@ const char* const kLayoutTFRMALOCAMAO = R"json({
     "OnColExit": "dbgPadraoColExit",
     "OnDrawColumnCell": "dbgPadraoDrawColumnCell",
     "OnEditButtonClick": "dbgPadraoEditButtonClick",
+    "OnEnter": "dbgPadraoEnter",
     "OnExit": "dbgPadraoExit",
     "OnKeyPress": "dbgPadraoKeyPress"
    }

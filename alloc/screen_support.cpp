@@ -1,6 +1,8 @@
 #include "alloc/screen_support.h"
 
 #include "platform/clientlib/server_result.h"
+#include "platform/clientlib/ui_routines.h"
+#include "platform/runtime/ui/application.h"
 
 namespace alloc {
 
@@ -28,6 +30,32 @@ std::array<std::shared_ptr<const rt::DataPacket>, 4> AlocaForneAnswer(const rt::
     packets[i] = element.PacketPtr();
   }
   return packets;
+}
+
+const rt::Variant& ArrayElement(const rt::Variant& payload, std::size_t i, const std::string& method) {
+  if (payload.type() != rt::Variant::Type::Array || payload.AsArray().size() <= i)
+    BadAnswer(method, "era esperada uma lista de " + std::to_string(i + 1) + " pacotes de dados ou mais.");
+  return payload.AsArray()[i];
+}
+
+bool BooleanAnswer(const rt::Variant& payload, const std::string& method) {
+  if (payload.type() != rt::Variant::Type::Boolean) BadAnswer(method, "era esperado um valor lógico.");
+  return payload.AsBool();
+}
+
+TBusyScope::TBusyScope(int kind) { clib::ActiveShowAvi(rt::Application().MainForm(), kind); }
+
+void TBusyScope::Hide() {
+  if (!shown_) return;
+  shown_ = false;
+  clib::DeactiveShowAvi();
+}
+
+void FocusFieldAfterFailure(rt::TField& field) {
+  try {
+    field.FocusControl();
+  } catch (...) {  // as FocusAfterFailure
+  }
 }
 
 void FocusAfterFailure(rt::TWinControl& control) {

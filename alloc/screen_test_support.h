@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,16 @@ class TFakeServer : public clib::IAppServer {
   std::vector<Values> payables;     // its payables packet
   rt::Variant qt_hr_evento = 6.5;
   std::map<std::string, std::string> fail;  // method -> the server's failure text
+  // Professionals: the cdsProdForn fields plus "PRODUTO", the labour product they serve.
+  std::vector<Values> professionals;
+  // Allocations the server reports for a professional (cdsVdProf rows, by CDFORNECED).
+  std::vector<Values> allocated;
+  // The labour item's defaults (GetVrPgMObra; none: an empty answer) and crew times.
+  std::optional<Values> defaults = Values{{"VRPAGOMOBRA", 120.5}, {"HRINITUMOBRA", "0830"}};
+  std::vector<std::string> crew_times{"0800", "0830"};
+  // Answers of the checks before generation and of GeraConta.
+  bool value_check = true, payment_check = true;
+  rt::Variant gera_conta;
   // Packets shaped like the screen's own datasets (set by the fixture).
   std::function<rt::DataPacket(const std::string& dataset, const std::vector<Values>&)> packet;
 
@@ -89,6 +100,7 @@ class TFakeServer : public clib::IAppServer {
       const rt::Variant& v = args[i].Value();
       line += (i ? ", " : "") + (v.type() == rt::Variant::Type::String ? v.AsString() : v.Describe());
     }
+    if (method == "SetForneMao") line = "SetForneMao(" + DeltaText(args.at(0).Value().AsPacket());
     journal_.push_back(line + ")");
     if (auto it = fail.find(method); it != fail.end()) return {false, rt::Variant(), it->second, -32000};
     auto text = [&](std::size_t i) { return args.at(i).Value().AsString(); };
@@ -114,7 +126,51 @@ class TFakeServer : public clib::IAppServer {
       return Ok(rt::VariantArray{packet("cdsOrcaEvento", {header}), packet("cdsFornMaoAux", allocations),
                                  packet("cdsItMaoObra", {}), packet("cdsNfRelacOrc", payables)});
     }
+    if (method == "GetProdForn") {
+      std::vector<Values> found, elsewhere;
+      for (Values p : professionals) {
+        if (p["PRODUTO"].AsString() != text(0)) continue;
+        const std::string reg = p["NRINSJURFORN"].AsString();
+        const std::string key = (reg.size() == 11 ? "F" : reg.size() == 14 ? "J" : "") + reg;
+        if (text(1).empty() || text(1) == key) found.push_back(p);
+      }
+      if (!text(1).empty() && !found.empty())
+        for (const Values& a : allocated)
+          if (a.at("CDFORNECED") == found.front()["CDFORNECED"]) elsewhere.push_back(a);
+      return Ok(rt::VariantArray{packet(text(1).empty() ? "cdsProdForn" : "cdsVdForn", found),
+                                 packet("cdsVdProf", elsewhere)});
+    }
+    if (method == "GetVrPgMObra") {
+      std::vector<Values> rows;
+      if (defaults) rows.push_back(*defaults);
+      return Ok(packet("cdsVrPagMObra", rows));
+    }
+    if (method == "GetTurma") {
+      std::vector<Values> rows;
+      for (const std::string& t : crew_times) rows.push_back({{"HRINITUMOBRA", t}});
+      return Ok(packet("cdsTurma", rows));
+    }
+    if (method == "SetForneMao" || method == "SetCancelaConta") return Ok(rt::Variant());
+    if (method == "Get_VrPgMObra") return Ok(value_check);
+    if (method == "GetTpFormPgProf") return Ok(payment_check);
+    if (method == "GeraConta") return Ok(gera_conta);
     return {false, rt::Variant(), "Método desconhecido: " + method, -32601};
+  }
+
+  // A delta as "CDPRODUTO#NRFORNE old->new CDFORNECED amount crew payment; ...".
+  static std::string DeltaText(const rt::DataPacket& delta) {
+    std::string out;
+    for (const rt::DeltaRow& row : delta.changes) {
+      auto v = [&](const rt::Row& values, const char* name) {
+        const rt::Variant& x = values.at(static_cast<std::size_t>(delta.FieldIndex(name)));
+        return x.IsNull() ? std::string("null") : x.type() == rt::Variant::Type::String ? x.AsString() : x.Describe();
+      };
+      out += (out.empty() ? "" : "; ") + v(row.old_values, "CDPRODUTO") + "#" + v(row.old_values, "NRFORNE") + " " +
+             v(row.old_values, "CDFORNECED") + "->" + v(row.new_values, "CDFORNECED") + " " +
+             v(row.new_values, "VRPAGOFORNORC") + " " + v(row.new_values, "HRINITUMOBRA") + " " +
+             v(row.new_values, "IDTIPOPAGAFORN");
+    }
+    return out;
   }
 
  private:

@@ -25,6 +25,7 @@
 #include "alloc/cli_evt04700.h"
 #include "alloc/frm_aloca_mao.h"
 #include "alloc/grid_rows.h"
+#include "bench/screen_bench_support.h"
 #include "module/package.h"
 #include "platform/clientlib/server_result.h"
 #include "platform/clientlib/session.h"
@@ -39,23 +40,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Dialogs and animation of a bench run: nothing is shown; an error ends the run loudly.
-struct TQuietServices : rt::IDialogService, rt::IBusyIndicator {
-  rt::TModalResult MessageDlg(const std::string& text, rt::TMsgDlgType, const rt::TMsgDlgButtons&, int) override {
-    std::fprintf(stderr, "unexpected question: %s\n", text.c_str());
-    std::abort();
-  }
-  void ShowError(const std::string& text) override {
-    std::fprintf(stderr, "unexpected error: %s\n", text.c_str());
-    std::abort();
-  }
-  std::optional<int> PickList(const std::string&, const std::string&, const std::vector<rt::TPickColumn>&,
-                              const std::vector<std::vector<std::string>>&) override {
-    return std::nullopt;
-  }
-  void Show(int) override {}
-  void Hide() override {}
-};
+using bench_support::TQuietServices;
 
 // The server with its data, and the screen signed in to it, made once per run.
 struct TBench {
@@ -69,14 +54,7 @@ struct TBench {
   TBench() {
     auto config = srv::StorageConfig::Sqlite((data.path() / "alloc.db").string());
     for (int units : {1000, 10000}) budget[units] = srv::GenerateLargeBudget(config, units);
-    if (!server.Start({"--port", "0", "--data", data.path().string()})) {
-      std::fprintf(stderr, "alloc-server did not start: %s\n", server.Output().c_str());
-      std::abort();
-    }
-    Initialize();
-    clib::Session() = {"0001", "demo", "demo", "127.0.0.1", server.Port()};
-    CriaAlocaMaoObra();
-    form = frmAlocaMao;
+    form = bench_support::StartServerAndOpenScreen(server, data.path());
   }
 
   // Number and sequence typed in the panel (the focus in the sequence box, grid discarded).
@@ -195,13 +173,4 @@ BENCHMARK(BM_BuildRows)->Arg(1000)->Arg(10000)->UseManualTime()->Unit(benchmark:
 
 }  // namespace
 
-// The module's detach entry (module/entry.cpp) frees the report registry a second time
-// when the module's objects are linked into an executable; end without static destructors.
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::fflush(nullptr);
-  std::_Exit(0);
-}
+int main(int argc, char** argv) { return bench_support::RunScreenBenchmarks(argc, argv); }

@@ -35,7 +35,7 @@ QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast
 constexpr int kTabBarHeight = 22;
 
 // A text box: keys go to the runtime (TypeKey/TypeText); the box shows what the runtime
-// holds, the caret at the end as the runtime keeps it.
+// holds, the caret at the end as the runtime keeps it, or the whole text selected.
 class TEditPeer : public QLineEdit {
  public:
   TEditPeer(rt::TEdit& edit, QWidget* parent) : QLineEdit(parent), edit_(edit) {
@@ -432,7 +432,11 @@ void TFormPeer::SyncControl(rt::TControl& control, QWidget* widget) {
     auto* line = static_cast<QLineEdit*>(widget);
     const QString text = Q(edit->Text());
     if (line->text() != text) line->setText(text);
-    line->setCursorPosition(static_cast<int>(text.size()));
+    // The runtime's selection: the whole text (entered by Tab) or the caret at the end.
+    if (edit->SelLength() > 0)
+      line->selectAll();
+    else
+      line->setCursorPosition(static_cast<int>(text.size()));
     const QColor base = ToQColor(edit->Color() == rt::clBtnFace ? rt::clWindow : edit->Color());
     if (line->palette().color(QPalette::Base) != base) {
       QPalette palette = line->palette();

@@ -4,7 +4,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMenu>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -36,7 +36,7 @@ bool TGridView::Painting() { return paint_depth > 0; }
 
 TGridView::TGridView(rt::TDBGrid& grid, QWidget* parent)
     : QWidget(parent), grid_(grid), editor_(new QLineEdit(this)), ellipsis_(new QToolButton(this)),
-      pick_(new QToolButton(this)), rows_(new QScrollBar(Qt::Vertical, this)) {
+      pick_(new QToolButton(this)), pick_items_(new QListWidget(this)), rows_(new QScrollBar(Qt::Vertical, this)) {
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled);
   setAutoFillBackground(false);
@@ -56,6 +56,12 @@ TGridView::TGridView(rt::TDBGrid& grid, QWidget* parent)
   pick_->setArrowType(Qt::DownArrow);
   pick_->setFocusPolicy(Qt::NoFocus);
   pick_->hide();
+  // The list mirrors the runtime's: keys stay with the grid view, a click chooses.
+  pick_items_->setObjectName("pickListItems");
+  pick_items_->setFocusPolicy(Qt::NoFocus);
+  pick_items_->setSelectionMode(QAbstractItemView::SingleSelection);
+  pick_items_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  pick_items_->hide();
   rows_->setObjectName("rows");
   rows_->setFocusPolicy(Qt::NoFocus);
   rows_->hide();
@@ -65,6 +71,8 @@ TGridView::TGridView(rt::TDBGrid& grid, QWidget* parent)
   });
   connect(ellipsis_, &QToolButton::clicked, this, [this] { grid_.EditButtonClick(); });
   connect(pick_, &QToolButton::clicked, this, [this] { ShowPickList(); });
+  connect(pick_items_, &QListWidget::itemClicked, this,
+          [this](QListWidgetItem* item) { grid_.PickListChoose(pick_items_->row(item)); });
 }
 
 int TGridView::VirtualKeyOf(int qt_key) {
@@ -86,6 +94,14 @@ int TGridView::VirtualKeyOf(int qt_key) {
     case Qt::Key_F2: return rt::VK_F2;
     default: return 0;
   }
+}
+
+rt::TShiftState TGridView::ShiftStateOf(Qt::KeyboardModifiers modifiers) {
+  rt::TShiftState state = 0;
+  if (modifiers & Qt::ShiftModifier) state |= rt::ssShift;
+  if (modifiers & Qt::AltModifier) state |= rt::ssAlt;
+  if (modifiers & Qt::ControlModifier) state |= rt::ssCtrl;
+  return state;
 }
 
 QRect TGridView::SelectedCellRect() const {
@@ -135,8 +151,39 @@ void TGridView::Sync() {
     rows_->setValue(CurrentRecNo(grid_));
   }
   syncing_ = false;
+  SyncPickList(cell);
   setEnabled(grid_.EnabledInChain());
   update();
+}
+
+void TGridView::SyncPickList(const QRect& cell) {
+  rt::TColumn* column = grid_.SelectedColumn();
+  if (!grid_.PickListOpen() || !column || cell.isEmpty()) {
+    pick_items_->hide();
+    return;
+  }
+  QStringList items;
+  for (const auto& item : column->PickList()) items << Q(item);
+  QStringList shown;
+  for (int i = 0; i < pick_items_->count(); ++i) shown << pick_items_->item(i)->text();
+  if (shown != items) {
+    pick_items_->clear();
+    pick_items_->addItems(items);
+  }
+  if (grid_.PickListIndex() >= 0)
+    pick_items_->setCurrentRow(grid_.PickListIndex());
+  else
+    pick_items_->clearSelection();
+  const int row_height = std::max(pick_items_->sizeHintForRow(0), 1);
+  const int frame = 2 * pick_items_->frameWidth();
+  const int visible = std::min(static_cast<int>(items.size()), 8);
+  const int list_height = visible * row_height + frame;
+  const int list_width = std::max(cell.width(), pick_items_->sizeHintForColumn(0) + frame + 4);
+  // Below the cell when it fits in the view, else above it.
+  const int top = cell.bottom() + 1 + list_height <= height() ? cell.bottom() + 1 : std::max(0, cell.top() - list_height);
+  pick_items_->setGeometry(cell.left(), top, list_width, list_height);
+  pick_items_->show();
+  pick_items_->raise();
 }
 
 void TGridView::paintEvent(QPaintEvent*) {
@@ -183,30 +230,22 @@ void TGridView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TGridView::ShowPickList() {
-  rt::TColumn* column = grid_.SelectedColumn();
-  if (!column || column->PickList().empty()) return;
-  QMenu menu(this);
-  menu.setObjectName("pickListMenu");
-  const auto& items = column->PickList();
-  for (int i = 0; i < static_cast<int>(items.size()); ++i)
-    menu.addAction(Q(items[static_cast<size_t>(i)]))->setData(i);
-  const QRect cell = SelectedCellRect();
-  if (QAction* chosen = menu.exec(mapToGlobal(cell.bottomLeft())))
-    grid_.PickListChoose(chosen->data().toInt());
+  if (grid_.PickListOpen())
+    grid_.Key(rt::VK_ESCAPE);
+  else
+    grid_.DropDown();
+  Sync();
 }
 
 void TGridView::keyPressEvent(QKeyEvent* event) {
-  const bool shift = event->modifiers() & Qt::ShiftModifier;
-  if (event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier)) {
-    ShowPickList();
-    return;
-  }
   if (event->key() == Qt::Key_Backspace) {
     grid_.TypeChar(rt::Input::kBackspace);
     return;
   }
   if (const int vk = VirtualKeyOf(event->key())) {
-    grid_.Key(vk, shift || event->key() == Qt::Key_Backtab);
+    rt::TShiftState shift = ShiftStateOf(event->modifiers());
+    if (event->key() == Qt::Key_Backtab) shift |= rt::ssShift;
+    grid_.KeyDown(vk, shift);
     return;
   }
   const QString text = event->text();

@@ -1,7 +1,9 @@
 // The data grid's native view: paints the runtime grid (titles, and every data cell
 // through the screen's owner-draw handler) on a TQtCanvas, shows the in-place editor
 // mirroring the grid's editor text, the ellipsis button and the pick list of the
-// selected column, and turns mouse and keyboard input into the grid's input calls.
+// selected column (the runtime's list, opened by the button or Alt+Down and steered by
+// the keys the grid receives), and turns mouse and keyboard input into the grid's
+// input calls.
 // The view holds no state of its own: Sync() re-reads the grid after each input call.
 #pragma once
 
@@ -10,7 +12,7 @@
 #include "platform/runtime/ui/dbgrid.h"
 
 class QLineEdit;
-class QMenu;
+class QListWidget;
 class QScrollBar;
 class QToolButton;
 
@@ -31,11 +33,16 @@ class TGridView : public QWidget {
   QLineEdit* Editor() const { return editor_; }
   QToolButton* EllipsisButton() const { return ellipsis_; }
   QToolButton* PickButton() const { return pick_; }
+  // The open pick list's items under the cell (hidden while the runtime's list is closed).
+  QListWidget* PickListView() const { return pick_items_; }
   // Shown when the rows do not all fit: its value is the current record number.
   QScrollBar* RowBar() const { return rows_; }
   // The virtual key of the grid for a Qt key, or 0 when the grid takes none.
   static int VirtualKeyOf(int qt_key);
-  // Opens the selected column's pick list as a menu under the cell.
+  // The grid's modifier set for Qt's.
+  static rt::TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers);
+  // The drop-down button: opens the selected column's pick list (as Alt+Down), or
+  // closes an open one unchanged.
   void ShowPickList();
 
  protected:
@@ -51,6 +58,8 @@ class TGridView : public QWidget {
  private:
   // The selected cell's rectangle in the view, or an empty one when it is not drawn.
   QRect SelectedCellRect() const;
+  // Shows the runtime's open pick list under (or above) the cell, its highlight current.
+  void SyncPickList(const QRect& cell);
 
   rt::TDBGrid& grid_;
   // A drawing handler failed: shown once, not at every repaint, until the next sync.
@@ -58,6 +67,7 @@ class TGridView : public QWidget {
   QLineEdit* editor_;
   QToolButton* ellipsis_;
   QToolButton* pick_;
+  QListWidget* pick_items_;
   QScrollBar* rows_;
   bool syncing_ = false;
 };

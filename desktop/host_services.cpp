@@ -2,6 +2,11 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QThread>
+#include <QWindow>
+#include <atomic>
+#include <exception>
+#include <thread>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QPainter>
@@ -122,6 +127,19 @@ void TBusyOverlay::Show(int kind) {
 void TBusyOverlay::Hide() {
   timer_.stop();
   hide();
+  waiting_.clear();
+  shown_for_wait_ = false;
+}
+
+void TBusyOverlay::SetWaitingText(const QString& text) {
+  waiting_ = text;
+  if (!text.isEmpty() && !isVisible()) {
+    Show(0);
+    shown_for_wait_ = true;
+  } else if (text.isEmpty() && shown_for_wait_) {
+    Hide();
+  }
+  update();
 }
 
 void TBusyOverlay::paintEvent(QPaintEvent*) {
@@ -138,7 +156,8 @@ void TBusyOverlay::paintEvent(QPaintEvent*) {
   p.setPen(pen);
   p.drawArc(arc, -angle_ * 16, 270 * 16);
   p.setPen(palette().color(QPalette::WindowText));
-  p.drawText(QRect(box.left(), arc.bottom() + 8, box.width(), 24), Qt::AlignCenter, KindText(kind_));
+  p.drawText(QRect(box.left() + 6, arc.bottom() + 8, box.width() - 12, box.bottom() - arc.bottom() - 10),
+             Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, Text());
 }
 
 bool TBusyOverlay::eventFilter(QObject* watched, QEvent* event) {
@@ -160,7 +179,104 @@ void TQtCursorSink::CursorChanged(rt::TCursor cursor) {
   overridden_ = want;
 }
 
+// ---------------------------------------------------------------------------------
+
+namespace {
+
+bool IsUserInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::InputMethod:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+    case QEvent::TabletMove:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+TQtBlockingWait::TQtBlockingWait(QWidget* window, TBusyOverlay* overlay, int announce_ms)
+    : window_(window), overlay_(overlay), announce_ms_(announce_ms) {}
+
+void TQtBlockingWait::Wait(const std::string& what, const std::function<void()>& work) {
+  if (waiting_ || !qApp || QThread::currentThread() != qApp->thread()) {
+    work();
+    return;
+  }
+  waiting_ = true;
+  QEventLoop loop;
+  std::atomic<bool> done{false};
+  std::exception_ptr failure;
+  std::thread worker([&] {
+    try {
+      work();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    done = true;
+    QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+  });
+  QTimer announce;
+  announce.setSingleShot(true);
+  connect(&announce, &QTimer::timeout, this, [this, text = QString::fromStdString(what)] {
+    if (overlay_) overlay_->SetWaitingText(text);
+  });
+  announce.start(announce_ms_);
+  qApp->installEventFilter(this);
+  if (!done) loop.exec(QEventLoop::ExcludeUserInputEvents);
+  worker.join();
+  qApp->removeEventFilter(this);
+  if (overlay_) overlay_->SetWaitingText({});  // back to the screen's own text, or hidden
+  waiting_ = false;
+  if (failure) std::rethrow_exception(failure);
+}
+
+bool TQtBlockingWait::InWindow(QObject* object) const {
+  if (!window_) return false;
+  if (auto* widget = qobject_cast<QWidget*>(object)) return widget->window() == window_;
+  if (auto* handle = qobject_cast<QWindow*>(object)) return handle == window_->windowHandle();
+  return false;
+}
+
+bool TQtBlockingWait::eventFilter(QObject* watched, QEvent* event) {
+  // A dialog opened meanwhile (its own window) keeps its input.
+  if (!InWindow(watched)) return false;
+  if (IsUserInput(event->type())) {
+    // Accepted: a short-cut override taken here stops the short-cut too.
+    event->accept();
+    return true;
+  }
+  if (event->type() == QEvent::Close) {
+    event->ignore();
+    return true;
+  }
+  return false;
+}
+
 THostServices::THostServices(QWidget* main_window)
-    : dialogs_(main_window), busy_(new TBusyOverlay(main_window)), scope_(&dialogs_, busy_, &cursor_) {}
+    : dialogs_(main_window),
+      busy_(new TBusyOverlay(main_window)),
+      scope_(&dialogs_, busy_, &cursor_),
+      wait_(main_window, busy_),
+      previous_wait_(&rt::BlockingWait()) {
+  rt::InstallBlockingWait(&wait_);
+}
+
+THostServices::~THostServices() { rt::InstallBlockingWait(previous_wait_); }
 
 }  // namespace desk

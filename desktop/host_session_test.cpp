@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QTimer>
 #include <QMdiSubWindow>
@@ -136,6 +137,23 @@ TEST_F(HostSession, TabLeavesTheNumberThroughTheRuntimeWhichPadsItAndPresetsTheS
   EXPECT_EQ(Widget<QLineEdit>("edtSeq")->text(), "00");
 }
 
+TEST_F(HostSession, TabIntoThePresetSequenceSelectsItSoTheTypedSequenceReplacesIt) {
+  auto* number = Widget<QLineEdit>("edtNrOrcamento");
+  auto* sequence = Widget<QLineEdit>("edtSeq");
+  QTest::keyClicks(number, "12");
+  QTest::keyClick(number, Qt::Key_Tab);
+  ASSERT_EQ(QApplication::focusWidget(), sequence);
+  EXPECT_EQ(sequence->selectedText(), "00") << "the preset is selected, as the runtime's text is";
+  QTest::keyClicks(QApplication::focusWidget(), "01");
+  EXPECT_EQ(screen_->Find<rt::TEdit>("edtSeq")->Text(), "01");
+  EXPECT_EQ(sequence->text(), "01");
+  EXPECT_FALSE(sequence->hasSelectedText());
+  // Tab on into the grid: the sequence exists, so the budget loads.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(dialogs_, "") << "no \"Sequencial não cadastrado.\"";
+  EXPECT_EQ(Grid().DataSet()->RecordCount(), 8);
+}
+
 TEST_F(HostSession, SearchButtonOpensTheSearchListAndTheChoiceFillsTheNumber) {
   std::string shown;
   window_->Services().Dialogs().OnDialogShown = [&](QDialog& dialog) {
@@ -226,15 +244,15 @@ TEST_F(HostSession, PaymentColumnOffersItsPickListAndTheChoiceReachesTheField) {
   ASSERT_EQ(Grid().SelectedIndex(), payment) << dialogs_;
   EXPECT_TRUE(view->PickButton()->isVisible());
   EXPECT_FALSE(view->EllipsisButton()->isVisible());
-  QTimer::singleShot(0, [] {
-    if (QWidget* menu = QApplication::activePopupWidget()) {
-      QTest::keyClick(menu, Qt::Key_Down);
-      QTest::keyClick(menu, Qt::Key_Down);  // the second item
-      QTest::keyClick(menu, Qt::Key_Return);
-    }
-  });
   const std::string before = Grid().SelectedField()->AsString();
-  view->ShowPickList();
+  // The keyboard alone: Alt+Down opens the list under the cell, the second item, Enter.
+  QTest::keyClick(view, Qt::Key_Down, Qt::AltModifier);
+  ASSERT_TRUE(view->PickListView()->isVisible()) << dialogs_;
+  QTest::keyClick(view, Qt::Key_Home);
+  QTest::keyClick(view, Qt::Key_Down);  // the second item
+  EXPECT_EQ(view->PickListView()->currentRow(), 1);
+  QTest::keyClick(view, Qt::Key_Return);
+  EXPECT_FALSE(view->PickListView()->isVisible());
   // The choice went through the grid into the field; the editor shows what the field took.
   EXPECT_NE(Grid().SelectedField()->AsString(), before) << dialogs_;
   EXPECT_TRUE(view->Editor()->isVisible());

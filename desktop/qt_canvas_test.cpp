@@ -75,28 +75,6 @@ TEST(QtCanvas, FillTextClipAndFocusFrame) {
 class PaintedGrid : public ::testing::Test {
  protected:
   PaintedGrid() {
-    rt::FieldDef name;
-    name.name = "NOME";
-    name.type = rt::FieldType::String;
-    name.size = 20;
-    rt::FieldDef flag;
-    flag.name = "GERADA";
-    flag.type = rt::FieldType::String;
-    flag.size = 1;
-    dataset_.SetFieldDefs({name, flag});
-    dataset_.CreateDataSet();
-    for (auto [n, f] : {std::pair{"MMMM", "N"}, std::pair{"MMMM", "S"}, std::pair{"MMMM", "N"}}) {
-      dataset_.Append();
-      dataset_.FieldByName("NOME").SetAsString(n);
-      dataset_.FieldByName("GERADA").SetAsString(f);
-      dataset_.Post();
-    }
-    dataset_.First();
-    source_.SetDataSet(&dataset_);
-    form_ = std::make_unique<rt::TForm>(nullptr);
-    grid_ = new rt::TDBGrid(form_.get());
-    grid_->SetParent(form_.get());
-    grid_->SetDataSource(&source_);
     grid_->Columns().Add("NOME").SetWidth(60);
     grid_->Columns().Add("GERADA").SetWidth(30);
     grid_->SetBounds(0, 0, 100, 100);
@@ -124,10 +102,9 @@ class PaintedGrid : public ::testing::Test {
     return image;
   }
 
-  rt::TClientDataSet dataset_;
-  rt::TDataSource source_;
-  std::unique_ptr<rt::TForm> form_;
-  rt::TDBGrid* grid_;
+  testing::TGridForm data_{{{"NOME", 20}, {"GERADA", 1}}, {{"MMMM", "N"}, {"MMMM", "S"}, {"MMMM", "N"}}};
+  rt::TClientDataSet& dataset_ = data_.dataset;
+  rt::TDBGrid* grid_ = data_.grid;
 };
 
 TEST_F(PaintedGrid, GeneratedAccountRowIsGreenAndSelectedCellHighlighted) {

@@ -6,6 +6,13 @@
 #include <QFont>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/runtime/ui/dbgrid.h"
+#include "platform/runtime/ui/forms.h"
 
 namespace desk::testing {
 
@@ -29,6 +36,37 @@ class QtEnvironment : public ::testing::Environment {
 
  private:
   QApplication* app_ = nullptr;
+};
+
+// A form with one grid showing a dataset of text fields (name, size) filled with
+// `rows`, the first row current: what the grid view tests paint and drive.
+struct TGridForm {
+  TGridForm(const std::vector<std::pair<std::string, int>>& fields, const std::vector<std::vector<std::string>>& rows)
+      : form(std::make_unique<rt::TForm>(nullptr)), grid(new rt::TDBGrid(form.get())) {
+    std::vector<rt::FieldDef> defs;
+    for (const auto& [name, size] : fields) {
+      rt::FieldDef def;
+      def.name = name;
+      def.type = rt::FieldType::String;
+      def.size = size;
+      defs.push_back(def);
+    }
+    dataset.SetFieldDefs(defs);
+    dataset.CreateDataSet();
+    for (const auto& row : rows) {
+      dataset.Append();
+      for (size_t i = 0; i < row.size(); ++i) dataset.FieldByName(fields[i].first).SetAsString(row[i]);
+      dataset.Post();
+    }
+    dataset.First();
+    source.SetDataSet(&dataset);
+    grid->SetParent(form.get());
+    grid->SetDataSource(&source);
+  }
+  rt::TClientDataSet dataset;
+  rt::TDataSource source;
+  std::unique_ptr<rt::TForm> form;
+  rt::TDBGrid* grid;  // owned by the form
 };
 
 }  // namespace desk::testing

@@ -44,6 +44,7 @@ TSearchDialog::TSearchDialog(const std::string& title, const std::string& empty_
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setTabKeyNavigation(false);  // Tab goes between the list and the filter box
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setStretchLastSection(true);
   empty_->setText(Q(empty_text));
@@ -64,7 +65,14 @@ TSearchDialog::TSearchDialog(const std::string& title, const std::string& empty_
   connect(table_, &QTableWidget::cellDoubleClicked, this, [this] { ChooseCurrent(); });
   filter_->installEventFilter(this);
   table_->installEventFilter(this);
-  filter_->setFocus();
+  // The keyboard starts on the list, first row selected: arrows move, Enter chooses,
+  // and typed text goes into the filter (see eventFilter).
+  if (has_rows) {
+    table_->setCurrentCell(0, 0);
+    table_->setFocus();
+  } else {
+    filter_->setFocus();
+  }
 }
 
 std::vector<int> TSearchDialog::ShownRows() const {
@@ -119,7 +127,20 @@ bool TSearchDialog::eventFilter(QObject* watched, QEvent* event) {
           return true;
         }
         break;
+      case Qt::Key_Backspace:
+        if (watched == table_) {
+          filter_->backspace();
+          return true;
+        }
+        break;
       default:
+        // Typing on the list narrows it: the text goes into the filter box while the
+        // keyboard stays on the list.
+        if (watched == table_ && !key->text().isEmpty() && key->text().at(0).isPrint() &&
+            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+          filter_->insert(key->text());
+          return true;
+        }
         break;
     }
   }

@@ -1,7 +1,9 @@
 // The search list of the screens (the dialog service's PickList): a modal,
 // keyboard-driven dialog with a filter box that narrows the rows as the user types
 // (incremental search over every shown column), a table, Enter to choose and Escape to
-// cancel. With no rows it shows the list's empty-list text instead of the table.
+// cancel. The keyboard starts on the table with the first row selected; characters
+// typed there go into the filter. With no rows it shows the list's empty-list text
+// instead of the table.
 #pragma once
 
 #include <QDialog>

@@ -4,6 +4,8 @@
 #include "desktop/search_dialog.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <functional>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
@@ -56,6 +58,39 @@ TEST(SearchDialog, EmptyListShowsItsTextAndChoosesNothing) {
   EXPECT_EQ(dialog.EmptyLabel()->text(), QString::fromUtf8("Não há orçamento cadastrado."));
   QTest::keyClick(dialog.FilterBox(), Qt::Key_Return);
   EXPECT_EQ(dialog.Chosen(), std::nullopt);
+}
+
+// The keys go to whatever has the focus once the dialog is up, as a user's would.
+void Type(const char* keys) { QTest::keyClicks(QApplication::focusWidget(), keys); }
+void Press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
+
+TEST(SearchDialog, TheKeyboardStartsOnTheListWithTheFirstRowSelected) {
+  struct Case {
+    const char* name;
+    std::function<void()> keys;
+    std::optional<int> chosen;
+  };
+  const Case cases[] = {
+      {"Enter", [] { Press(Qt::Key_Return); }, 0},
+      {"Down Down Enter", [] { Press(Qt::Key_Down); Press(Qt::Key_Down); Press(Qt::Key_Return); }, 2},
+      {"Down Up Enter", [] { Press(Qt::Key_Down); Press(Qt::Key_Up); Press(Qt::Key_Return); }, 0},
+      {"typing filters", [] { Type("dourada"); Press(Qt::Key_Return); }, 1},
+      {"typing then Down", [] { Type("aurora"); Press(Qt::Key_Down); Press(Qt::Key_Return); }, 2},
+      {"backspace widens", [] { Type("auroraX"); Press(Qt::Key_Backspace); Press(Qt::Key_Down); Press(Qt::Key_Return); }, 2},
+      {"Escape", [] { Press(Qt::Key_Down); Press(Qt::Key_Escape); }, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    TSearchDialog dialog("Orçamento", "", kColumns, kRows);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog)) << c.name;
+    ASSERT_EQ(QApplication::focusWidget(), dialog.Table()) << c.name;
+    ASSERT_EQ(dialog.Table()->currentRow(), 0) << c.name;
+    ASSERT_FALSE(dialog.Table()->selectedItems().isEmpty()) << c.name;
+    c.keys();
+    EXPECT_EQ(dialog.Chosen(), c.chosen) << c.name;
+    EXPECT_EQ(dialog.result() == QDialog::Accepted, c.chosen.has_value()) << c.name;
+    EXPECT_FALSE(dialog.isVisible()) << c.name << ": Enter or Escape closed it";
+  }
 }
 
 TEST(DialogService, PickListAnswersTheChosenRowOrNothingOnEscape) {

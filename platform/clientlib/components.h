@@ -88,6 +88,8 @@ class TClientDataSetComponent : public rt::TComponent {
   std::string ClassName() const override { return "TClientDataSet"; }
   rt::TClientDataSet& DataSet() { return dataset_; }
   rt::TClientDataSet* operator->() { return &dataset_; }
+  // The dataset carries the component's name, so that its failures say which it is.
+  void NameChanged() override { dataset_.SetName(Name()); }
 
  private:
   rt::TClientDataSet dataset_;

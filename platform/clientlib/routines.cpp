@@ -1,5 +1,7 @@
 #include "platform/clientlib/routines.h"
 
+#include "platform/runtime/decimal_round.h"
+
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
@@ -54,33 +56,7 @@ std::string PictPess(const std::string& tipo) {
 
 double RoundDec(double x, int n) {
   if (n < 0 || n > 15) throw std::invalid_argument("RoundDec: decimals must be 0..15");
-  if (!std::isfinite(x)) return x;
-  // The shortest text that reads back as x is the decimal value the user sees.
-  char buf[400];
-  auto res = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed);
-  if (res.ec != std::errc()) return x;
-  std::string text(buf, res.ptr);
-  bool negative = !text.empty() && text[0] == '-';
-  if (negative) text.erase(0, 1);
-  std::size_t dot = text.find('.');
-  std::string int_part = dot == std::string::npos ? text : text.substr(0, dot);
-  std::string frac = dot == std::string::npos ? "" : text.substr(dot + 1);
-  if (static_cast<int>(frac.size()) <= n) return x;  // nothing to round away
-  bool up = frac[n] >= '5';
-  std::string digits = int_part + frac.substr(0, n);
-  if (up) {  // add one unit in the last kept place, carrying to the left
-    int i = static_cast<int>(digits.size()) - 1;
-    while (i >= 0 && digits[i] == '9') digits[i--] = '0';
-    if (i < 0)
-      digits.insert(0, 1, '1');
-    else
-      ++digits[i];
-  }
-  std::string rounded = digits.substr(0, digits.size() - n);
-  if (n > 0) rounded += "." + digits.substr(digits.size() - n);
-  double out = 0;
-  std::from_chars(rounded.data(), rounded.data() + rounded.size(), out);
-  return negative ? -out : out;
+  return rt::RoundDecimal(x, n);
 }
 
 }  // namespace clib

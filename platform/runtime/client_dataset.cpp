@@ -670,9 +670,17 @@ void TClientDataSet::CreateDataSet() {
   if (AfterScroll) AfterScroll(*this);
 }
 
-void TClientDataSet::SetData(const DataPacket& packet) {
+class TClientDataSet::TPreparedData {
+ public:
+  std::vector<FieldDef> defs;  // kept definitions, then the packet's new columns
+  std::size_t kept = 0;
+  std::vector<PackedRow> records;
+};
+
+void TClientDataSet::SetData(const DataPacket& packet) { SetData(*PrepareData(packet)); }
+
+std::shared_ptr<TClientDataSet::TPreparedData> TClientDataSet::PrepareData(const DataPacket& packet) const {
   if (packet.IsDelta()) throw EDatabaseError(name_ + ": A delta packet cannot be loaded as data");
-  const bool was_active = Active();  // links of a dataset that opens now start afresh anyway
 
   // Everything is built aside first, so that a bad packet leaves the dataset as it was.
   std::vector<int> column_of;  // per kept field: its column in the packet, or -1
@@ -712,8 +720,18 @@ void TClientDataSet::SetData(const DataPacket& packet) {
     }
     records.push_back(PackedRow::Pack(row));
   }
+  auto prepared = std::make_shared<TPreparedData>();
+  prepared->defs = std::move(defs);
+  prepared->kept = kept;
+  prepared->records = std::move(records);
+  return prepared;
+}
 
-  // Commit. Fields a previous load added are replaced unless the packet brings the same.
+void TClientDataSet::SetData(TPreparedData& prepared) {
+  const bool was_active = Active();  // links of a dataset that opens now start afresh anyway
+  std::vector<FieldDef>& defs = prepared.defs;
+  const std::size_t kept = prepared.kept;
+  // Fields a previous load added are replaced unless the packet brings the same.
   impl_->DropEdit();
   impl_->ClearRecords();
   const bool layout_changed = FieldDefs() != defs;
@@ -731,7 +749,7 @@ void TClientDataSet::SetData(const DataPacket& packet) {
     }
     impl_->FieldsChanged();
   }
-  impl_->records = std::move(records);
+  impl_->records = std::move(prepared.records);
   impl_->view.resize(impl_->records.size());
   std::iota(impl_->view.begin(), impl_->view.end(), 0u);
   std::vector<int> index = std::move(impl_->index_fields);

@@ -60,6 +60,13 @@ class TClientDataSet {
   // Replaces every record with the packet's rows; fields of the packet are matched to
   // the stored definitions by name (others are added), the change log is emptied; open.
   void SetData(const DataPacket& packet);
+  // Loading several datasets all or none: PrepareData checks the packet against this
+  // dataset's fields and builds its records aside (a bad packet throws EDatabaseError
+  // naming the dataset and nothing changes); SetData(prepared), right after, puts them
+  // in place without looking at the packet again. SetData(packet) does both.
+  class TPreparedData;
+  std::shared_ptr<TPreparedData> PrepareData(const DataPacket& packet) const;
+  void SetData(TPreparedData& prepared);
   void LoadFromPacket(const DataPacket& packet) { SetData(packet); }
   DataPacket Data() const;  // posted records in natural order; calculated fields excluded
   void EmptyDataSet();      // no records, empty change log; stays open

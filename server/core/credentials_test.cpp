@@ -59,7 +59,7 @@ TEST(Money, FloatsAreRoundedToCents) {
     std::int64_t cents;
   };
   for (const Case& c : {Case{0, 0}, Case{0.29, 29}, Case{120.5, 12050}, Case{10.005, 1001}, Case{1.994999, 199},
-                        Case{-3.335, -334}}) {
+                        Case{-3.335, -334}, Case{1.005, 101}, Case{2.675, 268}, Case{0.1 + 0.2, 30}}) {
     EXPECT_EQ(CentsFromFloat(c.amount), c.cents) << c.amount;
   }
   EXPECT_FALSE(CentsFromFloat(std::nan("")));

@@ -23,7 +23,7 @@ struct Seed {
 };
 
 std::vector<Seed> Corpus() {
-  const auto folder = std::filesystem::path(__FILE__).parent_path() / "corpus";
+  const std::filesystem::path folder = ALLOC_RPC_CORPUS_DIR;
   std::vector<Seed> seeds;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     std::ifstream in(entry.path(), std::ios::binary);

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/clientlib/net/connect_probe.h"
+#include "platform/runtime/blocking_wait.h"
 #include "platform/runtime/packet_json.h"
 
 namespace clib {
@@ -238,7 +239,9 @@ ServerAnswer TNetConnection::Call(const std::string& method, std::vector<Arg> ar
   // The answer is read in one pass straight into variants (no JSON document).
   rt::RpcAnswer answer;
   for (int attempt = 0;; ++attempt) {
-    const Reply reply = PostLocked(body);
+    Reply reply;
+    // The host keeps its window alive while the answer is awaited (blocking_wait.h).
+    rt::BlockingWait().Wait("Aguardando o servidor (" + method + ")…", [&] { reply = PostLocked(body); });
     if (!reply.delivered) {
       const std::string text = ConnectFailureText(FailureDetail(static_cast<int>(reply.error)));
       CloseLocked();  // the next call opens again, running BeforeConnect

@@ -70,6 +70,7 @@ void TComponent::SetName(const std::string& name) {
     if (other && other != this) throw std::invalid_argument("A component named " + name + " already exists");
   }
   name_ = name;
+  NameChanged();
 }
 
 TComponent* TComponent::FindComponent(std::string_view name) const {

@@ -52,6 +52,9 @@ class TComponent : public TObject {
   // The class name used by layout resources ("TEdit", "TfrmAlocaMao").
   virtual std::string ClassName() const { return "TComponent"; }
 
+  // Runs after the name changed (a component whose parts carry the name follows it).
+  virtual void NameChanged() {}
+
   // True while the destructor runs (owned components are being destroyed).
   bool Destroying() const { return destroying_; }
 

@@ -242,6 +242,7 @@ TEdit::TEdit(TComponent* owner) : TWinControl(owner) {
 }
 
 void TEdit::SetText(const std::string& text) {
+  selected_ = false;
   std::string cased = char_case_ == ecUpperCase ? Utf8Upper(text) : char_case_ == ecLowerCase ? Utf8Lower(text) : text;
   if (cased == text_) return;
   text_ = cased;
@@ -255,6 +256,14 @@ void TEdit::SetCharCase(TEditCharCase char_case) {
 
 void TEdit::KeyPress(char& key) { KeyPressChar(Latin1ToUtf8(key)); }
 
+int TEdit::SelStart() const { return SelLength() > 0 ? 0 : Utf8Length(text_); }
+int TEdit::SelLength() const { return selected_ ? Utf8Length(text_) : 0; }
+
+void TEdit::DoEnter() {
+  if (auto_select_) SelectAll();
+  TWinControl::DoEnter();
+}
+
 void TEdit::KeyPressChar(const std::string& utf8_char) {
   if (utf8_char.empty()) return;
   char key = utf8_char[0];
@@ -262,14 +271,16 @@ void TEdit::KeyPressChar(const std::string& utf8_char) {
   if (OnKeyPress) OnKeyPress(this, key);
   if (key == 0) return;
   if (key == 8) {
-    if (!read_only_ && !text_.empty()) SetText(DropLastChar(text_));
+    if (!read_only_ && !text_.empty()) SetText(SelLength() > 0 ? std::string() : DropLastChar(text_));
     return;
   }
   if (static_cast<unsigned char>(key) < 32 || read_only_) return;  // Enter, Escape...: a one-line box takes none
-  if (max_length_ > 0 && Utf8Length(text_) >= max_length_) return;
+  // The typed character replaces the selection.
+  const std::string kept = SelLength() > 0 ? std::string() : text_;
+  if (max_length_ > 0 && Utf8Length(kept) >= max_length_) return;
   // A handler that left the key alone gets the whole character it was typed as.
   std::string insert = key == typed ? utf8_char : Latin1ToUtf8(key);
-  SetText(text_ + insert);
+  SetText(kept + insert);
 }
 
 // --- TCheckBox -----------------------------------------------------------------------

@@ -220,6 +220,12 @@ enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
 // text alike. MaxLength (in characters; 0 = no limit) bounds typing only, as in the host
 // framework. OnChange runs on every change of the text, by typing or by code, and not
 // when the text is set to the value it already has.
+//
+// Selection: the caret stays at the end, so a selection is the whole text or nothing.
+// Entering the box by Tab or by code selects the whole text when AutoSelect is on (the
+// default), so that the first key typed replaces it; a click (Input::FocusControl)
+// leaves the caret at the end unselected. A typed character replaces the selection,
+// backspace deletes it; a key dropped by OnKeyPress keeps it; text set by code drops it.
 class TEdit : public TWinControl {
  public:
   explicit TEdit(TComponent* owner = nullptr);
@@ -235,8 +241,20 @@ class TEdit : public TWinControl {
   bool Flat() const { return flat_; }
   void SetFlat(bool flat) { flat_ = flat; }
 
+  bool AutoSelect() const { return auto_select_; }
+  void SetAutoSelect(bool on) { auto_select_ = on; }
+  void SelectAll() { selected_ = true; }
+  // Leaves the caret at the end with nothing selected.
+  void Deselect() { selected_ = false; }
+  // In characters: the selection starts at 0 and covers the text, or is empty at the end.
+  int SelStart() const;
+  int SelLength() const;
+  std::string SelText() const { return selected_ ? text_ : std::string(); }
+
   void KeyPress(char& key) override;
   void KeyPressChar(const std::string& utf8_char) override;
+  // Selects the whole text when AutoSelect, then OnEnter.
+  void DoEnter() override;
 
   TNotifyEvent OnChange;
   TKeyPressEvent OnKeyPress;
@@ -246,6 +264,8 @@ class TEdit : public TWinControl {
   TEditCharCase char_case_ = ecNormal;
   bool read_only_ = false;
   bool flat_ = false;
+  bool auto_select_ = true;
+  bool selected_ = false;
 };
 
 // A check box; OnClick runs whenever the checked state changes, by a click or by code.

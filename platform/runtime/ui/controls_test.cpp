@@ -132,6 +132,68 @@ TEST_F(ControlsTest, AnErrorInAKeyHandlerIsShownOnceAndTheKeyIsNotTaken) {
   EXPECT_EQ(services.Log(), "Error: Tecla inválida");
 }
 
+// --- Selection on entry ------------------------------------------------------------------
+
+// A number box whose exit presets the next box (a two-digit sequence) to "00", as the
+// budget selection does; the user then enters the sequence box and types.
+struct EntryCase {
+  const char* name;
+  bool auto_select;
+  void (*enter)(TEdit& sequence);  // how the user gets into the sequence box
+  const char* typed;
+  const char* text;
+};
+
+void TabForward(TEdit&) { Input::PressTab(); }
+void TabBackward(TEdit&) { Input::PressTab(true); }
+void ClickInto(TEdit& sequence) { Input::FocusControl(sequence); }
+
+class EntryTest : public ControlsTest, public ::testing::WithParamInterface<EntryCase> {};
+
+TEST_P(EntryTest, TheFirstKeyReplacesATextSelectedOnEntry) {
+  const EntryCase& c = GetParam();
+  auto* sequence = Create<TEdit>(form.get(), "edtSeq");
+  sequence->SetParent(form.get());
+  sequence->SetMaxLength(2);
+  sequence->SetAutoSelect(c.auto_select);
+  sequence->OnKeyPress = [](TObject*, char& key) {
+    if (key != 8 && (key < '0' || key > '9')) key = 0;
+  };
+  edit->OnExit = [sequence](TObject*) { sequence->SetText("00"); };
+  ShowFocused(edit);
+  c.enter(*sequence);
+  ASSERT_TRUE(sequence->Focused());
+  Input::TypeText(c.typed);
+  EXPECT_EQ(sequence->Text(), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EntryTest,
+    ::testing::Values(EntryCase{"TabThenDigits", true, TabForward, "01", "01"},
+                      EntryCase{"ShiftTabThenDigits", true, TabBackward, "01", "01"},
+                      EntryCase{"BackspaceClearsTheSelection", true, TabForward, "\b7", "7"},
+                      EntryCase{"ADroppedKeyKeepsTheSelection", true, TabForward, "x1", "1"},
+                      EntryCase{"AClickSelectsNothing", true, ClickInto, "\b1", "01"},
+                      EntryCase{"WithoutAutoSelectTypingAppends", false, TabForward, "1", "00"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ControlsTest, TheSelectionIsTheWholeTextUntilTextIsSetByCode) {
+  edit->SetText("0012");
+  auto* other = Create<TEdit>(form.get(), "edtOther");
+  other->SetParent(form.get());
+  ShowFocused(other);
+  Input::PressTab();
+  ASSERT_TRUE(edit->Focused());
+  EXPECT_EQ(edit->SelStart(), 0);
+  EXPECT_EQ(edit->SelLength(), 4);
+  EXPECT_EQ(edit->SelText(), "0012");
+  edit->SetText("0013");
+  EXPECT_EQ(edit->SelLength(), 0);
+  EXPECT_EQ(edit->SelStart(), 4);
+  Input::TypeText("4");
+  EXPECT_EQ(edit->Text(), "00134");
+}
+
 // --- Check boxes -------------------------------------------------------------------------
 
 TEST_F(ControlsTest, CheckBoxRaisesOnClickWheneverItsStateChanges) {

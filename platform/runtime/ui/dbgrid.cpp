@@ -217,6 +217,7 @@ void TDBGrid::ShowEditor(bool select_all) {
 }
 
 void TDBGrid::HideEditor() {
+  ClosePickList();
   editor_open_ = false;
   editor_modified_ = false;
   editor_select_all_ = false;
@@ -412,6 +413,12 @@ void TDBGrid::TypeInto(const std::string& text, bool backspace) {
 }
 
 void TDBGrid::KeyPress(char& key) {
+  // An open pick list takes Enter and Escape; any other key closes it first.
+  if (pick_open_ && (key == 13 || key == 27)) {
+    PickListKey(key == 13 ? VK_RETURN : VK_ESCAPE, 0);
+    return;
+  }
+  ClosePickList();
   if (OnKeyPress) OnKeyPress(this, key);
   HandleKey(key);
 }
@@ -436,6 +443,7 @@ void TDBGrid::KeyPressChar(const std::string& utf8_char) {
     KeyPress(key);
     return;
   }
+  ClosePickList();
   if (OnKeyPress) OnKeyPress(this, key);
   if (key == utf8_char[0])
     TypeInto(utf8_char, false);  // the whole character
@@ -443,10 +451,77 @@ void TDBGrid::KeyPressChar(const std::string& utf8_char) {
     HandleKey(key);  // dropped, or replaced by another key
 }
 
-void TDBGrid::DoKey(int vk, bool shift) {
+bool TDBGrid::PickListKey(int vk, TShiftState shift) {
+  TColumn* column = SelectedColumn();
+  const int count = column ? static_cast<int>(column->PickList().size()) : 0;
+  if (count == 0) {
+    ClosePickList();
+    return false;
+  }
+  switch (vk) {
+    case VK_UP:
+    case VK_DOWN:
+      if (shift & ssAlt) {
+        ChoosePickItem(pick_index_);
+      } else {
+        pick_index_ = std::clamp(pick_index_ + (vk == VK_UP ? -1 : 1), 0, count - 1);
+      }
+      return true;
+    case VK_HOME: pick_index_ = 0; return true;
+    case VK_END: pick_index_ = count - 1; return true;
+    case VK_RETURN: ChoosePickItem(pick_index_); return true;
+    case VK_ESCAPE: ClosePickList(); return true;
+    default: ClosePickList(); return false;
+  }
+}
+
+void TDBGrid::OpenPickList() {
+  TColumn* column = SelectedColumn();
+  if (!column || column->PickList().empty() || !CanEditColumn()) return;
+  ShowEditor(false);  // the list belongs to the cell's editor
+  if (!editor_open_) return;
+  const auto& items = column->PickList();
+  auto at = std::find(items.begin(), items.end(), editor_text_);
+  pick_index_ = at == items.end() ? -1 : static_cast<int>(at - items.begin());
+  pick_open_ = true;
+}
+
+// Closes the list; a highlighted item is chosen (none: nothing changes).
+void TDBGrid::ChoosePickItem(int index) {
+  ClosePickList();
+  TColumn* column = SelectedColumn();
+  if (!column || index < 0 || index >= static_cast<int>(column->PickList().size()) || !CanEditColumn()) return;
+  std::string choice = column->PickList()[index];
+  EnsureEditing();
+  if (!editor_open_) ShowEditor(false);
+  editor_text_ = choice;
+  editor_modified_ = true;
+  editor_select_all_ = false;
+  WriteEditor();
+  ReloadEditor();  // the editor shows what the field took
+}
+
+void TDBGrid::RunEditButton() {
+  ClosePickList();
+  ShowEditor(false);  // the button belongs to the cell's editor
+  if (OnEditButtonClick) OnEditButtonClick(this);
+}
+
+void TDBGrid::DoKey(int vk, TShiftState shift) {
+  if (pick_open_ && PickListKey(vk, shift)) return;
+  TColumn* column = SelectedColumn();
+  if (vk == VK_DOWN && (shift & ssAlt)) {
+    OpenPickList();
+    return;
+  }
+  if (vk == VK_RETURN && (shift & ssCtrl)) {
+    // The ellipsis button by keyboard; elsewhere Ctrl+Enter types nothing the grid takes.
+    if (column && column->HasEllipsis()) RunEditButton();
+    return;
+  }
   TClientDataSet* dataset = DataSet();
   switch (vk) {
-    case VK_TAB: Tab(!shift); break;
+    case VK_TAB: Tab(!(shift & ssShift)); break;
     case VK_LEFT: MoveCol(NextVisibleColumn(selected_, -1)); break;
     case VK_RIGHT: MoveCol(NextVisibleColumn(selected_, 1)); break;
     case VK_HOME: MoveCol(FirstVisibleColumn()); break;
@@ -474,6 +549,7 @@ void TDBGrid::DoKey(int vk, bool shift) {
 }
 
 void TDBGrid::DoExit() {
+  ClosePickList();
   TClientDataSet* dataset = DataSet();
   if (dataset && dataset->Active()) {
     if (dataset->State() == dsInsert && !dataset->Modified() && !EditorModified())
@@ -494,6 +570,7 @@ bool TDBGrid::SelectCell(int recno, int col) {
   if (col < 0 || col >= columns_.Count() || !columns_[col].Visible()) return false;
   if (!dataset || !dataset->Active() || recno < 1 || recno > dataset->RecordCount()) return false;
   return Guarded([&] {
+    ClosePickList();  // a click elsewhere closes the list unchanged
     if (CanFocus() && !Focused()) {
       SetFocus();
       if (!Focused()) return;
@@ -502,7 +579,9 @@ bool TDBGrid::SelectCell(int recno, int col) {
   });
 }
 
-bool TDBGrid::Key(int vk, bool shift) {
+bool TDBGrid::Key(int vk, bool shift) { return KeyDown(vk, shift ? ssShift : 0); }
+
+bool TDBGrid::KeyDown(int vk, TShiftState shift) {
   return Guarded([&] { DoKey(vk, shift); });
 }
 
@@ -531,26 +610,14 @@ bool TDBGrid::OpenEditor() {
 bool TDBGrid::EditButtonClick() {
   TColumn* column = SelectedColumn();
   if (!column || !column->HasEllipsis()) return false;
-  return Guarded([&] {
-    ShowEditor(false);  // the button belongs to the cell's editor
-    if (OnEditButtonClick) OnEditButtonClick(this);
-  });
+  return Guarded([&] { RunEditButton(); });
 }
 
 bool TDBGrid::PickListChoose(int index) {
   TColumn* column = SelectedColumn();
   if (!column || index < 0 || index >= static_cast<int>(column->PickList().size())) return false;
   if (!CanEditColumn()) return false;
-  std::string choice = column->PickList()[index];
-  return Guarded([&] {
-    EnsureEditing();
-    if (!editor_open_) ShowEditor(false);
-    editor_text_ = choice;
-    editor_modified_ = true;
-    editor_select_all_ = false;
-    WriteEditor();
-    ReloadEditor();  // the editor shows what the field took
-  });
+  return Guarded([&] { ChoosePickItem(index); });
 }
 
 bool TDBGrid::PickListChoose(const std::string& text) {
@@ -560,6 +627,12 @@ bool TDBGrid::PickListChoose(const std::string& text) {
   auto it = std::find(items.begin(), items.end(), text);
   if (it == items.end()) return false;
   return PickListChoose(static_cast<int>(it - items.begin()));
+}
+
+bool TDBGrid::DropDown() {
+  TColumn* column = SelectedColumn();
+  if (!column || column->PickList().empty() || !CanEditColumn()) return false;
+  return Guarded([&] { OpenPickList(); }) && pick_open_;
 }
 
 // --- Drawing -------------------------------------------------------------------------

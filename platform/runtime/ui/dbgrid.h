@@ -30,6 +30,12 @@
 // - Escape cancels: the editor's typing is dropped, the dataset's edit is cancelled
 //   (Cancel) and the editor closes. F2 opens the editor (caret at the end), Return
 //   writes the editor's text into the field and closes it, or opens it when closed.
+// - Buttons of the cell by keyboard: Ctrl+Enter on a column with an ellipsis runs
+//   OnEditButtonClick, as a click on the button does. Alt+Down opens the selected
+//   column's pick list (when it has one and is editable) with the item equal to the
+//   cell's text highlighted; while it is open Up/Down/Home/End move the highlight,
+//   Enter (or Alt+Up/Alt+Down) chooses it as PickListChoose does, Escape closes it
+//   unchanged, and any other key or click closes it and then does what it does.
 // - A field's FocusControl selects the field's column (leaving the current one as
 //   above), gives the grid the focus (the focus rules run enter/exit events), and opens
 //   the editor.
@@ -71,6 +77,12 @@ constexpr int VK_RIGHT = 0x27;
 constexpr int VK_DOWN = 0x28;
 constexpr int VK_INSERT = 0x2D;
 constexpr int VK_F2 = 0x71;
+
+// Modifier keys held with a key (a bit set, as the host framework's TShiftState).
+using TShiftState = unsigned;
+constexpr TShiftState ssShift = 1;
+constexpr TShiftState ssAlt = 2;
+constexpr TShiftState ssCtrl = 4;
 
 enum TColumnButtonStyle { cbsAuto, cbsEllipsis, cbsNone };
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
@@ -239,6 +251,9 @@ class TDBGrid : public TWinControl {
   // A navigation key: VK_TAB (shift: backwards), VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN,
   // VK_HOME, VK_END, VK_INSERT, VK_ESCAPE, VK_RETURN, VK_F2.
   bool Key(int vk, bool shift = false);
+  // A key with its modifiers: as Key, plus Ctrl+Enter (the ellipsis button) and
+  // Alt+Down (the pick list), and the keys of an open pick list.
+  bool KeyDown(int vk, TShiftState shift);
   // A typed character (through OnKeyPress first); a UTF-8 character is taken whole.
   bool TypeChar(char c);
   bool TypeText(const std::string& text);
@@ -248,6 +263,14 @@ class TDBGrid : public TWinControl {
   // Chooses an item of the selected column's pick list, as typing it would.
   bool PickListChoose(int index);
   bool PickListChoose(const std::string& text);
+  // Opens the selected column's pick list (its drop-down button, Alt+Down); false when
+  // the column has none or cannot be edited.
+  bool DropDown();
+
+  // --- Pick list state (what a host shows under the cell) ----------------------------
+  bool PickListOpen() const { return pick_open_; }
+  // The highlighted item of the open list; -1 when none is.
+  int PickListIndex() const { return pick_index_; }
 
   // Losing the focus writes the editor's typing into the field (an unmodified inserted
   // row is cancelled instead) and closes the editor; a failure there keeps the focus
@@ -286,7 +309,13 @@ class TDBGrid : public TWinControl {
 
   bool Guarded(const std::function<void()>& action);
   // Actions behind the input calls (unguarded; exceptions go to the caller).
-  void DoKey(int vk, bool shift);
+  void DoKey(int vk, TShiftState shift);
+  // The keys of an open pick list; false when the key closed it and goes on.
+  bool PickListKey(int vk, TShiftState shift);
+  void OpenPickList();
+  void ClosePickList() { pick_open_ = false; pick_index_ = -1; }
+  void ChoosePickItem(int index);
+  void RunEditButton();
   void TypeInto(const std::string& text, bool backspace);
   // What a key does once OnKeyPress has seen it.
   void HandleKey(char key);
@@ -328,6 +357,8 @@ class TDBGrid : public TWinControl {
   std::string editor_text_;
   bool writing_editor_ = false;
   bool in_col_exit_ = false;
+  bool pick_open_ = false;
+  int pick_index_ = -1;
   int row_height_ = 18;
   int top_row_ = 1;
   TCanvas* canvas_ = nullptr;

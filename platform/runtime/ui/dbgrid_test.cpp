@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
+
 #include "platform/runtime/abort.h"
 #include "platform/runtime/ui/application.h"
 #include "platform/runtime/ui/forms.h"
@@ -527,6 +530,98 @@ TEST_F(DBGridTest, TheEllipsisButtonRunsItsHandlerAndTheEditorFollowsWhatItWrite
   grid_->SetSelectedIndex(2);  // NOME offers no button
   EXPECT_FALSE(grid_->EditButtonClick());
   EXPECT_EQ(clicks, 1);
+}
+
+// --- The cell's buttons by keyboard -------------------------------------------------
+
+// Keys as the user presses them on the focused grid: "Alt+Down", "Down", "Up", "Home",
+// "End", "Right" through the grid's key call; "Enter" and "Esc" typed (Input::TypeKey).
+void Press(TDBGrid& grid, const std::string& keys) {
+  static const std::map<std::string, std::pair<int, TShiftState>> kKeys = {
+      {"Alt+Down", {VK_DOWN, ssAlt}}, {"Alt+Up", {VK_UP, ssAlt}}, {"Down", {VK_DOWN, 0}},
+      {"Up", {VK_UP, 0}},             {"Home", {VK_HOME, 0}},     {"End", {VK_END, 0}},
+      {"Right", {VK_RIGHT, 0}},       {"Ctrl+Enter", {VK_RETURN, ssCtrl}}};
+  std::istringstream words(keys);
+  for (std::string key; words >> key;) {
+    if (key == "Enter") Input::TypeKey(Input::kReturn);
+    else if (key == "Esc") Input::TypeKey(Input::kEscape);
+    else grid.KeyDown(kKeys.at(key).first, kKeys.at(key).second);
+  }
+}
+
+TEST_F(DBGridTest, AltDownOpensThePickListAndItsKeysChooseOrLeaveTheValue) {
+  struct Case {
+    int row;
+    const char* keys;
+    const char* stored;  // PAGTO afterwards
+    const char* state;
+    bool open;
+    int highlighted;
+  };
+  const Case cases[] = {
+      // Row 1 holds "EM FOLHA": the list opens on it.
+      {1, "Alt+Down", "FOLHAPAGA", "row=1 col=PAGTO browse [EM FOLHA]", true, 0},
+      {1, "Alt+Down Down Enter", "CONTAPAGAR", "row=1 col=PAGTO edit [GERAR CONTA]", false, -1},
+      {1, "Alt+Down Down Down", "FOLHAPAGA", "row=1 col=PAGTO browse [EM FOLHA]", true, 1},
+      {1, "Alt+Down End Home Alt+Up", "FOLHAPAGA", "row=1 col=PAGTO edit [EM FOLHA]", false, -1},
+      {1, "Alt+Down Down Esc", "FOLHAPAGA", "row=1 col=PAGTO browse [EM FOLHA]", false, -1},
+      {1, "Alt+Down Down Alt+Down", "CONTAPAGAR", "row=1 col=PAGTO edit [GERAR CONTA]", false, -1},
+      // Another key closes the list unchanged and does what it does.
+      {1, "Alt+Down Down Right", "FOLHAPAGA", "row=1 col=VALOR browse -", false, -1},
+      // Row 2 is empty: nothing is highlighted and Enter leaves it empty.
+      {2, "Alt+Down", "", "row=2 col=PAGTO browse []", true, -1},
+      {2, "Alt+Down Enter", "", "row=2 col=PAGTO browse []", false, -1},
+      {2, "Alt+Down Down Enter", "FOLHAPAGA", "row=2 col=PAGTO edit [EM FOLHA]", false, -1},
+  };
+  ShowForm();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.keys);
+    Input::FocusControl(*grid_);
+    grid_->Key(VK_ESCAPE);
+    grid_->SelectCell(c.row, 3);
+    Press(*grid_, c.keys);
+    EXPECT_EQ(dataset_.FieldByName("PAGTO").AsString(), c.stored);
+    EXPECT_EQ(State(), c.state);
+    EXPECT_EQ(grid_->PickListOpen(), c.open);
+    EXPECT_EQ(grid_->PickListIndex(), c.highlighted);
+    Press(*grid_, "Esc Esc");  // the list, then the edit
+    EXPECT_EQ(dataset_.State(), dsBrowse);
+  }
+  EXPECT_EQ(services_.Log(), "");
+}
+
+TEST_F(DBGridTest, AltDownOpensNothingWhereThereIsNoListToChooseFrom) {
+  ShowForm();
+  Input::FocusControl(*grid_);
+  for (int col : {2, 0}) {  // NOME has no list; NR has none and is read-only
+    grid_->SelectCell(1, col);
+    Press(*grid_, "Alt+Down");
+    EXPECT_FALSE(grid_->PickListOpen()) << col;
+    EXPECT_EQ(dataset_.RecNo(), 1) << "Alt+Down is not Down";
+  }
+  grid_->SetReadOnly(true);
+  grid_->SelectCell(1, 3);
+  EXPECT_FALSE(grid_->DropDown());
+  EXPECT_FALSE(grid_->PickListOpen());
+}
+
+TEST_F(DBGridTest, CtrlEnterOnAnEllipsisColumnRunsTheButtonAndElsewhereNothing) {
+  int clicks = 0;
+  grid_->OnEditButtonClick = [&](TObject*) {
+    ++clicks;
+    dataset_.Edit();
+    dataset_.FieldByName("PROF").SetAsString("555");
+  };
+  ShowForm();
+  Input::FocusControl(*grid_);
+  grid_->SelectCell(1, 1);
+  Press(*grid_, "Ctrl+Enter");
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(State(), "row=1 col=PROF edit [555]");
+
+  Press(*grid_, "Esc Right Ctrl+Enter");  // NOME offers no button
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(State(), "row=1 col=NOME browse -") << "not even the editor opens";
 }
 
 // --- Drawing -----------------------------------------------------------------------

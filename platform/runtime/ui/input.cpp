@@ -25,6 +25,8 @@ bool FocusControl(TWinControl& control) {
       return;
     }
     control.SetFocus();
+    // A click puts the caret where it lands (the end): nothing stays selected.
+    if (auto* edit = dynamic_cast<TEdit*>(&control); edit && edit->Focused()) edit->Deselect();
   });
 }
 

@@ -19,7 +19,8 @@ constexpr char kEscape = 27;
 
 // The user clicks into a control: its form becomes active and the control gets the
 // focus (a control that cannot take it reports "Cannot focus a disabled or invisible
-// window" through the exception handler).
+// window" through the exception handler). A text box clicked into keeps nothing
+// selected (Tab selects its text).
 bool FocusControl(TWinControl& control);
 // A key typed to the focused control of the active form.
 bool TypeKey(char key);

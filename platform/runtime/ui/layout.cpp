@@ -218,6 +218,20 @@ void ReadEntry(const nlohmann::json& entry, TComponent& container, TLayoutContex
   }
 }
 
+// The layout's name for the form, or, when another form of the same owner holds it (a
+// second instance of one form class), that name with "_1", "_2", … as the host
+// framework names further instances.
+std::string FormName(const TForm& form, const std::string& name) {
+  const TComponent* owner = form.Owner();
+  auto taken = [&](const std::string& n) {
+    const TComponent* other = owner ? owner->FindComponent(n) : nullptr;
+    return other && other != &form;
+  };
+  if (!taken(name)) return name;
+  for (int i = 1;; ++i)
+    if (!taken(name + "_" + std::to_string(i))) return name + "_" + std::to_string(i);
+}
+
 }  // namespace
 
 void ReadLayoutDocument(TForm& form, const nlohmann::json& document) {
@@ -226,7 +240,7 @@ void ReadLayoutDocument(TForm& form, const nlohmann::json& document) {
   TLayoutContext ctx(form, form.Handlers());
   if (document.contains("name")) {
     try {
-      form.SetName(LayoutString(document["name"]));
+      form.SetName(FormName(form, LayoutString(document["name"])));
     } catch (const std::invalid_argument& e) {
       throw ELayoutError(e.what());
     }

@@ -160,6 +160,14 @@ TEST_F(LayoutTest, BuildsTheComponentsNestedAsTheLayoutSays) {
   EXPECT_EQ(form->Menu(), form->Find<TMainMenu>("mnuMenu"));
 }
 
+TEST_F(LayoutTest, ASecondInstanceOfAFormTakesTheNextFreeName) {
+  TComponent owner;
+  std::unique_ptr<TfrmDerived> first(CreateForm<TfrmDerived>(&owner));
+  std::unique_ptr<TfrmDerived> second(CreateForm<TfrmDerived>(&owner));
+  std::unique_ptr<TfrmDerived> third(CreateForm<TfrmDerived>(&owner));
+  EXPECT_EQ(first->Name() + " " + second->Name() + " " + third->Name(), "frmDerived frmDerived_1 frmDerived_2");
+}
+
 TEST_F(LayoutTest, WiresThePublishedHandlersWithDerivedOverrides) {
   std::unique_ptr<TfrmDerived> form(CreateForm<TfrmDerived>(nullptr));
   EXPECT_EQ(form->calls, "base.FormCreate derived.FormCreate ");  // OnCreate runs once

@@ -95,6 +95,7 @@ void RegisterStandardClasses(TClassRegistry& registry) {
       .Int("MaxLength", &TEdit::SetMaxLength)
       .Bool("ReadOnly", &TEdit::SetReadOnly)
       .Bool("Flat", &TEdit::SetFlat)
+      .Bool("AutoSelect", &TEdit::SetAutoSelect)
       .Property("CharCase", [](TEdit& e, const json& v, TLayoutContext&) { e.SetCharCase(EnumValue(v, kCharCases)); })
       .Event<void(TObject*)>("OnChange", &TEdit::OnChange)
       .Event<void(TObject*, char&)>("OnKeyPress", &TEdit::OnKeyPress);

@@ -1,0 +1,45 @@
+#include "alloc/conversions.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/clientlib/routines.h"
+#include "platform/runtime/edit_mask.h"
+
+namespace alloc {
+
+std::string Ajusta_Hora(const std::string& typed) {
+  if (clib::EmptyString(typed)) return "";
+  std::string hours = "00", minutes = "00";
+  auto take = [&](std::size_t from, std::string& into) {
+    const std::string part = clib::Ajusta(typed.substr(from, 2), 2);
+    if (!clib::EmptyString(part)) into = part;
+  };
+  take(0, hours);
+  if (typed.size() == 4) take(2, minutes);
+  if (typed.size() == 5) take(3, minutes);  // character 3 is the separator
+  return hours + minutes;
+}
+
+std::string LimpaMascara(std::string registration) {
+  std::erase(registration, '-');
+  std::erase(registration, '.');
+  return registration;
+}
+
+std::string MascaraHora(const std::string& stored) { return rt::FormatMaskText("99:99;0", stored); }
+
+std::string HorasTexto(double duration) {
+  const double r = clib::RoundDec(duration, 2);
+  const double whole = std::trunc(r);
+  const std::string hours = whole >= 1 ? clib::Ajusta(std::to_string(static_cast<long long>(whole)), 2) : "00";
+  const double fraction = r - whole;
+  std::string minutes = "00";
+  if (fraction > 0) {
+    const long long m = std::llround(fraction * 60);  // at most 59: r has two decimals
+    minutes = (m < 10 ? "0" : "") + std::to_string(m);
+  }
+  return hours + ":" + minutes;
+}
+
+}  // namespace alloc

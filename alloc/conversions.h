@@ -1,0 +1,28 @@
+// Conversions of the allocation grid between what is stored and what is typed or shown:
+// crew start times, registrations and the event's hours. Pure text functions; the
+// field handlers of the screen call them.
+#pragma once
+
+#include <string>
+
+namespace alloc {
+
+// A typed crew time normalised to four characters, hours then minutes ("08:30" ->
+// "0830", "8" -> "0800"); a blank text gives "". Only the shapes hhmm and hh?mm give
+// minutes; no range is checked (the labour item's list of times settles validity).
+std::string Ajusta_Hora(const std::string& typed);
+
+// The registration without its mask characters: every "-" and "." removed; everything
+// else, "/" and blanks included, kept in order.
+std::string LimpaMascara(std::string registration);
+
+// A stored crew time ("0830") as shown through the mask "99:99;0" with the user's time
+// separator ("08:30"); unfilled positions show as blanks.
+std::string MascaraHora(const std::string& stored);
+
+// "hh:mm" of an event duration in decimal hours, rounded to 2 decimals first (5.5 ->
+// "05:30"); zero, null and negative durations give "00:00". Minutes that are not whole
+// are rounded to the nearest minute (10.1 -> "10:06", 2.33 -> "02:20").
+std::string HorasTexto(double duration);
+
+}  // namespace alloc
