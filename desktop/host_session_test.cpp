@@ -27,7 +27,7 @@
 #include "desktop/main_window.h"
 #include "desktop/qt_canvas.h"
 #include "desktop/qt_test_support.h"
-#include "desktop/report_sheet.h"
+#include "desktop/report_view.h"
 #include "desktop/search_dialog.h"
 #include "desktop/sign_in.h"
 #include "desktop/start_up.h"
@@ -267,7 +267,8 @@ TEST_F(HostSession, PaymentColumnOffersItsPickListAndTheChoiceReachesTheField) {
   EXPECT_TRUE(view->EllipsisButton()->isVisible()) << dialogs_;
 }
 
-TEST_F(HostSession, ReportFormOpensBesideAndItsCheckBoxGoesThroughTheRuntime) {
+TEST_F(HostSession, ReportFormOpensBesideAndItsPrintButtonPreviewsTheBudgetsReport) {
+  ASSERT_TRUE(OpenBudget(*window_, "12", "1")) << dialogs_;
   ASSERT_TRUE(window_->CallExport("CriaRelAlocMObra"));
   rt::TForm* report = nullptr;
   for (rt::TForm* form : rt::Screen().Forms())
@@ -285,19 +286,33 @@ TEST_F(HostSession, ReportFormOpensBesideAndItsCheckBoxGoesThroughTheRuntime) {
   EXPECT_TRUE(qobject_cast<QAbstractButton*>(copy)->isChecked());
   EXPECT_FALSE(from->isEnabled()) << "the screen's handler disabled the range";
 
-  // Printing hands the run to the host, which shows its parameters and bound query.
-  std::string sheet;
+  // Printing runs the report on the server and opens the print preview of its rows.
+  std::string params, names, total;
+  int pages = 0;
   window_->Services().Dialogs().OnDialogShown = [&](QDialog& dialog) {
-    if (auto* run = qobject_cast<TReportSheet*>(&dialog)) {
-      for (int r = 0; r < run->Params()->rowCount(); ++r)
-        sheet += run->Params()->item(r, 0)->text().toStdString() + "=" + run->Params()->item(r, 1)->text().toStdString() + " ";
+    auto* preview = qobject_cast<TReportPreview*>(&dialog);
+    if (preview) {
+      for (const auto& [name, value] : preview->Run().params) params += name + "=" + value.value_or("(nulo)") + " ";
+      for (const clib::TReportLine& line : preview->Document().lines) {
+        if (line.kind == clib::TReportLineKind::Detail) names += line.cells[0] + ";";
+        if (line.kind == clib::TReportLineKind::Total && line.level < 0) total = line.cells[0];
+      }
     }
-    QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
+    QTimer::singleShot(0, &dialog, [&dialog, preview, &pages] {
+      if (preview && QTest::qWaitFor([&] { return preview->PagesPainted() > 0; }, 5000)) pages = preview->PagesPainted();
+      dialog.reject();
+    });
   };
   auto* print = qobject_cast<QToolButton*>(peer.PeerOf(report->FindComponent("sbtImprimir")));
   ASSERT_NE(print, nullptr);
   QTest::mouseClick(print, Qt::LeftButton);
-  EXPECT_NE(sheet.find("P_IDRESULTANTE=S"), std::string::npos) << sheet;
+  EXPECT_NE(params.find("P_CDFILIAL=0001 P_NRORCAEVENTO=0000000012 P_NRSEQDE=01 P_NRSEQATE=01 P_IDRESULTANTE=S"),
+            std::string::npos) << params;
+  // The resulting copy: both sequences of budget 12, whatever the range.
+  EXPECT_NE(names.find("João Carlos da Silva;"), std::string::npos) << names;
+  EXPECT_NE(names.find("Lúcia Helena Ferreira;"), std::string::npos) << names;
+  EXPECT_EQ(total, "870,00");
+  EXPECT_EQ(pages, 1) << "the preview painted the report";
 }
 
 TEST_F(HostSession, BudgetWithPayablesPaintsTheSelectedCellInTheHighlightColour) {

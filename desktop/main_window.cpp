@@ -12,7 +12,7 @@
 #include "desktop/grid_view.h"
 #include "desktop/host_services.h"
 #include "desktop/qt_canvas.h"
-#include "desktop/report_sheet.h"
+#include "desktop/report_view.h"
 #include "platform/runtime/ui/application.h"
 #include "platform/runtime/ui/input.h"
 
@@ -38,7 +38,7 @@ TMainWindow::TMainWindow() : mdi_(new QMdiArea(this)) {
   mdi_->setObjectName("mdi");
   setCentralWidget(mdi_);
   services_ = std::make_unique<THostServices>(this);
-  clib::SetReportDataProvider(std::make_shared<TReportSheetProvider>(this, &services_->Dialogs().OnDialogShown));
+  clib::SetReportDataProvider(std::make_shared<TReportPreviewProvider>(this, &services_->Dialogs().OnDialogShown));
   MapSystemColors(QApplication::palette());
   BuildMenu();
   resize(1280, 800);

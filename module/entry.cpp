@@ -1,17 +1,16 @@
 // The library's attach and detach entry. On load it records the library's own file,
 // looks for the language resource module beside it (a missing one is no failure: the
 // library's own resources serve), and registers the module with the runtime, which
-// makes its layouts findable; it also registers the report definitions of its report
-// code. On unload it unregisters both and releases the language resource module.
+// makes its layouts findable (the report definitions of its report code "EVT047" live
+// on the application server). On unload it unregisters it and releases the language
+// resource module.
 #include <dlfcn.h>
 
 #include <cstdio>
 #include <exception>
 
 #include "module/contracts/resources.h"
-#include "module/reports.h"
 #include "platform/clientlib/lifetime.h"
-#include "platform/clientlib/report_engine.h"
 #include "platform/runtime/ui/layout.h"
 
 namespace {
@@ -43,7 +42,6 @@ __attribute__((constructor)) void LibraryAttach() {
       }
     }
     rt::RegisterModule(&module);
-    clib::RegisterReports(pkg::kReportCode, pkg::AllocationReports());
     clib::WatchRuntimeShutdown();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "Pkg_EVT04700: could not register the module: %s\n", e.what());
@@ -54,7 +52,6 @@ __attribute__((constructor)) void LibraryAttach() {
 // destroyed: there is nothing left to unregister from then.
 __attribute__((destructor)) void LibraryDetach() {
   if (clib::RuntimeShuttingDown()) return;
-  clib::UnregisterReports(pkg::kReportCode);
   rt::UnregisterModule(&Module());
   Module().resource_module.reset();
 }

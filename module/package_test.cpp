@@ -31,12 +31,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// An in-process application server that only counts the connections opened to it.
+// An in-process application server that counts the connections opened to it and
+// answers only the report calls: the reports of `reports` (the allocation report with
+// its five parameters unless a test changes it), each run without rows.
 struct TConnectCounter : clib::IAppServer {
+  explicit TConnectCounter(const rt::VariantArray* reports) : reports_(reports) {}
   clib::ServerAnswer Call(const std::string& method, std::vector<clib::Arg>) override {
+    if (method == "GetRelatorios") return {true, *reports_, "", 0};
+    if (method == "GetDadosRelatorio") return {true, rt::VariantArray{"", "{}", rt::DataPacket()}, "", 0};
     return {false, rt::Variant(), "no method " + method, -32601};
   }
+  const rt::VariantArray* reports_;
 };
+
+rt::Variant Report(const std::string& name, std::vector<std::string> params) {
+  rt::VariantArray declared(params.begin(), params.end());
+  return rt::VariantArray{name, name, declared};
+}
 
 class PackageTest : public ::testing::Test {
  protected:
@@ -47,7 +58,7 @@ class PackageTest : public ::testing::Test {
       if (fail_connect_) throw std::runtime_error("socket layer broken");
       ++connections_;
       last_connection_ = &c;
-      return std::make_shared<TConnectCounter>();
+      return std::make_shared<TConnectCounter>(&reports_);
     });
     Load(false);
   }
@@ -121,6 +132,8 @@ class PackageTest : public ::testing::Test {
   std::unique_ptr<clib::TPackage> package_;
   fs::path dir_;
   int connections_ = 0;
+  rt::VariantArray reports_ = {
+      Report("Alocação de Mão de Obra", {"P_CDFILIAL", "P_NRORCAEVENTO", "P_NRSEQDE", "P_NRSEQATE", "P_IDRESULTANTE"})};
   bool fail_connect_ = false;
   clib::TNetConnectionComponent* last_connection_ = nullptr;
 };
@@ -286,8 +299,7 @@ TEST_F(PackageTest, ReportParametersFollowTheScreenAndTheCopyChoice) {
 }
 
 TEST_F(PackageTest, OnlyTheParametersAQueryDeclaresAreSet) {
-  clib::RegisterReports("EVT047", {{"Dois", "", "select 1 where f = :P_CDFILIAL and n = :P_NRORCAEVENTO and x = :OUTRO", {}},
-                                   {"Nenhum", "", "select 1 where x = :OUTRO", {}}});
+  reports_ = {Report("Dois", {"P_CDFILIAL", "P_NRORCAEVENTO", "OUTRO"}), Report("Nenhum", {"OUTRO"})};
   Call("CriaAlocaMaoObra");
   LoadBudgetHeader("0002", "0000000099");
   Call("CriaRelAlocMObra");

@@ -12,6 +12,7 @@ ALLOC_PACKAGES=(
   clang libclang-rt-14-dev
   postgresql sqlite3
   qt6-base-dev xvfb x11vnc
+  poppler-utils
 )
 
 alloc_missing_packages() {

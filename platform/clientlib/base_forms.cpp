@@ -3,6 +3,8 @@
 #include <mutex>
 
 #include "platform/clientlib/base_forms_layouts.h"
+#include "platform/clientlib/server_result.h"
+#include "platform/clientlib/session.h"
 #include "platform/clientlib/ui_routines.h"
 #include "platform/runtime/client_dataset.h"
 #include "platform/runtime/ui/layout.h"
@@ -82,21 +84,37 @@ void TfrmDadosGerRel::PublishHandlers() {
   Publish("FormClose", &TfrmDadosGerRel::FormClose);
   Publish("sbtImprimirClick", &TfrmDadosGerRel::sbtImprimirClick);
   Publish("sbtFecharClick", &TfrmDadosGerRel::sbtFecharClick);
+  Publish("netRelatorioBeforeConnect", &TfrmDadosGerRel::netRelatorioBeforeConnect);
 }
 
 TReportDesignerDialog& TfrmDadosGerRel::ReportDialog() { return Comp<TReportDesignerDialog>("rpddPadrao"); }
+TNetConnectionComponent& TfrmDadosGerRel::netRelatorio() { return Comp<TNetConnectionComponent>("netRelatorio"); }
 
-void TfrmDadosGerRel::FormCreate(rt::TObject*) {
-  auto& names = Comp<TComboBox>("cbbReportNames");
-  names.SetItems(ReportDialog().ReportNames());
-  if (!names.Items().empty()) names.SetItemIndex(0);
+void TfrmDadosGerRel::netRelatorioBeforeConnect(rt::TObject*) {
+  netRelatorio().SetHost(WebURL());
+  netRelatorio().SetPort(WebPort());
 }
+
+bool TfrmDadosGerRel::FillReportNames() {
+  auto& names = Comp<TComboBox>("cbbReportNames");
+  try {
+    names.SetItems(ReportDialog().ReportNames());
+  } catch (const EServerError& e) {  // the form stays usable: printing asks again
+    names.SetItems({});
+    MensErro(e.what(), false);
+  }
+  if (!names.Items().empty() && names.ItemIndex() < 0) names.SetItemIndex(0);
+  return !names.Items().empty();
+}
+
+void TfrmDadosGerRel::FormCreate(rt::TObject*) { FillReportNames(); }
 
 void TfrmDadosGerRel::FormClose(rt::TObject*, rt::TCloseAction& Action) { Action = rt::caFree; }
 
 void TfrmDadosGerRel::sbtImprimirClick(rt::TObject*) {
   auto& names = Comp<TComboBox>("cbbReportNames");
-  if (names.ItemIndex() < 0) return;  // no report to run
+  if (names.Items().empty() && !FillReportNames()) return;  // no report to run
+  if (names.ItemIndex() < 0) return;
   ReportDialog().Execute(names.Items()[names.ItemIndex()]);
 }
 

@@ -12,7 +12,8 @@
 // TfrmDadosGerRel, the report-parameter screen, built from "TFRMDADOSGERREL":
 // lblCodTela; panMenu with lblCodRel and the buttons sbtVisualizar, sbtImprimir,
 // sbtFechar; group box grbDadosRel holding panRelat with the report-name list
-// cbbReportNames; the report dialog rpddPadrao.
+// cbbReportNames; the report dialog rpddPadrao, which asks the application server for
+// the reports through the connection netRelatorio.
 //
 // A derived screen lists its own layout after its base's (LayoutResources); its layout
 // holds only what it adds and the properties it overrides, by component name.
@@ -75,16 +76,22 @@ class TfrmDadosGerRel : public rt::TForm {
   explicit TfrmDadosGerRel(rt::TComponent* owner = nullptr) : rt::TForm(owner) {}
   std::string ClassName() const override { return "TfrmDadosGerRel"; }
 
-  // Fills the report-name list from the report dialog's reports and selects the first.
+  // Fills the report-name list from the report dialog's reports (asked of the server)
+  // and selects the first. A server that refuses or cannot be reached is shown as an
+  // error and leaves the list empty; printing asks again.
   virtual void FormCreate(rt::TObject* Sender);
   // The screen is destroyed once closed (Action = caFree).
   virtual void FormClose(rt::TObject* Sender, rt::TCloseAction& Action);
   // Runs the report chosen in cbbReportNames through rpddPadrao (preview and print
-  // alike hand the bound query to the host's report data provider).
+  // alike hand the run, rows and layout, to the host's report data provider, whose
+  // preview prints and saves).
   void sbtImprimirClick(rt::TObject* Sender);
   void sbtFecharClick(rt::TObject* Sender);
+  // The report connection reaches the session's application server.
+  void netRelatorioBeforeConnect(rt::TObject* Sender);
 
   TReportDesignerDialog& ReportDialog();
+  TNetConnectionComponent& netRelatorio();
 
  protected:
   std::vector<std::string> LayoutResources() const override { return {"TFRMDADOSGERREL"}; }
@@ -94,6 +101,10 @@ class TfrmDadosGerRel : public rt::TForm {
     if (T* c = Find<T>(name)) return *c;
     throw std::logic_error("Component " + name + " missing from " + ClassName());
   }
+
+ private:
+  // Asks for the report names; true when the list holds any.
+  bool FillReportNames();
 };
 
 // Registers the two base screens' classes and layout resources (once).

@@ -117,7 +117,9 @@ const char* const kLayoutTFRMDADOSGERREL = R"json({
            "properties": {"Left": 4, "Top": 3, "Width": 372, "Height": 21, "TabOrder": 0}}
         ]}
      ]},
-    {"class": "TReportDesignerDialog", "name": "rpddPadrao"}
+    {"class": "TNetConnection", "name": "netRelatorio", "properties": {"ServerName": "EVT04700.rdmAloc"},
+     "events": {"BeforeConnect": "netRelatorioBeforeConnect"}},
+    {"class": "TReportDesignerDialog", "name": "rpddPadrao", "properties": {"Connection": "netRelatorio"}}
   ]
 })json";
 

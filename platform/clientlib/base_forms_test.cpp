@@ -227,19 +227,41 @@ class TfrmRelTeste : public TfrmDadosGerRel {
   }
 };
 
-struct TRecordingProvider : IReportDataProvider {
-  std::vector<std::string> queries;
-  void RunReport(const TReportRun& run) override { queries.push_back(run.bound_query); }
+// The reports "Primeiro" (P_A, P_B) and "Segundo" (none); runs answer no rows. The
+// values each run sent are written down; `refuse` makes the list call fail.
+struct TReportServer : IAppServer {
+  std::vector<std::string> runs;
+  std::string refuse;
+  int lists = 0;
+  ServerAnswer Call(const std::string& method, std::vector<Arg> args) override {
+    if (method == "GetRelatorios") {
+      ++lists;
+      if (!refuse.empty()) return {false, rt::Variant(), refuse, 0};
+      return {true,
+              rt::VariantArray{rt::VariantArray{"Primeiro", "", rt::VariantArray{"P_A", "P_B"}},
+                               rt::VariantArray{"Segundo", "", rt::VariantArray{}}},
+              "", 0};
+    }
+    runs.push_back(args.at(3).Value().Describe());
+    return {true, rt::VariantArray{"", "{}", rt::DataPacket()}, "", 0};
+  }
 };
 
-TEST(ReportScreenTest, ListsTheReportsAndRunsTheChosenOneWithItsParameters) {
+struct TRecordingProvider : IReportDataProvider {
+  std::vector<std::string> reports;
+  void RunReport(const TReportRun& run) override { reports.push_back(run.report); }
+};
+
+TEST(ReportScreenTest, ListsTheServersReportsAndRunsTheChosenOneWithItsParameters) {
   Initialization();
   rt::testing::TScriptedServices services;
-  RegisterReports("TST", {{"Primeiro", "", "select :P_A, :P_B", {}}, {"Segundo", "", "select 2", {}}});
+  auto server = std::make_shared<TReportServer>();
+  TNetConnectionComponent::SetAppServerProvider([server](TNetConnectionComponent&) { return server; });
   auto provider = std::make_shared<TRecordingProvider>();
   SetReportDataProvider(provider);
   auto* form = rt::CreateForm<TfrmRelTeste>(&rt::Application());
   auto& dialog = form->ReportDialog();
+  EXPECT_EQ(dialog.Connection(), &form->netRelatorio()) << "the layout wires the connection";
   dialog.SetReportCode("TST");
   dialog.BeforeGetQueryParams = [form](rt::TObject* s, TReportParams& p) { form->Before(s, p); };
   form->FormCreate(form);  // the list is filled from the code set above
@@ -248,10 +270,31 @@ TEST(ReportScreenTest, ListsTheReportsAndRunsTheChosenOneWithItsParameters) {
   EXPECT_EQ(names.Text(), "Primeiro");
   form->Show();
   ASSERT_TRUE(rt::Input::Click(*form->Find<rt::TControl>("sbtImprimir")));
-  EXPECT_EQ(provider->queries, (std::vector<std::string>{"select 'a''1', NULL"}));
+  // The value with a quote travels as it is, as data; the unset one as null.
+  EXPECT_EQ(server->runs, (std::vector<std::string>{"[[\"P_A\", \"a'1\"], [\"P_B\", null]]"}));
+  EXPECT_EQ(provider->reports, (std::vector<std::string>{"Primeiro"}));
   EXPECT_THROW(dialog.Execute("Terceiro"), std::invalid_argument);
   SetReportDataProvider(nullptr);
-  UnregisterReports("TST");
+  TNetConnectionComponent::SetAppServerProvider(nullptr);
+  delete form;
+}
+
+TEST(ReportScreenTest, AnUnreachableServerLeavesTheListEmptyAndPrintingAsksAgain) {
+  Initialization();
+  rt::testing::TScriptedServices services;
+  auto server = std::make_shared<TReportServer>();
+  server->refuse = "Não foi possível conectar ao servidor de aplicação 127.0.0.1:8211 (Connection refused)";
+  TNetConnectionComponent::SetAppServerProvider([server](TNetConnectionComponent&) { return server; });
+  auto* form = rt::CreateForm<TfrmRelTeste>(&rt::Application());  // its creation asks for the list
+  auto& names = *form->Find<TComboBox>("cbbReportNames");
+  EXPECT_TRUE(names.Items().empty());
+  EXPECT_EQ(services.Log(), "MessageDlg(error, OK): " + server->refuse + " -> OK");
+  server->refuse.clear();
+  form->Show();
+  ASSERT_TRUE(rt::Input::Click(*form->Find<rt::TControl>("sbtImprimir")));
+  EXPECT_EQ(names.Text(), "Primeiro");
+  EXPECT_EQ(server->runs.size(), 1u) << "the list came back and the first report ran";
+  TNetConnectionComponent::SetAppServerProvider(nullptr);
   delete form;
 }
 

@@ -95,16 +95,15 @@ std::string TNetConnectionComponent::LastError() const {
 }
 
 ServerAnswer TNetConnectionComponent::Call(const std::string& method, std::vector<Arg> args) {
+  // The first call opens the connection: signs in with the session, or takes the
+  // in-process server. Opened once per call: a failed open is the answer, not a reason
+  // for the connection to try (and wait, and sign in) all over again.
+  if (!server_ && !connection_.Connected()) SetConnected(true);
   if (server_) return server_->Call(method, std::move(args));
   if (!connection_.Connected()) {
-    SetConnected(true);  // sign in with the session first
-    // Opened once per call: a failed open is the answer, not a reason for the
-    // connection to try (and wait, and sign in) all over again.
-    if (!connection_.Connected()) {
-      ServerAnswer failed;
-      failed.error_text = connection_.LastError();
-      return failed;
-    }
+    ServerAnswer failed;
+    failed.error_text = connection_.LastError();
+    return failed;
   }
   return connection_.Call(method, std::move(args));
 }

@@ -115,6 +115,15 @@ void RegisterAll() {
 
   rt::RegisterClass<TReportDesignerDialog>("TReportDesignerDialog", "")
       .String("ReportCode", &TReportDesignerDialog::SetReportCode)
+      .Property("Connection",
+                [](TReportDesignerDialog& d, const json& v, TLayoutContext& ctx) {
+                  std::string name = rt::LayoutString(v);
+                  ctx.Defer([&d, &ctx, name] {
+                    auto* net = dynamic_cast<TNetConnectionComponent*>(&ctx.Resolve(name));
+                    if (!net) throw rt::ELayoutError("Connection of " + d.Name() + ": " + name + " is not a TNetConnection");
+                    d.SetConnection(net);
+                  });
+                })
       .Event<TReportDesignerDialog::TBeforeGetQueryParamsEvent>(
           "BeforeGetQueryParams", &TReportDesignerDialog::BeforeGetQueryParams);
 }

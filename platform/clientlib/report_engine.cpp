@@ -4,6 +4,8 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "platform/clientlib/server_result.h"
+
 namespace clib {
 namespace {
 
@@ -14,43 +16,23 @@ bool SameName(const std::string& a, const std::string& b) {
          });
 }
 
-bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-
-// Walks the query, calling on_text for plain text and on_param for each :NAME mark.
-template <typename Text, typename Param>
-void ScanQuery(const std::string& query, Text on_text, Param on_param) {
-  std::size_t i = 0;
-  while (i < query.size()) {
-    char c = query[i];
-    if (c == '\'') {  // a quoted literal runs to the next lone quote
-      std::size_t j = i + 1;
-      while (j < query.size()) {
-        if (query[j] == '\'' && (j + 1 >= query.size() || query[j + 1] != '\'')) break;
-        j += query[j] == '\'' ? 2 : 1;
-      }
-      j = std::min(j + 1, query.size());
-      on_text(query.substr(i, j - i));
-      i = j;
-    } else if (c == ':' && i + 1 < query.size() && IsNameChar(query[i + 1]) &&
-               (i == 0 || query[i - 1] != ':')) {
-      std::size_t j = i + 1;
-      while (j < query.size() && IsNameChar(query[j])) ++j;
-      on_param(query.substr(i + 1, j - i - 1));
-      i = j;
-    } else {
-      on_text(std::string(1, c));
-      ++i;
-    }
-  }
+std::shared_ptr<IReportDataProvider>& Provider() {
+  static std::shared_ptr<IReportDataProvider> provider;
+  return provider;
 }
 
-struct Registry {
-  std::map<std::string, std::vector<TReportDefinition>> reports;
-  std::shared_ptr<IReportDataProvider> provider;
-};
-Registry& TheRegistry() {
-  static Registry registry;
-  return registry;
+[[noreturn]] void BadAnswer(const std::string& method, const std::string& why) {
+  throw EServerError("Resposta inválida do servidor de aplicação: " + method + " " + why, 0, 0);
+}
+
+const rt::VariantArray& ArrayOf(const rt::Variant& v, const std::string& method, const char* what) {
+  if (v.type() != rt::Variant::Type::Array) BadAnswer(method, std::string("sem ") + what);
+  return v.AsArray();
+}
+
+const std::string& TextOf(const rt::Variant& v, const std::string& method, const char* what) {
+  if (v.type() != rt::Variant::Type::String) BadAnswer(method, std::string("sem ") + what);
+  return v.AsString();
 }
 
 }  // namespace
@@ -71,54 +53,43 @@ TReportParam& TReportParams::ParamByName(const std::string& name) {
   throw std::out_of_range("Parameter '" + name + "' not found");
 }
 
-bool ExistParam(TReportParams& params, const std::string& name) {
-  return params.FindParam(name) != nullptr;
+bool ExistParam(TReportParams& params, const std::string& name) { return params.FindParam(name) != nullptr; }
+
+void SetReportDataProvider(std::shared_ptr<IReportDataProvider> provider) { Provider() = std::move(provider); }
+std::shared_ptr<IReportDataProvider> ReportDataProvider() { return Provider(); }
+
+std::vector<TReportInfo> ListReports(IAppServer& server, const std::string& branch, const std::string& code) {
+  const std::string method = "GetRelatorios";
+  const rt::Variant answer = CheckResultServ(server.Call(method, {branch, code}), true, 0);
+  std::vector<TReportInfo> reports;
+  for (const rt::Variant& item : ArrayOf(answer, method, "lista de relatórios")) {
+    const rt::VariantArray& fields = ArrayOf(item, method, "relatório");
+    if (fields.size() != 3) BadAnswer(method, "com relatório incompleto");
+    TReportInfo info{TextOf(fields[0], method, "nome"), TextOf(fields[1], method, "título"), {}};
+    for (const rt::Variant& p : ArrayOf(fields[2], method, "parâmetros")) info.params.push_back(TextOf(p, method, "parâmetro"));
+    reports.push_back(std::move(info));
+  }
+  return reports;
 }
 
-std::vector<std::string> DeclaredParams(const std::string& query) {
-  std::vector<std::string> names;
-  ScanQuery(
-      query, [](const std::string&) {},
-      [&](const std::string& name) {
-        if (std::none_of(names.begin(), names.end(),
-                         [&](const std::string& n) { return SameName(n, name); }))
-          names.push_back(name);
-      });
-  return names;
-}
-
-std::string BindParams(const std::string& query, const TReportParams& params) {
-  std::string out;
-  ScanQuery(
-      query, [&](const std::string& text) { out += text; },
-      [&](const std::string& name) {
-        const TReportParam* p = const_cast<TReportParams&>(params).FindParam(name);
-        if (!p || p->IsNull()) {
-          out += "NULL";
-          return;
-        }
-        out += '\'';
-        for (char c : p->AsString()) {
-          if (c == '\'') out += '\'';
-          out += c;
-        }
-        out += '\'';
-      });
-  return out;
-}
-
-void SetReportDataProvider(std::shared_ptr<IReportDataProvider> provider) {
-  TheRegistry().provider = std::move(provider);
-}
-std::shared_ptr<IReportDataProvider> ReportDataProvider() { return TheRegistry().provider; }
-
-void RegisterReports(const std::string& code, std::vector<TReportDefinition> reports) {
-  TheRegistry().reports[code] = std::move(reports);
-}
-void UnregisterReports(const std::string& code) { TheRegistry().reports.erase(code); }
-std::vector<TReportDefinition> ReportsFor(const std::string& code) {
-  auto it = TheRegistry().reports.find(code);
-  return it == TheRegistry().reports.end() ? std::vector<TReportDefinition>{} : it->second;
+TReportRun FetchReport(IAppServer& server, const std::string& branch, const std::string& code,
+                       const std::string& name, const TReportParams& params) {
+  const std::string method = "GetDadosRelatorio";
+  TReportRun run;
+  run.report = name;
+  rt::VariantArray values;
+  for (int i = 0; i < params.Count(); ++i) {
+    const TReportParam& p = params[i];
+    run.params.emplace_back(p.Name(), p.IsNull() ? std::nullopt : std::optional(p.AsString()));
+    values.emplace_back(rt::VariantArray{p.Name(), p.IsNull() ? rt::Variant() : rt::Variant(p.AsString())});
+  }
+  const rt::Variant answer = CheckResultServ(server.Call(method, {branch, code, name, std::move(values)}), true, 0);
+  const rt::VariantArray& parts = ArrayOf(answer, method, "resultado");
+  if (parts.size() != 3 || parts[2].type() != rt::Variant::Type::Packet) BadAnswer(method, "sem as linhas do relatório");
+  run.title = TextOf(parts[0], method, "título");
+  run.layout = TextOf(parts[1], method, "leiaute");
+  run.rows = parts[2].AsPacket();
+  return run;
 }
 
 }  // namespace clib

@@ -1,16 +1,18 @@
-// The report engine behind the report-parameter screens. A report definition names a
-// query and the parameters the query declares; running a report builds the parameter
-// list from those declarations, lets the screen fill it (BeforeGetQueryParams), binds
-// the values into the query and hands the bound query to the data provider the host
-// installed. The last run is kept so that callers can see what the query ran with.
+// The report engine behind the report-parameter screens. Report definitions live on the
+// application server: it lists the reports of a report code with the parameters each
+// declares, and runs one by name with parameter values, which it binds as statement
+// parameters. The client never holds or sends SQL: a run sends names and values and
+// brings back the title, the layout (bands, as JSON text) and the rows, which the host's
+// data provider presents (preview, print, PDF, CSV).
 #pragma once
 
-#include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/clientlib/app_server.h"
+#include "platform/runtime/packet.h"
 
 namespace clib {
 
@@ -18,7 +20,7 @@ class TReportParam {
  public:
   explicit TReportParam(std::string name) : name_(std::move(name)) {}
   const std::string& Name() const { return name_; }
-  // Null until a value is set; an unset parameter binds as SQL NULL.
+  // Null until a value is set; an unset parameter runs as SQL NULL.
   bool IsNull() const { return !value_.has_value(); }
   std::string AsString() const { return value_.value_or(""); }
   void SetAsString(const std::string& value) { value_ = value; }
@@ -29,7 +31,7 @@ class TReportParam {
   std::optional<std::string> value_;
 };
 
-// The parameters a query declares, in declaration order.
+// The parameters a report declares, in declaration order.
 class TReportParams {
  public:
   TReportParams() = default;
@@ -38,37 +40,34 @@ class TReportParams {
   TReportParam& operator[](int i) { return items_.at(i); }
   const TReportParam& operator[](int i) const { return items_.at(i); }
   TReportParam* FindParam(const std::string& name);  // case-insensitive, null when absent
-  // Throws std::out_of_range naming the parameter when the query does not declare it.
+  // Throws std::out_of_range naming the parameter when the report does not declare it.
   TReportParam& ParamByName(const std::string& name);
 
  private:
   std::vector<TReportParam> items_;
 };
 
-// True when the query of the list declares a parameter of that name (case-insensitive).
+// True when the report of the list declares a parameter of that name (case-insensitive).
 bool ExistParam(TReportParams& params, const std::string& name);
 
-struct TReportDefinition {
-  std::string name;     // shown in the report-name list
+// A report of a report code, as the server lists it.
+struct TReportInfo {
+  std::string name;                 // shown in the report-name list
   std::string title;
-  std::string query;    // parameters written as :NAME
-  // Parameters the query declares, in order; empty: taken from the :NAME marks of the query.
-  std::vector<std::string> params;
+  std::vector<std::string> params;  // declared parameters, in order
 };
 
-// Names of the :NAME marks of a query, in order of first appearance (quoted text skipped).
-std::vector<std::string> DeclaredParams(const std::string& query);
-
-// What one run of a report handed to the data provider.
+// One run of a report: what it ran with and what the server answered.
 struct TReportRun {
   std::string report;
-  std::string query;                                    // as defined
-  std::string bound_query;                              // parameters replaced by literals
-  std::vector<std::pair<std::string, std::optional<std::string>>> params;  // in order
+  std::string title;
+  std::vector<std::pair<std::string, std::optional<std::string>>> params;  // in declaration order
+  std::string layout;  // the report's bands as JSON text (report_document.h reads it)
+  rt::DataPacket rows;
 };
 
-// Fetches and presents the rows of a bound report query (the host installs one; a
-// screen without one still builds and records the run).
+// Presents the run of a report (the host installs one: preview, print, PDF, CSV; a
+// screen without one still runs the report and keeps the run).
 class IReportDataProvider {
  public:
   virtual ~IReportDataProvider() = default;
@@ -77,13 +76,12 @@ class IReportDataProvider {
 void SetReportDataProvider(std::shared_ptr<IReportDataProvider> provider);
 std::shared_ptr<IReportDataProvider> ReportDataProvider();
 
-// Reports of one report code (e.g. "EVT047"), registered by the module that owns them.
-void RegisterReports(const std::string& code, std::vector<TReportDefinition> reports);
-void UnregisterReports(const std::string& code);
-std::vector<TReportDefinition> ReportsFor(const std::string& code);
-
-// Binds the values of params into the query: each :NAME becomes a quoted literal
-// ('' doubled inside), or NULL when unset. Quoted text in the query is left alone.
-std::string BindParams(const std::string& query, const TReportParams& params);
+// The server's calls. A refusal or a transport failure raises EServerError with the
+// server's text; an answer of another shape raises EServerError saying so.
+// GetRelatorios(branch, code) -> [[name, title, [param, ...]], ...]
+std::vector<TReportInfo> ListReports(IAppServer& server, const std::string& branch, const std::string& code);
+// GetDadosRelatorio(branch, code, name, [[param, value or null], ...]) -> [title, layout, rows]
+TReportRun FetchReport(IAppServer& server, const std::string& branch, const std::string& code,
+                       const std::string& name, const TReportParams& params);
 
 }  // namespace clib

@@ -13,7 +13,7 @@
 namespace srv {
 namespace {
 
-// A method's parameters: one letter per position, 's' string, 'd' delta packet.
+// A method's parameters: one letter per position, 's' string, 'd' delta packet, 'a' array.
 struct MethodSignature {
   const char* params;
   rt::Variant (*run)(CallContext&);
@@ -28,6 +28,7 @@ const std::map<std::string, MethodSignature>& Methods() {
       {"GetTpFormPgProf", {"sss", &GetTpFormPgProf}}, {"GeraConta", {"ssss", &GeraConta}},
       {"SetCancelaConta", {"sss", &SetCancelaConta}},
       {"GetHistorico", {"ss", &GetHistorico}},
+      {"GetRelatorios", {"ss", &GetRelatorios}},      {"GetDadosRelatorio", {"sssa", &GetDadosRelatorio}},
   };
   return table;
 }
@@ -42,6 +43,10 @@ void CheckParams(const std::string& method, const char* signature, const std::ve
     const rt::Variant& p = params[i];
     if (signature[i] == 's' && p.type() != rt::Variant::Type::String) {
       throw InvalidParams(method + ": parameter " + std::to_string(i + 1) + " must be a string, got " +
+                          rt::TypeName(p.type()));
+    }
+    if (signature[i] == 'a' && p.type() != rt::Variant::Type::Array) {
+      throw InvalidParams(method + ": parameter " + std::to_string(i + 1) + " must be an array, got " +
                           rt::TypeName(p.type()));
     }
     if (signature[i] == 'd' && (p.type() != rt::Variant::Type::Packet || !p.AsPacket().IsDelta())) {

@@ -120,7 +120,9 @@ class QueryTest : public ServiceTest {};
 
 TEST_P(QueryTest, BudgetSearchAndChecks) {
   const rt::DataPacket list = Call("GetPesqOrca", {"0001", "", ""}).AsPacket();
-  EXPECT_EQ(Column(list, "NRORCAEVENTO"), "0000000012 0000000013 0000000014 0000000015 0000000016");
+  EXPECT_EQ(Column(list, "NRORCAEVENTO"),
+            "0000000012 0000000013 0000000014 0000000015 0000000016 0000000017 0000000018 0000000019 0000000020 "
+            "0000000022 0000000023 0000000024");
   EXPECT_EQ(list.fields[0].display_label, "Filial");
   EXPECT_EQ(list.fields[1].display_label, "Nr. Orçamento");
   EXPECT_EQ(list.fields[1].display_width, 12);

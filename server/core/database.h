@@ -46,6 +46,8 @@ class ResultSet {
   std::int64_t Int(std::size_t row, const std::string& col) const { return Int(row, ColumnIndex(col)); }
   double Float(std::size_t row, const std::string& col) const { return Float(row, ColumnIndex(col)); }
 
+  const SqlValue& Value(std::size_t row, int col) const { return rows_.at(row).at(col); }
+
   void AddRow(std::vector<SqlValue> row) { rows_.push_back(std::move(row)); }
 
  private:

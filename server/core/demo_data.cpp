@@ -1,6 +1,7 @@
 // Demo data (a Brazilian catering business) and large budgets for benchmarks.
 // The demo budgets and what each shows are listed in docs/server-rules.md.
 #include <cstdio>
+#include <tuple>
 
 #include "server/core/credentials.h"
 #include "server/core/migrations.h"
@@ -114,10 +115,21 @@ void SeedCatalogue(Seeder& s) {
              "('01', 'Aurora Eventos e Buffet Ltda', '110042490114')");
   db.Execute("INSERT INTO companies (code, name, state_registration) VALUES "
              "('02', 'Aurora Campinas Eventos Ltda', NULL)");
+  db.Execute("INSERT INTO companies (code, name, state_registration) VALUES "
+             "('03', 'Aurora Litoral Eventos Ltda', NULL)");
   db.Execute("INSERT INTO branch_companies (branch, company_code) VALUES ('0001', '01')");
   db.Execute("INSERT INTO branch_companies (branch, company_code) VALUES ('0002', '02')");
-  // Branch 0001 has every generation parameter; branch 0002 has none (N_PARAM_TIPOOPERPAG).
+  db.Execute("INSERT INTO branch_companies (branch, company_code) VALUES ('0001', '03')");
+  // Branch 0001 has every generation parameter; branch 0002 has none (N_PARAM_TIPOOPERPAG);
+  // branch 0003's operation type has no payable type (N_PARAM_TPCTPAG); branch 0004 has
+  // no entry series (N_PARAM_SERIEENTR).
+  db.Execute("INSERT INTO branches (code, name) VALUES ('0003', 'Aurora Eventos - Santos')");
+  db.Execute("INSERT INTO branches (code, name) VALUES ('0004', 'Aurora Eventos - Ribeirão Preto')");
+  db.Execute("INSERT INTO branch_companies (branch, company_code) VALUES ('0003', '01')");
+  db.Execute("INSERT INTO branch_companies (branch, company_code) VALUES ('0004', '01')");
   db.Execute("INSERT INTO branch_payable_params (branch, entry_operation_type, entry_series) VALUES ('0001', 'ENT01', 'U')");
+  db.Execute("INSERT INTO branch_payable_params (branch, entry_operation_type, entry_series) VALUES ('0003', 'ENT03', 'U')");
+  db.Execute("INSERT INTO branch_payable_params (branch, entry_operation_type, entry_series) VALUES ('0004', 'ENT01', NULL)");
   db.Execute("INSERT INTO operation_payable_types (operation_type, payable_type) VALUES ('ENT01', 'PRESTSERV')");
   db.Execute("INSERT INTO entry_counters (branch, last_number) VALUES ('0001', 4)");
 
@@ -207,6 +219,64 @@ void SeedBudgets(Seeder& s) {
   s.Items("0001", "0000000016", "01", {{"02", "MO002", 1, 12000, 0, "1800", {"1800"}}});
   s.Allocations("0001", "0000000016", "01", {{"02", "MO002", "1006", "CONTAPAGAR", 0, "1800"}});
 
+  // One complete budget of a single unit per refusal of the server: the budget's
+  // professional, product, payment type and amount decide the check it fails.
+  struct OneUnit {
+    const char* branch;
+    const char* number;
+    const char* client;
+    SqlValue company;
+    const char* event;
+    const char* at;
+    const char* product;
+    const char* supplier;
+    const char* payment_type;
+  };
+  const SqlValue company_01 = std::string("01");
+  const OneUnit refused[] = {
+      // GetTpFormPgProf false: Maria is paid through the payroll, allocated as paid by account.
+      {"0001", "0000000017", "Hotel Vista Mar", company_01, "Lançamento de Produto", "2027-01-15T19:00:00", "MO001",
+       "1002", "CONTAPAGAR"},
+      // The company is not related to the branch: N_PARAM_EMPRESARELAC.
+      {"0001", "0000000018", "Instituto Horizonte", std::string("02"), "Palestra", "2027-01-22T09:00:00", "MO001",
+       "1004", "CONTAPAGAR"},
+      // The company has no state registration: N_PARAM_NRINSCESTA.
+      {"0001", "0000000019", "Pousada Maré Alta", std::string("03"), "Casamento", "2027-02-06T17:00:00", "MO001",
+       "1004", "CONTAPAGAR"},
+      // Only payroll professionals, nothing to pay by account: N_PARAM_S_FORMA_PAGTO.
+      {"0001", "0000000020", "Escola Nova Esperança", company_01, "Festa Junina", "2027-06-12T18:00:00", "MO002",
+       "1005", "FOLHAPAGA"},
+      // Carlos is paid by account but has no payable type: N_PARAM_TPCTPAGFORN.
+      {"0001", "0000000022", "Restaurante Sabor da Serra", company_01, "Jantar Beneficente", "2027-03-20T20:00:00",
+       "MO003", "1007", "CONTAPAGAR"},
+      // Branch 0003 (operator caio): its operation type has no payable type: N_PARAM_TPCTPAG|ENT03.
+      {"0003", "0000000031", "Clube de Regatas Santos", company_01, "Regata", "2027-04-03T10:00:00", "MO001", "1001",
+       "CONTAPAGAR"},
+      // Branch 0004 (operator caio): no entry series: N_PARAM_SERIEENTR.
+      {"0004", "0000000041", "Usina Boa Vista", company_01, "Confraternização", "2027-05-08T12:00:00", "MO001", "1001",
+       "CONTAPAGAR"},
+  };
+  for (const OneUnit& u : refused) {
+    s.Budget(u.branch, u.number, u.client, u.company);
+    s.Sequence(u.branch, u.number, "01", "Coquetel", u.event, u.at, 100, 90, 10, 5);
+    s.Items(u.branch, u.number, "01", {{"02", u.product, 1, 18000, 12000, "1800", {"1800"}}});
+    s.Allocations(u.branch, u.number, "01", {{"02", u.product, u.supplier, u.payment_type, 12000, "1800"}});
+  }
+
+  // 23/01 and 24/01: payables generated, a bank slip issued or discounted (cancellation
+  // refused with N_PARAM_EMITIDO and N_PARAM_DESCONTADO). Their entries were keyed
+  // outside the counter; generation skips them.
+  const std::tuple<const char*, const char*, const char*, const char*> issued[] = {
+      {"0000000023", "Academia Corpo em Forma", "0000000901", "EMITIDO"},
+      {"0000000024", "Feira do Livro Paulista", "0000000902", "DESCONTADO"}};
+  for (const auto& [number, client, entry, state] : issued) {
+    s.Budget("0001", number, client, company_01);
+    s.Sequence("0001", number, "01", "Coquetel", "Inauguração", "2027-02-27T19:00:00", 150, 150, 0, 4);
+    s.Items("0001", number, "01", {{"02", "MO001", 1, 18000, 12000, "1900", {"1900"}}});
+    s.Allocations("0001", number, "01", {{"02", "MO001", "1004", "CONTAPAGAR", 12000, "1900"}}, "S");
+    s.Payable("0001", number, "01", entry, "1004", 12000, state);
+  }
+
   // 21/01 in branch 0002: complete, but the branch has no parameters (N_PARAM_TIPOOPERPAG).
   s.Budget("0002", "0000000021", "Buffet Aurora Campinas", std::string("02"));
   s.Sequence("0002", "0000000021", "01", "Jantar", "Casamento", "2026-12-05T20:00:00", 120, 100, 20, 6);
@@ -229,6 +299,7 @@ bool SeedDemo(const StorageConfig& config) {
   SeedCatalogue(s);
   s.Operator("demo", "Operador de Demonstração", "demo", config.pbkdf2_iterations, {"0001"});
   s.Operator("ana", "Ana Campinas", "ana", config.pbkdf2_iterations, {"0002"});
+  s.Operator("caio", "Caio Santos", "caio", config.pbkdf2_iterations, {"0003", "0004"});
   SeedBudgets(s);
   tx.Commit();
   return true;

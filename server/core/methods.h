@@ -47,6 +47,9 @@ rt::Variant GetTpFormPgProf(CallContext& c);
 rt::Variant GeraConta(CallContext& c);
 rt::Variant SetCancelaConta(CallContext& c);
 rt::Variant GetHistorico(CallContext& c);  // history.cpp
+// Reports (report_methods.cpp): the reports of a code, and one run with its values.
+rt::Variant GetRelatorios(CallContext& c);
+rt::Variant GetDadosRelatorio(CallContext& c);
 
 // Clerk-facing texts the server refuses with (Portuguese, the clerks' language).
 namespace texts {

@@ -8,6 +8,9 @@
 #include <vector>
 
 namespace srv {
+
+const char* ReportDefinitionsMigration();  // report_definitions.cpp
+
 namespace {
 
 const std::vector<const char*>& Migrations() {
@@ -207,6 +210,8 @@ CREATE TABLE allocation_history (
 CREATE INDEX allocation_history_by_budget ON allocation_history(branch, number, id);
 {{APPEND_ONLY allocation_history}}
 )SQL",
+      // 3: report definitions, with the allocation report of "EVT047".
+      ReportDefinitionsMigration(),
   };
   return all;
 }

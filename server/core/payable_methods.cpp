@@ -107,16 +107,20 @@ GenerationParams RequireParams(Database& db, const BudgetKey& k) {
 std::string NextEntryNumber(Database& db, const std::string& branch) {
   const ResultSet r =
       db.Query(std::string("SELECT last_number FROM entry_counters WHERE branch = ?") + db.ForUpdate(), {branch});
-  std::int64_t next = 1;
+  const auto text = [](std::int64_t n) {
+    char out[24];
+    std::snprintf(out, sizeof out, "%010lld", static_cast<long long>(n));
+    return std::string(out);
+  };
+  std::int64_t next = r.empty() ? 1 : r.Int(0, 0) + 1;
+  // Entries the branch took outside the counter (imported, keyed by hand) are skipped.
+  while (!db.Query("SELECT 1 FROM payables WHERE branch = ? AND entry_number = ?", {branch, text(next)}).empty()) ++next;
   if (r.empty()) {
-    db.Execute("INSERT INTO entry_counters (branch, last_number) VALUES (?, 1)", {branch});
+    db.Execute("INSERT INTO entry_counters (branch, last_number) VALUES (?, ?)", {branch, next});
   } else {
-    next = r.Int(0, 0) + 1;
     db.Execute("UPDATE entry_counters SET last_number = ? WHERE branch = ?", {next, branch});
   }
-  char text[24];
-  std::snprintf(text, sizeof text, "%010lld", static_cast<long long>(next));
-  return text;
+  return text(next);
 }
 
 }  // namespace

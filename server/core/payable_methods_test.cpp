@@ -112,11 +112,12 @@ TEST_P(PayableTest, MissingParametersRefuseGenerationWithTheirKey) {
       {"UPDATE professionals SET payable_type = NULL WHERE supplier_code = '1008'",
        "UPDATE professionals SET payable_type = 'PRESTSERV' WHERE supplier_code = '1008'", "N_PARAM_TPCTPAGFORN"},
   };
+  const std::int64_t payables = Count("SELECT COUNT(*) FROM payables");
   for (const Case& c : cases) {
     // One missing parameter at a time.
     Exec(c.change);
     EXPECT_EQ(Refusal("GeraConta", Generate("0000000012", "02")), c.key) << c.change;
-    EXPECT_EQ(Count("SELECT COUNT(*) FROM payables"), 4) << c.change;
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM payables"), payables) << c.change;
     EXPECT_EQ(Count("SELECT COUNT(*) FROM allocations WHERE account_generated = 'S' AND number = '0000000012'"), 0);
     Exec(c.undo);
   }
@@ -137,6 +138,46 @@ TEST_P(PayableTest, DemoBudgetsShowTheirRefusals) {
   } catch (const ServiceError& e) {
     EXPECT_STREQ(e.what(), "N_PARAM_TIPOOPERPAG");
   }
+}
+
+// The demo budgets listed in docs/server-rules.md, one per refusal of the server.
+TEST_P(PayableTest, EveryRefusalHasItsDemoBudget) {
+  EXPECT_EQ(Call("Get_VrPgMObra", Budget("0000000017", "01")), rt::Variant(true));
+  EXPECT_EQ(Call("GetTpFormPgProf", Budget("0000000017", "01")), rt::Variant(false));
+  EXPECT_EQ(Refusal("GeraConta", Generate("0000000017", "01")), texts::kPaymentTypeBlocked);
+  const std::pair<const char*, const char*> generation[] = {{"0000000018", "N_PARAM_EMPRESARELAC"},
+                                                            {"0000000019", "N_PARAM_NRINSCESTA"},
+                                                            {"0000000020", "N_PARAM_S_FORMA_PAGTO"},
+                                                            {"0000000022", "N_PARAM_TPCTPAGFORN"}};
+  for (const auto& [number, key] : generation) {
+    EXPECT_EQ(Call("Get_VrPgMObra", Budget(number, "01")), rt::Variant(true)) << number;
+    EXPECT_EQ(Call("GetTpFormPgProf", Budget(number, "01")), rt::Variant(true)) << number;
+    EXPECT_EQ(Refusal("GeraConta", Generate(number, "01")), key) << number;
+  }
+  EXPECT_EQ(Refusal("SetCancelaConta", Budget("0000000023", "01")), "N_PARAM_EMITIDO");
+  EXPECT_EQ(Refusal("SetCancelaConta", Budget("0000000024", "01")), "N_PARAM_DESCONTADO");
+  EXPECT_EQ(Refusal("SetCancelaConta", Budget("0000000014", "01")), "N_PARAM_CONTABAIXADA");
+
+  const auto caio = service_->Login("caio", "caio");
+  ASSERT_TRUE(caio);
+  const std::pair<const char*, const char*> branches[] = {{"0003", "N_PARAM_TPCTPAG|ENT03"},
+                                                          {"0004", "N_PARAM_SERIEENTR"}};
+  for (const auto& [branch, key] : branches) {
+    std::vector<rt::Variant> params = {branch, std::string("00000000") + branch[3] + "1", "01", "caio"};
+    try {
+      service_->Call(caio->session, "GeraConta", params);
+      ADD_FAILURE() << "generated in branch " << branch;
+    } catch (const ServiceError& e) {
+      EXPECT_EQ(std::string(e.what()), key);
+    }
+  }
+}
+
+TEST_P(PayableTest, GenerationSkipsEntryNumbersTakenOutsideTheCounter) {
+  Exec("UPDATE entry_counters SET last_number = 900 WHERE branch = '0001'");  // 901 and 902 are budgets 23, 24
+  EXPECT_TRUE(Call("GeraConta", Generate("0000000012", "02")).IsNull());
+  EXPECT_EQ(Payables("0000000012", "02"), "0000000903:1003:20000:ABERTA 0000000904:1008:9000:ABERTA");
+  EXPECT_EQ(Count("SELECT last_number FROM entry_counters WHERE branch = '0001'"), 904);
 }
 
 TEST_P(PayableTest, CancellationIsRefusedOnceAPayableMoved) {

@@ -1,0 +1,144 @@
+// A report run laid out: groups break on their keys, captions and detail cells take
+// their formats with the user's separators, totals per group and split value, the
+// empty report, and the CSV export.
+#include "platform/clientlib/report_document.h"
+
+#include <gtest/gtest.h>
+
+namespace clib {
+namespace {
+
+const char* const kLayout = R"json({
+  "header": [{"label": "Orçamento", "field": "ORC"}],
+  "notes": [{"param": "P_TUDO", "equals": "S", "text": "Todas as sequências."}],
+  "empty": "Nada.",
+  "groups": [
+    {"keys": ["SEQ"], "total": "Total da sequência", "caption": [{"label": "Seq", "field": "SEQ"},
+                                                                  {"label": "Data", "field": "DATA", "format": "datetime"}]},
+    {"keys": ["ITEM"], "total": "Total do item", "split": true, "caption": [{"label": "Item", "field": "ITEM"}]}
+  ],
+  "detail": {"present": "COD", "absent": "(livre)", "columns": [
+    {"title": "Nome", "field": "NOME"},
+    {"title": "Inscrição", "field": "INSC", "format": "registration", "type_field": "TIPO"},
+    {"title": "Pagamento", "field": "PAG", "map": {"FOLHAPAGA": "EM FOLHA", "": "", "*": "GERAR CONTA"}},
+    {"title": "Valor", "field": "VALOR", "format": "#,##0.00", "align": "right"},
+    {"title": "Hr", "field": "HORA", "format": "crew_time"},
+    {"title": "Horas", "field": "DUR", "format": "hours"},
+    {"title": "Conta", "field": "GERADA", "map": {"S": "GERADA", "*": ""}}]},
+  "totals": {"field": "VALOR", "format": "#,##0.00", "split": "PAG", "blank": "SEM TIPO",
+             "report": "Total do orçamento", "report_split": true}
+})json";
+
+TReportRun RunOf(std::vector<rt::Row> rows, std::string tudo = "N") {
+  TReportRun run;
+  run.title = "Alocação";
+  run.layout = kLayout;
+  run.params = {{"P_TUDO", tudo}};
+  for (const char* name : {"ORC", "SEQ", "DATA", "ITEM", "COD", "NOME", "INSC", "TIPO", "PAG", "VALOR", "HORA", "DUR", "GERADA"}) {
+    rt::FieldDef f;
+    f.name = name;
+    f.type = std::string(name) == "VALOR" || std::string(name) == "DUR" ? rt::FieldType::Float : rt::FieldType::String;
+    run.rows.fields.push_back(f);
+  }
+  run.rows.rows = std::move(rows);
+  return run;
+}
+
+rt::Row Unit(const char* seq, const char* item, rt::Variant cod, rt::Variant name, rt::Variant insc, rt::Variant type,
+             rt::Variant pay, rt::Variant amount, rt::Variant hour, rt::Variant generated) {
+  return {"12", seq, "2026-12-19T19:30:00", item, cod, name, insc, type, pay, amount, hour, 6.5, generated};
+}
+
+std::vector<rt::Row> Demo() {
+  return {Unit("01", "GARÇOM", "1001", "João", "52998224725", "F", "CONTAPAGAR", 1234.5, "0800", "S"),
+          Unit("01", "GARÇOM", "1002", "Maria", "11222333000181", "J", "FOLHAPAGA", 100.0, "0830", "N"),
+          Unit("01", "MAÎTRE", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+          Unit("02", "GARÇOM", "1004", "Pedro", "1234", "X", "", 10.0, "", "N")};
+}
+
+std::string Dump(const TReportDocument& doc) {
+  std::string out;
+  for (const TReportLine& line : doc.lines) {
+    static const char* kinds[] = {"G", "C", "D", "S", "T"};
+    out += std::string(kinds[static_cast<int>(line.kind)]) + std::to_string(line.level) + " " + line.text;
+    for (const std::string& c : line.cells) out += "|" + c;
+    out += "\n";
+  }
+  return out;
+}
+
+TEST(ReportDocumentTest, GroupsDetailsAndTotalsInTheUsersFormats) {
+  const TReportDocument doc = BuildReportDocument(RunOf(Demo()), rt::FormatSettings{});
+  EXPECT_EQ(doc.title, "Alocação");
+  EXPECT_EQ(doc.header, (std::vector<std::string>{"Orçamento: 12"}));
+  EXPECT_TRUE(doc.notes.empty());
+  EXPECT_EQ(doc.total_column, 3);
+  EXPECT_EQ(Dump(doc),
+            "G0 Seq: 01   Data: 19/12/2026 19:30\n"
+            "G1 Item: GARÇOM\n"
+            "C2 |Nome|Inscrição|Pagamento|Valor|Hr|Horas|Conta\n"
+            "D2 |João|529.982.247-25|GERAR CONTA|1.234,50|08:00|06:30|GERADA\n"
+            "D2 |Maria|11.222.333/0001-81|EM FOLHA|100,00|08:30|06:30|\n"
+            "S1 GERAR CONTA|1.234,50\n"
+            "S1 EM FOLHA|100,00\n"
+            "T1 Total do item: GARÇOM|1.334,50\n"
+            "G1 Item: MAÎTRE\n"
+            "C2 |Nome|Inscrição|Pagamento|Valor|Hr|Horas|Conta\n"
+            "D2 |(livre)||||||\n"
+            "T1 Total do item: MAÎTRE|0,00\n"
+            "T0 Total da sequência: 01|1.334,50\n"
+            "G0 Seq: 02   Data: 19/12/2026 19:30\n"
+            "G1 Item: GARÇOM\n"
+            "C2 |Nome|Inscrição|Pagamento|Valor|Hr|Horas|Conta\n"
+            "D2 |Pedro|1234||10,00||06:30|\n"
+            "S1 SEM TIPO|10,00\n"
+            "T1 Total do item: GARÇOM|10,00\n"
+            "T0 Total da sequência: 02|10,00\n"
+            "S-1 GERAR CONTA|1.234,50\n"
+            "S-1 EM FOLHA|100,00\n"
+            "S-1 SEM TIPO|10,00\n"
+            "T-1 Total do orçamento|1.344,50\n");
+  // Other separators, and the note of a parameter's value.
+  const TReportDocument us = BuildReportDocument(RunOf(Demo(), "S"), rt::FormatSettings{'.', ',', '.', '-'});
+  EXPECT_EQ(us.lines[0].text, "Seq: 01   Data: 19-12-2026 19.30");
+  EXPECT_EQ(us.lines[3].cells[3], "1,234.50");
+  EXPECT_EQ(us.lines.back().cells[0], "1,344.50");
+  EXPECT_EQ(us.notes, (std::vector<std::string>{"Todas as sequências."}));
+}
+
+TEST(ReportDocumentTest, NoRowsGiveTheEmptyTextAndABadLayoutIsRefused) {
+  const TReportDocument doc = BuildReportDocument(RunOf({}), rt::FormatSettings{});
+  EXPECT_TRUE(doc.lines.empty());
+  EXPECT_TRUE(doc.header.empty());
+  EXPECT_EQ(doc.empty_text, "Nada.");
+  TReportRun run = RunOf(Demo());
+  run.layout = "{\"detail\": {\"columns\": [{\"title\": \"X\", \"field\": \"NAO_EXISTE\"}]}}";
+  EXPECT_THROW(BuildReportDocument(run, rt::FormatSettings{}), std::invalid_argument);
+  run.layout = "{";
+  EXPECT_THROW(BuildReportDocument(run, rt::FormatSettings{}), std::invalid_argument);
+}
+
+TEST(ReportCsvTest, RowsWithTheUsersSeparatorsQuotedAndGuardedAgainstFormulas) {
+  std::vector<rt::Row> rows = Demo();
+  rows[1][5] = "Maria \"Cia\"; Ltda";
+  rows[3][5] = "=HYPERLINK(\"x\")";
+  const std::string csv = ReportCsv(RunOf(rows), rt::FormatSettings{});
+  EXPECT_EQ(csv,
+            "\xEF\xBB\xBF"
+            "Seq;Data;Item;Nome;Inscrição;Pagamento;Valor;Hr;Horas;Conta\r\n"
+            "01;19/12/2026 19:30;GARÇOM;João;529.982.247-25;GERAR CONTA;1234,50;08:00;06:30;GERADA\r\n"
+            "01;19/12/2026 19:30;GARÇOM;\"Maria \"\"Cia\"\"; Ltda\";11.222.333/0001-81;EM FOLHA;100,00;08:30;06:30;\r\n"
+            "01;19/12/2026 19:30;MAÎTRE;(livre);;;;;;\r\n"
+            "02;19/12/2026 19:30;GARÇOM;\"'=HYPERLINK(\"\"x\"\")\";1234;;10,00;;06:30;\r\n");
+  const std::string us = ReportCsv(RunOf(Demo()), rt::FormatSettings{'.', ',', ':', '/'});
+  EXPECT_NE(us.find("\r\n01,19/12/2026 19:30,GARÇOM,João,529.982.247-25,GERAR CONTA,1234.50,"), std::string::npos) << us;
+}
+
+TEST(ReportDocumentTest, HoursAsTheScreenShowsThem) {
+  const std::pair<double, const char*> cases[] = {{5.5, "05:30"}, {10.1, "10:06"}, {2.33, "02:20"},
+                                                 {0, "00:00"},   {-1, "00:00"},   {0.999, "01:00"}};
+  for (const auto& [hours, text] : cases) EXPECT_EQ(HoursText(hours), text) << hours;
+}
+
+}  // namespace
+}  // namespace clib
