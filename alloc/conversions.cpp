@@ -29,17 +29,4 @@ std::string LimpaMascara(std::string registration) {
 
 std::string MascaraHora(const std::string& stored) { return rt::FormatMaskText("99:99;0", stored); }
 
-std::string HorasTexto(double duration) {
-  const double r = clib::RoundDec(duration, 2);
-  const double whole = std::trunc(r);
-  const std::string hours = whole >= 1 ? clib::Ajusta(std::to_string(static_cast<long long>(whole)), 2) : "00";
-  const double fraction = r - whole;
-  std::string minutes = "00";
-  if (fraction > 0) {
-    const long long m = std::llround(fraction * 60);  // at most 59: r has two decimals
-    minutes = (m < 10 ? "0" : "") + std::to_string(m);
-  }
-  return hours + ":" + minutes;
-}
-
 }  // namespace alloc

@@ -1,5 +1,5 @@
 // Conversions of the allocation grid between what is stored and what is typed or shown:
-// crew start times, registrations and the event's hours. Pure text functions; the
+// crew start times and registrations. Pure text functions; the
 // field handlers of the screen call them.
 #pragma once
 
@@ -19,10 +19,5 @@ std::string LimpaMascara(std::string registration);
 // A stored crew time ("0830") as shown through the mask "99:99;0" with the user's time
 // separator ("08:30"); unfilled positions show as blanks.
 std::string MascaraHora(const std::string& stored);
-
-// "hh:mm" of an event duration in decimal hours, rounded to 2 decimals first (5.5 ->
-// "05:30"); zero, null and negative durations give "00:00". Minutes that are not whole
-// are rounded to the nearest minute (10.1 -> "10:06", 2.33 -> "02:20").
-std::string HorasTexto(double duration);
 
 }  // namespace alloc

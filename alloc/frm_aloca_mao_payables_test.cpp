@@ -168,6 +168,7 @@ TEST_F(PayablesTest, ClearingABudgetWithoutProfessionalsSavesNothing) {
 TEST_F(PayablesTest, PrintOpensTheReportFormWithTheSequence) {
   Open();
   ASSERT_TRUE(Click("sbtImprimir"));
+  EXPECT_EQ(Journal(), "GetRelatorios(0001, EVT047)");  // the report names, and nothing shown
   ASSERT_TRUE(Cli_evt04701::boRelCriado);
   EXPECT_EQ(frmRelAlocMObra->edtSeqDe().Text(), "00");
   rt::Input::CloseForm(*frmRelAlocMObra);

@@ -54,7 +54,7 @@ void TfrmAlocaMao::cdsForneMaoAfterPost(rt::TClientDataSet& DataSet) {
 }
 
 void TfrmAlocaMao::cdsForneMaoCalcFields(rt::TClientDataSet& DataSet) {
-  DataSet.FieldByName("QTHORAS").SetAsString(alloc::HorasTexto(DataSet.FieldByName("QTHREVENTO").AsFloat()));
+  DataSet.FieldByName("QTHORAS").SetAsString(clib::HoursText(DataSet.FieldByName("QTHREVENTO").AsFloat()));
 }
 
 void TfrmAlocaMao::dbgPadraoKeyPress(rt::TObject* Sender, char& Key) {

@@ -151,6 +151,10 @@ class TFakeServer : public clib::IAppServer {
       return Ok(packet("cdsTurma", rows));
     }
     if (method == "SetForneMao" || method == "SetCancelaConta") return Ok(rt::Variant());
+    if (method == "GetRelatorios") {  // the report form lists the allocation report
+      rt::VariantArray params{"P_CDFILIAL", "P_NRORCAEVENTO", "P_NRSEQDE", "P_NRSEQATE", "P_IDRESULTANTE"};
+      return Ok(rt::VariantArray{rt::VariantArray{"Alocação de Mão de Obra", "Alocação de Mão de Obra", params}});
+    }
     if (method == "Get_VrPgMObra") return Ok(value_check);
     if (method == "GetTpFormPgProf") return Ok(payment_check);
     if (method == "GeraConta") return Ok(gera_conta);

@@ -317,16 +317,6 @@ TReportDocument BuildReportDocument(const TReportRun& run, const rt::FormatSetti
   return DocumentBuilder(run, settings).Build();
 }
 
-std::string HoursText(double hours) {
-  if (!std::isfinite(hours) || hours <= 0) return "00:00";
-  const double rounded = RoundDec(hours, 2);
-  const long long whole = static_cast<long long>(std::trunc(rounded));
-  const long long minutes = std::llround((rounded - static_cast<double>(whole)) * 60);
-  char text[32];
-  std::snprintf(text, sizeof text, "%02lld:%02lld", whole, minutes);
-  return text;
-}
-
 std::string ReportCsv(const TReportRun& run, const rt::FormatSettings& settings) {
   TReportLayout layout = ParseReportLayout(run.layout);
   for (TReportGroup& g : layout.groups)

@@ -101,7 +101,4 @@ TReportDocument BuildReportDocument(const TReportRun& run, const rt::FormatSetti
 // would take for a formula (=, +, -, @ first) start with an apostrophe.
 std::string ReportCsv(const TReportRun& run, const rt::FormatSettings& settings);
 
-// Decimal hours as "hh:mm" (5.5 -> "05:30"); zero, negative or non-finite -> "00:00".
-std::string HoursText(double hours);
-
 }  // namespace clib

@@ -2,6 +2,7 @@
 // their formats with the user's separators, totals per group and split value, the
 // empty report, and the CSV export.
 #include "platform/clientlib/report_document.h"
+#include "platform/clientlib/routines.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 #include "platform/runtime/decimal_round.h"
 
 #include <charconv>
+#include <cstdio>
 #include <cmath>
 #include <stdexcept>
 
@@ -52,6 +53,16 @@ std::string PictPess(const std::string& tipo) {
   if (tipo == "F") return "999.999.999-99;0";
   if (tipo == "J") return "99.999.999/9999-99;0";
   return "";
+}
+
+std::string HoursText(double hours) {
+  if (!std::isfinite(hours) || hours <= 0) return "00:00";
+  const double rounded = RoundDec(hours, 2);
+  const long long whole = static_cast<long long>(std::trunc(rounded));
+  const long long minutes = std::llround((rounded - static_cast<double>(whole)) * 60);
+  char text[32];
+  std::snprintf(text, sizeof text, "%02lld:%02lld", whole, minutes);
+  return text;
 }
 
 double RoundDec(double x, int n) {

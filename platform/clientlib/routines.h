@@ -28,4 +28,10 @@ std::string PictPess(const std::string& tipo);
 // x: 2.345 -> 2.35 although its binary value is slightly below 2.345.
 double RoundDec(double x, int n);
 
+// Decimal hours as "hh:mm", rounded to 2 decimals first (5.5 -> "05:30", 1.999 ->
+// "02:00"); minutes that are not whole go to the nearest minute (10.1 -> "10:06"),
+// hours of 100 or more keep their digits ("123:30"); zero, negative or non-finite ->
+// "00:00". The allocation grid's hours column and the report use it.
+std::string HoursText(double hours);
+
 }  // namespace clib
