@@ -120,8 +120,8 @@ TEST_F(ModelTest, GridColumnsInTheirOrder) {
                (c.PickList().empty() ? "" : " [" + c.PickList()[0] + "|" + c.PickList()[1] + "]") + "; ";
   }
   EXPECT_EQ(columns,
-            "NRFORNE ro w44; NMPRODUTO ro w170; NRINSJURFORN w120 ...; NMFANTFORN ro w284; "
-            "IDTIPOPAGAFORN w99 [EM FOLHA|GERAR CONTA]; VRPAGOFORNORC w74 right; QTHORAS ro w50; "
+            "NRFORNE ro w44; NMPRODUTO ro w170; NRINSJURFORN w120 ...; NMFANTFORN ro w244; "
+            "IDTIPOPAGAFORN w99 [EM FOLHA|GERAR CONTA]; VRPAGOFORNORC w64 right; QTHORAS ro w50; "
             "HRINITUMOBRA w55 ...; ");
   EXPECT_EQ(grid.Columns()[4].PickList().size(), 2u);
   for (auto event : {&rt::TDBGrid::OnColEnter, &rt::TDBGrid::OnColExit, &rt::TDBGrid::OnEditButtonClick})

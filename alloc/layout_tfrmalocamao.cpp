@@ -426,6 +426,7 @@ const char* const kLayoutTFRMALOCAMAO = R"json({
    "name": "pgcPadrao",
    "inherited": true,
    "properties": {
+    "TabStop": false,
     "Top": 117,
     "Width": 887,
     "Height": 223

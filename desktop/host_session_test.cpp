@@ -154,6 +154,10 @@ TEST_F(HostSession, TabIntoThePresetSequenceSelectsItSoTheTypedSequenceReplacesI
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   EXPECT_EQ(dialogs_, "") << "no \"Sequencial não cadastrado.\"";
   EXPECT_EQ(Grid().DataSet()->RecordCount(), 8);
+  // The keyboard is in the grid now: the arrows move its row.
+  EXPECT_EQ(QApplication::focusWidget(), Peer().GridView());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  EXPECT_EQ(Grid().DataSet()->RecNo(), 2);
 }
 
 TEST_F(HostSession, SearchButtonOpensTheSearchListAndTheChoiceFillsTheNumber) {

@@ -9,7 +9,9 @@ namespace rt {
 
 namespace {
 
-constexpr int kCharWidth = 7;     // default column width per display character
+// Default column width per display character: the average character width of the
+// screens' 8-point font, so that the allocation grid's eight columns fit its form.
+constexpr int kCharWidth = 6;
 constexpr int kDefaultWidth = 64;  // a column without a field
 constexpr int kGridLine = 1;       // the line between cells
 

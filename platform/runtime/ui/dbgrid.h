@@ -133,7 +133,7 @@ class TColumn {
 
   bool ReadOnly() const { return read_only_; }
   void SetReadOnly(bool read_only) { read_only_ = read_only; }
-  // The width set, or else from the field's DisplayWidth (7 px a character plus 4), or 64.
+  // The width set, or else from the field's DisplayWidth (6 px a character, the average width of the screens' 8-point font, plus 4), or 64.
   int Width() const;
   void SetWidth(int width) { width_ = width; }
   TColumnButtonStyle ButtonStyle() const { return button_style_; }

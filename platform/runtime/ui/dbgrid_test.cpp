@@ -137,8 +137,8 @@ TEST_F(DBGridTest, ColumnsKeepTheirOwnOrderAndTakeTitlesAndWidthsFromTheFields) 
     TColumn& column = grid_->Columns()[i];
     shown += column.Field()->FieldName() + ":" + column.Title().Caption() + ":" + std::to_string(column.Width()) + " ";
   }
-  // Widths: 7 px per display character plus 4 (floats display 10 wide, strings their size).
-  EXPECT_EQ(shown, "NR:Nr.:74 PROF:Profissional:144 NOME:Nome:144 PAGTO:Pagamento:74 VALOR:Vr. Pago:74 ");
+  // Widths: 6 px per display character plus 4 (floats display 10 wide, strings their size).
+  EXPECT_EQ(shown, "NR:Nr.:64 PROF:Profissional:124 NOME:Nome:124 PAGTO:Pagamento:64 VALOR:Vr. Pago:64 ");
 
   TColumn& valor = grid_->Columns()[4];
   valor.SetWidth(99);
@@ -648,8 +648,8 @@ TEST_F(DBGridTest, EveryVisibleDataCellIsDrawnByTheHandlerOnItsOwnRow) {
   grid_->Paint(canvas);
   EXPECT_EQ(grid_->TopRow(), 2);  // follows the current row
   EXPECT_EQ(scrolls, 0);
-  std::vector<std::string> unfocused = {"(0,19,74,37) 0:NR=2 []", "(75,19,219,37) 2:NOME=Bia []",
-                                        "(0,38,74,56) 0:NR=3 []", "(75,38,219,56) 2:NOME=Caio [gdSelected]"};
+  std::vector<std::string> unfocused = {"(0,19,64,37) 0:NR=2 []", "(65,19,189,37) 2:NOME=Bia []",
+                                        "(0,38,64,56) 0:NR=3 []", "(65,38,189,56) 2:NOME=Caio [gdSelected]"};
   EXPECT_EQ(calls, unfocused);
   EXPECT_EQ(dataset_.RecNo(), 3);  // the cursor did not move
 
@@ -657,7 +657,7 @@ TEST_F(DBGridTest, EveryVisibleDataCellIsDrawnByTheHandlerOnItsOwnRow) {
   grid_->SetFocus();
   calls.clear();
   grid_->Paint(canvas);
-  EXPECT_EQ(calls.back(), "(75,38,219,56) 2:NOME=Caio [gdSelected,gdFocused]");
+  EXPECT_EQ(calls.back(), "(65,38,189,56) 2:NOME=Caio [gdSelected,gdFocused]");
 }
 
 TEST_F(DBGridTest, TheEditedRowIsDrawnWithItsTypedValues) {
@@ -678,17 +678,18 @@ TEST_F(DBGridTest, WithoutAHandlerTheGridDrawsTitlesAndTextsItself) {
   grid_->SetBounds(0, 0, 400, 18 + 1 + 19);
   for (int i : {0, 1, 4}) grid_->Columns()[i].SetVisible(false);
   grid_->Columns()[3].Title().SetAlignment(taRightJustify);
+  grid_->Columns()[3].SetWidth(74);  // room for its title
   grid_->SetSelectedIndex(3);
   ShowForm();
   grid_->SetFocus();
   testing::TRecordingCanvas canvas;
   grid_->Paint(canvas);
   EXPECT_EQ(canvas.Log(),
-            "TextRect(0,0,144,18; 2,2,\"Nome\") brush=clBtnFace font=clWindowText\n"
-            "TextRect(145,0,219,18; 154,2,\"Pagamento\") brush=clBtnFace font=clWindowText\n"
-            "TextRect(0,19,144,37; 2,21,\"Ana\") brush=clWindow font=clWindowText\n"
-            "TextRect(145,19,219,37; 147,21,\"EM FOLHA\") brush=clHighlight font=clHighlightText\n"
-            "DrawFocusRect(145,19,219,37)\n");
+            "TextRect(0,0,124,18; 2,2,\"Nome\") brush=clBtnFace font=clWindowText\n"
+            "TextRect(125,0,199,18; 134,2,\"Pagamento\") brush=clBtnFace font=clWindowText\n"
+            "TextRect(0,19,124,37; 2,21,\"Ana\") brush=clWindow font=clWindowText\n"
+            "TextRect(125,19,199,37; 127,21,\"EM FOLHA\") brush=clHighlight font=clHighlightText\n"
+            "DrawFocusRect(125,19,199,37)\n");
 }
 
 TEST_F(DBGridTest, ACellIsFoundByItsPoint) {
