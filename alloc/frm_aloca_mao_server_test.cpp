@@ -146,6 +146,76 @@ TEST_F(FreshServerTest, AmountsAreStoredAsTheyAreShown) {
   }
 }
 
+TEST_F(FreshServerTest, PayablesAreGeneratedAndCancelledFromTheButtons) {
+  OpenBudget("12", "2");  // complete: generation succeeds
+  ASSERT_EQ(Focused(), "dbgPadrao") << services_.Log();
+  auto generated = [&] {
+    std::string out;
+    rt::TClientDataSet& rows = F().cdsForneMao();
+    for (rows.First(); !rows.Eof(); rows.Next())
+      out += rows.FieldByName("CDFORNECED").AsString() + "=" + rows.FieldByName("IDCONTAGERADA").AsString() + " ";
+    return out;
+  };
+  EXPECT_EQ(generated(), "1005=N 1008=N 1003=N ");
+  services_.Clear();
+  services_.Answer(rt::mrOk);
+  ASSERT_TRUE(rt::Input::Click(F().Control("sbtGeraConta")));
+  EXPECT_EQ(services_.Log(), "Busy(6) | Busy off | Busy(6) | Busy off | Busy(6) | MessageDlg(information, OK): Conta "
+                             "gerada com sucesso. -> OK | Busy off | Busy(1) | Busy off");
+  EXPECT_FALSE(F().cdsNfRelacOrc().IsEmpty());
+  EXPECT_EQ(generated(), "1005=N 1008=S 1003=S ");  // the rows paid by account turn green
+  EXPECT_EQ(Enabled(), "sbtPesquisar sbtVerificar sbtImprimir sbtCancelaConta mnuPesquisar mnuVerificar mnuListagem "
+                       "mnuCancelaConta");
+
+  services_.Clear();
+  services_.Answer(rt::mrOk);
+  ASSERT_TRUE(rt::Input::Click(F().Control("sbtCancelaConta")));
+  EXPECT_EQ(services_.Log(), "Busy(6) | MessageDlg(information, OK): Cancelamento realizado com sucesso. -> OK | "
+                             "Busy off | Busy(1) | Busy off");
+  EXPECT_TRUE(F().cdsNfRelacOrc().IsEmpty());
+  EXPECT_EQ(generated(), "1005=N 1008=N 1003=N ");
+  EXPECT_EQ(Enabled(),
+            "sbtAlterar sbtPesquisar sbtVerificar sbtImprimir sbtLimpaForn sbtGeraConta mnuAlterar mnuPesquisar "
+            "mnuVerificar mnuListagem mnuLimpaForn mnuGeraConta");
+}
+
+TEST_F(FreshServerTest, RefusalsOfTheServerReachTheClerkAsTheirTexts) {
+  struct Case {
+    const char* budget;
+    const char* button;
+    const char* shown;
+  } cases[] = {
+      {"14", "sbtCancelaConta",
+       "Não foi possível realizar o cancelamento, pois a conta a pagar encontra-se baixada. Operação bloqueada."},
+      {"16", "sbtGeraConta", "Não é possível gerar conta a pagar para mão de obra com valor zero. Operação bloqueada."},
+      {"18", "sbtGeraConta", "Empresa ou sua Inscrição Estadual  não esta relacionada a filial. "},
+  };
+  for (const Case& c : cases) {
+    rt::Input::FocusControl(F().edtNrOrcamento());
+    F().edtNrOrcamento().SetText("");
+    OpenBudget(c.budget, "1");
+    ASSERT_EQ(Focused(), "dbgPadrao") << c.budget << ": " << services_.Log();
+    services_.Clear();
+    EXPECT_FALSE(rt::Input::Click(F().Control(c.button))) << c.budget;
+    EXPECT_NE(services_.Log().find(std::string("MessageDlg(error, OK): ") + c.shown + " -> OK"), std::string::npos)
+        << c.budget << ": " << services_.Log();
+    EXPECT_TRUE(services_.BusyBalanced());
+  }
+}
+
+TEST_F(FreshServerTest, ClearingFreesEveryUnitOfTheBudget) {
+  OpenBudget("12", "1");
+  services_.Clear();
+  services_.Answer(rt::mrYes);
+  ASSERT_TRUE(rt::Input::Click(F().Control("sbtLimpaForn")));
+  EXPECT_EQ(services_.Log(),
+            "MessageDlg(confirmation, Yes|No): Todos os profissionais do orçamento serão apagados. Confirma operação? "
+            "-> Yes | Busy(6) | Busy off | Busy(1) | Busy off");
+  EXPECT_EQ(GridRows(),
+            "COPEIRA/02 #1 - | COPEIRA/02 #2 - | GARÇOM/01 #1 - | GARÇOM/02 #1 - | GARÇOM/01 #2 - | GARÇOM/02 #2 - | "
+            "GARÇOM/01 #3 - | MAÎTRE/02 #1 -");
+}
+
 TEST_F(FreshServerTest, TwoClerksTakeTheLastFreeUnitAndTheSecondIsRefused) {
   OpenBudget("12", "1");
   TfrmAlocaMao& first = F();
