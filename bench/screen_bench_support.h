@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "alloc/cli_evt04700.h"
+#include "bench/figures_line.h"
 #include "alloc/frm_aloca_mao.h"
 #include "module/package.h"
 #include "platform/clientlib/session.h"
@@ -60,7 +61,7 @@ inline int RunScreenBenchmarks(int argc, char** argv) {
   rt::TuneHeapForLargePackets();  // as the desktop client does
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
+  RunWithFiguresLine();
   benchmark::Shutdown();
   std::fflush(nullptr);
   std::_Exit(0);
