@@ -51,12 +51,23 @@ class TRowWriter {
   void Allocated(const TItem& item, long long n) {
     grid_.Append();
     Common(item, n);
-    for (auto& [from, to] : texts_) to->SetAsString(from->AsString());
+    for (auto& [from, to] : texts_) CopyText(*from, *to);
     valor_->SetAsFloat(src_valor_->AsFloat());  // an absent amount reads as 0
     grid_.Post();
   }
 
  private:
+  // As to.SetAsString(from.AsString()) (a null is copied as ""), without the text's
+  // two extra copies when the value is a string already.
+  static void CopyText(const rt::TField& from, rt::TField& to) {
+    const rt::Variant value = from.Value();
+    if (value.type() == rt::Variant::Type::String) {
+      to.SetValue(value);
+    } else {
+      to.SetAsString(from.AsString());
+    }
+  }
+
   void Common(const TItem& item, long long n) {
     filial_->SetAsString(key_.cd_filial);
     orcamento_->SetAsString(key_.nr_orcamento);

@@ -8,6 +8,8 @@
 //
 // Per-row figures are the counters "per_row" (seconds per row).
 #include <benchmark/benchmark.h>
+
+#include "bench/figures_line.h"
 #include <malloc.h>
 
 #include <memory>
@@ -192,4 +194,4 @@ BENCHMARK(BM_Memory)->Args({100000, 0})->Args({100000, 1})->Iterations(1)->Unit(
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return bench_support::BenchmarkMain(argc, argv); }

@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "alloc/cli_evt04700.h"
+#include "bench/figures_line.h"
 #include "alloc/frm_aloca_mao.h"
 #include "module/package.h"
 #include "platform/clientlib/session.h"
+#include "platform/runtime/heap_tuning.h"
 #include "platform/runtime/ui/services.h"
 #include "server/rpc/server_process_for_tests.h"
 
@@ -56,9 +58,10 @@ inline TfrmAlocaMao* StartServerAndOpenScreen(srv::fakes::ServerProcess& server,
 // report registry a second time when the module's objects are linked into an
 // executable, so the run ends without static destructors.
 inline int RunScreenBenchmarks(int argc, char** argv) {
+  rt::TuneHeapForLargePackets();  // as the desktop client does
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
+  RunWithFiguresLine();
   benchmark::Shutdown();
   std::fflush(nullptr);
   std::_Exit(0);

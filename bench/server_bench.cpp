@@ -272,7 +272,7 @@ int main(int argc, char** argv) {
 
     std::printf("%-28s %7s %12s %11s %11s %9s\n", "scenario", "clients", "calls/s", "median ms", "p99 ms",
                 "failures");
-    std::map<int, Figures> load;
+    std::map<int, Figures> load, saves;
     for (int clients : {1, 4, 16}) {
       load[clients] = Drive(port, clients, seconds, [&](clib::TNetConnection& net, int) {
         return net.Call("GetAlocaForne", {"0001", number, "01"});
@@ -283,9 +283,10 @@ int main(int argc, char** argv) {
       // Reloaded for each run: the previous run left some amounts one cent up.
       const rt::Variant fresh = service->Call(login->session, "GetAlocaForne", key);
       std::vector<OwnRow> rows = OwnRows(fresh.AsArray()[1].AsPacket(), clients);
-      PrintRow("SetForneMao (one row)", clients, Drive(port, clients, seconds, [&](clib::TNetConnection& net, int c) {
-                 return SaveOneRow(net, rows[static_cast<std::size_t>(c)]);
-               }));
+      saves[clients] = Drive(port, clients, seconds, [&](clib::TNetConnection& net, int c) {
+        return SaveOneRow(net, rows[static_cast<std::size_t>(c)]);
+      });
+      PrintRow("SetForneMao (one row)", clients, saves[clients]);
     }
     PrintRow("GetSequencial (small)", 4, Drive(port, 4, seconds, [&](clib::TNetConnection& net, int) {
                return net.Call("GetSequencial", {number, "01"});
@@ -304,6 +305,10 @@ int main(int argc, char** argv) {
                 bare, Percentile(direct, 0.5), load[1].median_ms);
     std::printf("ratio server / bare SQL: %.1fx (business layer alone %.1fx)\n", load[1].median_ms / bare,
                 Percentile(direct, 0.5) / bare);
+    std::printf("figures: http_over_sql=%.3g business_over_sql=%.3g", load[1].median_ms / bare,
+                Percentile(direct, 0.5) / bare);
+    for (const auto& [clients, f] : saves) std::printf(" save_calls_per_s_%d=%.0f save_p99_ms_%d=%.3g", clients, f.calls_per_second, clients, f.p99_ms);
+    std::printf("\n");
   } catch (const std::exception& e) {
     std::fprintf(stderr, "server_bench: %s\n", e.what());
     rc = 1;

@@ -3,6 +3,8 @@
 // on PostgreSQL when BENCH_PG holds a libpq connection string.
 #include <benchmark/benchmark.h>
 
+#include "bench/figures_line.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -72,4 +74,4 @@ void BM_SetForneMaoChangeAmount(benchmark::State& state) {
 }
 BENCHMARK(BM_SetForneMaoChangeAmount)->Unit(benchmark::kMillisecond);
 }
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return bench_support::BenchmarkMain(argc, argv); }

@@ -21,6 +21,7 @@
 #include "desktop/main_window.h"
 #include "desktop/sign_in.h"
 #include "desktop/start_up.h"
+#include "platform/runtime/heap_tuning.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ bool HasArg(int argc, char** argv, const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  rt::TuneHeapForLargePackets();
   {
     std::vector<std::string> args(argv + 1, argv + argc);
     const bool has_display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");

@@ -18,6 +18,7 @@
 #include <spdlog/sinks/stdout_color_sinks.h>
 #include <spdlog/spdlog.h>
 
+#include "platform/runtime/heap_tuning.h"
 #include "server/core/history.h"
 #include "server/core/service_factory.h"
 #include "server/core/storage.h"
@@ -203,6 +204,7 @@ int Run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  rt::TuneHeapForLargePackets();
   Options options;
   CLI::App app{"alloc-server: the application server EVT04700.rdmAloc (JSON-RPC 2.0 over HTTP/1.1)"};
   app.add_option("--listen", options.listen, "address to listen on")->capture_default_str();

@@ -316,6 +316,9 @@ struct TClientDataSet::Impl {
   std::uint32_t edit_id = 0;
   bool editing = false;
   bool inserting = false;
+  // While controls are disabled (a bulk change), the calculated fields of the buffer are
+  // computed once when read or posted, not on every field write.
+  bool calc_pending = false;
 
   ChangeLog log;
 
@@ -367,7 +370,18 @@ struct TClientDataSet::Impl {
   }
 
   void CalcBuffer() {
+    calc_pending = false;
     if (has_calc && ds.OnCalcFields) Calc(PlainBuffer());
+  }
+
+  // The buffer changed: calculate now, or at the next read of a calculated field or
+  // post when controls are disabled (the handler sees the same values either way).
+  void BufferChanged() {
+    if (ds.ControlsDisabled() && has_calc && ds.OnCalcFields) {
+      calc_pending = true;
+    } else {
+      CalcBuffer();
+    }
   }
 
   // ---- Calculated fields
@@ -556,6 +570,7 @@ struct TClientDataSet::Impl {
       cur = view.empty() ? -1 : std::min<long>(pos, static_cast<long>(view.size()) - 1);
     }
     editing = inserting = false;
+    calc_pending = false;
     ds.modified_ = false;
   }
 
@@ -942,7 +957,7 @@ void TClientDataSet::InsertRecord(bool append) {
   modified_ = false;
   bof_ = eof_ = false;
   SetState(dsInsert);
-  s.CalcBuffer();
+  s.BufferChanged();
   DataEvent(deDataSetChange);
   if (AfterInsert) AfterInsert(*this);
   if (AfterScroll) AfterScroll(*this);
@@ -982,7 +997,9 @@ void TClientDataSet::Post() {
   modified_ = false;
   if (!impl_->view.empty()) bof_ = eof_ = false;
   SetState(dsBrowse);
-  impl_->RecalcCurrent();
+  // The posted record is current and its calculated fields were just computed from the
+  // same values; a bulk change skips computing them a second time.
+  if (!ControlsDisabled()) impl_->RecalcCurrent();
   DataEvent(deDataSetChange);
   if (AfterPost) AfterPost(*this);
 }
@@ -1096,6 +1113,7 @@ void TClientDataSet::DisableControls() {
 void TClientDataSet::EnableControls() {
   if (disable_count_ == 0) return;
   if (--disable_count_ > 0) return;
+  if (impl_->calc_pending) impl_->CalcBuffer();
   impl_->EnsureOrder();
   if (impl_->disable_state != state_) DataEvent(deUpdateState);
   if (state_ != dsInactive) {
@@ -1106,7 +1124,12 @@ void TClientDataSet::EnableControls() {
 
 // ---- Field access
 
-Variant TClientDataSet::GetFieldValue(int field_index) const { return impl_->Read(field_index); }
+Variant TClientDataSet::GetFieldValue(int field_index) const {
+  if (impl_->calc_pending && impl_->calc_row == nullptr && field_list_[field_index]->Calculated()) {
+    impl_->CalcBuffer();
+  }
+  return impl_->Read(field_index);
+}
 
 void TClientDataSet::SetFieldValue(int field_index, const Variant& value) {
   TField& field = *field_list_.at(field_index);
@@ -1133,7 +1156,7 @@ void TClientDataSet::SetFieldValue(int field_index, const Variant& value) {
     impl_->buffer_null[field_index] = slot.IsNull() ? 1 : 0;
   }
   modified_ = true;
-  impl_->CalcBuffer();
+  impl_->BufferChanged();
   if (!ControlsDisabled()) DataEvent(deFieldChange, &field);
 }
 

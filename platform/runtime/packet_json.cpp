@@ -861,6 +861,7 @@ void ReadRpcResult(const std::optional<SimdNode>& result, RpcAnswer& answer) {
 std::string EncodeVariant(const Variant& value) {
   return Encode([&](TextWriter&& w) { w.Value(value, 0); });
 }
+void EncodeVariantTo(std::string& out, const Variant& value) { TextWriter(out).Value(value, 0); }
 std::string EncodePacket(const DataPacket& packet) {
   return Encode([&](TextWriter&& w) { w.Packet(packet, 0); });
 }

@@ -49,6 +49,9 @@ inline constexpr int kMaxFieldSize = 1'000'000;  // characters of a string field
 nlohmann::json ToJson(const Variant& value);
 Variant VariantFromJson(const nlohmann::json& json);
 std::string EncodeVariant(const Variant& value);
+// Appends what EncodeVariant returns to `out` (a large answer is written once, in place);
+// after an EncodeError `out` ends with a partial text.
+void EncodeVariantTo(std::string& out, const Variant& value);
 Variant DecodeVariant(std::string_view text, const DecodeLimits& limits = {});
 
 // Data packets (a variant that must be a packet).

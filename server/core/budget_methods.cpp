@@ -54,8 +54,17 @@ rt::Variant DateTimeOf(const std::string& iso) {
   return nullptr;
 }
 
-rt::Variant TextOrNull(const ResultSet& r, std::size_t row, int col) {
-  return r.IsNull(row, col) ? rt::Variant() : rt::Variant(r.Text(row, col));
+rt::Variant TextOrNull(ResultSet& r, std::size_t row, int col) {
+  return r.IsNull(row, col) ? rt::Variant() : rt::Variant(r.TakeText(row, col));
+}
+
+// The four packets of a grid load, moved into the answer (a large budget's rows are not copied).
+rt::Variant Answer(rt::DataPacket& header, rt::DataPacket& allocations, rt::DataPacket& items,
+                   rt::DataPacket& payables) {
+  rt::VariantArray answer;
+  answer.reserve(4);
+  for (rt::DataPacket* packet : {&header, &allocations, &items, &payables}) answer.emplace_back(std::move(*packet));
+  return answer;
 }
 
 }  // namespace
@@ -79,12 +88,12 @@ rt::Variant GetAlocaForne(CallContext& c) {
       "FROM budget_sequences s JOIN budgets b ON b.branch = s.branch AND b.number = s.number "
       "WHERE s.branch = ? AND s.number = ? AND s.sequence = ?",
       key);
-  if (h.empty()) return rt::VariantArray{header, allocations, items, payables};  // unknown budget: all empty
+  if (h.empty()) return Answer(header, allocations, items, payables);  // unknown budget: all empty
   const double duration = h.Float(0, 10);
   packets::AddRow(header, {h.Text(0, 0), h.Text(0, 1), h.Text(0, 2), DateTimeOf(h.Text(0, 3)), h.Text(0, 4),
                            h.Text(0, 5), h.Text(0, 6), h.Float(0, 7), h.Float(0, 8), h.Float(0, 9), duration});
 
-  const ResultSet a = c.db.Query(
+  ResultSet a = c.db.Query(
       "SELECT a.shift, a.product, a.supplier_code, p.registration, p.registration_type, p.trade_name, p.legal_name, "
       "a.stored_name, a.crew_time, a.payment_type, a.paid_cents, a.account_generated "
       "FROM allocations a JOIN professionals p ON p.supplier_code = a.supplier_code "
@@ -117,8 +126,9 @@ rt::Variant GetAlocaForne(CallContext& c) {
     for (std::size_t r : found->second) {
       packets::AddRow(allocations,
                       {FloatFromCents(a.Int(r, 10)), charged, static_cast<double>(++ordinal), product, name,
-                       a.Text(r, 3), a.Text(r, 6), a.Text(r, 5), quantity, a.Text(r, 4), a.Text(r, 11), a.Text(r, 2),
-                       branch, number, sequence, shift, TextOrNull(a, r, 7), a.Text(r, 8), duration, a.Text(r, 9)});
+                       a.TakeText(r, 3), a.TakeText(r, 6), a.TakeText(r, 5), quantity, a.TakeText(r, 4),
+                       a.TakeText(r, 11), a.TakeText(r, 2), branch, number, sequence, shift, TextOrNull(a, r, 7),
+                       a.TakeText(r, 8), duration, a.TakeText(r, 9)});
     }
   }
 
@@ -130,7 +140,7 @@ rt::Variant GetAlocaForne(CallContext& c) {
   for (std::size_t i = 0; i < p.size(); ++i) packets::AddRow(payables, {p.Text(i, 0), p.Text(i, 1), p.Text(i, 2)});
 
   snapshot.Commit();
-  return rt::VariantArray{header, allocations, items, payables};
+  return Answer(header, allocations, items, payables);
 }
 
 }  // namespace srv

@@ -29,6 +29,11 @@ std::string ResultSet::Text(std::size_t row, int col) const {
   return {};
 }
 
+std::string ResultSet::TakeText(std::size_t row, int col) {
+  if (auto s = std::get_if<std::string>(&rows_.at(row).at(col))) return std::move(*s);
+  return Text(row, col);
+}
+
 std::int64_t ResultSet::Int(std::size_t row, int col) const {
   const SqlValue& v = rows_.at(row).at(col);
   if (auto i = std::get_if<std::int64_t>(&v)) return *i;

@@ -37,6 +37,8 @@ class ResultSet {
   bool IsNull(std::size_t row, int col) const;
   // Text of a value (integers and floats rendered); "" for NULL.
   std::string Text(std::size_t row, int col) const;
+  // The same text, moved out of a text value (read each value once: it is left empty).
+  std::string TakeText(std::size_t row, int col);
   // Integer of a value (text parsed, float truncated); 0 for NULL.
   std::int64_t Int(std::size_t row, int col) const;
   // Float of a value (text parsed); 0 for NULL.

@@ -1,12 +1,38 @@
 // SQLite backend: one connection per object; statements prepared once and cached.
 #include <sqlite3.h>
 
+#include <chrono>
+#include <filesystem>
 #include <map>
+#include <memory>
+#include <mutex>
 
 #include "server/core/database.h"
 
 namespace srv {
 namespace {
+
+constexpr int kBusyTimeoutMs = 5000;
+
+// Writers of one database file in this process wait their turn on a mutex instead of in
+// SQLite's busy handler, which sleeps and retries (up to 100 ms a turn) and so lets a
+// queue of writers wait far longer than their transactions take. Other processes on the
+// same file still meet SQLite's own lock and busy timeout.
+std::shared_ptr<std::timed_mutex> WriterQueueOf(const std::string& path) {
+  if (path.empty() || path == ":memory:" || path.starts_with("file:")) return nullptr;
+  static std::mutex guard;
+  static std::map<std::string, std::weak_ptr<std::timed_mutex>> queues;
+  std::error_code error;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+  const std::string key = error ? path : canonical.string();
+  std::lock_guard lock(guard);
+  std::shared_ptr<std::timed_mutex> queue = queues[key].lock();
+  if (!queue) {
+    queue = std::make_shared<std::timed_mutex>();
+    queues[key] = queue;
+  }
+  return queue;
+}
 
 class SqliteDatabase final : public Database {
  public:
@@ -18,7 +44,8 @@ class SqliteDatabase final : public Database {
       throw DbError(DbError::Kind::Other, "cannot open SQLite database " + path + ": " + message);
     }
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, 5000);
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    writers_ = WriterQueueOf(path);
     ExecuteScript(
         "PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL;");
   }
@@ -68,10 +95,40 @@ class SqliteDatabase final : public Database {
     }
   }
 
-  void Begin(bool write) override { ExecuteScript(write ? "BEGIN IMMEDIATE" : "BEGIN"); }
-  void Commit() override { ExecuteScript("COMMIT"); }
+  void Begin(bool write) override {
+    if (!write) return ExecuteScript("BEGIN");
+    if (writers_) {
+      writer_turn_ = std::unique_lock(*writers_, std::defer_lock);
+      if (!writer_turn_.try_lock_for(std::chrono::milliseconds(kBusyTimeoutMs))) {
+        throw DbError(DbError::Kind::Busy, "database is locked");
+      }
+    }
+    try {
+      ExecuteScript("BEGIN IMMEDIATE");
+    } catch (...) {
+      EndWriterTurn();
+      throw;
+    }
+  }
+  void Commit() override {
+    try {
+      ExecuteScript("COMMIT");
+    } catch (...) {
+      EndWriterTurn();  // only when the transaction did end
+      throw;
+    }
+    EndWriterTurn();
+  }
   void Rollback() override {
-    if (!sqlite3_get_autocommit(db_)) ExecuteScript("ROLLBACK");
+    if (!sqlite3_get_autocommit(db_)) {
+      try {
+        ExecuteScript("ROLLBACK");
+      } catch (...) {
+        EndWriterTurn();
+        throw;
+      }
+    }
+    EndWriterTurn();
   }
   const char* ForUpdate() const override { return ""; }
   void LockForMigration() override {}  // BEGIN IMMEDIATE already excludes other writers
@@ -148,8 +205,15 @@ class SqliteDatabase final : public Database {
     }
   }
 
+  // The next writer's turn comes once this connection's write transaction has ended.
+  void EndWriterTurn() {
+    if (writer_turn_.owns_lock() && sqlite3_get_autocommit(db_)) writer_turn_.unlock();
+  }
+
   sqlite3* db_ = nullptr;
   std::map<std::string, sqlite3_stmt*> cache_;
+  std::shared_ptr<std::timed_mutex> writers_;  // null: no in-process queue (memory databases)
+  std::unique_lock<std::timed_mutex> writer_turn_;
 };
 
 }  // namespace

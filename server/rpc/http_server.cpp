@@ -261,8 +261,10 @@ class ConnectionOf final : public Connection {
         spdlog::error("http POST /rpc: {}", e.what());
         reply = {500, HttpErrorBody(500, 0)};
       }
+      std::vector<rt::Variant> spent = std::move(reply.spent);
       net::post(self->stream_.get_executor(),
                 [self, reply = std::move(reply)]() mutable { self->Deliver(std::move(reply)); });
+      spent.clear();  // here, on the worker, while the I/O thread writes the answer
     });
   }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <iterator>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -31,12 +32,11 @@ json ErrorObject(const json& id, int code, const std::string& message) {
 
 // A success response around a result already written as JSON text: the result is
 // spliced in, never read back into a document.
-std::string ResultText(const json& id, std::string_view result) {
+// A success response is written in one string: this head, the result, then '}'.
+std::string ResultHead(const json& id) {
   std::string text = R"({"jsonrpc":"2.0","id":)";
   text += DumpJson(id);
   text += R"(,"result":)";
-  text += result;
-  text += '}';
   return text;
 }
 
@@ -94,7 +94,7 @@ std::string RpcHandler::ErrorBody(int code, const std::string& message) {
 }
 
 RpcReply RpcHandler::Handle(std::string_view body, std::string_view authorization, std::string_view peer) const {
-  Caller caller{authorization, peer};
+  Caller caller{authorization, peer, {}, {}};
   json request;
   try {
     request = ParseBody(body, limits_.max_depth);
@@ -107,7 +107,9 @@ RpcReply RpcHandler::Handle(std::string_view body, std::string_view authorizatio
 
   if (!request.is_array()) {
     std::optional<std::string> answer = HandleOne(request, caller);
-    return {answer ? 200 : 204, answer ? std::move(*answer) : std::string(), caller.delay};
+    RpcReply reply(answer ? 200 : 204, answer ? std::move(*answer) : std::string(), caller.delay);
+    reply.spent = std::move(caller.spent);
+    return reply;
   }
   if (request.empty()) return {200, ErrorBody(rpc::kInvalidRequest, "empty batch")};
   if (request.size() > limits_.max_batch) {
@@ -158,7 +160,9 @@ std::optional<std::string> RpcHandler::HandleOne(const json& request, Caller& ca
     auto params_it = request.find("params");
     const json& params = params_it == request.end() ? kNoParams : *params_it;
     if (!params.is_array()) throw RpcFault{rpc::kInvalidRequest, "\"params\" must be an array (positional)"};
-    answer = ResultText(id, Dispatch(method, params, caller));
+    answer = ResultHead(id);
+    Dispatch(method, params, caller, answer);
+    answer += '}';
   } catch (const RpcFault& fault) {
     failure = fault;
   } catch (const std::exception& e) {
@@ -177,11 +181,14 @@ std::optional<std::string> RpcHandler::HandleOne(const json& request, Caller& ca
   return answer;
 }
 
-std::string RpcHandler::Dispatch(const std::string& method, const json& params, Caller& caller) const {
+void RpcHandler::Dispatch(const std::string& method, const json& params, Caller& caller, std::string& out) const {
   const std::string prefix = std::string(rpc::kServerName) + ".";
   std::string short_name;
   if (method.starts_with(prefix)) short_name = method.substr(prefix.size());
-  if (method == rpc::kLoginMethod || short_name == rpc::kLoginMethod) return Login(params, caller);
+  if (method == rpc::kLoginMethod || short_name == rpc::kLoginMethod) {
+    out += Login(params, caller);
+    return;
+  }
   if (short_name.empty()) {
     throw RpcFault{rpc::kMethodNotFound, "unknown method \"" + method + "\": methods are named " + prefix + "<Method>"};
   }
@@ -203,15 +210,16 @@ std::string RpcHandler::Dispatch(const std::string& method, const json& params, 
     throw RpcFault{rpc::kMethodNotFound, e.what()};
   }
   // {"value":...,"params":[...]} written straight from the variants.
-  std::string result = R"({"value":)";
-  result += rt::EncodeVariant(value);
-  result += R"(,"params":[)";
+  out += R"({"value":)";
+  rt::EncodeVariantTo(out, value);
+  out += R"(,"params":[)";
   for (std::size_t i = 0; i < values.size(); ++i) {
-    if (i != 0) result += ',';
-    result += rt::EncodeVariant(values[i]);
+    if (i != 0) out += ',';
+    rt::EncodeVariantTo(out, values[i]);
   }
-  result += "]}";
-  return result;
+  out += "]}";
+  caller.spent.push_back(std::move(value));
+  std::move(values.begin(), values.end(), std::back_inserter(caller.spent));
 }
 
 std::string RpcHandler::Login(const json& params, Caller& caller) const {

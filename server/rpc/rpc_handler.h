@@ -20,6 +20,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -55,9 +57,16 @@ struct RpcLimits {
 // the answer back (a throttled wrong password); the HTTP server waits without holding
 // a worker.
 struct RpcReply {
+  RpcReply() = default;
+  RpcReply(int status, std::string text, std::chrono::milliseconds wait = {})
+      : http_status(status), body(std::move(text)), delay(wait) {}
+
   int http_status = 200;
   std::string body;
   std::chrono::milliseconds delay{0};
+  // The values the body was written from: freed by whoever holds the reply once the
+  // body is on its way (freeing a large grid's rows need not delay its answer).
+  std::vector<rt::Variant> spent;
 };
 
 class RpcHandler {
@@ -81,12 +90,13 @@ class RpcHandler {
     std::string_view authorization;
     std::string_view peer;
     std::chrono::milliseconds delay{0};
+    std::vector<rt::Variant> spent;  // see RpcReply::spent
   };
   // Answers one request object with the response's text; nullopt means "no answer"
   // (notification).
   std::optional<std::string> HandleOne(const nlohmann::json& request, Caller& caller) const;
-  // The text of the result member of a success response.
-  std::string Dispatch(const std::string& method, const nlohmann::json& params, Caller& caller) const;
+  // Appends the text of the result member of a success response to `out`.
+  void Dispatch(const std::string& method, const nlohmann::json& params, Caller& caller, std::string& out) const;
   std::string Login(const nlohmann::json& params, Caller& caller) const;
 
   AllocService& service_;
