@@ -1,5 +1,6 @@
 #include "platform/clientlib/net/net_connection.h"
 
+#include <chrono>
 #include <exception>
 #include <optional>
 
@@ -80,6 +81,7 @@ struct TNetConnection::Reply {
   httplib::Error error = httplib::Error::Success;
   int status = 0;
   std::string body;
+  std::chrono::steady_clock::duration waited{};  // by the last attempt
 };
 
 TNetConnection::TNetConnection() = default;
@@ -164,7 +166,9 @@ TNetConnection::Reply TNetConnection::PostLocked(const std::string& body) {
   // A write that fails on a kept-alive socket means the server dropped it while idle:
   // the request never arrived, so it is sent once more on a new socket.
   for (int attempt = 0; attempt < 2; ++attempt) {
+    const auto start = std::chrono::steady_clock::now();
     httplib::Result res = transport_->client.Post("/rpc", headers, body, "application/json");
+    reply.waited = std::chrono::steady_clock::now() - start;
     if (res) {
       reply.delivered = true;
       reply.status = res->status;
@@ -189,6 +193,18 @@ std::string TNetConnection::FailureDetail(int error) const {
   const auto kind = static_cast<httplib::Error>(error);
   if (kind == httplib::Error::Connection) return DescribeConnectFailure(BareHost(host_), port_, connect_timeout_seconds_);
   return httplib::to_string(kind);
+}
+
+std::string TNetConnection::UndeliveredText(const Reply& reply) const {
+  const std::string server = BareHost(host_) + ":" + std::to_string(port_);
+  if (reply.error != httplib::Error::Read) return ConnectFailureText(FailureDetail(static_cast<int>(reply.error)));
+  // The request went out; no whole answer came back: the server stalled past the read
+  // timeout, or the connection dropped (the server died or cut the answer short).
+  if (reply.waited >= std::chrono::seconds(io_timeout_seconds_) - std::chrono::milliseconds(50)) {
+    return "O servidor de aplicação " + server + " não respondeu em " + std::to_string(io_timeout_seconds_) +
+           " s. Tente de novo; se persistir, avise o suporte.";
+  }
+  return "A conexão com o servidor de aplicação " + server + " caiu antes do fim da resposta.";
 }
 
 std::string TNetConnection::ConnectFailureText(const std::string& detail) const {
@@ -243,7 +259,8 @@ ServerAnswer TNetConnection::Call(const std::string& method, std::vector<Arg> ar
     // The host keeps its window alive while the answer is awaited (blocking_wait.h).
     rt::BlockingWait().Wait("Aguardando o servidor (" + method + ")…", [&] { reply = PostLocked(body); });
     if (!reply.delivered) {
-      const std::string text = ConnectFailureText(FailureDetail(static_cast<int>(reply.error)));
+      // Never sent again: the server may have run the call.
+      const std::string text = UndeliveredText(reply);
       CloseLocked();  // the next call opens again, running BeforeConnect
       return Fail(text);
     }

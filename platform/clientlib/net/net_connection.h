@@ -121,6 +121,8 @@ class TNetConnection {
   ServerAnswer Fail(std::string text, int code = 0);
   // The clerk's text for a server that cannot be reached, naming host and port.
   std::string ConnectFailureText(const std::string& detail) const;
+  // The clerk's text for an exchange that brought no whole answer, naming the server.
+  std::string UndeliveredText(const Reply& reply) const;
   std::string FailureDetail(int http_error) const;  // httplib::Error, kept out of this header
 
   mutable std::recursive_mutex mutex_;  // recursive: event handlers may read the connection
