@@ -216,7 +216,7 @@ bool TNetConnection::SignInLocked() {
   token_.clear();
   const Reply reply = PostLocked(EncodeRequest(next_id_++, kLoginMethod, json::array({user_, password_})));
   if (!reply.delivered) {
-    last_error_ = ConnectFailureText(FailureDetail(static_cast<int>(reply.error)));
+    last_error_ = UndeliveredText(reply);
     return false;
   }
   json answer = json::parse(reply.body, nullptr, false);
