@@ -11,7 +11,9 @@
 // crew time and payment type the row was loaded with; otherwise someone changed it
 // since and the whole delta is refused. A row whose item already holds it as asked (the
 // new professional with the new values, the old one gone) is left as it is: a delta sent
-// again after its answer was lost on the way is applied once.
+// again after its answer was lost on the way is applied once. A removal is never taken
+// as done (the professional may never have been there): sent again, it is refused as
+// stale; nothing is doubled and the clerk reloads.
 #include <cmath>
 #include <map>
 #include <optional>
@@ -194,7 +196,7 @@ void ChangeOrRemove(Database& db, const UnitChange& u, bool remove) {
 }
 
 // Whether the item already holds what the row asks for (see the top of the file).
-bool AlreadyApplied(Database& db, const UnitChange& u, bool removal) {
+bool AlreadyApplied(Database& db, const UnitChange& u) {
   auto allocation_of = [&](const std::string& supplier) {
     auto key = ItemKey(u);
     key.emplace_back(supplier);
@@ -202,7 +204,6 @@ bool AlreadyApplied(Database& db, const UnitChange& u, bool removal) {
                     "sequence = ? AND shift = ? AND product = ? AND supplier_code = ?",
                     key);
   };
-  if (removal) return allocation_of(u.old_supplier).empty();
   const ResultSet now = allocation_of(u.new_supplier);
   const auto cents = CentsFromFloat(u.new_amount);
   if (now.empty() || !cents || now.Int(0, 0) != *cents || now.Text(0, 1) != u.new_crew ||
@@ -259,7 +260,7 @@ rt::Variant SetForneMao(CallContext& c) {
                                           c.db.ForUpdate(),
                                       ItemKey(u));
     if (item.empty()) throw ServiceError("Mão de obra não cadastrada no orçamento.");
-    if (!u.new_supplier.empty() && AlreadyApplied(c.db, u, removal)) continue;
+    if (!removal && !u.new_supplier.empty() && AlreadyApplied(c.db, u)) continue;
 
     if (u.old_supplier.empty()) {
       Insert(c.db, u, item.Float(0, 0));
