@@ -48,7 +48,7 @@ class FoldersRemovedOnCrash {
   static int Add(const std::string& path) {
     Install();
     for (int i = 0; i < kSlots; ++i) {
-      Slot& slot = slots()[i];
+      Slot& slot = SlotTable()[i];
       if (slot.used) continue;
       if (path.size() >= sizeof slot.path) return -1;
       path.copy(slot.path, path.size());
@@ -60,7 +60,7 @@ class FoldersRemovedOnCrash {
     return -1;  // more folders at once than slots: the destructor still removes it
   }
   static void Remove(int slot) {
-    if (slot >= 0) slots()[slot].used = 0;
+    if (slot >= 0) SlotTable()[slot].used = 0;
   }
 
  private:
@@ -70,7 +70,7 @@ class FoldersRemovedOnCrash {
     pid_t owner = 0;
     char path[PATH_MAX] = {};
   };
-  static Slot* slots() {
+  static Slot* SlotTable() {
     static Slot table[kSlots];
     return table;
   }
@@ -95,7 +95,7 @@ class FoldersRemovedOnCrash {
 
   static void OnSignal(int signal) {
     for (int i = 0; i < kSlots; ++i) {
-      Slot& slot = slots()[i];
+      Slot& slot = SlotTable()[i];
       if (!slot.used || slot.owner != ::getpid()) continue;
       const pid_t child = ::fork();
       if (child == 0) {

@@ -21,15 +21,15 @@ class TfrmFuzz : public TForm {
   using TForm::TForm;
   std::string ClassName() const override { return "TfrmFuzz"; }
   void FormCreate(TObject*) {}
-  void Click(TObject*) {}
-  void KeyPress(TObject*, char&) {}
+  void AnyClick(TObject*) {}
+  void AnyKeyPress(TObject*, char&) {}
 
  protected:
   std::vector<std::string> LayoutResources() const override { return {kResource}; }
   void PublishHandlers() override {
     Publish("FormCreate", &TfrmFuzz::FormCreate);
-    Publish("Click", &TfrmFuzz::Click);
-    Publish("KeyPress", &TfrmFuzz::KeyPress);
+    Publish("Click", &TfrmFuzz::AnyClick);
+    Publish("KeyPress", &TfrmFuzz::AnyKeyPress);
   }
 };
 
