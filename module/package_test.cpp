@@ -78,6 +78,8 @@ class PackageTest : public ::testing::Test {
       for (rt::TForm* f : std::vector<rt::TForm*>(rt::Screen().Forms())) f->Close();
       rt::Application().ProcessMessages();
       package_.reset();
+      std::error_code ec;
+      fs::remove_all(dir_, ec);  // the copy loaded before this one
     }
     static int serial = 0;
     dir_ = fs::temp_directory_path() / ("pkg_test_" + std::to_string(getpid()) + "_" + std::to_string(++serial));

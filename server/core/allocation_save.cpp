@@ -9,7 +9,11 @@
 //   old set,     new professional   update the allocation loaded with the old values
 // An allocation is located by key + old professional and must still hold the amount,
 // crew time and payment type the row was loaded with; otherwise someone changed it
-// since and the whole delta is refused.
+// since and the whole delta is refused. A row whose item already holds it as asked (the
+// new professional with the new values, the old one gone) is left as it is: a delta sent
+// again after its answer was lost on the way is applied once. A removal is never taken
+// as done (the professional may never have been there): sent again, it is refused as
+// stale; nothing is doubled and the clerk reloads.
 #include <cmath>
 #include <map>
 #include <optional>
@@ -226,6 +230,23 @@ void ChangeOrRemove(Database& db, const UnitChange& u, bool remove, const std::s
   RecordHistory(db, std::move(line));
 }
 
+// Whether the item already holds what the row asks for (see the top of the file).
+bool AlreadyApplied(Database& db, const UnitChange& u) {
+  auto allocation_of = [&](const std::string& supplier) {
+    auto key = ItemKey(u);
+    key.emplace_back(supplier);
+    return db.Query("SELECT paid_cents, crew_time, payment_type FROM allocations WHERE branch = ? AND number = ? AND "
+                    "sequence = ? AND shift = ? AND product = ? AND supplier_code = ?",
+                    key);
+  };
+  const ResultSet now = allocation_of(u.new_supplier);
+  const auto cents = CentsFromFloat(u.new_amount);
+  if (now.empty() || !cents || now.Int(0, 0) != *cents || now.Text(0, 1) != u.new_crew ||
+      now.Text(0, 2) != u.new_payment)
+    return false;
+  return u.old_supplier.empty() || u.old_supplier == u.new_supplier || allocation_of(u.old_supplier).empty();
+}
+
 }  // namespace
 
 rt::Variant SetForneMao(CallContext& c) {
@@ -274,6 +295,7 @@ rt::Variant SetForneMao(CallContext& c) {
                                           c.db.ForUpdate(),
                                       ItemKey(u));
     if (item.empty()) throw ServiceError("Mão de obra não cadastrada no orçamento.");
+    if (!removal && !u.new_supplier.empty() && AlreadyApplied(c.db, u)) continue;
 
     if (u.old_supplier.empty()) {
       Insert(c.db, u, item.Float(0, 0), c.session.operator_id);

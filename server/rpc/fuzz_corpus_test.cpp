@@ -22,8 +22,7 @@ struct Seed {
   std::string body;
 };
 
-std::vector<Seed> Corpus() {
-  const std::filesystem::path folder = ALLOC_RPC_CORPUS_DIR;
+std::vector<Seed> Corpus(const std::filesystem::path& folder = ALLOC_RPC_CORPUS_DIR) {
   std::vector<Seed> seeds;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     std::ifstream in(entry.path(), std::ios::binary);
@@ -69,6 +68,17 @@ TEST(FuzzCorpus, RealLayerRefusesWithTheRightCodes) {
   }
   const auto valid = nlohmann::json::parse(FuzzReply(R"({"jsonrpc":"2.0","id":1,"method":"EVT04700.rdmAloc.GetSequencial","params":["0000000012","01"]})").body);
   EXPECT_EQ(valid["result"]["value"]["$packet"]["rows"], nlohmann::json::parse(R"([["0000000012","01"]])"));
+}
+
+// The grid deltas of the save entry's seeds (fuzz/corpus/delta), applied one after the
+// other to one database: every invariant holds after each.
+TEST(FuzzCorpus, RandomDeltasNeverBreakAnInvariant) {
+  const std::vector<Seed> seeds = Corpus(ALLOC_DELTA_CORPUS_DIR);
+  ASSERT_GE(seeds.size(), 10u);
+  for (const Seed& seed : seeds) {
+    EXPECT_EQ(CheckOneDelta(reinterpret_cast<const std::uint8_t*>(seed.body.data()), seed.body.size()), "")
+        << seed.name;
+  }
 }
 
 }  // namespace

@@ -27,4 +27,15 @@ RpcReply FuzzReply(const std::string& body);
 // error with an integer code and a string message.
 bool IsWellFormedReply(const RpcReply& reply);
 
+// The fuzz entry of saving the grid: the bytes draw grid deltas (rows of the demo
+// database's labour items with stored, free or made-up old values and any professional,
+// crew time, payment type and amount) applied one after the other with SetForneMao on
+// the same private SQLite database. Whatever is sent, no item holds more allocations
+// than units, a professional is at most once per item, amounts are whole cents, a
+// refused delta changes nothing and an applied one stores its amounts to the cent.
+// CheckOneDelta says which invariant broke ("" when none); FuzzOneDelta aborts then.
+// The seed corpus is fuzz/corpus/delta/.
+std::string CheckOneDelta(const std::uint8_t* data, std::size_t size);
+int FuzzOneDelta(const std::uint8_t* data, std::size_t size);
+
 }  // namespace srv

@@ -1,10 +1,18 @@
 // Runs the built alloc-server program as a child process on a loopback port, for the
 // end-to-end tests (header only; never part of the server). The binary is found beside
 // the test executable (both are built into <build>/server/).
+//
+// Nothing outlives the test program, whatever its end: a server stays in the test's
+// process group and is killed by the kernel when the test program dies (even by
+// SIGKILL); a temporary folder is removed by its destructor and, when the program dies
+// of a signal it can catch (a crash, an abort, ctest's SIGTERM), by the handler below.
+// ./test checks after ctest that nothing was left behind anyway.
 #pragma once
 
 #include <fcntl.h>
+#include <limits.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <netinet/in.h>
@@ -14,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -30,22 +39,103 @@ inline std::filesystem::path ServerBinary() {
   throw std::runtime_error("alloc-server not found beside " + self.string() + ": build the alloc-server target");
 }
 
-// A fresh empty folder under the system's temporary folder, removed with the object.
+// The folders to remove when the program dies of a signal. A signal handler may only
+// use async-signal-safe calls, so the paths sit in fixed slots and the removal is an
+// `rm -rf` run through fork and exec. Only the process that made a folder removes it (a
+// forked child that crashes leaves its parent's folders alone).
+class FoldersRemovedOnCrash {
+ public:
+  static int Add(const std::string& path) {
+    Install();
+    for (int i = 0; i < kSlots; ++i) {
+      Slot& slot = SlotTable()[i];
+      if (slot.used) continue;
+      if (path.size() >= sizeof slot.path) return -1;
+      path.copy(slot.path, path.size());
+      slot.path[path.size()] = '\0';
+      slot.owner = ::getpid();
+      slot.used = 1;
+      return i;
+    }
+    return -1;  // more folders at once than slots: the destructor still removes it
+  }
+  static void Remove(int slot) {
+    if (slot >= 0) SlotTable()[slot].used = 0;
+  }
+
+ private:
+  static constexpr int kSlots = 64;
+  struct Slot {
+    volatile sig_atomic_t used = 0;
+    pid_t owner = 0;
+    char path[PATH_MAX] = {};
+  };
+  static Slot* SlotTable() {
+    static Slot table[kSlots];
+    return table;
+  }
+  static constexpr int kSignals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGTERM, SIGINT, SIGHUP};
+  static struct sigaction* previous() {
+    static struct sigaction table[std::size(kSignals)];
+    return table;
+  }
+
+  static void Install() {
+    static const bool installed = [] {
+      for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+        struct sigaction action {};
+        action.sa_handler = &OnSignal;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(kSignals[i], &action, &previous()[i]);
+      }
+      return true;
+    }();
+    (void)installed;
+  }
+
+  static void OnSignal(int signal) {
+    for (int i = 0; i < kSlots; ++i) {
+      Slot& slot = SlotTable()[i];
+      if (!slot.used || slot.owner != ::getpid()) continue;
+      const pid_t child = ::fork();
+      if (child == 0) {
+        ::execl("/bin/rm", "rm", "-rf", "--", slot.path, static_cast<char*>(nullptr));
+        ::_exit(127);
+      }
+      if (child > 0) ::waitpid(child, nullptr, 0);
+      slot.used = 0;
+    }
+    // Then whatever handled the signal before (the sanitizers' report), or the default.
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+      if (kSignals[i] != signal) continue;
+      ::sigaction(signal, &previous()[i], nullptr);
+    }
+    ::raise(signal);
+  }
+};
+
+// A fresh empty folder under the system's temporary folder, removed with the object (and
+// when the program dies of a signal, see above).
 class TempDir {
  public:
   TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "alloc-e2e-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
+    crash_slot_ = FoldersRemovedOnCrash::Add(path_.string());
   }
   ~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+    FoldersRemovedOnCrash::Remove(crash_slot_);
   }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
   const std::filesystem::path& path() const { return path_; }
 
  private:
   std::filesystem::path path_;
+  int crash_slot_ = -1;
 };
 
 // A loopback port on which nothing listens (bound, then released).
@@ -73,8 +163,13 @@ class ServerProcess {
     args.insert(args.begin(), ServerBinary().string());
     args.push_back("--ready-file");
     args.push_back(ready_file_.string());
+    const pid_t parent = ::getpid();
     pid_ = ::fork();
     if (pid_ == 0) {
+      // Killed with the thread that started it; the test's process group is kept. A
+      // test program killed before this line ran is caught by the check of the parent.
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (::getppid() != parent) ::_exit(127);
       const int out = ::open(output_file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       ::dup2(out, STDOUT_FILENO);
       ::dup2(out, STDERR_FILENO);
@@ -124,6 +219,7 @@ class ServerProcess {
   }
 
   int Port() const { return port_; }
+  pid_t Pid() const { return pid_; }
   int ExitCode() const { return exit_code_; }
   std::string Output() const {
     std::ifstream in(output_file_);

@@ -236,6 +236,20 @@ std::string TNetConnection::FailureDetail(int error, std::int64_t waited_ms) con
   }
 }
 
+std::string TNetConnection::UndeliveredText(const Reply& reply) const {
+  const std::string server = BareHost(host_) + ":" + std::to_string(port_);
+  if (reply.error != httplib::Error::Read) {
+    return ConnectFailureText(FailureDetail(static_cast<int>(reply.error), reply.waited_ms));
+  }
+  // The request went out; no whole answer came back: the server stalled past the read
+  // timeout, or the connection dropped (the server died or cut the answer short).
+  if (reply.waited_ms >= static_cast<std::int64_t>(io_timeout_seconds_) * 1000 - 50) {
+    return "O servidor de aplicação " + server + " não respondeu em " + std::to_string(io_timeout_seconds_) +
+           " s. Tente de novo; se persistir, avise o suporte.";
+  }
+  return "A conexão com o servidor de aplicação " + server + " caiu antes do fim da resposta.";
+}
+
 std::string TNetConnection::ConnectFailureText(const std::string& detail) const {
   return "Não foi possível conectar ao servidor de aplicação " + BareHost(host_) + ":" + std::to_string(port_) +
          " (" + detail + ")";
@@ -245,7 +259,7 @@ bool TNetConnection::SignInLocked() {
   token_.clear();
   const Reply reply = PostLocked(EncodeRequest(next_id_++, kLoginMethod, json::array({user_, password_})));
   if (!reply.delivered) {
-    last_error_ = ConnectFailureText(FailureDetail(static_cast<int>(reply.error), reply.waited_ms));
+    last_error_ = UndeliveredText(reply);
     return false;
   }
   json answer = json::parse(reply.body, nullptr, false);
@@ -288,7 +302,8 @@ ServerAnswer TNetConnection::Call(const std::string& method, std::vector<Arg> ar
     // The host keeps its window alive while the answer is awaited (blocking_wait.h).
     rt::BlockingWait().Wait("Aguardando o servidor (" + method + ")…", [&] { reply = PostLocked(body); });
     if (!reply.delivered) {
-      const std::string text = ConnectFailureText(FailureDetail(static_cast<int>(reply.error), reply.waited_ms));
+      // Never sent again: the server may have run the call.
+      const std::string text = UndeliveredText(reply);
       CloseLocked();  // the next call opens again, running BeforeConnect
       return Fail(text);
     }

@@ -132,6 +132,8 @@ class TNetConnection {
   // Why an exchange failed (`http_error` an httplib::Error, kept out of this header),
   // after `waited_ms` of trying.
   std::string FailureDetail(int http_error, std::int64_t waited_ms) const;
+  // The clerk's text for an exchange that brought no whole answer, naming the server.
+  std::string UndeliveredText(const Reply& reply) const;
 
   mutable std::recursive_mutex mutex_;  // recursive: event handlers may read the connection
   std::string host_ = "127.0.0.1";

@@ -13,6 +13,7 @@
 #include "platform/runtime/ui/application.h"
 #include "platform/runtime/ui/forms.h"
 #include "platform/runtime/ui/input.h"
+#include "platform/runtime/ui/layout_fuzz_entry.h"
 #include "platform/runtime/ui/testing/scripted_services.h"
 
 namespace rt {
@@ -338,6 +339,21 @@ TEST(UiLocale, ComesFromTheEnvironmentInOrder) {
     if (s.value) ::setenv(s.name, s.value->c_str(), 1);
     else ::unsetenv(s.name);
   }
+}
+
+// The fuzz seeds of the layout reader (fuzz/corpus/layout): each one builds its form or
+// fails with a layout error that leaves no form behind.
+TEST(LayoutFuzzCorpus, EverySeedBuildsOrFailsCleanly) {
+  testing::TScriptedServices services;
+  int seeds = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(ALLOC_LAYOUT_CORPUS_DIR)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(CheckOneLayout(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), "")
+        << entry.path().filename();
+    ++seeds;
+  }
+  EXPECT_GE(seeds, 10);
 }
 
 }  // namespace
