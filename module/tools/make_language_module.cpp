@@ -1,9 +1,9 @@
-// Builds a language resource module from the module's own layouts and a translation
-// file: {"<RESOURCE>": {"<component name>": {"<property>": value, ...}, ...}, ...}.
+// Builds a language resource module from the layout files and a translation file:
+// {"<RESOURCE>": {"<component name>": {"<property>": value, ...}, ...}, ...}.
 // A property replaces the layout's value, except "Items" of a message table, whose
 // "key|text" items replace the texts of those keys only. The output is the runtime's
 // language resource module: {"resources": {"<RESOURCE>": <layout>, ...}}.
-// Usage: make_language_module <translation.json> <output file>
+// Usage: make_language_module <translation.json> <output file> <RESOURCE>=<layout.json>...
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -11,11 +11,27 @@
 
 #include <nlohmann/json.hpp>
 
-#include "module/contracts/resources.h"
-
 using json = nlohmann::json;
 
 namespace {
+
+json ReadJson(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return json::parse(in);
+}
+
+// "TFRMALOCAMAO=alloc/layout_tfrmalocamao.json" arguments -> resource name -> file.
+std::map<std::string, std::string> LayoutFiles(int argc, char** argv) {
+  std::map<std::string, std::string> files;
+  for (int i = 3; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto eq = arg.find('=');
+    if (eq == std::string::npos || eq == 0) throw std::runtime_error("not RESOURCE=file: " + arg);
+    files[arg.substr(0, eq)] = arg.substr(eq + 1);
+  }
+  return files;
+}
 
 std::string KeyOf(const std::string& item) { return item.substr(0, item.find('|')); }
 
@@ -50,20 +66,18 @@ int Apply(json& entry, const json& overrides) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::cerr << "usage: make_language_module <translation.json> <output>\n";
+  if (argc < 3) {
+    std::cerr << "usage: make_language_module <translation.json> <output> <RESOURCE>=<layout.json>...\n";
     return 2;
   }
   try {
-    std::ifstream in(argv[1]);
-    json translation = json::parse(in);
-    const std::map<std::string, const char*> own = {{"TFRMALOCAMAO", kLayoutTFRMALOCAMAO},
-                                                    {"TFRMRELALOCMOBRA", kLayoutTFRMRELALOCMOBRA}};
+    json translation = ReadJson(argv[1]);
+    const std::map<std::string, std::string> own = LayoutFiles(argc, argv);
     json out = {{"resources", json::object()}};
     for (const auto& [name, overrides] : translation.items()) {
       auto it = own.find(name);
       if (it == own.end()) throw std::runtime_error("unknown resource " + name);
-      json layout = json::parse(it->second);
+      json layout = ReadJson(it->second);
       int wanted = 0;
       for (const auto& [component, props] : overrides.items()) wanted += static_cast<int>(props.size());
       if (Apply(layout, overrides) != wanted)
