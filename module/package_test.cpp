@@ -335,6 +335,10 @@ TEST_F(PackageTest, TheEnglishLanguageModuleOverridesTheTexts) {
   EXPECT_EQ(msg.Msg("ORCA_N_CAD"), "Budget not registered.");
   EXPECT_EQ(msg.Msg("FOLHA_PAGA"), "EM FOLHA");  // payment codes' texts stay as stored
   EXPECT_EQ(clib::DataSetOf(*Aloc(), "cdsForneMao").FieldCount(), 21);
+  // Column titles, the base screen's hints and menus, the base messages.
+  EXPECT_EQ(clib::DataSetOf(*Aloc(), "cdsForneMao").FieldByName("NMPRODUTO").DisplayLabel(), "Labour Description");
+  EXPECT_EQ(Aloc()->Find<rt::TControl>("sbtIncluir")->Hint(), "Add");
+  EXPECT_EQ(Aloc()->Find<rt::TMenuItem>("mnuManutencao")->Caption(), "&Maintenance");
   Call("CriaRelAlocMObra");
   EXPECT_EQ(Rel()->Find<rt::TCheckBox>("ckbMostrarCopia")->Caption(), "Show Resulting Copy");
 }

@@ -218,8 +218,9 @@ struct TModuleRecord {
 // Makes the module's resources findable (the most recently registered module first).
 void RegisterModule(TModuleRecord* module);
 void UnregisterModule(TModuleRecord* module);
-// The resource of that name: from a module's language resource module when it holds it,
-// else from the module's own resources. ELayoutError when no registered module has it
+// The resource of that name: from a language resource module when one holds it (any
+// module's: it may translate another library's resources), else from the modules' own
+// resources. ELayoutError when no registered module has it
 // or its text is not valid JSON.
 nlohmann::json FindResource(const std::string& name);
 
