@@ -20,6 +20,7 @@
 #include <stdexcept>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -85,6 +86,14 @@ int LayoutInt(const nlohmann::json& value);
 bool LayoutBool(const nlohmann::json& value);
 std::string LayoutString(const nlohmann::json& value);
 TColor LayoutColor(const nlohmann::json& value);  // a number or a colour name ("clInfoBk")
+// An enumeration written by its identifier ("alTop"), looked up in its table of names.
+template <class E, size_t N>
+E LayoutEnum(const nlohmann::json& value, const std::pair<const char*, E> (&names)[N]) {
+  const std::string text = LayoutString(value);
+  for (const auto& [name, e] : names)
+    if (text == name) return e;
+  throw ELayoutError("unknown value \"" + text + "\"");
+}
 
 class TClassRegistry {
  public:
