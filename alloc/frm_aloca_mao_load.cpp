@@ -57,8 +57,8 @@ void TfrmAlocaMao::MontaGrade() {
 
   alloc::TBulkChange bulk(grade);
   grade.SetIndexFieldNames("");
-  // Step 7 of the load, on every path: a row left half-built by a failure is dropped,
-  // the order comes back, controls and handlers are restored, the rows become the base.
+  // On every path, failure or not: a row left half-built by a failure is dropped, the
+  // order comes back, controls and handlers are restored, the rows become the base.
   auto restaura = [&] {
     if (Editando(grade)) grade.Cancel();
     grade.SetIndexFieldNames(kOrdemGrade);
@@ -72,7 +72,7 @@ void TfrmAlocaMao::MontaGrade() {
     throw;
   }
   restaura();
-  if (!grade.IsEmpty()) grade.First();  // First on an emptied dataset with calculated fields crashes the runtime
+  if (!grade.IsEmpty()) grade.First();  // after a load the cursor is on the first row
 }
 
 void TfrmAlocaMao::HabilitaBotoes() { AplicaBotoes(ActiveControl() == &dbgPadrao()); }
@@ -88,20 +88,25 @@ void TfrmAlocaMao::AplicaBotoes(bool grade_com_foco) {
     return on;
   };
 
-  const bool gera = set("sbtGeraConta", tem_linhas && navegando && !tem_contas);  // 1
-  const bool limpa = set("sbtLimpaForn", gera);                                  // 2
-  const bool cancela = set("sbtCancelaConta", tem_linhas && navegando && tem_contas);  // 3
-  const bool verifica = set("sbtVerificar", grade_com_foco &&                       // 4
+  // Generating accounts (and clearing the professionals, and changing) needs rows, no
+  // row being edited and no accounts yet; cancelling needs rows and accounts.
+  const bool gera = set("sbtGeraConta", tem_linhas && navegando && !tem_contas);
+  const bool limpa = set("sbtLimpaForn", gera);
+  const bool cancela = set("sbtCancelaConta", tem_linhas && navegando && tem_contas);
+  // Reload (save button), search and print are offered only while browsing the grid of
+  // a given budget; rows are never added or deleted by hand.
+  const bool verifica = set("sbtVerificar", grade_com_foco &&
                                                 !clib::EmptyString(edtNrOrcamento().Text()) && navegando);
-  set("sbtAlterar", gera);                       // 5
-  set("sbtPesquisar", verifica && tem_linhas);   // 6
-  set("sbtIncluir", false);                      // 7
+  set("sbtAlterar", gera);
+  set("sbtPesquisar", verifica && tem_linhas);
+  set("sbtIncluir", false);
   set("sbtExcluir", false);
-  const bool imprime = set("sbtImprimir", verifica);  // 8
-  MenuItem("mnuListagem").SetEnabled(imprime);        // 9
-  for (const char* name : {"Incluir", "Alterar", "Excluir", "Pesquisar", "Verificar"})  // 10
+  const bool imprime = set("sbtImprimir", verifica);
+  // Each menu item follows its button.
+  MenuItem("mnuListagem").SetEnabled(imprime);
+  for (const char* name : {"Incluir", "Alterar", "Excluir", "Pesquisar", "Verificar"})
     MenuItem(std::string("mnu") + name).SetEnabled(Control(std::string("sbt") + name).Enabled());
-  MenuItem("mnuGeraConta").SetEnabled(gera);  // 11
+  MenuItem("mnuGeraConta").SetEnabled(gera);
   MenuItem("mnuLimpaForn").SetEnabled(limpa);
   MenuItem("mnuCancelaConta").SetEnabled(cancela);
 }

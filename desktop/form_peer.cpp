@@ -22,6 +22,7 @@
 #include "desktop/grid_view.h"
 #include "desktop/qt_canvas.h"
 #include "platform/clientlib/components.h"
+#include "platform/runtime/ui/align.h"
 #include "platform/runtime/ui/application.h"
 #include "platform/runtime/ui/dbctrls.h"
 #include "platform/runtime/ui/input.h"
@@ -201,41 +202,6 @@ bool IsFocusable(const rt::TControl& control) { return dynamic_cast<const rt::TW
 
 // -------------------------------------------------------------------------------------
 
-void AlignControls(rt::TWinControl& container, const QRect& client) {
-  QRect rest = client;
-  auto place = [](rt::TControl& c, const QRect& r) {
-    if (c.Left() != r.x() || c.Top() != r.y() || c.Width() != r.width() || c.Height() != r.height())
-      c.SetBounds(r.x(), r.y(), r.width(), r.height());
-  };
-  // The framework's order: top, bottom, left, right, then client.
-  for (rt::TAlign pass : {rt::alTop, rt::alBottom, rt::alLeft, rt::alRight, rt::alClient}) {
-    for (rt::TControl* c : container.Controls()) {
-      if (c->Align() != pass || !c->Visible()) continue;
-      switch (pass) {
-        case rt::alTop:
-          place(*c, QRect(rest.left(), rest.top(), rest.width(), c->Height()));
-          rest.setTop(rest.top() + c->Height());
-          break;
-        case rt::alBottom:
-          place(*c, QRect(rest.left(), rest.bottom() + 1 - c->Height(), rest.width(), c->Height()));
-          rest.setBottom(rest.bottom() - c->Height());
-          break;
-        case rt::alLeft:
-          place(*c, QRect(rest.left(), rest.top(), c->Width(), rest.height()));
-          rest.setLeft(rest.left() + c->Width());
-          break;
-        case rt::alRight:
-          place(*c, QRect(rest.right() + 1 - c->Width(), rest.top(), c->Width(), rest.height()));
-          rest.setRight(rest.right() - c->Width());
-          break;
-        default:
-          place(*c, QRect(rest.left(), rest.top(), std::max(0, rest.width()), std::max(0, rest.height())));
-          break;
-      }
-    }
-  }
-}
-
 TFormPeer::TFormPeer(rt::TForm& form, QWidget* parent) : QWidget(parent), form_(&form), client_(new QWidget(this)) {
   setObjectName(Q(form.Name()));
   client_->setObjectName("client");
@@ -378,14 +344,14 @@ TGridView* TFormPeer::GridView() const {
 }
 
 void TFormPeer::Layout(rt::TWinControl& container) {
-  QRect client(0, 0, container.Width(), container.Height());
-  if (dynamic_cast<rt::TPageControl*>(&container)) client.setTop(kTabBarHeight);
-  AlignControls(container, client);
+  rt::TRect client = rt::Rect(0, 0, container.Width(), container.Height());
+  if (dynamic_cast<rt::TPageControl*>(&container)) client.Top = kTabBarHeight;
+  rt::AlignControls(container, client);
   for (rt::TControl* child : container.Controls()) {
     // A page fills its page control below the tabs.
     if (auto* sheet = dynamic_cast<rt::TTabSheet*>(child); sheet && sheet->Align() == rt::alNone) {
-      if (sheet->Top() != client.top() || sheet->Width() != client.width() || sheet->Height() != client.height())
-        sheet->SetBounds(0, client.top(), client.width(), client.height());
+      if (sheet->Top() != client.Top || sheet->Width() != client.Width() || sheet->Height() != client.Height())
+        sheet->SetBounds(0, client.Top, client.Width(), client.Height());
     }
     if (auto* win = dynamic_cast<rt::TWinControl*>(child)) Layout(*win);
   }

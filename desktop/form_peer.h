@@ -20,12 +20,6 @@ namespace desk {
 
 class TGridView;
 
-// Re-lays the children of a runtime container: alTop, alBottom, alLeft, alRight take
-// the container's edges in order, alClient the rest; others keep their bounds. Aligned
-// controls get their new bounds written back (the grid then knows how many rows fit).
-// `client` is the container's client rectangle in its own coordinates.
-void AlignControls(rt::TWinControl& container, const QRect& client);
-
 class TFormPeer : public QWidget {
   Q_OBJECT
  public:

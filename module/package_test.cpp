@@ -6,10 +6,14 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "alloc/frm_aloca_mao.h"
 #include "module/package.h"
@@ -20,6 +24,7 @@
 #include "platform/clientlib/unit.h"
 #include "platform/runtime/ui/application.h"
 #include "platform/runtime/ui/input.h"
+#include "platform/runtime/ui/layout.h"
 #include "platform/runtime/ui/testing/scripted_services.h"
 
 // The library carries its own copy of the runtime whose symbols bind to this program's
@@ -47,6 +52,26 @@ struct TConnectCounter : clib::IAppServer {
 rt::Variant Report(const std::string& name, std::vector<std::string> params) {
   rt::VariantArray declared(params.begin(), params.end());
   return rt::VariantArray{name, name, declared};
+}
+
+// The layout files the build lists ("RESOURCE=file|RESOURCE=file...") as pairs.
+std::vector<std::pair<std::string, std::string>> LayoutFiles() {
+  std::vector<std::pair<std::string, std::string>> files;
+  const std::string all = ALLOC_LAYOUTS;
+  for (size_t start = 0; start < all.size();) {
+    size_t end = all.find('|', start);
+    if (end == std::string::npos) end = all.size();
+    const std::string entry = all.substr(start, end - start);
+    files.emplace_back(entry.substr(0, entry.find('=')), entry.substr(entry.find('=') + 1));
+    start = end + 1;
+  }
+  return files;
+}
+
+void CollectNames(const nlohmann::json& entry, std::vector<std::string>& names) {
+  if (entry.contains("name")) names.push_back(entry["name"].get<std::string>());
+  if (entry.contains("children"))
+    for (const nlohmann::json& child : entry["children"]) CollectNames(child, names);
 }
 
 class PackageTest : public ::testing::Test {
@@ -320,6 +345,32 @@ TEST_F(PackageTest, ReportWithoutALiveAllocationScreenPassesAnEmptyBudget) {
             "P_CDFILIAL='' P_NRORCAEVENTO='' P_NRSEQDE='' P_NRSEQATE='' P_IDRESULTANTE='N'");
 }
 
+// Every layout file (the .json beside each screen) is the resource the library carries,
+// and the screens read each whole: a screen holds every component the file names.
+TEST_F(PackageTest, EveryLayoutFileIsTheResourceTheLibraryReads) {
+  const auto files = LayoutFiles();
+  ASSERT_EQ(files.size(), 4u) << ALLOC_LAYOUTS;
+  Call("CriaAlocaMaoObra");
+  Call("CriaRelAlocMObra");
+  for (const auto& [resource, path] : files) {
+    SCOPED_TRACE(resource + " from " + path);
+    std::ifstream in(path);
+    const nlohmann::json file = nlohmann::json::parse(in, nullptr, false);
+    ASSERT_FALSE(file.is_discarded()) << "not valid JSON";
+    EXPECT_EQ(rt::FindResource(resource), file);
+    std::vector<std::string> names;
+    for (const nlohmann::json& child : file["children"]) CollectNames(child, names);
+    ASSERT_FALSE(names.empty());
+    bool read_whole = false;
+    for (rt::TForm* form : rt::Screen().Forms()) {
+      bool all = true;
+      for (const std::string& name : names) all = all && form->FindComponent(name) != nullptr;
+      read_whole = read_whole || all;
+    }
+    EXPECT_TRUE(read_whole) << "no screen holds every component of the file";
+  }
+}
+
 TEST_F(PackageTest, WithoutALanguageModuleTheOwnTextsServe) {
   Call("CriaAlocaMaoObra");
   clib::TMessages& msg = Aloc()->msgPadrao();
@@ -337,6 +388,10 @@ TEST_F(PackageTest, TheEnglishLanguageModuleOverridesTheTexts) {
   EXPECT_EQ(msg.Msg("ORCA_N_CAD"), "Budget not registered.");
   EXPECT_EQ(msg.Msg("FOLHA_PAGA"), "EM FOLHA");  // payment codes' texts stay as stored
   EXPECT_EQ(clib::DataSetOf(*Aloc(), "cdsForneMao").FieldCount(), 21);
+  // Column titles, the base screen's hints and menus, the base messages.
+  EXPECT_EQ(clib::DataSetOf(*Aloc(), "cdsForneMao").FieldByName("NMPRODUTO").DisplayLabel(), "Labour Description");
+  EXPECT_EQ(Aloc()->Find<rt::TControl>("sbtIncluir")->Hint(), "Add");
+  EXPECT_EQ(Aloc()->Find<rt::TMenuItem>("mnuManutencao")->Caption(), "&Maintenance");
   Call("CriaRelAlocMObra");
   EXPECT_EQ(Rel()->Find<rt::TCheckBox>("ckbMostrarCopia")->Caption(), "Show Resulting Copy");
 }

@@ -9,7 +9,7 @@ ALLOC_PACKAGES=(
   nlohmann-json3-dev libcpp-httplib-dev libsqlite3-dev libpq-dev
   libspdlog-dev libcli11-dev libssl-dev libboost1.81-dev openssl
   libgtest-dev libgmock-dev libbenchmark-dev libsimdjson-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-tidy clang-format
   postgresql sqlite3
   qt6-base-dev xvfb x11vnc
   poppler-utils

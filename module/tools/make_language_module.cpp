@@ -1,9 +1,10 @@
-// Builds a language resource module from the module's own layouts and a translation
-// file: {"<RESOURCE>": {"<component name>": {"<property>": value, ...}, ...}, ...}.
-// A property replaces the layout's value, except "Items" of a message table, whose
-// "key|text" items replace the texts of those keys only. The output is the runtime's
-// language resource module: {"resources": {"<RESOURCE>": <layout>, ...}}.
-// Usage: make_language_module <translation.json> <output file>
+// Builds the language resource module from the layout files and a translation file
+// (format: module/tools/language_module.h), or lists the texts it has no translation for.
+// Usage:
+//   make_language_module <translation.json> <output> <RESOURCE>=<layout.json>...
+//   make_language_module --missing <translation.json> <RESOURCE>=<layout.json>...
+// Building leaves an untranslated text as it is (the screen still works); --missing
+// prints one line per such text and exits 1 when there is any.
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -11,66 +12,49 @@
 
 #include <nlohmann/json.hpp>
 
-#include "module/contracts/resources.h"
+#include "module/tools/language_module.h"
 
 using json = nlohmann::json;
 
 namespace {
 
-std::string KeyOf(const std::string& item) { return item.substr(0, item.find('|')); }
-
-json MergeItems(const json& own, const json& translated) {
-  std::map<std::string, std::string> by_key;
-  for (const auto& t : translated) by_key[KeyOf(t.get<std::string>())] = t.get<std::string>();
-  json out = json::array();
-  for (const auto& item : own) {
-    auto it = by_key.find(KeyOf(item.get<std::string>()));
-    out.push_back(it == by_key.end() ? item : json(it->second));
-  }
-  return out;
+json ReadJson(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return json::parse(in);
 }
 
-// Applies the overrides to the entry of each named component, depth first; returns how
-// many it applied.
-int Apply(json& entry, const json& overrides) {
-  int applied = 0;
-  if (entry.contains("name") && overrides.contains(entry["name"].get<std::string>())) {
-    json& props = entry["properties"];
-    if (props.is_null()) props = json::object();
-    for (const auto& [key, value] : overrides[entry["name"].get<std::string>()].items()) {
-      props[key] = key == "Items" && props.contains("Items") ? MergeItems(props["Items"], value) : value;
-      ++applied;
-    }
+// "TFRMALOCAMAO=alloc/layout_tfrmalocamao.json" arguments -> resource name -> layout.
+std::map<std::string, json> ReadLayouts(int first, int argc, char** argv) {
+  std::map<std::string, json> layouts;
+  for (int i = first; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto eq = arg.find('=');
+    if (eq == std::string::npos || eq == 0) throw std::runtime_error("not RESOURCE=file: " + arg);
+    layouts[arg.substr(0, eq)] = ReadJson(arg.substr(eq + 1));
   }
-  if (entry.contains("children"))
-    for (auto& child : entry["children"]) applied += Apply(child, overrides);
-  return applied;
+  return layouts;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::cerr << "usage: make_language_module <translation.json> <output>\n";
+  const bool list_missing = argc > 1 && std::string(argv[1]) == "--missing";
+  if (argc < 3) {
+    std::cerr << "usage: make_language_module <translation.json> <output> <RESOURCE>=<layout.json>...\n"
+                 "       make_language_module --missing <translation.json> <RESOURCE>=<layout.json>...\n";
     return 2;
   }
   try {
-    std::ifstream in(argv[1]);
-    json translation = json::parse(in);
-    const std::map<std::string, const char*> own = {{"TFRMALOCAMAO", kLayoutTFRMALOCAMAO},
-                                                    {"TFRMRELALOCMOBRA", kLayoutTFRMRELALOCMOBRA}};
-    json out = {{"resources", json::object()}};
-    for (const auto& [name, overrides] : translation.items()) {
-      auto it = own.find(name);
-      if (it == own.end()) throw std::runtime_error("unknown resource " + name);
-      json layout = json::parse(it->second);
-      int wanted = 0;
-      for (const auto& [component, props] : overrides.items()) wanted += static_cast<int>(props.size());
-      if (Apply(layout, overrides) != wanted)
-        throw std::runtime_error("a translated component of " + name + " is not in its layout");
-      out["resources"][name] = std::move(layout);
+    const auto translation = langtool::TTranslation::FromJson(ReadJson(argv[list_missing ? 2 : 1]));
+    std::vector<langtool::TUntranslated> missing;
+    json module = langtool::MakeLanguageModule(ReadLayouts(3, argc, argv), translation, missing);
+    if (list_missing) {
+      for (const auto& m : missing)
+        std::cout << m.resource << ' ' << m.component << '.' << m.property << ": " << m.text << '\n';
+      return missing.empty() ? 0 : 1;
     }
-    std::ofstream(argv[2]) << out.dump(1) << '\n';
+    std::ofstream(argv[2]) << module.dump(1) << '\n';
   } catch (const std::exception& e) {
     std::cerr << "make_language_module: " << e.what() << '\n';
     return 1;

@@ -60,12 +60,6 @@ class TfrmPadraoGrid : public rt::TForm {
  protected:
   std::vector<std::string> LayoutResources() const override { return {"TFRMPADRAOGRID"}; }
   void PublishHandlers() override;
-  // The component of that name and class; std::logic_error naming it when missing.
-  template <class T>
-  T& Comp(const std::string& name) const {
-    if (T* c = Find<T>(name)) return *c;
-    throw std::logic_error("Component " + name + " missing from " + ClassName());
-  }
 
  private:
   void SyncStandardButtons();
@@ -96,11 +90,6 @@ class TfrmDadosGerRel : public rt::TForm {
  protected:
   std::vector<std::string> LayoutResources() const override { return {"TFRMDADOSGERREL"}; }
   void PublishHandlers() override;
-  template <class T>
-  T& Comp(const std::string& name) const {
-    if (T* c = Find<T>(name)) return *c;
-    throw std::logic_error("Component " + name + " missing from " + ClassName());
-  }
 
  private:
   // Asks for the report names; true when the list holds any.

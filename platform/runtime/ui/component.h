@@ -8,6 +8,7 @@
 #pragma once
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,13 @@ class TComponent : public TObject {
   template <class T>
   T* Find(std::string_view name) const {
     return dynamic_cast<T*>(FindComponent(name));
+  }
+  // Find for a component the class cannot work without: std::logic_error naming it and
+  // this component's class when absent or of another class.
+  template <class T>
+  T& Comp(std::string_view name) const {
+    if (T* c = Find<T>(name)) return *c;
+    throw std::logic_error("Component " + std::string(name) + " missing from " + ClassName());
   }
   const std::vector<TComponent*>& Components() const { return components_; }
   int ComponentCount() const { return static_cast<int>(components_.size()); }

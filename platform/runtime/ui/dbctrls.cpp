@@ -16,13 +16,6 @@ TDataSourceResolver& Resolver() {
   return resolver;
 }
 
-template <class E, size_t N>
-E EnumValue(const json& value, const std::pair<const char*, E> (&names)[N]) {
-  std::string text = LayoutString(value);
-  for (const auto& [name, e] : names)
-    if (text == name) return e;
-  throw ELayoutError("unknown value \"" + text + "\"");
-}
 
 constexpr std::pair<const char*, TColumnButtonStyle> kButtonStyles[] = {
     {"cbsAuto", cbsAuto}, {"cbsEllipsis", cbsEllipsis}, {"cbsNone", cbsNone}};
@@ -63,7 +56,7 @@ void ReadColumn(TColumn& column, const json& value) {
     } else if (key == "Visible") {
       column.SetVisible(LayoutBool(v));
     } else if (key == "ButtonStyle") {
-      column.SetButtonStyle(EnumValue(v, kButtonStyles));
+      column.SetButtonStyle(LayoutEnum(v, kButtonStyles));
     } else if (key == "PickList") {
       if (!v.is_array()) throw ELayoutError("Columns: PickList must be a list of texts");
       std::vector<std::string> items;
@@ -75,7 +68,7 @@ void ReadColumn(TColumn& column, const json& value) {
         if (title_key == "Caption")
           column.Title().SetCaption(LayoutString(t));
         else if (title_key == "Alignment")
-          column.Title().SetAlignment(EnumValue(t, kAlignments));
+          column.Title().SetAlignment(LayoutEnum(t, kAlignments));
         else
           throw ELayoutError("Columns: unknown title property " + title_key);
       }
@@ -132,7 +125,7 @@ void RegisterDataControls(TClassRegistry& registry) {
                 [](TDBNavigator& n, const json& value, TLayoutContext&) {
                   if (!value.is_array()) throw ELayoutError("VisibleButtons: a list of button names was expected");
                   TNavButtonSet buttons;
-                  for (const auto& item : value) buttons.insert(EnumValue(item, kNavButtons));
+                  for (const auto& item : value) buttons.insert(LayoutEnum(item, kNavButtons));
                   n.SetVisibleButtons(std::move(buttons));
                 })
       .Event<void(TObject*, TNavigateBtn)>("BeforeAction", &TDBNavigator::BeforeAction)

@@ -20,6 +20,7 @@
 #include <stdexcept>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -85,6 +86,14 @@ int LayoutInt(const nlohmann::json& value);
 bool LayoutBool(const nlohmann::json& value);
 std::string LayoutString(const nlohmann::json& value);
 TColor LayoutColor(const nlohmann::json& value);  // a number or a colour name ("clInfoBk")
+// An enumeration written by its identifier ("alTop"), looked up in its table of names.
+template <class E, size_t N>
+E LayoutEnum(const nlohmann::json& value, const std::pair<const char*, E> (&names)[N]) {
+  const std::string text = LayoutString(value);
+  for (const auto& [name, e] : names)
+    if (text == name) return e;
+  throw ELayoutError("unknown value \"" + text + "\"");
+}
 
 class TClassRegistry {
  public:
@@ -218,8 +227,9 @@ struct TModuleRecord {
 // Makes the module's resources findable (the most recently registered module first).
 void RegisterModule(TModuleRecord* module);
 void UnregisterModule(TModuleRecord* module);
-// The resource of that name: from a module's language resource module when it holds it,
-// else from the module's own resources. ELayoutError when no registered module has it
+// The resource of that name: from a language resource module when one holds it (any
+// module's: it may translate another library's resources), else from the modules' own
+// resources. ELayoutError when no registered module has it
 // or its text is not valid JSON.
 nlohmann::json FindResource(const std::string& name);
 

@@ -64,11 +64,14 @@ void RegisterModule(TModuleRecord* module) {
 
 void UnregisterModule(TModuleRecord* module) { std::erase(Modules(), module); }
 
+// Language resource modules come first, so that one can translate the resources of
+// the libraries below its own (a module's language module carries the base screens its
+// screens extend, registered by the client library).
 nlohmann::json FindResource(const std::string& name) {
-  for (const TModuleRecord* module : Modules()) {
-    if (module->resource_module) {
+  for (const TModuleRecord* module : Modules())
+    if (module->resource_module)
       if (const nlohmann::json* resource = module->resource_module->Find(name)) return *resource;
-    }
+  for (const TModuleRecord* module : Modules()) {
     if (auto it = module->resources.find(name); it != module->resources.end()) {
       nlohmann::json document = nlohmann::json::parse(it->second, nullptr, false);
       if (document.is_discarded())

@@ -10,14 +10,6 @@ namespace {
 
 using json = nlohmann::json;
 
-// An enumeration property written by its identifier ("alTop").
-template <class E, size_t N>
-E EnumValue(const json& value, const std::pair<const char*, E> (&names)[N]) {
-  std::string text = LayoutString(value);
-  for (const auto& [name, e] : names)
-    if (text == name) return e;
-  throw ELayoutError("unknown value \"" + text + "\"");
-}
 
 constexpr std::pair<const char*, TAlign> kAligns[] = {{"alNone", alNone},     {"alTop", alTop},
                                                       {"alBottom", alBottom}, {"alLeft", alLeft},
@@ -74,7 +66,7 @@ void RegisterStandardClasses(TClassRegistry& registry) {
       .Color("Color", &TControl::SetColor)
       .Int("TabOrder", &TControl::SetTabOrder)
       .Int("Tag", &TControl::SetTag)
-      .Property("Align", [](TControl& c, const json& v, TLayoutContext&) { c.SetAlign(EnumValue(v, kAligns)); })
+      .Property("Align", [](TControl& c, const json& v, TLayoutContext&) { c.SetAlign(LayoutEnum(v, kAligns)); })
       .Property("Font", [](TControl& c, const json& v, TLayoutContext&) { SetFont(c.Font(), v); })
       .Event<void(TObject*)>("OnClick", &TControl::OnClick);
 
@@ -96,7 +88,7 @@ void RegisterStandardClasses(TClassRegistry& registry) {
       .Bool("ReadOnly", &TEdit::SetReadOnly)
       .Bool("Flat", &TEdit::SetFlat)
       .Bool("AutoSelect", &TEdit::SetAutoSelect)
-      .Property("CharCase", [](TEdit& e, const json& v, TLayoutContext&) { e.SetCharCase(EnumValue(v, kCharCases)); })
+      .Property("CharCase", [](TEdit& e, const json& v, TLayoutContext&) { e.SetCharCase(LayoutEnum(v, kCharCases)); })
       .Event<void(TObject*)>("OnChange", &TEdit::OnChange)
       .Event<void(TObject*, char&)>("OnKeyPress", &TEdit::OnKeyPress);
 
@@ -125,10 +117,10 @@ void RegisterStandardClasses(TClassRegistry& registry) {
                   .Int("ClientWidth", &TForm::SetClientWidth)
                   .Int("ClientHeight", &TForm::SetClientHeight)
                   .Property("FormStyle",
-                            [](TForm& f, const json& v, TLayoutContext&) { f.SetFormStyle(EnumValue(v, kFormStyles)); })
+                            [](TForm& f, const json& v, TLayoutContext&) { f.SetFormStyle(LayoutEnum(v, kFormStyles)); })
                   .Property("WindowState",
                             [](TForm& f, const json& v, TLayoutContext&) {
-                              f.SetWindowState(EnumValue(v, kWindowStates));
+                              f.SetWindowState(LayoutEnum(v, kWindowStates));
                             })
                   .Event<void(TObject*)>("OnCreate", &TForm::OnCreate)
                   .Event<void(TObject*)>("OnShow", &TForm::OnShow)
