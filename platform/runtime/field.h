@@ -9,6 +9,7 @@
 // calculated fields (dsCalcFields) and a data field never then.
 #pragma once
 
+#include "platform/runtime/exception.h"
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -22,9 +23,9 @@ namespace rt {
 class TClientDataSet;
 
 // A refused dataset or field operation; the message says what and which field.
-class EDatabaseError : public std::runtime_error {
+class EDatabaseError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
 };
 
 class TField {

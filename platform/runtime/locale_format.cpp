@@ -102,7 +102,7 @@ NumberPattern ParsePattern(std::string_view pattern) {
   const auto last = pattern.find_last_of("#0,.");
   if (first == std::string_view::npos || pattern.find_first_of("#0") == std::string_view::npos ||
       pattern.find(';') != std::string_view::npos)
-    throw std::invalid_argument("unsupported number pattern \"" + std::string(pattern) + "\"");
+    throw EConvertError("unsupported number pattern \"" + std::string(pattern) + "\"");
   NumberPattern p;
   p.prefix = pattern.substr(0, first);
   p.suffix = pattern.substr(last + 1);

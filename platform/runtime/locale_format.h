@@ -3,6 +3,7 @@
 // masks show. Brazilian settings are the default.
 #pragma once
 
+#include "platform/runtime/exception.h"
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,9 +25,9 @@ FormatSettings CurrentFormatSettings();
 void SetCurrentFormatSettings(const FormatSettings& settings);
 
 // Thrown when a text is not a number: "'1-' is not a valid floating point value".
-class EConvertError : public std::runtime_error {
+class EConvertError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
 };
 
 // Formats `value` with a number pattern: optional literal prefix and suffix around
@@ -35,7 +36,7 @@ class EConvertError : public std::runtime_error {
 // point give the decimals always shown and the '#' after them the further decimals shown
 // when not zero. "#,##0.00" with 1234.5 gives "1.234,50" in Brazilian settings.
 // Rounds half away from zero on the value's shortest decimal form, so 1.005 gives
-// "1,01" as the clerk who typed 1,005 expects. Throws std::invalid_argument for a
+// "1,01" as the clerk who typed 1,005 expects. Throws EConvertError for a
 // pattern without digit placeholders.
 std::string FormatFloat(std::string_view pattern, double value, const FormatSettings& settings);
 std::string FormatFloat(std::string_view pattern, double value);

@@ -49,8 +49,8 @@ TEST(FormatFloat, PatternsWithTheUsersSeparators) {
 TEST(FormatFloat, NonFiniteAndUnsupportedPatterns) {
   EXPECT_EQ(FormatFloat("#,##0.00", std::nan(""), kBrazil), "NAN");
   EXPECT_EQ(FormatFloat("#,##0.00", -std::numeric_limits<double>::infinity(), kBrazil), "-INF");
-  EXPECT_THROW(FormatFloat("abc", 1, kBrazil), std::invalid_argument);
-  EXPECT_THROW(FormatFloat("0.00;(0.00)", 1, kBrazil), std::invalid_argument);
+  EXPECT_THROW(FormatFloat("abc", 1, kBrazil), EConvertError);
+  EXPECT_THROW(FormatFloat("0.00;(0.00)", 1, kBrazil), EConvertError);
 }
 
 TEST(FloatToStr, ShortestPlainText) {

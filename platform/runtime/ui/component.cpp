@@ -1,3 +1,4 @@
+#include "platform/runtime/exception.h"
 #include "platform/runtime/ui/component.h"
 
 #include <algorithm>
@@ -56,7 +57,7 @@ void TComponent::SetOwner(TComponent* owner) {
   if (owner_) {
     if (!name_.empty() && owner_->FindComponent(name_)) {
       owner_ = nullptr;
-      throw std::invalid_argument("A component named " + name_ + " already exists");
+      throw EComponentError("A component named " + name_ + " already exists");
     }
     owner_->components_.push_back(this);
   }
@@ -64,10 +65,10 @@ void TComponent::SetOwner(TComponent* owner) {
 
 void TComponent::SetName(const std::string& name) {
   if (name == name_) return;
-  if (!IsIdentifier(name)) throw std::invalid_argument("\"" + name + "\" is not a valid component name");
+  if (!IsIdentifier(name)) throw EComponentError("\"" + name + "\" is not a valid component name");
   if (owner_ && !name.empty()) {
     TComponent* other = owner_->FindComponent(name);
-    if (other && other != this) throw std::invalid_argument("A component named " + name + " already exists");
+    if (other && other != this) throw EComponentError("A component named " + name + " already exists");
   }
   name_ = name;
   NameChanged();

@@ -7,6 +7,7 @@
 // the caller's to delete (or to hand to a std::unique_ptr).
 #pragma once
 
+#include "platform/runtime/exception.h"
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -36,7 +37,7 @@ class TComponent : public TObject {
 
   const std::string& Name() const { return name_; }
   // Names are unique among the components of one owner (case-insensitive, as the host
-  // framework's); an empty name is always allowed. Throws std::invalid_argument on a
+  // framework's); an empty name is always allowed. Throws EComponentError on a
   // clash or on a name that is not an identifier.
   void SetName(const std::string& name);
 
@@ -47,12 +48,12 @@ class TComponent : public TObject {
   T* Find(std::string_view name) const {
     return dynamic_cast<T*>(FindComponent(name));
   }
-  // Find for a component the class cannot work without: std::logic_error naming it and
+  // Find for a component the class cannot work without: EComponentError naming it and
   // this component's class when absent or of another class.
   template <class T>
   T& Comp(std::string_view name) const {
     if (T* c = Find<T>(name)) return *c;
-    throw std::logic_error("Component " + std::string(name) + " missing from " + ClassName());
+    throw EComponentError("Component " + std::string(name) + " missing from " + ClassName());
   }
   const std::vector<TComponent*>& Components() const { return components_; }
   int ComponentCount() const { return static_cast<int>(components_.size()); }

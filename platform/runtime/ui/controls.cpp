@@ -20,7 +20,7 @@ TControl::~TControl() {
 void TControl::SetParent(TWinControl* parent) {
   if (parent == parent_) return;
   for (const TControl* p = parent; p; p = p->Parent())
-    if (p == this) throw std::invalid_argument("A control cannot be placed inside itself");
+    if (p == this) throw EInvalidOperation("A control cannot be placed inside itself");
   if (parent_) {
     if (TForm* form = parent_->GetParentForm()) form->ControlRemoved(this);
     parent_->RemoveControl(this);
@@ -170,7 +170,7 @@ std::vector<TTabSheet*> TPageControl::Pages() const {
 }
 
 void TPageControl::SetActivePage(TTabSheet* page) {
-  if (page && page->Parent() != this) throw std::invalid_argument("The page does not belong to this page control");
+  if (page && page->Parent() != this) throw EInvalidOperation("The page does not belong to this page control");
   active_page_ = page;
   for (TTabSheet* sheet : Pages()) sheet->SetVisible(sheet == page);
 }

@@ -7,6 +7,7 @@
 // the same chain. Focus itself is the form's business (forms.h).
 #pragma once
 
+#include "platform/runtime/exception.h"
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -29,7 +30,7 @@ class TControl : public TComponent {
 
   TWinControl* Parent() const { return parent_; }
   // Moves the control into another container (nullptr: none); throws
-  // std::invalid_argument when that would make the control its own ancestor.
+  // EInvalidOperation when that would make the control its own ancestor.
   virtual void SetParent(TWinControl* parent);
   // The form the control sits on (itself for a form), or nullptr.
   TForm* GetParentForm() const;
@@ -153,9 +154,9 @@ class TWinControl : public TControl {
 };
 
 // A failed operation on a control (the host framework's EInvalidOperation).
-class EInvalidOperation : public std::runtime_error {
+class EInvalidOperation : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
 };
 
 class TPanel : public TWinControl {

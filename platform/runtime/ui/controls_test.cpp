@@ -380,8 +380,8 @@ TEST(PageControl, OnlyTheActivePageShowsItsControls) {
 TEST(Components, NamesAreUniquePerOwnerIgnoringCase) {
   TForm form;
   Create<TEdit>(&form, "edtNr");
-  EXPECT_THROW(Create<TEdit>(&form, "EDTNR"), std::invalid_argument);
-  EXPECT_THROW(Create<TEdit>(&form, "1abc"), std::invalid_argument);
+  EXPECT_THROW(Create<TEdit>(&form, "EDTNR"), EComponentError);
+  EXPECT_THROW(Create<TEdit>(&form, "1abc"), EComponentError);
   EXPECT_EQ(form.ComponentCount(), 1);
   EXPECT_NE(form.Find<TEdit>("EdtNr"), nullptr);
   EXPECT_EQ(form.Find<TLabel>("edtNr"), nullptr);

@@ -1,3 +1,4 @@
+#include "platform/runtime/exception.h"
 #include "platform/runtime/ui/dbgrid.h"
 
 #include <algorithm>
@@ -88,7 +89,7 @@ int TColumn::Width() const {
 // ---------------------------------------------------------------------------------
 TColumn& TDBGridColumns::operator[](int index) const {
   if (index < 0 || index >= Count())
-    throw std::out_of_range("Grid column index " + std::to_string(index) + " out of range");
+    throw EListError("Grid column index " + std::to_string(index) + " out of range");
   return *columns_[index];
 }
 
@@ -162,7 +163,7 @@ TField* TDBGrid::SelectedField() const {
 
 void TDBGrid::SetSelectedIndex(int index) {
   if (index < 0 || index >= columns_.Count())
-    throw std::out_of_range("Grid column index " + std::to_string(index) + " out of range");
+    throw EListError("Grid column index " + std::to_string(index) + " out of range");
   MoveCol(index);
 }
 

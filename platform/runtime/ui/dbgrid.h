@@ -169,7 +169,7 @@ class TDBGridColumns {
  public:
   explicit TDBGridColumns(TDBGrid& grid) : grid_(grid) {}
   int Count() const { return static_cast<int>(columns_.size()); }
-  TColumn& operator[](int index) const;  // std::out_of_range outside 0..Count()-1
+  TColumn& operator[](int index) const;  // EListError outside 0..Count()-1
   TColumn& Items(int index) const { return (*this)[index]; }
   TColumn& Add();
   TColumn& Add(const std::string& field_name);

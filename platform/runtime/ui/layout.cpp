@@ -161,7 +161,7 @@ void ApplyProperties(TComponent& component, const nlohmann::json& entry, TLayout
         (*setter)(component, value, ctx);
       } catch (const ELayoutError& e) {
         throw ELayoutError(Describe(component) + "." + key + ": " + e.what());
-      } catch (const std::invalid_argument& e) {
+      } catch (const Exception& e) {  // a value the component refuses
         throw ELayoutError(Describe(component) + "." + key + ": " + e.what());
       }
     }
@@ -203,7 +203,7 @@ void ReadEntry(const nlohmann::json& entry, TComponent& container, TLayoutContex
     try {
       component->SetName(name);
       Place(*component, container);
-    } catch (const std::invalid_argument& e) {
+    } catch (const Exception& e) {  // a name or a place the component refuses
       delete component;
       throw ELayoutError(e.what());
     } catch (...) {
@@ -241,7 +241,7 @@ void ReadLayoutDocument(TForm& form, const nlohmann::json& document) {
   if (document.contains("name")) {
     try {
       form.SetName(FormName(form, LayoutString(document["name"])));
-    } catch (const std::invalid_argument& e) {
+    } catch (const EComponentError& e) {
       throw ELayoutError(e.what());
     }
   }

@@ -12,6 +12,7 @@
 // - ReadLayout(form, name): creates and sets up the components of a resource.
 #pragma once
 
+#include "platform/runtime/exception.h"
 #include <any>
 #include <functional>
 #include <map>
@@ -33,9 +34,9 @@ namespace rt {
 class TForm;
 
 // A layout that cannot be read: unknown class, property, handler, resource, bad value.
-class ELayoutError : public std::runtime_error {
+class ELayoutError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
 };
 
 // Event handlers by name, each a std::function of its event's shape.

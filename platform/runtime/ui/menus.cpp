@@ -1,5 +1,7 @@
 #include "platform/runtime/ui/menus.h"
 
+#include "platform/runtime/ui/controls.h"
+
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
@@ -84,7 +86,7 @@ void TMenuItem::Add(TMenuItem* item) { Insert(Count(), item); }
 void TMenuItem::Insert(int index, TMenuItem* item) {
   if (!item) return;
   for (const TMenuItem* p = this; p; p = p->parent_)
-    if (p == item) throw std::invalid_argument("A menu item cannot be placed inside itself");
+    if (p == item) throw EInvalidOperation("A menu item cannot be placed inside itself");
   if (item->parent_) item->parent_->Remove(item);
   index = std::clamp(index, 0, Count());
   items_.insert(items_.begin() + index, item);
