@@ -123,9 +123,9 @@ rt::Variant DbAllocService::Call(const Session& session, const std::string& meth
     // transaction guard has already rolled back.
     spdlog::error("{} failed in the database: {}", method, e.what());
     if (e.kind == DbError::Kind::Busy) {
-      throw ServiceError("Banco de dados ocupado por outra operação. Tente novamente.");
+      throw ServiceError(texts::kDatabaseBusy);
     }
-    throw ServiceError("Erro ao acessar o banco de dados do servidor de aplicação.");
+    throw ServiceError(texts::kDatabaseError);
   }
 }
 

@@ -98,15 +98,15 @@ bool SameAmount(double client_amount, std::int64_t stored_cents) {
 }
 
 std::int64_t NewCents(double amount) {
-  if (amount < 0) throw ServiceError("Valor pago não pode ser negativo.");
+  if (amount < 0) throw ServiceError(texts::kNegativeAmount);
   const auto cents = CentsFromFloat(amount);
-  if (!cents) throw ServiceError("Valor pago fora do limite permitido.");
+  if (!cents) throw ServiceError(texts::kAmountOutOfRange);
   return *cents;
 }
 
 void CheckPaymentType(const std::string& code) {
   if (code != "" && code != "FOLHAPAGA" && code != "CONTAPAGAR") {
-    throw ServiceError("Tipo de pagamento inválido: \"" + code + "\".");
+    throw ServiceError(texts::PaymentTypeInvalid(code));
   }
 }
 
@@ -256,8 +256,7 @@ rt::Variant SetForneMao(CallContext& c) {
   std::vector<UnitChange> units;
   for (const rt::DeltaRow& row : delta.changes) {
     if (row.kind != rt::RowKind::Modified) {
-      throw ServiceError("Não é permitido incluir ou excluir linhas da alocação; a remoção de um profissional é "
-                         "feita com \"*\".");
+      throw ServiceError(texts::kRowsAddedOrRemoved);
     }
     UnitChange u;
     u.branch = fields.Key(row, "CDFILIAL");
@@ -294,13 +293,13 @@ rt::Variant SetForneMao(CallContext& c) {
                                                   "AND sequence = ? AND shift = ? AND product = ?") +
                                           c.db.ForUpdate(),
                                       ItemKey(u));
-    if (item.empty()) throw ServiceError("Mão de obra não cadastrada no orçamento.");
+    if (item.empty()) throw ServiceError(texts::kItemUnknown);
     if (!removal && !u.new_supplier.empty() && AlreadyApplied(c.db, u)) continue;
 
     if (u.old_supplier.empty()) {
       Insert(c.db, u, item.Float(0, 0), c.session.operator_id);
     } else if (u.new_supplier.empty()) {
-      throw ServiceError("Profissional deve ser informado.");
+      throw ServiceError(texts::kProfessionalRequired);
     } else {
       ChangeOrRemove(c.db, u, removal, c.session.operator_id);
     }

@@ -6,7 +6,7 @@ namespace srv {
 
 void CallContext::RequireBranch(const std::string& branch) const {
   if (std::find(session.branches.begin(), session.branches.end(), branch) == session.branches.end()) {
-    throw ServiceError("Filial \"" + branch + "\" não permitida para o operador " + session.operator_id + ".");
+    throw ServiceError(texts::BranchNotGranted(branch, session.operator_id));
   }
 }
 

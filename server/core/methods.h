@@ -65,6 +65,36 @@ inline constexpr const char* kZeroAmount =
     "Não é possível gerar conta a pagar para mão de obra com valor zero. Operação bloqueada.";
 inline constexpr const char* kPaymentTypeBlocked =
     "Tipo de pagamento de um ou mais profissionais não está parametrizado como 'gerar conta a pagar'. Operação bloqueada.";
+inline constexpr const char* kDatabaseBusy = "Banco de dados ocupado por outra operação. Tente novamente.";
+inline constexpr const char* kDatabaseError = "Erro ao acessar o banco de dados do servidor de aplicação.";
+inline constexpr const char* kNegativeAmount = "Valor pago não pode ser negativo.";
+inline constexpr const char* kAmountOutOfRange = "Valor pago fora do limite permitido.";
+inline constexpr const char* kRowsAddedOrRemoved =
+    "Não é permitido incluir ou excluir linhas da alocação; a remoção de um profissional é feita com \"*\".";
+inline constexpr const char* kItemUnknown = "Mão de obra não cadastrada no orçamento.";
+inline constexpr const char* kProfessionalRequired = "Profissional deve ser informado.";
+inline constexpr const char* kUnitWithoutProfessional =
+    "Existe mão de obra sem profissional cadastrado. Conta não pode ser gerada.";
+inline constexpr const char* kNoPayables = "Não há conta a pagar gerada para o orçamento.";
+inline std::string PaymentTypeInvalid(const std::string& code) { return "Tipo de pagamento inválido: \"" + code + "\"."; }
+inline std::string BranchNotGranted(const std::string& branch, const std::string& operator_id) {
+  return "Filial \"" + branch + "\" não permitida para o operador " + operator_id + ".";
+}
+inline std::string ReportUnknown(const std::string& name, const std::string& code) {
+  return "Relatório \"" + name + "\" não cadastrado para o código " + code + ".";
+}
+inline std::string ReportParamUndeclared(const std::string& report, const std::string& name) {
+  return "O relatório \"" + report + "\" não tem o parâmetro \"" + name + "\".";
+}
+inline std::string ReportParamRepeated(const std::string& report, const std::string& name) {
+  return "Parâmetro \"" + name + "\" informado mais de uma vez para o relatório \"" + report + "\".";
+}
+inline std::string ReportParamMissing(const std::string& report, const std::string& name) {
+  return "Parâmetro \"" + name + "\" do relatório \"" + report + "\" não informado.";
+}
+inline std::string ReportInvalid(const std::string& report) {
+  return "O relatório \"" + report + "\" está definido de forma inválida no servidor.";
+}
 }  // namespace texts
 
 }  // namespace srv

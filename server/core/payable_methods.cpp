@@ -146,7 +146,7 @@ rt::Variant GeraConta(CallContext& c) {
   // The checks the screen makes before calling are made again: the server does not
   // rely on the client for them.
   if (AnyUnitWithoutProfessional(c.db, k)) {
-    throw ServiceError("Existe mão de obra sem profissional cadastrado. Conta não pode ser gerada.");
+    throw ServiceError(texts::kUnitWithoutProfessional);
   }
   if (AnyZeroAmountToPay(c.db, k)) throw ServiceError(texts::kZeroAmount);
   if (AnyPaymentTypeMismatch(c.db, k)) throw ServiceError(texts::kPaymentTypeBlocked);
@@ -192,7 +192,7 @@ rt::Variant SetCancelaConta(CallContext& c) {
       "SELECT DISTINCT p.state FROM payables p JOIN payable_budgets pb ON pb.payable_id = p.id "
       "WHERE pb.branch = ? AND pb.number = ? AND pb.sequence = ?",
       k.Params());
-  if (states.empty()) throw ServiceError("Não há conta a pagar gerada para o orçamento.");
+  if (states.empty()) throw ServiceError(texts::kNoPayables);
   bool settled = false, issued = false, discounted = false;
   for (std::size_t i = 0; i < states.size(); ++i) {
     const std::string s = states.Text(i, 0);

@@ -31,7 +31,7 @@ ReportDefinition RequireReport(Database& db, const std::string& code, const std:
   const ResultSet r = db.Query(
       "SELECT title, query_text, branch_param, layout FROM report_definitions WHERE report_code = ? AND name = ?",
       {code, name});
-  if (r.empty()) throw ServiceError("Relatório \"" + name + "\" não cadastrado para o código " + code + ".");
+  if (r.empty()) throw ServiceError(texts::ReportUnknown(name, code));
   return {name, r.Text(0, 0), r.Text(0, 1), r.Text(0, 2), r.Text(0, 3), DeclaredParams(db, code, name)};
 }
 
@@ -61,12 +61,11 @@ NamedValues CheckAgainstDeclared(const ReportDefinition& report, const NamedValu
     const auto declared = std::find_if(report.params.begin(), report.params.end(),
                                        [&](const std::string& d) { return SameParamName(d, name); });
     if (declared == report.params.end()) {
-      throw ServiceError("O relatório \"" + report.name + "\" não tem o parâmetro \"" + name + "\".");
+      throw ServiceError(texts::ReportParamUndeclared(report.name, name));
     }
     for (std::size_t j = 0; j < i; ++j) {
       if (SameParamName(sent[j].first, name)) {
-        throw ServiceError("Parâmetro \"" + name + "\" informado mais de uma vez para o relatório \"" + report.name +
-                           "\".");
+        throw ServiceError(texts::ReportParamRepeated(report.name, name));
       }
     }
   }
@@ -75,7 +74,7 @@ NamedValues CheckAgainstDeclared(const ReportDefinition& report, const NamedValu
     const auto found =
         std::find_if(sent.begin(), sent.end(), [&](const auto& v) { return SameParamName(v.first, d); });
     if (found == sent.end()) {
-      throw ServiceError("Parâmetro \"" + d + "\" do relatório \"" + report.name + "\" não informado.");
+      throw ServiceError(texts::ReportParamMissing(report.name, d));
     }
     ordered.emplace_back(d, found->second);
   }
@@ -169,7 +168,7 @@ rt::Variant GetDadosRelatorio(CallContext& c) {
     query = ToPositional(report.query, values);
   } catch (const ReportQueryError& e) {
     spdlog::error("report \"{}\" of {}: {}", report.name, c.Str(1), e.what());
-    throw ServiceError("O relatório \"" + report.name + "\" está definido de forma inválida no servidor.");
+    throw ServiceError(texts::ReportInvalid(report.name));
   }
   Transaction snapshot(c.db, false);  // the rows of one moment
   rt::DataPacket rows = ToPacket(c.db.Query(query.sql, query.params));
