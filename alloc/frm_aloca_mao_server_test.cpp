@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "alloc/screen_test_support.h"
+#include "platform/clientlib/server_result.h"
 #include "server/rpc/server_process_for_tests.h"
 
 namespace {
@@ -127,6 +128,30 @@ TEST_F(FreshServerTest, AllocatedProfessionalIsFoundAfterAReload) {
   EXPECT_EQ(rows.FieldByName("IDTIPOPAGAFORN").DisplayText(), "GERAR CONTA");
   EXPECT_EQ(rows.FieldByName("HRINITUMOBRA").DisplayText(), "19:00");
   EXPECT_EQ(rows.FieldByName("VRPAGOFORNORC").AsFloat(), 100.0);
+}
+
+TEST_F(FreshServerTest, TheHistoryRecordsWhatTheClerkSavedAndNothingOfARefusal) {
+  OpenBudget("12", "1");
+  services_.Clear();
+  Allocate(F(), 2, "45997418000153", "GERAR CONTA");  // saved
+  // A save the server refuses: the professional is already at this event in another
+  // budget of the same date and hour (known to the server, not to the grid).
+  rt::TDBGrid& grid = F().dbgPadrao();
+  ASSERT_TRUE(grid.SelectCell(8, kValor));  // MAÎTRE/02 #1, free: an amount alone
+  ASSERT_TRUE(grid.TypeText("50"));
+  EXPECT_FALSE(grid.Key(rt::VK_UP));  // no professional: the server refuses to store an amount alone
+  const std::string story = services_.Log();
+  ASSERT_TRUE(grid.Key(rt::VK_ESCAPE));
+  ASSERT_TRUE(rt::Input::Click(F().Control("sbtVerificar"))) << story;
+
+  rt::TClientDataSet history;
+  history.SetData(clib::CheckResultServ(F().netAloc().Call("GetHistorico", {"0001", "0000000012"}), true, 0).AsPacket());
+  std::string entries;
+  for (history.First(); !history.Eof(); history.Next())
+    entries += history.FieldByName("DSOPERACAO").AsString() + " " + history.FieldByName("CDOPERADOR").AsString() + " " +
+               history.FieldByName("CDPRODUTO").AsString() + " " + history.FieldByName("CDFORNANTERIOR").AsString() +
+               "->" + history.FieldByName("CDFORNECED").AsString() + "; ";
+  EXPECT_EQ(entries, "ALOCACAO demo MO002 ->1006; ");
 }
 
 TEST_F(FreshServerTest, AmountsAreStoredAsTheyAreShown) {
