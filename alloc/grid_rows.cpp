@@ -10,9 +10,10 @@ namespace alloc {
 
 namespace {
 
-// The labour item whose records are being walked.
+// The labour item whose records are being walked. Its texts are held as the values
+// every unit of the item is given, so that writing them copies no text into a new one.
 struct TItem {
-  std::string turno, produto, nome;
+  rt::Variant turno, produto, nome;
   double quantidade = 0;
 };
 
@@ -25,7 +26,7 @@ constexpr const char* kAllocationTexts[] = {"CDFORNECED",  "NRINSJURFORN",  "NMF
 class TRowWriter {
  public:
   TRowWriter(rt::TClientDataSet& source, rt::TClientDataSet& grid, const TGridRowKey& key)
-      : grid_(grid), key_(key) {
+      : grid_(grid), key_(key), cd_filial_(key.cd_filial), nr_orcamento_(key.nr_orcamento), nr_seq_(key.nr_seq) {
     for (const char* name : kAllocationTexts)
       texts_.push_back({&source.FieldByName(name), &grid.FieldByName(name)});
     src_valor_ = &source.FieldByName("VRPAGOFORNORC");
@@ -69,18 +70,19 @@ class TRowWriter {
   }
 
   void Common(const TItem& item, long long n) {
-    filial_->SetAsString(key_.cd_filial);
-    orcamento_->SetAsString(key_.nr_orcamento);
-    seq_->SetAsString(key_.nr_seq);
-    turno_->SetAsString(item.turno);
-    produto_->SetAsString(item.produto);
-    nome_->SetAsString(item.nome);
+    filial_->SetValue(cd_filial_);
+    orcamento_->SetValue(nr_orcamento_);
+    seq_->SetValue(nr_seq_);
+    turno_->SetValue(item.turno);
+    produto_->SetValue(item.produto);
+    nome_->SetValue(item.nome);
     numero_->SetAsInteger(n);
     if (!key_.qt_hr_evento.IsNull()) horas_->SetValue(key_.qt_hr_evento);
   }
 
   rt::TClientDataSet& grid_;
   const TGridRowKey& key_;
+  const rt::Variant cd_filial_, nr_orcamento_, nr_seq_;  // the key's texts, as every row is given them
   std::vector<std::pair<rt::TField*, rt::TField*>> texts_;
   rt::TField *src_valor_, *valor_, *filial_, *orcamento_, *seq_, *turno_, *produto_, *nome_, *numero_, *horas_;
 };
@@ -100,7 +102,10 @@ void BuildAllocationRows(rt::TClientDataSet& allocations, rt::TClientDataSet& gr
   rt::TField& fornecedor = allocations.FieldByName("CDFORNECED");
   TRowWriter writer(allocations, grid, key);
 
-  auto take_item = [&] { return TItem{turno.AsString(), produto.AsString(), nome.AsString(), quantidade.AsFloat()}; };
+  auto take_item = [&] {
+    return TItem{rt::Variant(turno.AsString()), rt::Variant(produto.AsString()), rt::Variant(nome.AsString()),
+                 quantidade.AsFloat()};
+  };
   // Closing an item adds its free units after the allocated ones.
   auto close_item = [&](const TItem& item, long long next) {
     for (long long units = UnitsOf(item.quantidade); next <= units; ++next) writer.Free(item, next);

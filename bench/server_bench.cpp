@@ -9,7 +9,13 @@
 // and the ratio of the server's time for GetAlocaForne to the bare SQL of the same rows
 // (the same four queries run with the sqlite3 API on the same file).
 //
-//   server_bench [seconds per scenario, default 2]
+// With --postgres the business layer works on PostgreSQL (a schema of its own in the
+// database the libpq connection string names, e.g. the one scripts/pg-test-cluster.sh
+// start prints), the bare SQL runs through libpq, and two more scenarios spread their
+// clients over this server and a second alloc-server process on the same database.
+//
+//   server_bench [seconds per scenario, default 2] [--postgres CONNINFO]
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <stdlib.h>
 
@@ -21,14 +27,18 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/clientlib/net/net_connection.h"
+#include "platform/runtime/heap_tuning.h"
 #include "platform/runtime/packet.h"
+#include "platform/runtime/packet_json.h"
 #include "server/core/service_factory.h"
 #include "server/rpc/http_server.h"
+#include "server/rpc/server_process_for_tests.h"
 #include <spdlog/spdlog.h>
 
 namespace {
@@ -51,8 +61,9 @@ double Percentile(std::vector<double>& sorted, double p) {
 
 // Runs `clients` threads for `seconds`; each makes its own connection and calls
 // `call(connection, client_index)` in a loop. Latencies of successful calls only.
+// Client c talks to ports[c % ports.size()].
 template <typename Call>
-Figures Drive(int port, int clients, double seconds, Call call) {
+Figures Drive(const std::vector<int>& ports, int clients, double seconds, Call call) {
   std::vector<std::vector<double>> latencies(clients);
   std::atomic<long> failures{0};
   std::string first_failure;
@@ -63,7 +74,7 @@ Figures Drive(int port, int clients, double seconds, Call call) {
     threads.emplace_back([&, c] {
       clib::TNetConnection net;
       net.SetHost("127.0.0.1");
-      net.SetPort(port);
+      net.SetPort(ports[static_cast<std::size_t>(c) % ports.size()]);
       net.SetCredentials("demo", "demo");
       net.Open();
       go.wait(false);
@@ -172,12 +183,9 @@ clib::ServerAnswer SaveOneRow(clib::TNetConnection& net, OwnRow& own) {
 
 // The same four queries GetAlocaForne runs, each row's columns read as the server reads
 // them; median milliseconds over `runs`.
-double BareSqlMedianMs(const std::string& path, const std::string& number, int runs) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-    throw std::runtime_error("cannot open " + path);
-  }
-  const char* queries[] = {
+// The four queries, with `?` for the budget's branch, number and sequence.
+const std::vector<std::string>& GridQueries() {
+  static const std::vector<std::string> queries = {
       "SELECT s.branch, s.number, s.sequence, s.event_at, b.client_trade_name, s.event_type_name, "
       "s.service_type_name, s.guests, s.adults, s.children, s.duration_hours "
       "FROM budget_sequences s JOIN budgets b ON b.branch = s.branch AND b.number = s.number "
@@ -192,14 +200,22 @@ double BareSqlMedianMs(const std::string& path, const std::string& number, int r
       "SELECT p.supplier_code, p.branch, p.entry_number FROM payables p "
       "JOIN payable_budgets pb ON pb.payable_id = p.id "
       "WHERE pb.branch = ? AND pb.number = ? AND pb.sequence = ? ORDER BY p.entry_number"};
+  return queries;
+}
+
+double SqliteBareSqlMedianMs(const std::string& path, const std::string& number, int runs) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    throw std::runtime_error("cannot open " + path);
+  }
   std::vector<double> times;
   std::size_t cells = 0;
   for (int run = 0; run < runs; ++run) {
     const auto started = Clock::now();
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    for (const char* sql : queries) {
+    for (const std::string& sql : GridQueries()) {
       sqlite3_stmt* stmt = nullptr;
-      if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+      if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
         throw std::runtime_error(std::string("bare query: ") + sqlite3_errmsg(db));
       }
       sqlite3_bind_text(stmt, 1, "0001", -1, SQLITE_STATIC);
@@ -221,25 +237,108 @@ double BareSqlMedianMs(const std::string& path, const std::string& number, int r
   return Percentile(times, 0.5);
 }
 
+// A libpq connection, closed with the object.
+struct PgConnection {
+  PGconn* conn;
+  explicit PgConnection(const std::string& conninfo) : conn(PQconnectdb(conninfo.c_str())) {
+    if (PQstatus(conn) != CONNECTION_OK) throw std::runtime_error(std::string("PostgreSQL: ") + PQerrorMessage(conn));
+  }
+  ~PgConnection() { PQfinish(conn); }
+  void Run(const std::string& sql) {
+    PGresult* r = PQexec(conn, sql.c_str());
+    const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK;
+    PQclear(r);
+    if (!ok) throw std::runtime_error("PostgreSQL: " + sql + ": " + PQerrorMessage(conn));
+  }
+};
+
+// `?` placeholders as PostgreSQL's $1, $2, ...
+std::string NumberedPlaceholders(const std::string& sql) {
+  std::string out;
+  int n = 0;
+  for (char c : sql) out += c == '?' ? "$" + std::to_string(++n) : std::string(1, c);
+  return out;
+}
+
+// The same four queries through libpq on the schema the server uses, every value read
+// as text (as the server reads it).
+double PostgresBareSqlMedianMs(const std::string& conninfo, const std::string& schema, const std::string& number,
+                               int runs) {
+  PgConnection pg(conninfo);
+  pg.Run("SET search_path TO " + schema);
+  const char* params[] = {"0001", number.c_str(), "01"};
+  std::vector<double> times;
+  std::size_t cells = 0;
+  for (int run = 0; run < runs; ++run) {
+    const auto started = Clock::now();
+    pg.Run("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    for (const std::string& sql : GridQueries()) {
+      PGresult* r = PQexecParams(pg.conn, NumberedPlaceholders(sql).c_str(), 3, nullptr, params, nullptr, nullptr, 0);
+      if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+        PQclear(r);
+        throw std::runtime_error(std::string("bare query: ") + PQerrorMessage(pg.conn));
+      }
+      for (int row = 0; row < PQntuples(r); ++row) {
+        for (int col = 0; col < PQnfields(r); ++col) {
+          if (!PQgetisnull(r, row, col) && PQgetvalue(r, row, col) != nullptr) ++cells;
+        }
+      }
+      PQclear(r);
+    }
+    pg.Run("COMMIT");
+    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - started).count());
+  }
+  std::sort(times.begin(), times.end());
+  if (cells == 0) throw std::runtime_error("the bare query read nothing");
+  return Percentile(times, 0.5);
+}
+
+struct Options {
+  double seconds = 2;
+  std::string postgres;  // libpq connection string; empty: SQLite
+};
+
+std::optional<Options> ParseOptions(int argc, char** argv) {
+  Options o;
+  bool seconds_seen = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--postgres" && i + 1 < argc) {
+      o.postgres = argv[++i];
+      continue;
+    }
+    char* end = nullptr;
+    o.seconds = std::strtod(arg.c_str(), &end);
+    if (seconds_seen || *end != '\0' || !(o.seconds > 0)) return std::nullopt;
+    seconds_seen = true;
+  }
+  return o;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string arg = argc > 1 ? argv[1] : "2";
-  char* end = nullptr;
-  const double seconds = std::strtod(arg.c_str(), &end);
-  if (arg == "-h" || arg == "--help" || *end != '\0' || !(seconds > 0)) {
-    std::printf("usage: server_bench [SECONDS]   seconds per scenario (default 2)\n"
+  const bool help = argc > 1 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help");
+  const std::optional<Options> options = ParseOptions(argc, argv);
+  if (help || !options) {
+    std::printf("usage: server_bench [SECONDS] [--postgres CONNINFO]\n"
                 "Starts alloc-server on loopback with a 1,000-unit budget and measures calls per\n"
-                "second, median and p99 latency from 1, 4 and 16 keep-alive clients.\n");
-    return arg == "-h" || arg == "--help" ? 0 : 2;
+                "second, median and p99 latency from 1, 4 and 16 keep-alive clients, SECONDS per\n"
+                "scenario (default 2), on SQLite or on the PostgreSQL database CONNINFO names\n"
+                "(then also with a second server process on that database).\n");
+    return help ? 0 : 2;
   }
+  const double seconds = options->seconds;
   spdlog::set_level(spdlog::level::warn);
+  rt::TuneHeapForLargePackets();  // as the server and the desktop client do
 
   std::string folder_pattern = (std::filesystem::temp_directory_path() / "alloc-bench-XXXXXX").string();
   if (::mkdtemp(folder_pattern.data()) == nullptr) return 1;
   const std::filesystem::path folder = folder_pattern;
   const std::string db_path = (folder / "alloc.db").string();
-  srv::StorageConfig storage = srv::StorageConfig::Sqlite(db_path);
+  const std::string pg_schema = "bench_http_" + std::to_string(::getpid());
+  srv::StorageConfig storage = options->postgres.empty() ? srv::StorageConfig::Sqlite(db_path)
+                                                         : srv::StorageConfig::Postgres(options->postgres, pg_schema);
   storage.pbkdf2_iterations = 1000;
   int rc = 0;
   try {
@@ -255,7 +354,7 @@ int main(int argc, char** argv) {
     const rt::DataPacket& allocations = grid.AsArray()[1].AsPacket();
 
     srv::HttpServer server(*service);
-    const int port = server.Bind("127.0.0.1", 0);
+    const std::vector<int> port = {server.Bind("127.0.0.1", 0)};
     std::thread serving([&] { server.Serve(); });
     // Stops and joins however this block is left.
     struct StopAtExit {
@@ -267,8 +366,9 @@ int main(int argc, char** argv) {
       }
     } stop_at_exit{server, serving};
 
-    std::printf("budget %s/01: %zu grid rows; %u cores; %d server threads; %.1f s per scenario\n\n", number.c_str(),
-                allocations.rows.size(), std::thread::hardware_concurrency(), server.Threads(), seconds);
+    std::printf("%s; budget %s/01: %zu grid rows; %u cores; %d server threads; %.1f s per scenario\n\n",
+                options->postgres.empty() ? "SQLite" : "PostgreSQL", number.c_str(), allocations.rows.size(),
+                std::thread::hardware_concurrency(), server.Threads(), seconds);
 
     std::printf("%-28s %7s %12s %11s %11s %9s\n", "scenario", "clients", "calls/s", "median ms", "p99 ms",
                 "failures");
@@ -292,7 +392,28 @@ int main(int argc, char** argv) {
                return net.Call("GetSequencial", {number, "01"});
              }));
 
-    const double bare = BareSqlMedianMs(db_path, number, 200);
+    std::map<int, Figures> two_servers;
+    if (!options->postgres.empty()) {
+      // A second server process on the same database: the clients alternate between them.
+      srv::fakes::ServerProcess second;
+      if (!second.Start({"--port", "0", "--database", options->postgres, "--pg-schema", pg_schema, "--log-level",
+                         "warn"})) {
+        throw std::runtime_error("the second alloc-server did not start");
+      }
+      const std::vector<int> both = {port[0], second.Port()};
+      PrintRow("GetAlocaForne, two servers", 4, Drive(both, 4, seconds, [&](clib::TNetConnection& net, int) {
+                 return net.Call("GetAlocaForne", {"0001", number, "01"});
+               }));
+      const rt::Variant fresh = service->Call(login->session, "GetAlocaForne", key);
+      std::vector<OwnRow> rows = OwnRows(fresh.AsArray()[1].AsPacket(), 16);
+      two_servers[16] = Drive(both, 16, seconds, [&](clib::TNetConnection& net, int c) {
+        return SaveOneRow(net, rows[static_cast<std::size_t>(c)]);
+      });
+      PrintRow("SetForneMao, two servers", 16, two_servers[16]);
+    }
+
+    const double bare = options->postgres.empty() ? SqliteBareSqlMedianMs(db_path, number, 200)
+                                                  : PostgresBareSqlMedianMs(options->postgres, pg_schema, number, 200);
     std::vector<double> direct;
     for (int run = 0; run < 100; ++run) {
       const auto started = Clock::now();
@@ -300,6 +421,25 @@ int main(int argc, char** argv) {
       direct.push_back(std::chrono::duration<double, std::milli>(Clock::now() - started).count());
     }
     std::sort(direct.begin(), direct.end());
+    // Where an HTTP call's time goes besides the method: writing the answer's text and
+    // the client's reading of it (both in this thread, one after the other).
+    std::vector<double> encode, decode;
+    for (int run = 0; run < 100; ++run) {
+      const rt::Variant value = service->Call(login->session, "GetAlocaForne", key);
+      std::string text = R"({"jsonrpc":"2.0","id":1,"result":{"value":)";
+      auto started = Clock::now();
+      rt::EncodeVariantTo(text, value);
+      encode.push_back(std::chrono::duration<double, std::milli>(Clock::now() - started).count());
+      text += R"(,"params":["0001",")" + number + R"(","01"]}})";
+      started = Clock::now();
+      const rt::RpcAnswer read = rt::DecodeRpcAnswer(text);
+      decode.push_back(std::chrono::duration<double, std::milli>(Clock::now() - started).count());
+      if (!read.problem.empty()) throw std::runtime_error("the answer does not read back: " + read.problem);
+    }
+    std::sort(encode.begin(), encode.end());
+    std::sort(decode.begin(), decode.end());
+    std::printf("\nGetAlocaForne answer, median ms: encoding %.3f; the client's decoding %.3f\n",
+                Percentile(encode, 0.5), Percentile(decode, 0.5));
     std::printf("\nGetAlocaForne, median ms: bare SQL of the same rows %.3f; business layer in process %.3f; "
                 "over HTTP, 1 client %.3f\n",
                 bare, Percentile(direct, 0.5), load[1].median_ms);
@@ -308,10 +448,22 @@ int main(int argc, char** argv) {
     std::printf("figures: http_over_sql=%.3g business_over_sql=%.3g", load[1].median_ms / bare,
                 Percentile(direct, 0.5) / bare);
     for (const auto& [clients, f] : saves) std::printf(" save_calls_per_s_%d=%.0f save_p99_ms_%d=%.3g", clients, f.calls_per_second, clients, f.p99_ms);
+    for (const auto& [clients, f] : two_servers)
+      std::printf(" two_servers_save_calls_per_s_%d=%.0f two_servers_save_p99_ms_%d=%.3g", clients,
+                  f.calls_per_second, clients, f.p99_ms);
     std::printf("\n");
   } catch (const std::exception& e) {
     std::fprintf(stderr, "server_bench: %s\n", e.what());
     rc = 1;
+  }
+  if (!options->postgres.empty()) {
+    try {
+      PgConnection pg(options->postgres);
+      pg.Run("SET client_min_messages TO warning");  // no notice per dropped table
+      pg.Run("DROP SCHEMA IF EXISTS " + pg_schema + " CASCADE");
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "server_bench: %s\n", e.what());
+    }
   }
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);

@@ -103,32 +103,34 @@ rt::Variant GetAlocaForne(CallContext& c) {
   for (std::size_t i = 0; i < a.size(); ++i) by_item[{a.Text(i, 0), a.Text(i, 1)}].push_back(i);
 
   // Items by product name, then shift: the records of one item stay adjacent.
-  const ResultSet it = c.db.Query(
+  ResultSet it = c.db.Query(
       "SELECT i.shift, i.product, p.name, i.quantity, i.charged_cents FROM labour_items i "
       "JOIN labour_products p ON p.code = i.product "
       "WHERE i.branch = ? AND i.number = ? AND i.sequence = ? ORDER BY p.name, i.shift, i.product",
       key);
   for (std::size_t i = 0; i < it.size(); ++i) {
-    const std::string shift = it.Text(i, 0), product = it.Text(i, 1), name = it.Text(i, 2);
+    const std::string shift = it.TakeText(i, 0), product = it.TakeText(i, 1), name = it.TakeText(i, 2);
     const double quantity = it.Float(i, 3);
     const double charged = FloatFromCents(it.Int(i, 4));
-    packets::AddRow(items, {product, quantity, name, shift});
+    packets::AddRow(items, packets::RowOf(product, quantity, name, shift));
 
     const auto found = by_item.find({shift, product});
     if (found == by_item.end()) {
       // The item's one free record: blank professional, no allocation values.
-      packets::AddRow(allocations, {nullptr, charged, nullptr, product, name, nullptr, nullptr, nullptr, quantity,
-                                    nullptr, nullptr, "", branch, number, sequence, shift, nullptr, nullptr,
-                                    duration, nullptr});
+      packets::AddRow(allocations,
+                      packets::RowOf(nullptr, charged, nullptr, product, name, nullptr, nullptr, nullptr, quantity,
+                                     nullptr, nullptr, "", branch, number, sequence, shift, nullptr, nullptr,
+                                     duration, nullptr));
       continue;
     }
     int ordinal = 0;
     for (std::size_t r : found->second) {
       packets::AddRow(allocations,
-                      {FloatFromCents(a.Int(r, 10)), charged, static_cast<double>(++ordinal), product, name,
-                       a.TakeText(r, 3), a.TakeText(r, 6), a.TakeText(r, 5), quantity, a.TakeText(r, 4),
-                       a.TakeText(r, 11), a.TakeText(r, 2), branch, number, sequence, shift, TextOrNull(a, r, 7),
-                       a.TakeText(r, 8), duration, a.TakeText(r, 9)});
+                      packets::RowOf(FloatFromCents(a.Int(r, 10)), charged, static_cast<double>(++ordinal), product,
+                                     name, a.TakeText(r, 3), a.TakeText(r, 6), a.TakeText(r, 5), quantity,
+                                     a.TakeText(r, 4), a.TakeText(r, 11), a.TakeText(r, 2), branch, number,
+                                     sequence, shift, TextOrNull(a, r, 7), a.TakeText(r, 8), duration,
+                                     a.TakeText(r, 9)));
     }
   }
 

@@ -2,6 +2,8 @@
 // labels and flags exactly as the allocation screen's datasets define them.
 #pragma once
 
+#include <utility>
+
 #include "platform/runtime/packet.h"
 
 namespace srv::packets {
@@ -26,6 +28,16 @@ rt::DataPacket Make(std::vector<rt::FieldDef> fields);
 // Appends a row, cutting every string to its field's size in characters (UTF-8 code
 // points), so that a long stored name never overflows the client's field.
 void AddRow(rt::DataPacket& packet, rt::Row row);
+
+// A row built from its values, moving those given as temporaries (a braced list would
+// copy every string once more: its elements are const).
+template <class... Values>
+rt::Row RowOf(Values&&... values) {
+  rt::Row row;
+  row.reserve(sizeof...(values));
+  (row.emplace_back(std::forward<Values>(values)), ...);
+  return row;
+}
 
 // The first `size` UTF-8 code points of `text`.
 std::string CutToChars(const std::string& text, int size);

@@ -89,6 +89,14 @@ struct TNetConnection::Transport {
   httplib::Client client;
 };
 
+namespace {
+std::string TooLargeAnswerText(std::size_t bytes, std::size_t limit) {
+  constexpr std::size_t kMiB = 1u << 20;
+  return "A resposta do servidor de aplicação tem " + std::to_string((bytes + kMiB - 1) / kMiB) +
+         " MiB, acima do limite de " + std::to_string(limit / kMiB) + " MiB: grande demais para ser carregada";
+}
+}  // namespace
+
 // One HTTP exchange: either a transport failure or a status and body.
 struct TNetConnection::Reply {
   bool delivered = false;
@@ -307,6 +315,9 @@ ServerAnswer TNetConnection::Call(const std::string& method, std::vector<Arg> ar
       CloseLocked();  // the next call opens again, running BeforeConnect
       return Fail(text);
     }
+    // A budget too large to load says so, rather than calling its answer invalid.
+    const std::size_t limit = rt::DecodeLimits{}.max_text_bytes;
+    if (reply.body.size() > limit) return Fail(TooLargeAnswerText(reply.body.size(), limit));
     try {
       answer = rt::DecodeRpcAnswer(reply.body);
     } catch (const rt::DecodeError&) {

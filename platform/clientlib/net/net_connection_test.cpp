@@ -201,6 +201,9 @@ TEST(TNetConnection, AnswersThatCannotBeReadAreFailures) {
        "Resposta inválida"},
       {"error without message", [](const json& r) { return json{{"id", r["id"]}, {"error", 5}}; },
        "Falha no servidor de aplicação."},
+      {"over the size limit",
+       [](const json& r) { return ScriptedServer::Result(r, std::string(65u << 20, 'x'), json::array()); },
+       "A resposta do servidor de aplicação tem 66 MiB, acima do limite de 64 MiB"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
