@@ -3,6 +3,7 @@
 // slow headers meet their deadline; one address holds only so many connections.
 // The test's connections come from other loopback addresses (127.0.0.2, ...) than the
 // clerk's (127.0.0.1), as they would from other machines.
+#include <algorithm>
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -118,6 +119,18 @@ double FreshClientCallMs(int port) {
   return answer.ok ? ms : -1;
 }
 
+// A fresh clerk's answer while idle and slow connections are open: the median of the
+// calls within 100 ms and none beyond a second — five times both in the sanitizer build,
+// which runs the server several times slower. A stalled server took 10 s and more; the
+// median keeps a busy machine's scheduling hiccup on one call from failing the run.
+#ifdef __SANITIZE_ADDRESS__
+constexpr double kSlower = 5;
+#else
+constexpr double kSlower = 1;
+#endif
+constexpr double kPromptMs = 100 * kSlower;
+constexpr double kWorstMs = 1000 * kSlower;
+
 TEST(ServerConnections, IdleAndTricklingConnectionsDoNotDelayAFreshClient) {
   RaiseDescriptorLimit();
   TempDir data;
@@ -163,10 +176,13 @@ TEST(ServerConnections, IdleAndTricklingConnectionsDoNotDelayAFreshClient) {
   for (std::size_t i = 0; i < calls.size(); ++i) {
     SCOPED_TRACE("fresh client " + std::to_string(i));
     EXPECT_GT(calls[i], 0) << "answered";
-    EXPECT_LT(calls[i], 100.0) << "milliseconds for open, sign-in and call";
+    EXPECT_LT(calls[i], kWorstMs) << "milliseconds for open, sign-in and call";
   }
+  std::vector<double> sorted = calls;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_LT(sorted[sorted.size() / 2], kPromptMs) << "median milliseconds for open, sign-in and call";
   EXPECT_EQ(health, "HTTP/1.1 200 OK");
-  EXPECT_LT(health_ms, 100.0);
+  EXPECT_LT(health_ms, kWorstMs);
   EXPECT_EQ(server.Stop(), 0) << "stops with idle and half-sent connections open";
 }
 
