@@ -7,7 +7,8 @@
 //   GetAlocaForne (the whole budget) and SetForneMao (one row) from 1, 4 and 16 clients,
 //   GetSequencial (a small call) from 4 clients,
 // and the ratio of the server's time for GetAlocaForne to the bare SQL of the same rows
-// (the same four queries run with the sqlite3 API on the same file).
+// (the same four queries run with the sqlite3 API on the same file), and, side by side in
+// process, the grid load's answer text written from the rows against variants encoded.
 //
 // With --postgres the business layer works on PostgreSQL (a schema of its own in the
 // database the libpq connection string names, e.g. the one scripts/pg-test-cluster.sh
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -52,6 +54,12 @@ struct Figures {
   long failures = 0;
   std::string first_failure;
 };
+
+double ThreadCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
 
 double Percentile(std::vector<double>& sorted, double p) {
   if (sorted.empty()) return 0;
@@ -436,6 +444,25 @@ int main(int argc, char** argv) {
       decode.push_back(std::chrono::duration<double, std::milli>(Clock::now() - started).count());
       if (!read.problem.empty()) throw std::runtime_error("the answer does not read back: " + read.problem);
     }
+    // The grid load as the HTTP server now runs it: the answer's text written straight from
+    // the rows, against the method building variants and their encoding (side by side,
+    // alternating, timed on this thread's CPU clock: the machine is shared).
+    std::vector<double> via_variants, as_text;
+    for (int run = 0; run < 200; ++run) {
+      std::string text;
+      double started = ThreadCpuMs();
+      rt::EncodeVariantTo(text, service->Call(login->session, "GetAlocaForne", key));
+      via_variants.push_back(ThreadCpuMs() - started);
+      text.clear();
+      started = ThreadCpuMs();
+      service->CallToText(login->session, "GetAlocaForne", key, text);
+      as_text.push_back(ThreadCpuMs() - started);
+    }
+    std::sort(via_variants.begin(), via_variants.end());
+    std::sort(as_text.begin(), as_text.end());
+    std::printf("\nGetAlocaForne in process up to the answer's text, median CPU ms: via variants %.3f; written "
+                "from the rows %.3f\n",
+                Percentile(via_variants, 0.5), Percentile(as_text, 0.5));
     std::sort(encode.begin(), encode.end());
     std::sort(decode.begin(), decode.end());
     std::printf("\nGetAlocaForne answer, median ms: encoding %.3f; the client's decoding %.3f\n",
@@ -445,8 +472,9 @@ int main(int argc, char** argv) {
                 bare, Percentile(direct, 0.5), load[1].median_ms);
     std::printf("ratio server / bare SQL: %.1fx (business layer alone %.1fx)\n", load[1].median_ms / bare,
                 Percentile(direct, 0.5) / bare);
-    std::printf("figures: http_over_sql=%.3g business_over_sql=%.3g", load[1].median_ms / bare,
-                Percentile(direct, 0.5) / bare);
+    std::printf("figures: http_over_sql=%.3g business_over_sql=%.3g rows_text_over_variants=%.3g",
+                load[1].median_ms / bare, Percentile(direct, 0.5) / bare,
+                Percentile(as_text, 0.5) / Percentile(via_variants, 0.5));
     for (const auto& [clients, f] : saves) std::printf(" save_calls_per_s_%d=%.0f save_p99_ms_%d=%.3g", clients, f.calls_per_second, clients, f.p99_ms);
     for (const auto& [clients, f] : two_servers)
       std::printf(" two_servers_save_calls_per_s_%d=%.0f two_servers_save_p99_ms_%d=%.3g", clients,

@@ -55,6 +55,15 @@ class AllocService {
   // and the caller sends them all back. Throws ServiceError, InvalidParams or
   // UnknownMethod; never half-applies a change.
   virtual rt::Variant Call(const Session& session, const std::string& method, std::vector<rt::Variant>& params) = 0;
+
+  // The same call for a method whose answer the business layer writes as JSON text
+  // itself, straight from the database's rows (no variants): appends to `out` the bytes
+  // rt::EncodeVariantTo would append for Call's value and returns true. Returns false,
+  // having run and written nothing, for the other methods.
+  virtual bool CallToText(const Session& /*session*/, const std::string& /*method*/,
+                          std::vector<rt::Variant>& /*params*/, std::string& /*out*/) {
+    return false;
+  }
 };
 
 }  // namespace srv

@@ -46,6 +46,8 @@
 // unless the caller says otherwise.
 #include "platform/runtime/packet_json.h"
 
+#include "platform/runtime/packet_text_writer.h"
+
 #include <simdjson.h>
 
 #include <array>
@@ -157,7 +159,7 @@ class TextWriter {
       case Variant::Type::Null: out_ += "null"; return;
       case Variant::Type::Boolean: out_ += v.AsBool() ? "true" : "false"; return;
       case Variant::Type::Integer: Integer(v.AsInt()); return;
-      case Variant::Type::Float: Float(v); return;
+      case Variant::Type::Float: Float(v.AsFloat()); return;
       case Variant::Type::String: String(v.AsString()); return;
       case Variant::Type::DateTime:
         if (!v.AsDateTime().IsValid()) throw EncodeError("invalid date " + v.AsDateTime().ToIso());
@@ -185,25 +187,9 @@ class TextWriter {
 
   // `depth`: the containers around {"$packet": ...}. Keys are written in name order.
   void Packet(const DataPacket& p, int depth) {
-    Level(depth + 3);  // {"$packet": {"fields": [
     if (p.IsDelta() ? !p.rows.empty() : !p.changes.empty())
       throw EncodeError(p.IsDelta() ? "delta packet carries data rows" : "data packet carries delta rows");
-
-    std::vector<std::size_t> travelling;
-    out_ += R"({"$packet":{"fields":[)";
-    for (std::size_t i = 0; i < p.fields.size(); ++i) {
-      if (p.fields[i].calculated) continue;
-      for (std::size_t t : travelling)
-        if (p.fields[t].name == p.fields[i].name) throw EncodeError("duplicate field '" + p.fields[i].name + "'");
-      if (!travelling.empty()) out_ += ',';
-      travelling.push_back(i);
-      Field(p.fields[i], depth + 3);
-    }
-    if (travelling.size() > static_cast<std::size_t>(kMaxFields))
-      throw EncodeError("packet has " + std::to_string(travelling.size()) + " fields, at most " +
-                        std::to_string(kMaxFields) + " can travel");
-
-    out_ += R"(],"rows":[)";
+    const std::vector<std::size_t> travelling = PacketHead(p.fields, depth);
     for (std::size_t r = 0; r < p.rows.size(); ++r) {
       if (r != 0) out_ += ',';
       Row(p, travelling, p.rows[r], r + 1, "", depth + 3);
@@ -212,12 +198,38 @@ class TextWriter {
       if (r != 0) out_ += ',';
       Change(p, travelling, p.changes[r], r + 1, depth + 3);
     }
+    PacketTail();
+  }
+
+ private:
+  friend class rt::PacketTextWriter;
+
+  // {"$packet":{"fields":[...],"rows":[ ; returns the indexes of the fields that travel.
+  std::vector<std::size_t> PacketHead(const std::vector<FieldDef>& fields, int depth) {
+    Level(depth + 3);  // {"$packet": {"fields": [
+    std::vector<std::size_t> travelling;
+    out_ += R"({"$packet":{"fields":[)";
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (fields[i].calculated) continue;
+      for (std::size_t t : travelling)
+        if (fields[t].name == fields[i].name) throw EncodeError("duplicate field '" + fields[i].name + "'");
+      if (!travelling.empty()) out_ += ',';
+      travelling.push_back(i);
+      Field(fields[i], depth + 3);
+    }
+    if (travelling.size() > static_cast<std::size_t>(kMaxFields))
+      throw EncodeError("packet has " + std::to_string(travelling.size()) + " fields, at most " +
+                        std::to_string(kMaxFields) + " can travel");
+    out_ += R"(],"rows":[)";
+    return travelling;
+  }
+
+  void PacketTail() {
     out_ += R"(],"version":)";
     Integer(kPacketVersion);
     out_ += "}}";
   }
 
- private:
   static void Level(int level) {
     if (level > kMaxNestingDepth) throw EncodeError("nesting deeper than 64 levels");
   }
@@ -229,9 +241,8 @@ class TextWriter {
 
   // Shortest text that reads back as the same double; an integral value keeps a
   // fraction ("2.0") so that the reader sees a float.
-  void Float(const Variant& v) {
-    const double d = v.AsFloat();
-    if (!std::isfinite(d)) throw EncodeError("a non-finite float (" + v.Describe() + ") cannot travel");
+  void Float(double d) {
+    if (!std::isfinite(d)) throw EncodeError("a non-finite float (" + Variant(d).Describe() + ") cannot travel");
     char buffer[32];
     char* end = std::to_chars(buffer, buffer + sizeof buffer, d).ptr;
     out_.append(buffer, end);
@@ -934,5 +945,70 @@ RpcAnswer DecodeRpcAnswer(std::string_view text, const DecodeLimits& limits) {
     return answer;
   });
 }
+
+}  // namespace rt
+
+namespace rt {
+
+PacketTextWriter::PacketTextWriter(std::string& out, const std::vector<FieldDef>& fields, int depth)
+    : out_(out), fields_(fields), depth_(depth), travels_(fields.size(), false) {
+  for (std::size_t i : TextWriter(out_).PacketHead(fields, depth)) travels_[i] = true;
+}
+
+void PacketTextWriter::BeginRow() {
+  TextWriter::Level(depth_ + 4);
+  if (rows_++ != 0) out_ += ',';
+  out_ += '[';
+  column_ = 0;
+  first_in_row_ = true;
+}
+
+const FieldDef* PacketTextWriter::NextField() {
+  if (column_ >= fields_.size()) throw EncodeError(RowWidthProblem(rows_, column_ + 1, fields_.size()));
+  const std::size_t i = column_++;
+  if (!travels_[i]) return nullptr;
+  if (!first_in_row_) out_ += ',';
+  first_in_row_ = false;
+  return &fields_[i];
+}
+
+void PacketTextWriter::Null() {
+  if (NextField() != nullptr) out_ += "null";
+}
+
+void PacketTextWriter::Float(double value) {
+  const FieldDef* field = NextField();
+  if (field == nullptr) return;
+  if (field->type != FieldType::Float) return Checked(*field, value);  // the encoder's refusal
+  TextWriter(out_).Float(value);
+}
+
+void PacketTextWriter::String(std::string_view text) {
+  const FieldDef* field = NextField();
+  if (field == nullptr) return;
+  if (field->type != FieldType::String || text.size() > static_cast<std::size_t>(field->size)) {
+    const std::string problem = ValueProblem(*field, Variant(text));
+    if (!problem.empty()) throw EncodeError(FieldWhere(rows_, "", field->name) + problem);
+  }
+  TextWriter(out_).String(text);
+}
+
+void PacketTextWriter::Value(const Variant& value) {
+  const FieldDef* field = NextField();
+  if (field != nullptr) Checked(*field, value);
+}
+
+void PacketTextWriter::Checked(const FieldDef& field, const Variant& value) {
+  const std::string problem = ValueProblem(field, value);
+  if (!problem.empty()) throw EncodeError(FieldWhere(rows_, "", field.name) + problem);
+  TextWriter(out_).Value(value, depth_ + 4);
+}
+
+void PacketTextWriter::EndRow() {
+  if (column_ != fields_.size()) throw EncodeError(RowWidthProblem(rows_, column_, fields_.size()));
+  out_ += ']';
+}
+
+void PacketTextWriter::Finish() { TextWriter(out_).PacketTail(); }
 
 }  // namespace rt

@@ -17,12 +17,14 @@ namespace {
 struct MethodSignature {
   const char* params;
   rt::Variant (*run)(CallContext&);
+  // Writes the answer's JSON text straight from the rows, where the method has that way.
+  void (*write)(CallContext&, std::string&) = nullptr;
 };
 
 const std::map<std::string, MethodSignature>& Methods() {
   static const std::map<std::string, MethodSignature> table = {
       {"GetPesqOrca", {"sss", &GetPesqOrca}},         {"GetSequencial", {"ss", &GetSequencial}},
-      {"GetAlocaForne", {"sss", &GetAlocaForne}},     {"GetProdForn", {"ssss", &GetProdForn}},
+      {"GetAlocaForne", {"sss", &GetAlocaForne, &WriteAlocaForne}},     {"GetProdForn", {"ssss", &GetProdForn}},
       {"GetVrPgMObra", {"ssss", &GetVrPgMObra}},      {"GetTurma", {"sssss", &GetTurma}},
       {"SetForneMao", {"d", &SetForneMao}},           {"Get_VrPgMObra", {"sss", &Get_VrPgMObra}},
       {"GetTpFormPgProf", {"sss", &GetTpFormPgProf}}, {"GeraConta", {"ssss", &GeraConta}},
@@ -110,14 +112,13 @@ std::optional<Session> DbAllocService::Authenticate(const std::string& token) {
   return session;
 }
 
-rt::Variant DbAllocService::Call(const Session& session, const std::string& method, std::vector<rt::Variant>& params) {
-  const auto it = Methods().find(method);
-  if (it == Methods().end()) throw UnknownMethod("unknown method: " + method);
-  CheckParams(method, it->second.params, params);
+template <class Run>
+auto DbAllocService::Guarded(const Session& session, const std::string& method, std::vector<rt::Variant>& params,
+                             Run run) {
   try {
     auto db = pool_.Acquire();
     CallContext context{*db, session, params};
-    return it->second.run(context);
+    return run(context);
   } catch (const DbError& e) {
     // The detail (SQL, constraint) goes to the log, never to the clerk. The call's
     // transaction guard has already rolled back.
@@ -127,6 +128,22 @@ rt::Variant DbAllocService::Call(const Session& session, const std::string& meth
     }
     throw ServiceError(texts::kDatabaseError);
   }
+}
+
+rt::Variant DbAllocService::Call(const Session& session, const std::string& method, std::vector<rt::Variant>& params) {
+  const auto it = Methods().find(method);
+  if (it == Methods().end()) throw UnknownMethod("unknown method: " + method);
+  CheckParams(method, it->second.params, params);
+  return Guarded(session, method, params, it->second.run);
+}
+
+bool DbAllocService::CallToText(const Session& session, const std::string& method, std::vector<rt::Variant>& params,
+                                std::string& out) {
+  const auto it = Methods().find(method);
+  if (it == Methods().end() || it->second.write == nullptr) return false;
+  CheckParams(method, it->second.params, params);
+  Guarded(session, method, params, [&](CallContext& context) { it->second.write(context, out); });
+  return true;
 }
 
 }  // namespace srv

@@ -17,8 +17,14 @@ class DbAllocService final : public AllocService {
   std::optional<LoginResult> Login(const std::string& operator_id, const std::string& password) override;
   std::optional<Session> Authenticate(const std::string& token) override;
   rt::Variant Call(const Session& session, const std::string& method, std::vector<rt::Variant>& params) override;
+  bool CallToText(const Session& session, const std::string& method, std::vector<rt::Variant>& params,
+                  std::string& out) override;
 
  private:
+  // Runs `run(context)` on a pooled connection, database failures turned into the
+  // clerk's texts.
+  template <class Run>
+  auto Guarded(const Session& session, const std::string& method, std::vector<rt::Variant>& params, Run run);
   std::vector<std::string> BranchesOf(Database& db, const std::string& operator_id);
 
   StorageConfig config_;

@@ -2,6 +2,9 @@
 #include "server/core/alloc_service.h"
 
 #include <sstream>
+#include <utility>
+
+#include "platform/runtime/packet_json.h"
 
 #include "server/core/credentials.h"
 #include "server/core/methods.h"
@@ -186,6 +189,29 @@ TEST_P(QueryTest, GridLoadHasOneRecordPerAllocationOrOneBlankPerEmptyItem) {
 
   const rt::Variant unknown = Call("GetAlocaForne", {"0001", "0000000099", "01"});
   for (const rt::Variant& p : unknown.AsArray()) EXPECT_TRUE(p.AsPacket().rows.empty());
+}
+
+// The grid load written straight from the rows is the same text as its variants
+// encoded: on the demo budgets (accented names, payables, an unknown budget), a generated
+// large one, and a stored name longer than its field (cut to the same characters).
+TEST_P(QueryTest, GridLoadWrittenAsTextIsTheEncodedAnswerByteForByte) {
+  const std::string large = GenerateLargeBudget(config_, 300);
+  Exec("UPDATE allocations SET stored_name = ? WHERE number = '0000000012' AND supplier_code = '1004'",
+       {"Ç" + std::string(80, 'y') + "ÎÎÎ"});
+  for (const auto& [number, sequence] : std::vector<std::pair<std::string, std::string>>{
+           {"0000000012", "01"}, {"0000000012", "02"}, {"0000000013", "01"}, {"0000000099", "01"}, {large, "01"}}) {
+    std::vector<rt::Variant> params = {"0001", number, sequence};
+    std::string encoded;
+    rt::EncodeVariantTo(encoded, service_->Call(session_, "GetAlocaForne", params));
+    std::string written = "{";  // appended to, as the answer's text is
+    ASSERT_TRUE(service_->CallToText(session_, "GetAlocaForne", params, written));
+    EXPECT_EQ(written, "{" + encoded) << number << "/" << sequence;
+  }
+  std::vector<rt::Variant> params = {"0000000012", "01"};
+  std::string untouched;
+  EXPECT_FALSE(service_->CallToText(session_, "GetSequencial", params, untouched));
+  EXPECT_TRUE(untouched.empty());
+  EXPECT_THROW(service_->CallToText(session_, "GetAlocaForne", params, untouched), InvalidParams);
 }
 
 TEST_P(QueryTest, ProfessionalListAndValidation) {

@@ -1,8 +1,12 @@
 // Budget selection and the loading of the grid: GetPesqOrca, GetSequencial, GetAlocaForne.
+#include <concepts>
 #include <map>
+#include <optional>
+#include <string_view>
 #include <utility>
 
 #include "platform/runtime/packet.h"
+#include "platform/runtime/packet_text_writer.h"
 #include "server/core/methods.h"
 #include "server/core/money.h"
 #include "server/core/packets.h"
@@ -54,22 +58,108 @@ rt::Variant DateTimeOf(const std::string& iso) {
   return nullptr;
 }
 
-rt::Variant TextOrNull(ResultSet& r, std::size_t row, int col) {
-  return r.IsNull(row, col) ? rt::Variant() : rt::Variant(r.TakeText(row, col));
-}
+// Values of a result set as the grid load hands them to its sink: a text read as often
+// as needed, a text read once (a variant may take it), and the same that may be NULL.
+struct Cell {
+  ResultSet& rows;
+  std::size_t row;
+  int col;
+};
+struct OnceCell : Cell {};
+struct NullableOnceCell : Cell {};
 
-// The four packets of a grid load, moved into the answer (a large budget's rows are not copied).
-rt::Variant Answer(rt::DataPacket& header, rt::DataPacket& allocations, rt::DataPacket& items,
-                   rt::DataPacket& payables) {
-  rt::VariantArray answer;
-  answer.reserve(4);
-  for (rt::DataPacket* packet : {&header, &allocations, &items, &payables}) answer.emplace_back(std::move(*packet));
-  return answer;
-}
+// Builds the answer as variants: four packets in an array.
+class VariantSink {
+ public:
+  void Begin(std::vector<rt::FieldDef> fields) { packets_.emplace_back(packets::Make(std::move(fields))); }
+  template <class... Values>
+  void Row(Values&&... values) {
+    packets::AddRow(packets_.back(), packets::RowOf(ToVariant(std::forward<Values>(values))...));
+  }
+  void End() {}
+  // The packets, moved into the answer (a large budget's rows are not copied).
+  rt::Variant Answer() {
+    rt::VariantArray answer;
+    answer.reserve(packets_.size());
+    for (rt::DataPacket& packet : packets_) answer.emplace_back(std::move(packet));
+    return answer;
+  }
 
-}  // namespace
+ private:
+  static rt::Variant ToVariant(const Cell& c) { return c.rows.Text(c.row, c.col); }
+  static rt::Variant ToVariant(const OnceCell& c) { return c.rows.TakeText(c.row, c.col); }
+  static rt::Variant ToVariant(const NullableOnceCell& c) {
+    return c.rows.IsNull(c.row, c.col) ? rt::Variant() : rt::Variant(c.rows.TakeText(c.row, c.col));
+  }
+  template <class Value>
+    requires(!std::derived_from<std::remove_cvref_t<Value>, Cell>)
+  static rt::Variant ToVariant(Value&& value) {
+    return rt::Variant(std::forward<Value>(value));
+  }
 
-rt::Variant GetAlocaForne(CallContext& c) {
+  std::vector<rt::DataPacket> packets_;
+};
+
+// Writes the answer's JSON text as it goes, the same bytes as encoding VariantSink's
+// answer: no variant, row or packet is built.
+class TextSink {
+ public:
+  explicit TextSink(std::string& out) : out_(out) {}
+  void Begin(std::vector<rt::FieldDef> fields) {
+    out_ += packets_++ == 0 ? '[' : ',';
+    fields_ = std::move(fields);
+    writer_.emplace(out_, fields_, 1);  // {"$packet": ...} inside the answer's array
+  }
+  template <class... Values>
+  void Row(Values&&... values) {
+    writer_->BeginRow();
+    column_ = 0;
+    (Put(values), ...);
+    writer_->EndRow();
+  }
+  void End() { writer_->Finish(); }
+  void Close() { out_ += ']'; }
+
+ private:
+  void Put(const Cell& c) { PutText(c.rows.TextView(c.row, c.col, scratch_)); }
+  void Put(const NullableOnceCell& c) {
+    if (c.rows.IsNull(c.row, c.col)) return PutNull();
+    PutText(c.rows.TextView(c.row, c.col, scratch_));
+  }
+  void Put(const std::string& text) { PutText(text); }
+  void Put(const char* text) { PutText(text); }
+  void Put(double value) {
+    ++column_;
+    writer_->Float(value);
+  }
+  void Put(std::nullptr_t) { PutNull(); }
+  void Put(const rt::Variant& value) {
+    ++column_;
+    writer_->Value(value);
+  }
+  void PutNull() {
+    ++column_;
+    writer_->Null();
+  }
+  // A text cut to its field's size, as packets::AddRow cuts it.
+  void PutText(std::string_view text) {
+    const std::size_t i = column_++;
+    if (i < fields_.size() && fields_[i].type == rt::FieldType::String) text = packets::CutToCharsView(text, fields_[i].size);
+    writer_->String(text);
+  }
+
+  std::string& out_;
+  int packets_ = 0;
+  std::vector<rt::FieldDef> fields_;
+  std::optional<rt::PacketTextWriter> writer_;
+  std::size_t column_ = 0;
+  std::string scratch_;  // a number rendered as text
+};
+
+// The grid load, handed to `sink` packet by packet: the budget's header, its allocations
+// (one record per allocation or free item), its labour items and its payables.
+template <class Sink>
+void LoadGrid(CallContext& c, Sink& sink) {
   const std::string& branch = c.Str(0);
   const std::string& number = c.Str(1);
   const std::string& sequence = c.Str(2);
@@ -77,21 +167,25 @@ rt::Variant GetAlocaForne(CallContext& c) {
   const std::vector<SqlValue> key = {branch, number, sequence};
   Transaction snapshot(c.db, false);  // header, allocations, items and payables of one moment
 
-  rt::DataPacket header = packets::Make(packets::OrcaEvento());
-  rt::DataPacket allocations = packets::Make(packets::FornMaoAux());
-  rt::DataPacket items = packets::Make(packets::ItMaoObra());
-  rt::DataPacket payables = packets::Make(packets::NfRelacOrc());
-
-  const ResultSet h = c.db.Query(
+  ResultSet h = c.db.Query(
       "SELECT s.branch, s.number, s.sequence, s.event_at, b.client_trade_name, s.event_type_name, "
       "s.service_type_name, s.guests, s.adults, s.children, s.duration_hours "
       "FROM budget_sequences s JOIN budgets b ON b.branch = s.branch AND b.number = s.number "
       "WHERE s.branch = ? AND s.number = ? AND s.sequence = ?",
       key);
-  if (h.empty()) return Answer(header, allocations, items, payables);  // unknown budget: all empty
+  sink.Begin(packets::OrcaEvento());
+  if (h.empty()) {  // unknown budget: all empty
+    sink.End();
+    for (auto fields : {packets::FornMaoAux(), packets::ItMaoObra(), packets::NfRelacOrc()}) {
+      sink.Begin(std::move(fields));
+      sink.End();
+    }
+    return;
+  }
   const double duration = h.Float(0, 10);
-  packets::AddRow(header, {h.Text(0, 0), h.Text(0, 1), h.Text(0, 2), DateTimeOf(h.Text(0, 3)), h.Text(0, 4),
-                           h.Text(0, 5), h.Text(0, 6), h.Float(0, 7), h.Float(0, 8), h.Float(0, 9), duration});
+  sink.Row(OnceCell{h, 0, 0}, OnceCell{h, 0, 1}, OnceCell{h, 0, 2}, DateTimeOf(h.Text(0, 3)), OnceCell{h, 0, 4},
+           OnceCell{h, 0, 5}, OnceCell{h, 0, 6}, h.Float(0, 7), h.Float(0, 8), h.Float(0, 9), duration);
+  sink.End();
 
   ResultSet a = c.db.Query(
       "SELECT a.shift, a.product, a.supplier_code, p.registration, p.registration_type, p.trade_name, p.legal_name, "
@@ -108,41 +202,54 @@ rt::Variant GetAlocaForne(CallContext& c) {
       "JOIN labour_products p ON p.code = i.product "
       "WHERE i.branch = ? AND i.number = ? AND i.sequence = ? ORDER BY p.name, i.shift, i.product",
       key);
+  sink.Begin(packets::FornMaoAux());
   for (std::size_t i = 0; i < it.size(); ++i) {
-    const std::string shift = it.TakeText(i, 0), product = it.TakeText(i, 1), name = it.TakeText(i, 2);
+    const Cell shift{it, i, 0}, product{it, i, 1}, name{it, i, 2};
     const double quantity = it.Float(i, 3);
     const double charged = FloatFromCents(it.Int(i, 4));
-    packets::AddRow(items, packets::RowOf(product, quantity, name, shift));
-
-    const auto found = by_item.find({shift, product});
+    const auto found = by_item.find({it.Text(i, 0), it.Text(i, 1)});
     if (found == by_item.end()) {
       // The item's one free record: blank professional, no allocation values.
-      packets::AddRow(allocations,
-                      packets::RowOf(nullptr, charged, nullptr, product, name, nullptr, nullptr, nullptr, quantity,
-                                     nullptr, nullptr, "", branch, number, sequence, shift, nullptr, nullptr,
-                                     duration, nullptr));
+      sink.Row(nullptr, charged, nullptr, product, name, nullptr, nullptr, nullptr, quantity, nullptr, nullptr, "",
+               branch, number, sequence, shift, nullptr, nullptr, duration, nullptr);
       continue;
     }
     int ordinal = 0;
     for (std::size_t r : found->second) {
-      packets::AddRow(allocations,
-                      packets::RowOf(FloatFromCents(a.Int(r, 10)), charged, static_cast<double>(++ordinal), product,
-                                     name, a.TakeText(r, 3), a.TakeText(r, 6), a.TakeText(r, 5), quantity,
-                                     a.TakeText(r, 4), a.TakeText(r, 11), a.TakeText(r, 2), branch, number,
-                                     sequence, shift, TextOrNull(a, r, 7), a.TakeText(r, 8), duration,
-                                     a.TakeText(r, 9)));
+      sink.Row(FloatFromCents(a.Int(r, 10)), charged, static_cast<double>(++ordinal), product, name,
+               OnceCell{a, r, 3}, OnceCell{a, r, 6}, OnceCell{a, r, 5}, quantity, OnceCell{a, r, 4},
+               OnceCell{a, r, 11}, OnceCell{a, r, 2}, branch, number, sequence, shift, NullableOnceCell{a, r, 7},
+               OnceCell{a, r, 8}, duration, OnceCell{a, r, 9});
     }
   }
+  sink.End();
+  sink.Begin(packets::ItMaoObra());
+  for (std::size_t i = 0; i < it.size(); ++i) sink.Row(Cell{it, i, 1}, it.Float(i, 3), Cell{it, i, 2}, Cell{it, i, 0});
+  sink.End();
 
-  const ResultSet p = c.db.Query(
+  ResultSet p = c.db.Query(
       "SELECT p.supplier_code, p.branch, p.entry_number FROM payables p "
       "JOIN payable_budgets pb ON pb.payable_id = p.id "
       "WHERE pb.branch = ? AND pb.number = ? AND pb.sequence = ? ORDER BY p.entry_number",
       key);
-  for (std::size_t i = 0; i < p.size(); ++i) packets::AddRow(payables, {p.Text(i, 0), p.Text(i, 1), p.Text(i, 2)});
-
+  sink.Begin(packets::NfRelacOrc());
+  for (std::size_t i = 0; i < p.size(); ++i) sink.Row(OnceCell{p, i, 0}, OnceCell{p, i, 1}, OnceCell{p, i, 2});
+  sink.End();
   snapshot.Commit();
-  return Answer(header, allocations, items, payables);
+}
+
+}  // namespace
+
+rt::Variant GetAlocaForne(CallContext& c) {
+  VariantSink sink;
+  LoadGrid(c, sink);
+  return sink.Answer();
+}
+
+void WriteAlocaForne(CallContext& c, std::string& out) {
+  TextSink sink(out);
+  LoadGrid(c, sink);
+  sink.Close();
 }
 
 }  // namespace srv

@@ -29,6 +29,12 @@ std::string ResultSet::Text(std::size_t row, int col) const {
   return {};
 }
 
+std::string_view ResultSet::TextView(std::size_t row, int col, std::string& scratch) const {
+  if (auto s = std::get_if<std::string>(&rows_.at(row).at(col))) return *s;
+  scratch = Text(row, col);
+  return scratch;
+}
+
 std::string ResultSet::TakeText(std::size_t row, int col) {
   if (auto s = std::get_if<std::string>(&rows_.at(row).at(col))) return std::move(*s);
   return Text(row, col);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -37,6 +38,8 @@ class ResultSet {
   bool IsNull(std::size_t row, int col) const;
   // Text of a value (integers and floats rendered); "" for NULL.
   std::string Text(std::size_t row, int col) const;
+  // The same text where it lies (a number rendered into `scratch`), valid while both live.
+  std::string_view TextView(std::size_t row, int col, std::string& scratch) const;
   // The same text, moved out of a text value (read each value once: it is left empty).
   std::string TakeText(std::size_t row, int col);
   // Integer of a value (text parsed, float truncated); 0 for NULL.

@@ -38,6 +38,9 @@ bool LockSequence(Database& db, const std::string& branch, const std::string& nu
 rt::Variant GetPesqOrca(CallContext& c);
 rt::Variant GetSequencial(CallContext& c);
 rt::Variant GetAlocaForne(CallContext& c);
+// Appends the JSON text of GetAlocaForne's answer to `out`, written from the result sets
+// as they are read (the bytes EncodeVariantTo writes for GetAlocaForne's value).
+void WriteAlocaForne(CallContext& c, std::string& out);
 rt::Variant GetProdForn(CallContext& c);
 rt::Variant GetVrPgMObra(CallContext& c);
 rt::Variant GetTurma(CallContext& c);

@@ -131,7 +131,10 @@ rt::DataPacket Make(std::vector<rt::FieldDef> fields) {
   return packet;
 }
 
-std::string CutToChars(const std::string& text, int size) {
+std::string CutToChars(const std::string& text, int size) { return std::string(CutToCharsView(text, size)); }
+
+std::string_view CutToCharsView(std::string_view text, int size) {
+  if (text.size() <= static_cast<std::size_t>(size)) return text;  // bytes bound the characters
   int chars = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     // A code point starts at every byte that is not a continuation byte (10xxxxxx).

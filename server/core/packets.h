@@ -2,6 +2,7 @@
 // labels and flags exactly as the allocation screen's datasets define them.
 #pragma once
 
+#include <string_view>
 #include <utility>
 
 #include "platform/runtime/packet.h"
@@ -41,5 +42,6 @@ rt::Row RowOf(Values&&... values) {
 
 // The first `size` UTF-8 code points of `text`.
 std::string CutToChars(const std::string& text, int size);
+std::string_view CutToCharsView(std::string_view text, int size);
 
 }  // namespace srv::packets

@@ -200,8 +200,14 @@ void RpcHandler::Dispatch(const std::string& method, const json& params, Caller&
 
   std::vector<rt::Variant> values = DecodeParams(params);
   rt::Variant value;
+  // {"value":...,"params":[...]}: the value written by the business layer itself where it
+  // can, else encoded from its variants.
+  out += R"({"value":)";
   try {
-    value = service_.Call(*session, short_name, values);
+    if (!service_.CallToText(*session, short_name, values, out)) {
+      value = service_.Call(*session, short_name, values);
+      rt::EncodeVariantTo(out, value);
+    }
   } catch (const ServiceError& e) {
     throw RpcFault{rpc::kServerError, e.what()};
   } catch (const InvalidParams& e) {
@@ -209,9 +215,6 @@ void RpcHandler::Dispatch(const std::string& method, const json& params, Caller&
   } catch (const UnknownMethod& e) {
     throw RpcFault{rpc::kMethodNotFound, e.what()};
   }
-  // {"value":...,"params":[...]} written straight from the variants.
-  out += R"({"value":)";
-  rt::EncodeVariantTo(out, value);
   out += R"(,"params":[)";
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (i != 0) out += ',';
