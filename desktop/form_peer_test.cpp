@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabBar>
+#include <QImage>
+#include <QStyle>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -139,6 +141,31 @@ TEST_F(FormPeerTest, ASyncMirrorsTheGenericAndEachKindsOwnState) {
   EXPECT_EQ(tabs->tabText(0), "Geral");
   // The page fills its page control below the tabs.
   EXPECT_EQ(peer.PeerOf(sheet_)->geometry(), QRect(0, TPagesPeer::kTabBarHeight, 300, 100 - TPagesPeer::kTabBarHeight));
+}
+
+// The host knows no button names or hint texts: the icon is the glyph the layout
+// names, the navigator's tips are the runtime's (the layout's, else the defaults).
+TEST_F(FormPeerTest, ToolButtonIconsAndNavigatorTipsComeFromTheRuntime) {
+  auto* save = Place<rt::TSpeedButton>(*panel_, "sbtQualquer", 240, 4, 21, 21);
+  save->SetGlyph(rt::bgSave);
+  nav_->SetHints({"First", "Previous"});
+  TFormPeer peer(form_);
+  peer.Sync();
+  auto* with_glyph = qobject_cast<QToolButton*>(peer.PeerOf(save));
+  const QImage shown = with_glyph->icon().pixmap(15).toImage();
+  ASSERT_FALSE(shown.isNull());
+  EXPECT_EQ(shown, peer.style()->standardIcon(QStyle::SP_DialogSaveButton).pixmap(15).toImage());
+  EXPECT_TRUE(qobject_cast<QToolButton*>(peer.PeerOf(search_))->icon().isNull());  // no glyph, no icon
+
+  auto tip = [&](const char* button) {
+    return peer.PeerOf(nav_)->findChild<QToolButton*>(button)->toolTip().toStdString();
+  };
+  EXPECT_EQ(tip("nbFirst"), "First");
+  EXPECT_EQ(tip("nbPrior"), "Previous");
+  EXPECT_EQ(tip("nbNext"), "Próximo");
+  nav_->SetHints({});
+  peer.Sync();
+  EXPECT_EQ(tip("nbFirst"), "Primeiro");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <QHBoxLayout>
 #include <QToolButton>
 
+#include "desktop/qt_text.h"
+
 namespace desk {
 
 TNavigatorPeer::TNavigatorPeer(rt::TDBNavigator& nav, QWidget* parent) : QWidget(parent), nav_(nav) {
@@ -10,12 +12,9 @@ TNavigatorPeer::TNavigatorPeer(rt::TDBNavigator& nav, QWidget* parent) : QWidget
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   static const char* const glyphs[] = {"|◀", "◀", "▶", "▶|", "+", "−", "▲", "✓", "✗", "↻"};
-  static const char* const tips[] = {"Primeiro", "Anterior", "Próximo", "Último", "Incluir",
-                                     "Excluir", "Alterar", "Gravar", "Cancelar", "Atualizar"};
   for (int b = rt::nbFirst; b <= rt::nbRefresh; ++b) {
     auto* button = new QToolButton(this);
     button->setText(QString::fromUtf8(glyphs[b]));
-    button->setToolTip(QString::fromUtf8(tips[b]));
     button->setObjectName(rt::NavigateBtnName(static_cast<rt::TNavigateBtn>(b)));
     button->setFocusPolicy(Qt::NoFocus);
     button->setAutoRaise(true);
@@ -32,6 +31,9 @@ void TNavigatorPeer::SyncState() {
     const auto button = static_cast<rt::TNavigateBtn>(b);
     buttons_[static_cast<size_t>(b)]->setVisible(shown.empty() || shown.count(button) > 0);
     buttons_[static_cast<size_t>(b)]->setEnabled(nav_.ButtonEnabled(button));
+    // The runtime's tips: the layout's (and so the language module's) or the defaults.
+    const QString tip = Q(nav_.Hint(button));
+    if (buttons_[static_cast<size_t>(b)]->toolTip() != tip) buttons_[static_cast<size_t>(b)]->setToolTip(tip);
   }
 }
 

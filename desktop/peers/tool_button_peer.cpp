@@ -9,19 +9,18 @@ namespace desk {
 
 namespace {
 
-// Tool buttons carry no captions in the layouts: the host gives each a standard icon.
-QIcon ToolIcon(const std::string& name, QStyle* style) {
-  static const std::map<std::string, QStyle::StandardPixmap> icons = {
-      {"sbtIncluir", QStyle::SP_FileIcon},           {"sbtAlterar", QStyle::SP_FileDialogDetailedView},
-      {"sbtExcluir", QStyle::SP_TrashIcon},          {"sbtPesquisar", QStyle::SP_FileDialogContentsView},
-      {"sbtVerificar", QStyle::SP_DialogSaveButton}, {"sbtImprimir", QStyle::SP_FileDialogListView},
-      {"sbtAjuda", QStyle::SP_DialogHelpButton},     {"sbtFechar", QStyle::SP_DialogCloseButton},
-      {"sbtLimpaForn", QStyle::SP_DialogResetButton}, {"sbtGeraConta", QStyle::SP_DialogApplyButton},
-      {"sbtCancelaConta", QStyle::SP_DialogCancelButton}, {"sbtVisualizar", QStyle::SP_FileDialogInfoView},
+// The host's picture for each of the runtime's standard glyphs (none: no icon).
+QIcon GlyphIcon(rt::TButtonGlyph glyph, QStyle* style) {
+  static const std::map<rt::TButtonGlyph, QStyle::StandardPixmap> icons = {
+      {rt::bgNew, QStyle::SP_FileIcon},           {rt::bgEdit, QStyle::SP_FileDialogDetailedView},
+      {rt::bgDelete, QStyle::SP_TrashIcon},       {rt::bgSearch, QStyle::SP_FileDialogContentsView},
+      {rt::bgSave, QStyle::SP_DialogSaveButton},  {rt::bgPrint, QStyle::SP_FileDialogListView},
+      {rt::bgHelp, QStyle::SP_DialogHelpButton},  {rt::bgClose, QStyle::SP_DialogCloseButton},
+      {rt::bgClear, QStyle::SP_DialogResetButton}, {rt::bgApply, QStyle::SP_DialogApplyButton},
+      {rt::bgCancel, QStyle::SP_DialogCancelButton}, {rt::bgPreview, QStyle::SP_FileDialogInfoView},
   };
-  for (const auto& [key, pixmap] : icons)
-    if (rt::SameText(key, name)) return style->standardIcon(pixmap);
-  return {};
+  auto it = icons.find(glyph);
+  return it == icons.end() ? QIcon() : style->standardIcon(it->second);
 }
 
 }  // namespace
@@ -29,7 +28,7 @@ QIcon ToolIcon(const std::string& name, QStyle* style) {
 TToolButtonPeer::TToolButtonPeer(rt::TSpeedButton& button, QWidget* parent) : QToolButton(parent), button_(button) {
   setAutoRaise(button.Flat());
   setFocusPolicy(Qt::NoFocus);
-  setIcon(ToolIcon(button.Name(), style()));
+  setIcon(GlyphIcon(button.Glyph(), style()));
   setIconSize(QSize(15, 15));
   connect(this, &QToolButton::clicked, this, [this] { rt::Input::Click(button_); });
 }

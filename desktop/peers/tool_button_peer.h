@@ -1,4 +1,5 @@
-// A tool button: an icon without a caption; a click goes to the runtime.
+// A tool button: the icon of the glyph its layout names, no caption; a click goes to
+// the runtime.
 #pragma once
 
 #include <QToolButton>
