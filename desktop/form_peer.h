@@ -1,8 +1,10 @@
 // The peer layer: one native widget per runtime control of a form, placed at the bounds
-// the layout gives (aligned controls laid out as the framework aligns them), mirroring
-// the runtime's state and turning user input into the runtime's input calls. The
-// runtime owns the state: Sync() re-reads every control (text, enabled, visible, focus,
-// captions, hints, menu states and short-cuts); no widget keeps a copy of its own.
+// the layout gives (aligned controls laid out by the runtime's alignment rule),
+// mirroring the runtime's state and turning user input into the runtime's input calls.
+// The runtime owns the state: Sync() re-reads every control; no widget keeps a copy of
+// its own. TFormPeer holds what every control has (bounds, visible, enabled, hint,
+// font, a panel's colour), the menus and the focus bridge; each kind's own widget and
+// state live in its peer (desktop/peers/, made through the kind table peer_kinds.cpp).
 #pragma once
 
 #include <QPointer>
@@ -51,8 +53,8 @@ class TFormPeer : public QWidget {
 
  private:
   void Build(rt::TWinControl& container, QWidget* parent_widget);
-  QWidget* MakePeer(rt::TControl& control, QWidget* parent_widget);
   void BuildMenu(rt::TMenuItem& item, QMenu* into);
+  // The generic sync of one control, then its peer's own (TControlPeer::SyncState).
   void SyncControl(rt::TControl& control, QWidget* widget);
   void SyncMenus();
   void Layout(rt::TWinControl& container);

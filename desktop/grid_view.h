@@ -9,6 +9,7 @@
 
 #include <QWidget>
 
+#include "desktop/peers/control_peer.h"
 #include "platform/runtime/ui/dbgrid.h"
 
 class QLineEdit;
@@ -18,7 +19,7 @@ class QToolButton;
 
 namespace desk {
 
-class TGridView : public QWidget {
+class TGridView : public QWidget, public TControlPeer {
   Q_OBJECT
  public:
   TGridView(rt::TDBGrid& grid, QWidget* parent = nullptr);
@@ -26,6 +27,7 @@ class TGridView : public QWidget {
   rt::TDBGrid& Grid() const { return grid_; }
   // Re-reads the grid: editor text and place, buttons, repaint.
   void Sync();
+  void SyncState() override { Sync(); }
 
   // True while any grid view paints (the runtime's idle hook must not sync then).
   static bool Painting();

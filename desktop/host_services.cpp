@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+#include "desktop/host_texts.h"
 #include "desktop/search_dialog.h"
 
 namespace desk {
@@ -50,10 +51,10 @@ QMessageBox::Icon IconOf(rt::TMsgDlgType type) {
 
 QString TitleOf(rt::TMsgDlgType type) {
   switch (type) {
-    case rt::mtWarning: return QString::fromUtf8("Aviso");
-    case rt::mtError: return QString::fromUtf8("Erro");
-    case rt::mtInformation: return QString::fromUtf8("Informação");
-    case rt::mtConfirmation: return QString::fromUtf8("Confirmação");
+    case rt::mtWarning: return HostText(THostText::kTitleWarning);
+    case rt::mtError: return HostText(THostText::kTitleError);
+    case rt::mtInformation: return HostText(THostText::kTitleInformation);
+    case rt::mtConfirmation: return HostText(THostText::kTitleConfirmation);
     case rt::mtCustom: break;
   }
   return QApplication::applicationDisplayName();
@@ -110,7 +111,7 @@ TBusyOverlay::TBusyOverlay(QWidget* parent) : QWidget(parent) {
 }
 
 QString TBusyOverlay::KindText(int kind) {
-  return kind == 1 ? QString::fromUtf8("Carregando…") : QString::fromUtf8("Processando…");
+  return HostText(kind == 1 ? THostText::kBusyLoading : THostText::kBusyProcessing);
 }
 
 void TBusyOverlay::Show(int kind) {
@@ -233,7 +234,7 @@ void TQtBlockingWait::Wait(const std::string& what, const std::function<void()>&
   });
   QTimer announce;
   announce.setSingleShot(true);
-  connect(&announce, &QTimer::timeout, this, [this, text = QString::fromStdString(what)] {
+  connect(&announce, &QTimer::timeout, this, [this, text = WaitingText(what)] {
     if (overlay_) overlay_->SetWaitingText(text);
   });
   announce.start(announce_ms_);

@@ -11,6 +11,7 @@
 #include "desktop/form_peer.h"
 #include "desktop/grid_view.h"
 #include "desktop/host_services.h"
+#include "desktop/host_texts.h"
 #include "desktop/qt_canvas.h"
 #include "desktop/report_view.h"
 #include "platform/runtime/ui/application.h"
@@ -34,7 +35,7 @@ std::string DefaultPackagePath() {
 
 TMainWindow::TMainWindow() : mdi_(new QMdiArea(this)) {
   setObjectName("mainWindow");
-  setWindowTitle(QString::fromUtf8("Orçamentos de Eventos"));
+  setWindowTitle(HostText(THostText::kAppTitle));
   mdi_->setObjectName("mdi");
   setCentralWidget(mdi_);
   services_ = std::make_unique<THostServices>(this);
@@ -59,26 +60,26 @@ TMainWindow::~TMainWindow() {
 }
 
 void TMainWindow::BuildMenu() {
-  QMenu* module = menuBar()->addMenu(QString::fromUtf8("&Módulo"));
+  QMenu* module = menuBar()->addMenu(HostText(THostText::kMenuModule));
   module->setObjectName("menuModule");
-  QAction* open = module->addAction(QString::fromUtf8("&Alocação de Mão de Obra"), this,
+  QAction* open = module->addAction(HostText(THostText::kMenuAllocation), this,
                                     [this] { CallExport("CriaAlocaMaoObra"); });
   open->setObjectName("actionAllocation");
-  QAction* report = module->addAction(QString::fromUtf8("&Relatório de Alocação de Mão de Obra"), this,
+  QAction* report = module->addAction(HostText(THostText::kMenuReport), this,
                                       [this] { CallExport("CriaRelAlocMObra"); });
   report->setObjectName("actionReport");
   module->addSeparator();
-  module->addAction(QString::fromUtf8("Sai&r"), this, &QWidget::close);
-  QMenu* windows = menuBar()->addMenu(QString::fromUtf8("&Janela"));
-  windows->addAction(QString::fromUtf8("&Cascata"), mdi_, &QMdiArea::cascadeSubWindows);
-  windows->addAction(QString::fromUtf8("&Lado a lado"), mdi_, &QMdiArea::tileSubWindows);
+  module->addAction(HostText(THostText::kMenuExit), this, &QWidget::close);
+  QMenu* windows = menuBar()->addMenu(HostText(THostText::kMenuWindow));
+  windows->addAction(HostText(THostText::kMenuCascade), mdi_, &QMdiArea::cascadeSubWindows);
+  windows->addAction(HostText(THostText::kMenuTile), mdi_, &QMdiArea::tileSubWindows);
 }
 
 void TMainWindow::LoadPackage(const std::string& path) { package_ = clib::TPackage::Load(path); }
 
 bool TMainWindow::CallExport(const std::string& name) {
   if (!package_) {
-    QMessageBox::critical(this, windowTitle(), QString::fromUtf8("O módulo não está carregado."));
+    QMessageBox::critical(this, windowTitle(), HostText(THostText::kModuleNotLoaded));
     return false;
   }
   const bool done = rt::Application().Guard([&] { package_->Call(name); });

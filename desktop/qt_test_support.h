@@ -20,6 +20,8 @@ class QtEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The tests read the Portuguese texts (module and host) whatever the machine's locale.
+    ::setenv("ALLOC_UI_LANG", "pt_BR", 0);
     static int argc = 1;
     static char name[] = "alloc_desktop_test";
     static char* argv[] = {name, nullptr};

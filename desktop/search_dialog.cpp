@@ -9,6 +9,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "desktop/host_texts.h"
+
 namespace desk {
 
 namespace {
@@ -22,7 +24,7 @@ TSearchDialog::TSearchDialog(const std::string& title, const std::string& empty_
     : QDialog(parent), filter_(new QLineEdit(this)), table_(new QTableWidget(this)), empty_(new QLabel(this)) {
   setWindowTitle(Q(title));
   setModal(true);
-  filter_->setPlaceholderText(tr("Digite para pesquisar"));
+  filter_->setPlaceholderText(HostText(THostText::kSearchPlaceholder));
   filter_->setObjectName("filter");
   table_->setObjectName("rows");
   table_->setColumnCount(static_cast<int>(columns.size()));

@@ -8,14 +8,15 @@
 #include <QSpinBox>
 #include <algorithm>
 
+#include "desktop/host_texts.h"
 #include "platform/clientlib/net/net_connection.h"
 #include "platform/clientlib/session.h"
 
 namespace desk {
 
 std::string CheckSignIn(const TSignIn& s) {
-  if (s.operator_name.trimmed().isEmpty()) return "Informe o operador.";
-  if (s.branch.trimmed().isEmpty()) return "Informe a filial.";
+  if (s.operator_name.trimmed().isEmpty()) return HostText(THostText::kSignInNoOperator).toStdString();
+  if (s.branch.trimmed().isEmpty()) return HostText(THostText::kSignInNoBranch).toStdString();
   clib::TNetConnection connection;
   connection.SetHost(s.server.toStdString());
   connection.SetPort(s.port);
@@ -26,7 +27,7 @@ std::string CheckSignIn(const TSignIn& s) {
   const auto branches = connection.Branches();
   const std::string branch = s.branch.trimmed().toStdString();
   if (std::find(branches.begin(), branches.end(), branch) == branches.end())
-    return "O operador não tem acesso à filial " + branch + ".";
+    return HostText(THostText::kSignInBranchRefused).arg(QString::fromStdString(branch)).toStdString();
   return "";
 }
 
@@ -61,7 +62,7 @@ TSignInDialog::TSignInDialog(const TSignIn& initial, QWidget* parent)
     : QDialog(parent), server_(new QLineEdit(initial.server, this)), port_(new QSpinBox(this)),
       operator_(new QLineEdit(initial.operator_name, this)), password_(new QLineEdit(this)),
       branch_(new QLineEdit(initial.branch, this)), problem_(new QLabel(this)) {
-  setWindowTitle(QString::fromUtf8("Entrar"));
+  setWindowTitle(HostText(THostText::kSignInTitle));
   port_->setRange(1, 65535);
   port_->setValue(initial.port);
   password_->setEchoMode(QLineEdit::Password);
@@ -76,11 +77,11 @@ TSignInDialog::TSignInDialog(const TSignIn& initial, QWidget* parent)
   problem_->setStyleSheet("color: #b00020");
   problem_->hide();
   auto* form = new QFormLayout(this);
-  form->addRow(QString::fromUtf8("Servidor"), server_);
-  form->addRow(QString::fromUtf8("Porta"), port_);
-  form->addRow(QString::fromUtf8("Operador"), operator_);
-  form->addRow(QString::fromUtf8("Senha"), password_);
-  form->addRow(QString::fromUtf8("Filial"), branch_);
+  form->addRow(HostText(THostText::kSignInServer), server_);
+  form->addRow(HostText(THostText::kSignInPort), port_);
+  form->addRow(HostText(THostText::kSignInOperator), operator_);
+  form->addRow(HostText(THostText::kSignInPassword), password_);
+  form->addRow(HostText(THostText::kSignInBranch), branch_);
   form->addRow(problem_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &TSignInDialog::accept);

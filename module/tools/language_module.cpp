@@ -25,6 +25,8 @@ class TTranslator {
       if (props.contains(key)) Text(component, key, props[key]);
     if (props.contains("Items") && props["Items"].is_array())
       for (json& item : props["Items"]) Item(component, item);
+    if (props.contains("Hints") && props["Hints"].is_array())
+      for (json& hint : props["Hints"]) Text(component, "Hints", hint);
     if (props.contains("FieldDefs") && props["FieldDefs"].is_array())
       for (json& field : props["FieldDefs"])
         if (field.contains("label")) Text(component, "FieldDefs." + field.value("name", std::string()), field["label"]);

@@ -52,11 +52,13 @@ TEST(LanguageModuleTest, TranslatesEveryKindOfTextAndListsWhatItCannot) {
         {"name": "NRFORNE", "type": "string", "label": "Nr."}, {"name": "CDX", "type": "string"}]}},
       {"class": "TDBGrid", "name": "dbgA", "properties": {"Columns": [
         {"FieldName": "TP", "PickList": ["EM FOLHA"], "Title": {"Caption": "Tipo"}}]}},
-      {"class": "TMenuItem", "name": "mnuSep", "properties": {"Caption": "-"}}
+      {"class": "TMenuItem", "name": "mnuSep", "properties": {"Caption": "-"}},
+      {"class": "TDBNavigator", "name": "dbnA", "properties": {"Hints": ["Primeiro", ""]}}
     ]})");
   langtool::TTranslation translation;
   translation.texts = {{"Cadastro", "Records"}, {"Gravar", "Save"}, {"Orçamento", "Budget"},
-                       {"Confirma exclusão?", "Confirm deletion?"}, {"Nr.", "No."}, {"Tipo", "Type"}};
+                       {"Confirma exclusão?", "Confirm deletion?"}, {"Nr.", "No."}, {"Tipo", "Type"},
+                       {"Primeiro", "First"}};
   translation.kept = {"EM FOLHA", "-"};
 
   const auto missing = langtool::TranslateLayout("TFRMX", layout, translation);
@@ -72,6 +74,7 @@ TEST(LanguageModuleTest, TranslatesEveryKindOfTextAndListsWhatItCannot) {
   EXPECT_EQ(c[5]["properties"]["Columns"][0]["PickList"][0], "EM FOLHA");
   EXPECT_EQ(c[5]["properties"]["Columns"][0]["Title"]["Caption"], "Type");
   EXPECT_EQ(c[6]["properties"]["Caption"], "-");
+  EXPECT_EQ(c[7]["properties"]["Hints"], json::parse(R"(["First", ""])"));
   ASSERT_EQ(missing.size(), 1u) << Describe(missing);
   EXPECT_EQ(missing[0].component, "btnA");
   EXPECT_EQ(missing[0].property, "TextoVazio");

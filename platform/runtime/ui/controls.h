@@ -288,6 +288,11 @@ class TCheckBox : public TWinControl {
   bool flat_ = false;
 };
 
+// The standard picture a tool button shows (the host draws its own icon for each):
+// layouts name it ("bgNew", ...), so no host needs to know a screen's button names.
+enum TButtonGlyph { bgNone, bgNew, bgEdit, bgDelete, bgSearch, bgSave, bgPrint, bgHelp, bgClose, bgClear, bgApply,
+                    bgCancel, bgPreview };
+
 // A flat tool button: clicked, never focused.
 class TSpeedButton : public TControl {
  public:
@@ -295,9 +300,12 @@ class TSpeedButton : public TControl {
   std::string ClassName() const override { return "TSpeedButton"; }
   bool Flat() const { return flat_; }
   void SetFlat(bool flat) { flat_ = flat; }
+  TButtonGlyph Glyph() const { return glyph_; }
+  void SetGlyph(TButtonGlyph glyph) { glyph_ = glyph; }
 
  private:
   bool flat_ = false;
+  TButtonGlyph glyph_ = bgNone;
 };
 
 // Enables or disables every control inside `container`, at every depth (not the

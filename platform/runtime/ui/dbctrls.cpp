@@ -128,6 +128,17 @@ void RegisterDataControls(TClassRegistry& registry) {
                   for (const auto& item : value) buttons.insert(LayoutEnum(item, kNavButtons));
                   n.SetVisibleButtons(std::move(buttons));
                 })
+      .Property("Hints",
+                [](TDBNavigator& n, const json& value, TLayoutContext&) {
+                  if (!value.is_array()) throw ELayoutError("Hints: a list of texts was expected");
+                  std::vector<std::string> hints;
+                  for (const auto& item : value) hints.push_back(LayoutString(item));
+                  try {
+                    n.SetHints(hints);
+                  } catch (const EListError& e) {
+                    throw ELayoutError(std::string("Hints: ") + e.what());
+                  }
+                })
       .Event<void(TObject*, TNavigateBtn)>("BeforeAction", &TDBNavigator::BeforeAction)
       .Event<void(TObject*, TNavigateBtn)>("OnClick", &TDBNavigator::OnClick);
 }
@@ -181,6 +192,17 @@ const char* NavigateBtnName(TNavigateBtn button) {
 
 TDBNavigator::TDBNavigator(TComponent* owner) : TWinControl(owner) {
   for (const auto& entry : kNavButtons) visible_buttons_.insert(entry.second);
+  SetHints({});
+}
+
+void TDBNavigator::SetHints(const std::vector<std::string>& hints) {
+  static const std::array<const char*, nbRefresh + 1> kDefaultHints = {
+      "Primeiro", "Anterior", "Próximo", "Último", "Incluir", "Excluir", "Alterar", "Gravar", "Cancelar", "Atualizar"};
+  if (hints.size() > hints_.size())
+    throw EListError("a navigator has " + std::to_string(hints_.size()) + " buttons, not " +
+                     std::to_string(hints.size()) + " hints");
+  for (size_t b = 0; b < hints_.size(); ++b)
+    hints_[b] = b < hints.size() && !hints[b].empty() ? hints[b] : kDefaultHints[b];
 }
 
 TDBNavigator::~TDBNavigator() { link_.SetDataSource(nullptr); }

@@ -9,10 +9,12 @@
 // another with SetDataSourceResolver.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/runtime/client_dataset.h"
 #include "platform/runtime/data_source.h"
@@ -113,6 +115,12 @@ class TDBNavigator : public TWinControl {
 
   const TNavButtonSet& VisibleButtons() const { return visible_buttons_; }
   void SetVisibleButtons(TNavButtonSet buttons) { visible_buttons_ = std::move(buttons); }
+  // The tip of each button, in button order: the Portuguese texts unless a layout's
+  // "Hints" list (at most one text per button; an empty text keeps the default) says
+  // otherwise, so a language module translates them with the layout. More texts than
+  // buttons is an EListError.
+  const std::string& Hint(TNavigateBtn button) const { return hints_[static_cast<size_t>(button)]; }
+  void SetHints(const std::vector<std::string>& hints);
   bool ConfirmDelete() const { return confirm_delete_; }
   void SetConfirmDelete(bool on) { confirm_delete_ = on; }
 
@@ -131,6 +139,7 @@ class TDBNavigator : public TWinControl {
  private:
   TDataLink link_;
   TNavButtonSet visible_buttons_;
+  std::array<std::string, nbRefresh + 1> hints_;
   bool confirm_delete_ = true;
 };
 

@@ -298,4 +298,47 @@ TEST_F(DataControlsLayoutTest, BadColumnsAreReportedByName) {
 }
 
 }  // namespace
+// The navigator's tips and a tool button's picture come from the layout, so that a
+// language module translates the tips and no host knows a screen's button names.
+TEST(NavigatorHintsAndGlyphs, ComeFromTheLayoutWithDefaultsAndClearErrors) {
+  TDBNavigator plain;
+  EXPECT_EQ(plain.Hint(nbFirst), "Primeiro");
+  EXPECT_EQ(plain.Hint(nbNext), "Próximo");
+  EXPECT_EQ(plain.Hint(nbRefresh), "Atualizar");
+
+  TForm form;
+  ReadLayoutDocument(form, nlohmann::json::parse(R"({"name": "frmTeste", "children": [
+      {"class": "TDBNavigator", "name": "dbnPadrao", "properties": {"Hints": ["First", "", "Next"]}},
+      {"class": "TSpeedButton", "name": "sbtGravar", "properties": {"Glyph": "bgSave"}},
+      {"class": "TSpeedButton", "name": "sbtNada"}]})"));
+  auto* navigator = form.Find<TDBNavigator>("dbnPadrao");
+  EXPECT_EQ(navigator->Hint(nbFirst), "First");
+  EXPECT_EQ(navigator->Hint(nbPrior), "Anterior");  // an empty text keeps the default
+  EXPECT_EQ(navigator->Hint(nbNext), "Next");
+  EXPECT_EQ(navigator->Hint(nbLast), "Último");      // past the list's end: the default
+  EXPECT_EQ(form.Find<TSpeedButton>("sbtGravar")->Glyph(), bgSave);
+  EXPECT_EQ(form.Find<TSpeedButton>("sbtNada")->Glyph(), bgNone);
+
+  const struct {
+    const char* entry;
+    const char* message;
+  } bad[] = {
+      {R"({"class": "TDBNavigator", "name": "n", "properties": {"Hints": "Primeiro"}})", "a list of texts"},
+      {R"({"class": "TDBNavigator", "name": "n", "properties": {"Hints": ["1","2","3","4","5","6","7","8","9","10","11"]}})",
+       "10 buttons, not 11 hints"},
+      {R"({"class": "TSpeedButton", "name": "b", "properties": {"Glyph": "bgDisk"}})", "unknown value \"bgDisk\""},
+  };
+  for (const auto& c : bad) {
+    SCOPED_TRACE(c.entry);
+    TForm other;
+    try {
+      ReadLayoutDocument(other, nlohmann::json::parse(std::string(R"({"name": "frmTeste", "children": [)") + c.entry + "]}"));
+      ADD_FAILURE() << "no error";
+    } catch (const ELayoutError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_THROW(plain.SetHints(std::vector<std::string>(11, "x")), EListError);
+}
+
 }  // namespace rt

@@ -10,7 +10,10 @@ namespace {
 
 using json = nlohmann::json;
 
-
+constexpr std::pair<const char*, TButtonGlyph> kGlyphs[] = {
+    {"bgNone", bgNone},   {"bgNew", bgNew},     {"bgEdit", bgEdit},   {"bgDelete", bgDelete}, {"bgSearch", bgSearch},
+    {"bgSave", bgSave},   {"bgPrint", bgPrint}, {"bgHelp", bgHelp},   {"bgClose", bgClose},   {"bgClear", bgClear},
+    {"bgApply", bgApply}, {"bgCancel", bgCancel}, {"bgPreview", bgPreview}};
 constexpr std::pair<const char*, TAlign> kAligns[] = {{"alNone", alNone},     {"alTop", alTop},
                                                       {"alBottom", alBottom}, {"alLeft", alLeft},
                                                       {"alRight", alRight},   {"alClient", alClient}};
@@ -96,7 +99,9 @@ void RegisterStandardClasses(TClassRegistry& registry) {
       .Bool("Checked", &TCheckBox::SetChecked)
       .Bool("Flat", &TCheckBox::SetFlat);
 
-  RegisterClass<TSpeedButton>(registry, "TSpeedButton", "TControl").Bool("Flat", &TSpeedButton::SetFlat);
+  RegisterClass<TSpeedButton>(registry, "TSpeedButton", "TControl")
+      .Bool("Flat", &TSpeedButton::SetFlat)
+      .Property("Glyph", [](TSpeedButton& b, const json& v, TLayoutContext&) { b.SetGlyph(LayoutEnum(v, kGlyphs)); });
 
   RegisterClass<TMainMenu>(registry, "TMainMenu", "TComponent");
   RegisterClass<TMenuItem>(registry, "TMenuItem", "TComponent")
