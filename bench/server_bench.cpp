@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "platform/clientlib/net/net_connection.h"
+#include "platform/clientlib/net/rpc_answer.h"
 #include "platform/runtime/heap_tuning.h"
 #include "platform/runtime/packet.h"
 #include "platform/runtime/packet_json.h"
@@ -440,7 +441,7 @@ int main(int argc, char** argv) {
       encode.push_back(std::chrono::duration<double, std::milli>(Clock::now() - started).count());
       text += R"(,"params":["0001",")" + number + R"(","01"]}})";
       started = Clock::now();
-      const rt::RpcAnswer read = rt::DecodeRpcAnswer(text);
+      const clib::RpcAnswer read = clib::DecodeRpcAnswer(text);
       decode.push_back(std::chrono::duration<double, std::milli>(Clock::now() - started).count());
       if (!read.problem.empty()) throw std::runtime_error("the answer does not read back: " + read.problem);
     }

@@ -2,8 +2,8 @@
 // optional order by fields, calculated fields and a change log.
 //
 // Records. Each record has a fixed id for its whole life; the rows are kept in a compact
-// packed form (see client_dataset.cpp). Two lists of ids give the order: the natural
-// (insertion) order and the current view (the natural order, or the order of
+// packed form (packed_row.h). Two lists of ids give the order (record_order.h): the
+// natural (insertion) order and the current view (the natural order, or the order of
 // IndexFieldNames). RecNo is the 1-based position in the view.
 //
 // Editing. Edit / Insert / Append copy the record into an edit buffer; field writes go
@@ -15,7 +15,8 @@
 // operation with the dataset exactly as it was; Post runs: links' UpdateData,
 // BeforePost, required fields check, write, change log, state browse, AfterPost.
 //
-// Change log. One entry per changed record holding its values as at the last merge.
+// Change log (change_log.h). One entry per changed record holding its values as at the
+// last merge.
 // Delta() gives every change not yet merged; MergeChangeLog() makes the current values
 // the base. Delta and merge touch only the log, never every row.
 #pragma once

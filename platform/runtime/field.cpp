@@ -38,7 +38,8 @@ bool ParseDateTime(const std::string& text, DateTime& out) {
   return true;
 }
 
-// Text of a stored value as the field shows it by default.
+}  // namespace
+
 std::string ValueText(const Variant& value) {
   switch (value.type()) {
     case Variant::Type::Null: return "";
@@ -50,8 +51,6 @@ std::string ValueText(const Variant& value) {
     default: return value.Describe();
   }
 }
-
-}  // namespace
 
 std::string CutToChars(const std::string& text, int size) {
   if (size < 0 || text.size() <= static_cast<std::size_t>(size)) return text;  // fast path: bytes >= chars

@@ -112,6 +112,9 @@ class TField {
 // Throws EDatabaseError naming the field when the value does not fit.
 Variant CoerceToField(const FieldDef& def, const Variant& value);
 
+// Text of a stored value as a field shows it by default (AsString).
+std::string ValueText(const Variant& value);
+
 // The first `size` characters of a UTF-8 string (never splits a character).
 std::string CutToChars(const std::string& text, int size);
 

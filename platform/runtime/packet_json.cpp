@@ -54,8 +54,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 namespace rt {
@@ -475,6 +477,7 @@ class SimdNode {
   ALLOC_HOT double Float() const { return e_.get_double().value_unsafe(); }
   ALLOC_HOT std::string_view Str() const { return e_.get_string().value_unsafe(); }
   std::string NumberText() const { return std::to_string(e_.get_uint64().value_unsafe()); }
+  simdjson::dom::element Element() const { return e_; }
   std::size_t Size() const {
     return e_.is_array() ? e_.get_array().value_unsafe().size() : e_.get_object().value_unsafe().size();
   }
@@ -860,42 +863,6 @@ auto WithParsedText(std::string_view text, const DecodeLimits& limits, F&& read)
   return read(SimdNode(root));
 }
 
-void ReadRpcError(const SimdNode& error, RpcAnswer& answer) {
-  answer.is_error = true;
-  if (error.Kind() != JsonKind::Object) return;
-  error.ForEachMember([&](std::string_view key, const SimdNode& value) {
-    if (key == "code" && value.Kind() == JsonKind::Int && value.Int() >= std::numeric_limits<int>::min() &&
-        value.Int() <= std::numeric_limits<int>::max())
-      answer.error_code = static_cast<int>(value.Int());
-    if (key == "message" && value.Kind() == JsonKind::String) answer.error_message = std::string(value.Str());
-  });
-}
-
-// The value and the parameters echoed back; both are whole variants of their own (the
-// envelope does not count towards their nesting).
-void ReadRpcResult(const std::optional<SimdNode>& result, RpcAnswer& answer) {
-  if (!result) Fail("the answer has neither a result nor an error");
-  if (result->Kind() != JsonKind::Object) Fail(std::string("result: expected an object, got ") + JsonKindName(result->Kind()));
-  std::optional<SimdNode> value, params;
-  result->ForEachMember([&](std::string_view key, const SimdNode& member) {
-    if (key == "value") value = member;
-    if (key == "params") params = member;
-  });
-  if (!value) Fail("the result has no value");
-  if (!params) Fail("the result has no params");
-  if (params->Kind() != JsonKind::Array) Fail(std::string("params: expected a list, got ") + JsonKindName(params->Kind()));
-  Reader<SimdNode> reader;
-  answer.value = reader.Value(*value, 0);
-  answer.params.reserve(params->Size());
-  params->ForEachItem([&](const SimdNode& item) {
-    try {
-      answer.params.push_back(reader.Value(item, 0));
-    } catch (const DecodeError& e) {
-      Fail("params[" + std::to_string(answer.params.size()) + "]: " + e.what());
-    }
-  });
-}
-
 }  // namespace
 
 std::string EncodeVariant(const Variant& value) {
@@ -922,28 +889,55 @@ DataPacket DecodePacket(std::string_view text, const DecodeLimits& limits) {
   return WithParsedText(text, limits, [](const SimdNode& root) { return Reader<SimdNode>().Packet(root, 0); });
 }
 
-RpcAnswer DecodeRpcAnswer(std::string_view text, const DecodeLimits& limits) {
-  return WithParsedText(text, limits, [](const SimdNode& root) {
-    if (root.Kind() != JsonKind::Object)
-      Fail(std::string("expected a JSON-RPC response object, got ") + JsonKindName(root.Kind()));
-    std::optional<SimdNode> error, result;
-    root.ForEachMember([&](std::string_view key, const SimdNode& value) {
-      if (key == "error") error = value;
-      if (key == "result") result = value;
-    });
-    RpcAnswer answer;
-    if (error) {
-      ReadRpcError(*error, answer);
-      return answer;
-    }
-    try {
-      ReadRpcResult(result, answer);
-    } catch (const DecodeError& e) {
-      answer = RpcAnswer{};
-      answer.problem = e.what();
-    }
-    return answer;
-  });
+struct JsonNodeAccess {
+  static_assert(sizeof(simdjson::dom::element) == sizeof(JsonNode::element_) &&
+                alignof(simdjson::dom::element) <= alignof(JsonNode) &&
+                std::is_trivially_copyable_v<simdjson::dom::element>);
+  static JsonNode Of(simdjson::dom::element element) {
+    JsonNode node;
+    std::memcpy(node.element_, &element, sizeof element);
+    return node;
+  }
+  static SimdNode Simd(const JsonNode& node) {
+    simdjson::dom::element element;
+    std::memcpy(&element, node.element_, sizeof element);
+    return SimdNode(element);
+  }
+};
+
+namespace {
+JsonKind KindOf(const JsonNode& node) { return JsonNodeAccess::Simd(node).Kind(); }
+}  // namespace
+
+bool JsonNode::IsObject() const { return KindOf(*this) == JsonKind::Object; }
+bool JsonNode::IsArray() const { return KindOf(*this) == JsonKind::Array; }
+std::optional<std::int64_t> JsonNode::Int() const {
+  if (KindOf(*this) != JsonKind::Int) return std::nullopt;
+  return JsonNodeAccess::Simd(*this).Int();
+}
+std::optional<std::string_view> JsonNode::String() const {
+  if (KindOf(*this) != JsonKind::String) return std::nullopt;
+  return JsonNodeAccess::Simd(*this).Str();
+}
+const char* JsonNode::KindName() const { return JsonKindName(KindOf(*this)); }
+std::size_t JsonNode::Size() const {
+  const SimdNode node = JsonNodeAccess::Simd(*this);
+  const JsonKind kind = node.Kind();
+  return kind == JsonKind::Array || kind == JsonKind::Object ? node.Size() : 0;
+}
+void JsonNode::ForEachItem(const std::function<void(const JsonNode&)>& visit) const {
+  if (!IsArray()) return;
+  JsonNodeAccess::Simd(*this).ForEachItem([&](const SimdNode& item) { visit(JsonNodeAccess::Of(item.Element())); });
+}
+void JsonNode::ForEachMember(const std::function<void(std::string_view, const JsonNode&)>& visit) const {
+  if (!IsObject()) return;
+  JsonNodeAccess::Simd(*this).ForEachMember(
+      [&](std::string_view key, const SimdNode& value) { visit(key, JsonNodeAccess::Of(value.Element())); });
+}
+Variant JsonNode::ToVariant() const { return Reader<SimdNode>().Value(JsonNodeAccess::Simd(*this), 0); }
+
+void ReadJsonText(std::string_view text, const DecodeLimits& limits, const std::function<void(const JsonNode&)>& read) {
+  WithParsedText(text, limits, [&](const SimdNode& root) { read(JsonNodeAccess::Of(root.Element())); });
 }
 
 }  // namespace rt

@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -60,22 +62,33 @@ DataPacket PacketFromJson(const nlohmann::json& json);
 std::string EncodePacket(const DataPacket& packet);
 DataPacket DecodePacket(std::string_view text, const DecodeLimits& limits = {});
 
-// A JSON-RPC 2.0 response, read in one pass straight into variants: either its error or
-// its result {"value": <variant>, "params": [<variant>, ...]}.
-struct RpcAnswer {
-  bool is_error = false;
-  // An error: its code when that is an integer that fits, else 0; its message when that
-  // is a string.
-  int error_code = 0;
-  std::optional<std::string> error_message;
-  // A result: what is wrong with it ("" when it is well formed), else its parts.
-  std::string problem;
-  Variant value;
-  std::vector<Variant> params;
+// A value of a JSON text parsed by ReadJsonText, for readers of an envelope around
+// variants (the client's JSON-RPC answer reader): they walk the envelope themselves and
+// read the variants in it with ToVariant, under the checks and messages of DecodeVariant.
+// A node is valid only inside the ReadJsonText call that made it.
+class JsonNode {
+ public:
+  bool IsObject() const;
+  bool IsArray() const;
+  std::optional<std::int64_t> Int() const;  // when it is an integer within 64 bits
+  std::optional<std::string_view> String() const;
+  const char* KindName() const;  // "object", "array", "string", ... for messages
+  std::size_t Size() const;      // items of an array, members of an object
+  void ForEachItem(const std::function<void(const JsonNode&)>& visit) const;
+  void ForEachMember(const std::function<void(std::string_view key, const JsonNode& value)>& visit) const;
+  // The node as a whole variant: nesting is counted from here, not from the text's root.
+  Variant ToVariant() const;
+
+ private:
+  friend struct JsonNodeAccess;
+  // The parser's element, held by value so that a node may be kept while walking; its
+  // size and trivial copy are checked where it is defined (packet_json.cpp), which keeps
+  // the parser's header out of this one.
+  alignas(8) unsigned char element_[16];
 };
 
-// Throws DecodeError only when the text is not a JSON object; an ill-formed result is
-// reported in `problem`. An "error" member wins over a "result".
-RpcAnswer DecodeRpcAnswer(std::string_view text, const DecodeLimits& limits = {});
+// Parses `text` once (the size limit and the syntax messages of DecodeVariant, which
+// throw DecodeError) and hands its root to `read`.
+void ReadJsonText(std::string_view text, const DecodeLimits& limits, const std::function<void(const JsonNode&)>& read);
 
 }  // namespace rt

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/clientlib/net/connect_probe.h"
+#include "platform/clientlib/net/rpc_answer.h"
 #include "platform/runtime/blocking_wait.h"
 #include "platform/runtime/packet_json.h"
 
@@ -304,7 +305,7 @@ ServerAnswer TNetConnection::Call(const std::string& method, std::vector<Arg> ar
   ++next_id_;
 
   // The answer is read in one pass straight into variants (no JSON document).
-  rt::RpcAnswer answer;
+  RpcAnswer answer;
   for (int attempt = 0;; ++attempt) {
     Reply reply;
     // The host keeps its window alive while the answer is awaited (blocking_wait.h).
@@ -319,7 +320,7 @@ ServerAnswer TNetConnection::Call(const std::string& method, std::vector<Arg> ar
     const std::size_t limit = rt::DecodeLimits{}.max_text_bytes;
     if (reply.body.size() > limit) return Fail(TooLargeAnswerText(reply.body.size(), limit));
     try {
-      answer = rt::DecodeRpcAnswer(reply.body);
+      answer = DecodeRpcAnswer(reply.body);
     } catch (const rt::DecodeError&) {
       return Fail("Resposta inválida do servidor de aplicação (HTTP " + std::to_string(reply.status) + ")");
     }
