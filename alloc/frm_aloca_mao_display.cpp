@@ -3,6 +3,7 @@
 // row, and the owner drawing of every cell of the grid.
 #include "alloc/conversions.h"
 #include "alloc/frm_aloca_mao.h"
+#include "alloc/screen_support.h"
 #include "platform/clientlib/grid_routines.h"
 #include "platform/clientlib/routines.h"
 #include "platform/clientlib/server_result.h"
@@ -14,8 +15,6 @@
 namespace {
 
 constexpr double kMaiorValor = 999999999;  // the largest amount the column takes
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The registration of a dataset's current row through the mask of its type.
 std::string RegistroMascarado(const rt::TClientDataSet& ds) {
@@ -73,14 +72,14 @@ void TfrmAlocaMao::Vd_Virgula(rt::TDBGrid& grid, const std::string& field, char&
       return;
     }
   }
-  if (!IsDigit(Key)) return;
+  if (!alloc::IsDigit(Key)) return;
   // A conversion failure (a "-" after a digit) reaches the user; the key is not taken.
   if (rt::StrToFloat(clib::GridText(grid, field, true) + Key) > kMaiorValor) Key = 0;
 }
 
 void TfrmAlocaMao::Vd_VerificaPgto() {
   rt::TClientDataSet& grade = cdsForneMao();
-  if (grade.State() != rt::dsEdit && grade.State() != rt::dsInsert) return;
+  if (!alloc::Editando(grade)) return;
   if (!clib::EmptyString(clib::GridText(dbgPadrao(), "IDTIPOPAGAFORN", false))) return;
   if (clib::EmptyString(grade.FieldByName("NRINSJURFORN").AsString())) return;
   clib::MensErro(msgPadrao().Msg("pgto_Inf"), false);

@@ -13,10 +13,13 @@ namespace {
 
 using alloc::testing::Aux;
 using alloc::testing::ScreenTest;
+using alloc::testing::kNr;
+using alloc::testing::kPgto;
+using alloc::testing::kProf;
+using alloc::testing::kTurma;
+using alloc::testing::kValor;
 using alloc::testing::Values;
 
-// Grid columns, as the layout orders them.
-enum Col { kNr, kProduto, kProf, kNome, kPgto, kValor, kHoras, kTurma };
 
 // A budget with one allocated and one free unit of waiters, and two professionals the
 // server offers for waiters.
@@ -346,7 +349,7 @@ TEST_F(EditingTest, ButtonsAreOfferedWhileBrowsingTheGridAndNotWhileEditing) {
 TEST_F(EditingTest, KeyFilterPerColumn) {
   struct Case {
     int row;
-    Col col;
+    alloc::testing::GridCol col;
     std::string typed;
     const char* editor;  // what the cell editor holds afterwards ("-": no editor)
   } cases[] = {

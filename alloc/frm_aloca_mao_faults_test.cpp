@@ -44,7 +44,6 @@ class FaultBeforeCall : public rt::IBlockingWait {
 
 class ServerFaultTest : public ScreenTest {
  protected:
-  enum Col { kNr, kProduto, kProf, kNome, kPgto, kValor, kHoras, kTurma };
 
   void SetUp() override {
     if (!server_.Start({"--port", "0", "--data", data_.path().string(), "--seed-demo"}))
@@ -84,17 +83,6 @@ class ServerFaultTest : public ScreenTest {
         << server_.Output();
   }
 
-  // A professional typed into a row and the payment picked, then the row posted by
-  // moving up (the save follows the post).
-  void Allocate(int row, const std::string& registration, const char* payment) {
-    rt::TDBGrid& grid = F().dbgPadrao();
-    ASSERT_TRUE(grid.SelectCell(row, kProf));
-    ASSERT_TRUE(grid.TypeText(registration));
-    ASSERT_TRUE(grid.Key(rt::VK_TAB)) << services_.Log();
-    ASSERT_TRUE(grid.SelectCell(row, kPgto));
-    ASSERT_TRUE(grid.PickListChoose(payment));
-    grid.Key(rt::VK_UP);
-  }
   std::string Reloaded() {
     services_.Clear();
     rt::Input::Click(F().Control("sbtVerificar"));
@@ -143,7 +131,7 @@ TEST_P(SaveFaultTest, FailedSaveStaysAndGoesWithTheNextOneAppliedOnce) {
   message.replace(message.find("%s"), 2, Server());
   services_.Clear();
 
-  Allocate(2, "45997418000153", "GERAR CONTA");  // COPEIRA/02 #2
+  Allocate(F(), 2, "45997418000153", "GERAR CONTA");  // COPEIRA/02 #2
   EXPECT_EQ(services_.Log(), "Busy(6) | Busy off | Error: " + message);
   EXPECT_EQ(F().cdsForneMao().ChangeCount(), 1);
   EXPECT_EQ(F().cdsForneMao().State(), rt::dsBrowse);
@@ -151,7 +139,7 @@ TEST_P(SaveFaultTest, FailedSaveStaysAndGoesWithTheNextOneAppliedOnce) {
 
   if (!c.server_ran_it) Restart();
   services_.Clear();
-  Allocate(8, "52998224725", "EM FOLHA");  // MAÎTRE/02 #1
+  Allocate(F(), 8, "52998224725", "EM FOLHA");  // MAÎTRE/02 #1
   EXPECT_EQ(services_.Log(), "Busy(6) | Busy off");
   EXPECT_EQ(F().cdsForneMao().ChangeCount(), 0);
   EXPECT_EQ(Reloaded(), kBothSaved);
@@ -181,10 +169,10 @@ TEST_F(ServerFaultTest, RestartBetweenTwoActionsSignsInAgainOnceAndGoesOn) {
     Restart(/*forget_sessions=*/true);
     services_.Clear();
     if (through_relay) {
-      Allocate(8, "52998224725", "EM FOLHA");  // MAÎTRE/02 #1
+      Allocate(F(), 8, "52998224725", "EM FOLHA");  // MAÎTRE/02 #1
       EXPECT_EQ(relay_->Requests("Auth.Login"), sign_ins + 1);
     } else {
-      Allocate(2, "45997418000153", "GERAR CONTA");  // COPEIRA/02 #2
+      Allocate(F(), 2, "45997418000153", "GERAR CONTA");  // COPEIRA/02 #2
     }
     EXPECT_EQ(services_.Log(), "Busy(6) | Busy off");
     EXPECT_EQ(F().cdsForneMao().ChangeCount(), 0);

@@ -16,8 +16,6 @@ namespace {
 constexpr const char* kOrdemGrade = "NMPRODUTO;NRFORNE";
 constexpr int kAviCarga = 1;  // busy animation of a load
 
-bool Editando(const rt::TClientDataSet& ds) { return ds.State() == rt::dsEdit || ds.State() == rt::dsInsert; }
-
 }  // namespace
 
 void TfrmAlocaMao::panFiltroExit(rt::TObject*) {
@@ -60,7 +58,7 @@ void TfrmAlocaMao::MontaGrade() {
   // On every path, failure or not: a row left half-built by a failure is dropped, the
   // order comes back, controls and handlers are restored, the rows become the base.
   auto restaura = [&] {
-    if (Editando(grade)) grade.Cancel();
+    if (alloc::Editando(grade)) grade.Cancel();
     grade.SetIndexFieldNames(kOrdemGrade);
     bulk.Restore();
     grade.MergeChangeLog();
@@ -79,7 +77,7 @@ void TfrmAlocaMao::HabilitaBotoes() { AplicaBotoes(ActiveControl() == &dbgPadrao
 
 void TfrmAlocaMao::AplicaBotoes(bool grade_com_foco) {
   rt::TClientDataSet& grade = cdsForneMao();
-  const bool navegando = !Editando(grade);
+  const bool navegando = !alloc::Editando(grade);
   const bool tem_linhas = grade.Active() && !grade.IsEmpty();
   rt::TClientDataSet& contas = cdsNfRelacOrc();
   const bool tem_contas = contas.Active() && !contas.IsEmpty();
@@ -126,7 +124,7 @@ void TfrmAlocaMao::dbgPadraoExit(rt::TObject*) {
     // Nothing typed is lost: a row being edited is posted through its checks and saved,
     // and a change whose save failed earlier is sent again. A refusal keeps the focus in
     // the grid with the row as it was.
-    if (Editando(grade)) grade.Post();
+    if (alloc::Editando(grade)) grade.Post();
     if (grade.ChangeCount() > 0) cdsForneMaoAfterPost(grade);
     grade.EmptyDataSet();
   }

@@ -13,8 +13,6 @@
 
 namespace {
 
-bool Editando(const rt::TClientDataSet& ds) { return ds.State() == rt::dsEdit || ds.State() == rt::dsInsert; }
-
 // The professional fields copied from a server's list into a row, in order (the row's
 // NMFORNMOBRA then takes NMRAZSOCFORN).
 constexpr const char* kCamposCopiados[] = {"CDFORNECED", "NRINSJURFORN", "IDTPIJURFORN", "NMFANTFORN", "NMRAZSOCFORN"};
@@ -93,7 +91,7 @@ void TfrmAlocaMao::dbgPadraoColEnter(rt::TObject*) {
 
 void TfrmAlocaMao::dbgPadraoColExit(rt::TObject*) {
   rt::TClientDataSet& grade = cdsForneMao();
-  if (!Editando(grade)) return;
+  if (!alloc::Editando(grade)) return;
   const rt::TField* leaving = dbgPadrao().SelectedField();
   if (!leaving) return;
   const std::string name = leaving->FieldName();
@@ -116,7 +114,7 @@ void TfrmAlocaMao::dbgPadraoColExit(rt::TObject*) {
 
 void TfrmAlocaMao::Vd_Fornecedor() {
   rt::TClientDataSet& grade = cdsForneMao();
-  if (!Editando(grade)) return;
+  if (!alloc::Editando(grade)) return;
   rt::TField& registro = grade.FieldByName("NRINSJURFORN");
   try {
     ValidaProfissional(registro);

@@ -14,11 +14,9 @@ namespace {
 
 constexpr int kAviGravacao = 6;  // busy animation of a save
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // The keys a registration column takes once the row has a professional.
 bool TeclaDeRegistro(char c) {
-  return IsDigit(c) || c == rt::Input::kBackspace || c == rt::Input::kTab || c == rt::Input::kReturn;
+  return alloc::IsDigit(c) || c == rt::Input::kBackspace || c == rt::Input::kTab || c == rt::Input::kReturn;
 }
 
 }  // namespace

@@ -11,17 +11,16 @@
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 }  // namespace
 
 void TfrmAlocaMao::edtNrOrcamentoKeyPress(rt::TObject*, char& Key) {
-  if (Key != rt::Input::kBackspace && !IsDigit(Key) && !IsLetter(Key)) Key = 0;
+  if (Key != rt::Input::kBackspace && !alloc::IsDigit(Key) && !IsLetter(Key)) Key = 0;
 }
 
 void TfrmAlocaMao::edtSeqKeyPress(rt::TObject*, char& Key) {
-  if (Key != rt::Input::kBackspace && !IsDigit(Key)) Key = 0;
+  if (Key != rt::Input::kBackspace && !alloc::IsDigit(Key)) Key = 0;
 }
 
 void TfrmAlocaMao::edtNrOrcamentoChange(rt::TObject*) {

@@ -10,6 +10,7 @@
 namespace {
 
 using alloc::testing::ScreenTest;
+using alloc::testing::kValor;
 
 class RealServerTest : public ScreenTest {
  protected:
@@ -92,19 +93,7 @@ class FreshServerTest : public ScreenTest {
     F().netAloc().SetAppServer(nullptr);  // the network, not the double
   }
 
-  enum Col { kNr, kProduto, kProf, kNome, kPgto, kValor, kHoras, kTurma };
 
-  // A professional typed into a row and the payment picked, then the row posted by
-  // moving up (the save follows the post).
-  void Allocate(TfrmAlocaMao& form, int row, const std::string& registration, const char* payment) {
-    rt::TDBGrid& grid = form.dbgPadrao();
-    ASSERT_TRUE(grid.SelectCell(row, kProf));
-    ASSERT_TRUE(grid.TypeText(registration));
-    ASSERT_TRUE(grid.Key(rt::VK_TAB)) << services_.Log();
-    ASSERT_TRUE(grid.SelectCell(row, kPgto));
-    ASSERT_TRUE(grid.PickListChoose(payment));
-    grid.Key(rt::VK_UP);
-  }
 
   srv::fakes::TempDir data_;
   srv::fakes::ServerProcess server_process_;

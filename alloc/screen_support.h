@@ -13,6 +13,12 @@
 
 namespace alloc {
 
+// The dataset holds a record being edited or inserted.
+inline bool Editando(const rt::TClientDataSet& ds) { return ds.State() == rt::dsEdit || ds.State() == rt::dsInsert; }
+
+// A decimal digit "0" to "9" (a key of the filters).
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
 // Loads a payload that must be a data packet into the dataset (replacing its data). An
 // answer of another shape is a failure of the server (clib::EServerError naming the
 // method), never a crash, and leaves the dataset as it was.

@@ -221,6 +221,9 @@ class TJournalServices : public rt::IDialogService, public rt::IBusyIndicator {
   rt::TServicesScope scope_;
 };
 
+// The grid's columns, in the layout's order.
+enum GridCol { kNr, kProduto, kProf, kNome, kPgto, kValor, kHoras, kTurma };
+
 // The allocation screen opened through its factory, against the fake server, as the
 // operator "demo" of branch 0001.
 class ScreenTest : public ::testing::Test {
@@ -266,6 +269,17 @@ class ScreenTest : public ::testing::Test {
     TypeInto(F().edtNrOrcamento(), numero);
     if (!seq.empty()) TypeInto(F().edtSeq(), "\b\b" + seq);  // over the preset "00"
     rt::Input::FocusControl(F().dbgPadrao());
+  }
+  // A professional typed into a row and the payment picked, then the row posted by
+  // moving up (the save follows the post).
+  void Allocate(TfrmAlocaMao& form, int row, const std::string& registration, const char* payment) {
+    rt::TDBGrid& grid = form.dbgPadrao();
+    ASSERT_TRUE(grid.SelectCell(row, kProf));
+    ASSERT_TRUE(grid.TypeText(registration));
+    ASSERT_TRUE(grid.Key(rt::VK_TAB)) << services_.Log();
+    ASSERT_TRUE(grid.SelectCell(row, kPgto));
+    ASSERT_TRUE(grid.PickListChoose(payment));
+    grid.Key(rt::VK_UP);
   }
   std::string Focused() {
     rt::TWinControl* c = F().ActiveControl();

@@ -1,6 +1,6 @@
 #include "platform/clientlib/routines.h"
 
-#include "platform/runtime/decimal_round.h"
+#include "platform/runtime/locale_format.h"
 
 #include <charconv>
 #include <cstdio>

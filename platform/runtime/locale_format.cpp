@@ -222,6 +222,16 @@ bool TryStrToFloat(std::string_view text, double& out, const FormatSettings& set
 
 bool TryStrToFloat(std::string_view text, double& out) { return TryStrToFloat(text, out, CurrentFormatSettings()); }
 
+double RoundDecimal(double x, int decimals) {
+  if (!std::isfinite(x) || x == 0) return x;
+  Decimal d = ToDecimal(std::fabs(x), 0);
+  d.Round(decimals);
+  const std::string text = "0." + d.digits + "e" + std::to_string(d.point);
+  double out = 0;
+  std::from_chars(text.data(), text.data() + text.size(), out);
+  return x < 0 ? -out : out;
+}
+
 double StrToFloat(std::string_view text, const FormatSettings& settings) {
   double value = 0;
   if (!TryStrToFloat(text, value, settings))

@@ -41,6 +41,13 @@ class EConvertError : public Exception {
 std::string FormatFloat(std::string_view pattern, double value, const FormatSettings& settings);
 std::string FormatFloat(std::string_view pattern, double value);
 
+// x rounded to `decimals` places (0..15) the way a person reads it: half away from zero
+// on its shortest decimal form, as FormatFloat rounds. 1.005 (stored in binary slightly
+// below 1.005) gives 1.01 and 2.675 gives 2.68, as the clerk who typed them expects; the
+// amount formats and the server's cents use this one rule, so the value shown before a
+// save is the value stored. NaN and infinities come back unchanged.
+double RoundDecimal(double x, int decimals);
+
 // The plain text of a number: at most 15 significant digits (the precision of a typed
 // amount, which also hides the binary noise of arithmetic: 0.33 * 60 gives "19,8"),
 // trailing zeros dropped, the user's decimal separator, no thousands separator:

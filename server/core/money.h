@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/runtime/decimal_round.h"
+#include "platform/runtime/locale_format.h"
 
 namespace srv {
 
