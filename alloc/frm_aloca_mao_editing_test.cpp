@@ -12,14 +12,13 @@
 namespace {
 
 using alloc::testing::Aux;
-using alloc::testing::ScreenTest;
 using alloc::testing::kNr;
 using alloc::testing::kPgto;
 using alloc::testing::kProf;
 using alloc::testing::kTurma;
 using alloc::testing::kValor;
+using alloc::testing::ScreenTest;
 using alloc::testing::Values;
-
 
 // A budget with one allocated and one free unit of waiters, and two professionals the
 // server offers for waiters.
@@ -38,8 +37,8 @@ class EditingTest : public ScreenTest {
 
   static Values Professional(const std::string& code, const std::string& reg, const std::string& fant,
                              const std::string& razao, const std::string& pgto) {
-    return {{"PRODUTO", "GAR"},     {"CDFORNECED", code},   {"NRINSJURFORN", reg},       {"IDTPIJURFORN", "F"},
-            {"NMFANTFORN", fant},   {"NMRAZSOCFORN", razao}, {"IDTIPOPAGAPROF", pgto}};
+    return {{"PRODUTO", "GAR"},   {"CDFORNECED", code},    {"NRINSJURFORN", reg},   {"IDTPIJURFORN", "F"},
+            {"NMFANTFORN", fant}, {"NMRAZSOCFORN", razao}, {"IDTIPOPAGAPROF", pgto}};
   }
 
   rt::TDBGrid& Grid() { return F().dbgPadrao(); }
@@ -56,9 +55,12 @@ class EditingTest : public ScreenTest {
   }
   std::string State() {
     switch (Rows().State()) {
-      case rt::dsEdit: return "edit";
-      case rt::dsBrowse: return "browse";
-      default: return "other";
+      case rt::dsEdit:
+        return "edit";
+      case rt::dsBrowse:
+        return "browse";
+      default:
+        return "other";
     }
   }
   std::string Column() { return Grid().SelectedField() ? Grid().SelectedField()->FieldName() : "(none)"; }
@@ -96,7 +98,8 @@ TEST_F(EditingTest, ClosingTheListWithoutAChoiceLeavesTheRowAsItWas) {
   ASSERT_TRUE(Grid().SelectCell(2, kProf));
   services_.CancelPick();
   ASSERT_TRUE(Grid().EditButtonClick());
-  EXPECT_EQ(Journal(), "GetProdForn(GAR, , , ) | PickList(Profissional; Código|Nome do Profissional; 2 rows) -> cancelled");
+  EXPECT_EQ(Journal(),
+            "GetProdForn(GAR, , , ) | PickList(Profissional; Código|Nome do Profissional; 2 rows) -> cancelled");
   EXPECT_EQ(State(), "browse");
   EXPECT_EQ(Row(), "null null null | null null null");
 }
@@ -177,10 +180,12 @@ TEST_F(EditingTest, ClearingAProfessionalAsksAndRemovesOrKeeps) {
   ASSERT_TRUE(Grid().Key(rt::VK_TAB));
   EXPECT_EQ(Journal(), std::string(question) + " -> Yes");
   EXPECT_EQ(Row(), "* null null | null null null");
-  for (const char* name : {"IDTPIJURFORN", "NMFANTFORN", "NMRAZSOCFORN"}) EXPECT_TRUE(Rows().FieldByName(name).IsNull());
+  for (const char* name : {"IDTPIJURFORN", "NMFANTFORN", "NMRAZSOCFORN"})
+    EXPECT_TRUE(Rows().FieldByName(name).IsNull());
   services_.Answer(rt::mrYes);
   ASSERT_TRUE(Grid().Key(rt::VK_DOWN));
-  EXPECT_EQ(Journal(), std::string(question) + " -> Yes | Busy(6) | SetForneMao(GAR#1 1001->* null null null) | Busy off");
+  EXPECT_EQ(Journal(),
+            std::string(question) + " -> Yes | Busy(6) | SetForneMao(GAR#1 1001->* null null null) | Busy off");
 }
 
 TEST_F(EditingTest, LeavingAnUnchangedProfessionalResetsAmountAndCrewTime) {
@@ -319,7 +324,8 @@ TEST_F(EditingTest, LeavingTheGridSendsAChangeWhoseSaveFailedOrStays) {
   ASSERT_EQ(Rows().ChangeCount(), 1);
   Journal();
   EXPECT_FALSE(rt::Input::FocusControl(F().edtNrOrcamento()));  // still failing: the change is kept
-  EXPECT_EQ(Journal(), "Busy(6) | SetForneMao(GAR#1 1001->1001 200 0800 CONTAPAGAR) | Busy off | Error: Servidor indisponível.");
+  EXPECT_EQ(Journal(),
+            "Busy(6) | SetForneMao(GAR#1 1001->1001 200 0800 CONTAPAGAR) | Busy off | Error: Servidor indisponível.");
   EXPECT_EQ(Focused(), "dbgPadrao");
   EXPECT_EQ(Rows().ChangeCount(), 1);
   Server().fail.clear();
@@ -353,14 +359,20 @@ TEST_F(EditingTest, KeyFilterPerColumn) {
     std::string typed;
     const char* editor;  // what the cell editor holds afterwards ("-": no editor)
   } cases[] = {
-      {1, kProf, "a-%7", "7"},      // a row with a professional: digits only
-      {2, kProf, "a.1", "a.1"},     // a free row: every key
-      {1, kPgto, "EM", "-"},        // the payment type only from the list
-      {1, kValor, ",", ","},        // the cell's text is replaced: it was not empty
+      {1, kProf, "a-%7", "7"},       // a row with a professional: digits only
+      {2, kProf, "a.1", "a.1"},      // a free row: every key
+      {1, kPgto, "EM", "-"},         // the payment type only from the list
+      {1, kValor, ",", ","},         // the cell's text is replaced: it was not empty
       {1, kValor, "12,5,", "12,5"},  // a second comma
-      {2, kValor, ",", "-"},        // an empty cell cannot begin with a comma
-      {1, kValor, "99999999" "9", "999999999"},
-      {1, kValor, "100000000" "0", "100000000"},
+      {2, kValor, ",", "-"},         // an empty cell cannot begin with a comma
+      {1, kValor,
+       "99999999"
+       "9",
+       "999999999"},
+      {1, kValor,
+       "100000000"
+       "0",
+       "100000000"},
       {1, kValor, "999999999,0", "999999999,0"},
       {1, kValor, "999999999,5", "999999999,"},
   };
@@ -403,7 +415,8 @@ TEST_F(EditingTest, GridTextsAreTheDisplayForms) {
   struct Back {
     const char* text;
     const char* stored;
-  } texts[] = {{"EM FOLHA", "FOLHAPAGA"}, {"GERAR CONTA", "CONTAPAGAR"}, {"em folha", "CONTAPAGAR"}, {"", "CONTAPAGAR"}};
+  } texts[] = {
+      {"EM FOLHA", "FOLHAPAGA"}, {"GERAR CONTA", "CONTAPAGAR"}, {"em folha", "CONTAPAGAR"}, {"", "CONTAPAGAR"}};
   for (const Back& t : texts) {
     pgto.SetText(t.text);
     EXPECT_EQ(pgto.AsString(), t.stored) << t.text;
@@ -411,9 +424,9 @@ TEST_F(EditingTest, GridTextsAreTheDisplayForms) {
 }
 
 TEST(Conversions, CrewTimesRegistrationsAndHours) {
-  const std::pair<const char*, const char*> hours[] = {{"", ""},         {"   ", ""},       {"0830", "0830"},
-                                                       {"08:30", "0830"}, {"8", "0800"},    {"083", "0800"},
-                                                       {"2575", "2575"}, {"08:30h", "0800"}};
+  const std::pair<const char*, const char*> hours[] = {{"", ""},          {"   ", ""},       {"0830", "0830"},
+                                                       {"08:30", "0830"}, {"8", "0800"},     {"083", "0800"},
+                                                       {"2575", "2575"},  {"08:30h", "0800"}};
   for (auto [typed, result] : hours) EXPECT_EQ(alloc::Ajusta_Hora(typed), result) << typed;
   const std::pair<const char*, const char*> regs[] = {{"12/345", "12/345"}, {"1.2-3", "123"}, {"", ""}};
   for (auto [typed, result] : regs) EXPECT_EQ(alloc::LimpaMascara(typed), result) << typed;
@@ -439,8 +452,8 @@ TEST_F(EditingTest, CellsAreDrawnWithTheirColoursAlignmentsAndFormats) {
            std::to_string(r.Bottom);
   };
   // The generated row in green, right-aligned number 2 px from the right edge.
-  EXPECT_TRUE(has("TextOut(" + std::to_string(nr.Right - 7 - 2) + "," + std::to_string(nr.Top + 2) +
-                  ",\"1\") font=clGreen"))
+  EXPECT_TRUE(
+      has("TextOut(" + std::to_string(nr.Right - 7 - 2) + "," + std::to_string(nr.Top + 2) + ",\"1\") font=clGreen"))
       << log;
   // The masked registration 2 px from the left.
   EXPECT_TRUE(has("TextOut(" + std::to_string(prof.Left + 2) + "," + std::to_string(prof.Top + 2) +

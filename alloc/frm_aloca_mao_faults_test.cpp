@@ -44,7 +44,6 @@ class FaultBeforeCall : public rt::IBlockingWait {
 
 class ServerFaultTest : public ScreenTest {
  protected:
-
   void SetUp() override {
     if (!server_.Start({"--port", "0", "--data", data_.path().string(), "--seed-demo"}))
       FAIL() << "alloc-server did not start: " << server_.Output();
@@ -213,11 +212,10 @@ TEST_F(ServerFaultTest, AnswerCutShortOrNotJsonLoadsNothing) {
   OpenBudget("12", "1");
   ASSERT_EQ(GridRows(), kLoaded) << services_.Log();
   const std::string header = F().cdsOrcaEvento().FieldByName("NMFANTCLIE").AsString();
-  for (const Case& c :
-       {Case{AnswerRelay::Spoil::CutOnTheWire,
-             "A conexão com o servidor de aplicação " + Server() + " caiu antes do fim da resposta."},
-        Case{AnswerRelay::Spoil::JsonCutShort, "Resposta inválida do servidor de aplicação (HTTP 200)"},
-        Case{AnswerRelay::Spoil::NotJson, "Resposta inválida do servidor de aplicação (HTTP 502)"}}) {
+  for (const Case& c : {Case{AnswerRelay::Spoil::CutOnTheWire,
+                             "A conexão com o servidor de aplicação " + Server() + " caiu antes do fim da resposta."},
+                        Case{AnswerRelay::Spoil::JsonCutShort, "Resposta inválida do servidor de aplicação (HTTP 200)"},
+                        Case{AnswerRelay::Spoil::NotJson, "Resposta inválida do servidor de aplicação (HTTP 502)"}}) {
     SCOPED_TRACE(c.message);
     relay_->SpoilNext("GetAlocaForne", c.spoil);
     EXPECT_EQ(Reloaded(), kLoaded);

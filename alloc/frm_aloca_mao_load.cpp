@@ -93,8 +93,7 @@ void TfrmAlocaMao::AplicaBotoes(bool grade_com_foco) {
   const bool cancela = set("sbtCancelaConta", tem_linhas && navegando && tem_contas);
   // Reload (save button), search and print are offered only while browsing the grid of
   // a given budget; rows are never added or deleted by hand.
-  const bool verifica = set("sbtVerificar", grade_com_foco &&
-                                                !clib::EmptyString(edtNrOrcamento().Text()) && navegando);
+  const bool verifica = set("sbtVerificar", grade_com_foco && !clib::EmptyString(edtNrOrcamento().Text()) && navegando);
   set("sbtAlterar", gera);
   set("sbtPesquisar", verifica && tem_linhas);
   set("sbtIncluir", false);

@@ -21,9 +21,12 @@ TEST_F(ModelTest, FormAndInheritedSettings) {
     const char* name;
     int left;
     const char* hint;
-  } buttons[] = {{"sbtLimpaForn", 181, "Limpar Profissionais"}, {"sbtGeraConta", 218, "Gerar Pagamento"},
-                 {"sbtCancelaConta", 239, "Cancelar Conta a Pagar"}, {"sbtImprimir", 278, nullptr},
-                 {"sbtAjuda", 314, nullptr}, {"sbtFechar", 350, nullptr}};
+  } buttons[] = {{"sbtLimpaForn", 181, "Limpar Profissionais"},
+                 {"sbtGeraConta", 218, "Gerar Pagamento"},
+                 {"sbtCancelaConta", 239, "Cancelar Conta a Pagar"},
+                 {"sbtImprimir", 278, nullptr},
+                 {"sbtAjuda", 314, nullptr},
+                 {"sbtFechar", 350, nullptr}};
   for (const Button& b : buttons) {
     rt::TControl& c = F().Control(b.name);
     EXPECT_EQ(c.Left(), b.left) << b.name;
@@ -231,8 +234,9 @@ TEST_F(ModelTest, OtherDatasetsAndDataSources) {
   struct Source {
     const char* source;
     const char* dataset;
-  } sources[] = {{"dtsPadrao", "cdsForneMao"},     {"dtsOrcaEvento", "cdsOrcaEvento"}, {"dtsPesqOrca", "cdsPesqOrca"},
-                 {"dtsProdForn", "cdsProdForn"},   {"dtsTurma", "cdsTurma"},           {"dtsVrPagMObra", "cdsVrPagMObra"}};
+  } sources[] = {{"dtsPadrao", "cdsForneMao"},   {"dtsOrcaEvento", "cdsOrcaEvento"},
+                 {"dtsPesqOrca", "cdsPesqOrca"}, {"dtsProdForn", "cdsProdForn"},
+                 {"dtsTurma", "cdsTurma"},       {"dtsVrPagMObra", "cdsVrPagMObra"}};
   for (const Source& s : sources) EXPECT_EQ(F().DataSource(s.source).DataSet(), &F().DataSet(s.dataset)) << s.source;
 }
 
@@ -298,9 +302,9 @@ TEST_F(ModelTest, InitialState) {
   EXPECT_FALSE(F().cdsForneMao().Active());
   EXPECT_TRUE(F().cdsForneAux().Active());
   EXPECT_TRUE(F().cdsForneAux().IsEmpty());
-  for (const char* name : {"cdsFornMaoAux", "cdsOrcaEvento", "cdsItMaoObra", "cdsNfRelacOrc", "cdsAuxFornConta",
-                           "cdsPesqOrca", "cdsVdOrcaEven", "cdsSequencial", "cdsProdForn", "cdsVdForn", "cdsVdProf",
-                           "cdsVrPagMObra", "cdsTurma"})
+  for (const char* name :
+       {"cdsFornMaoAux", "cdsOrcaEvento", "cdsItMaoObra", "cdsNfRelacOrc", "cdsAuxFornConta", "cdsPesqOrca",
+        "cdsVdOrcaEven", "cdsSequencial", "cdsProdForn", "cdsVdForn", "cdsVdProf", "cdsVrPagMObra", "cdsTurma"})
     EXPECT_FALSE(F().DataSet(name).Active()) << name;
   EXPECT_EQ(F().stCdFilial + F().stNrOrcamento + F().stInscricao, "");
   EXPECT_EQ(Enabled(), "(none)");

@@ -8,8 +8,8 @@
 #include "platform/clientlib/routines.h"
 #include "platform/clientlib/server_result.h"
 #include "platform/clientlib/session.h"
-#include "report/cli_evt04701.h"
 #include "platform/runtime/ui/services.h"
+#include "report/cli_evt04701.h"
 
 namespace {
 
@@ -31,9 +31,9 @@ void TfrmAlocaMao::sbtGeraContaClick(rt::TObject*) {
   Vd_VerifTpPagForn();
   {
     alloc::TBusyScope busy(kAviProcesso);
-    const rt::Variant answer = ChamaConta(
-        busy, "GeraConta",
-        {clib::Arg::Ref(stCdFilial), clib::Arg::Ref(stNrOrcamento), edtSeq().Text(), clib::Operador()});
+    const rt::Variant answer =
+        ChamaConta(busy, "GeraConta",
+                   {clib::Arg::Ref(stCdFilial), clib::Arg::Ref(stNrOrcamento), edtSeq().Text(), clib::Operador()});
     if (!answer.IsNull()) clib::MensErro(msgPadrao().Msg("CONTA_JA_CAD"), true);  // hidden after the message
     Informa(msgPadrao().Msg("SUCESSO"));
   }
@@ -51,8 +51,7 @@ void TfrmAlocaMao::sbtCancelaContaClick(rt::TObject*) {
   sbtVerificarClick(&Control("sbtVerificar"));
 }
 
-rt::Variant TfrmAlocaMao::ChamaConta(alloc::TBusyScope& busy, const std::string& method,
-                                     std::vector<clib::Arg> args) {
+rt::Variant TfrmAlocaMao::ChamaConta(alloc::TBusyScope& busy, const std::string& method, std::vector<clib::Arg> args) {
   try {
     return ChamaServidor(method, std::move(args));
   } catch (const clib::EServerError& e) {
@@ -88,8 +87,7 @@ bool TfrmAlocaMao::VerificaConta(const std::string& method) {
 }
 
 void TfrmAlocaMao::sbtLimpaFornClick(rt::TObject*) {
-  if (rt::MessageDlg(msgPadrao().Msg("LIMPA_FORN"), rt::mtConfirmation, {rt::mbYes, rt::mbNo}, 0) != rt::mrYes)
-    return;
+  if (rt::MessageDlg(msgPadrao().Msg("LIMPA_FORN"), rt::mtConfirmation, {rt::mbYes, rt::mbNo}, 0) != rt::mrYes) return;
   rt::TClientDataSet& grade = cdsForneMao();
   {
     alloc::TBulkChange bulk(grade);  // no row is checked or saved on its own; restored on every path

@@ -42,8 +42,9 @@ TEST_F(PayablesTest, AReloadWithPayablesOffersOnlyCancellation) {
   Server().payables = {{{"CDFORNECED", "1001"}, {"CDFILIALNF", "0001"}, {"NRLANCTONF", "0000000005"}}};
   services_.Answer(rt::mrOk);
   ASSERT_TRUE(Click("sbtGeraConta"));
-  EXPECT_EQ(Enabled(), "sbtPesquisar sbtVerificar sbtImprimir sbtCancelaConta mnuPesquisar mnuVerificar mnuListagem "
-                       "mnuCancelaConta");
+  EXPECT_EQ(Enabled(),
+            "sbtPesquisar sbtVerificar sbtImprimir sbtCancelaConta mnuPesquisar mnuVerificar mnuListagem "
+            "mnuCancelaConta");
 }
 
 TEST_F(PayablesTest, GenerationStopsAtTheFirstRefusal) {
@@ -128,8 +129,9 @@ TEST_F(PayablesTest, ClearingMarksTheAllocatedRowsAndSavesOnce) {
   Open(false);  // three allocated, two free
   services_.Answer(rt::mrNo);
   ASSERT_TRUE(Click("sbtLimpaForn"));
-  EXPECT_EQ(Journal(), "MessageDlg(confirmation, Yes|No): Todos os profissionais do orçamento serão apagados. "
-                       "Confirma operação? -> No");
+  EXPECT_EQ(Journal(),
+            "MessageDlg(confirmation, Yes|No): Todos os profissionais do orçamento serão apagados. "
+            "Confirma operação? -> No");
 
   services_.Answer(rt::mrYes);
   ASSERT_TRUE(Click("sbtLimpaForn"));

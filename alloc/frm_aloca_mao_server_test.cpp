@@ -9,8 +9,8 @@
 
 namespace {
 
-using alloc::testing::ScreenTest;
 using alloc::testing::kValor;
+using alloc::testing::ScreenTest;
 
 class RealServerTest : public ScreenTest {
  protected:
@@ -63,8 +63,9 @@ TEST_F(RealServerTest, BudgetWithPayablesOffersOnlyCancellation) {
   OpenBudget("13", "1");
   ASSERT_EQ(Focused(), "dbgPadrao") << services_.Log();
   EXPECT_FALSE(F().cdsNfRelacOrc().IsEmpty());
-  EXPECT_EQ(Enabled(), "sbtPesquisar sbtVerificar sbtImprimir sbtCancelaConta mnuPesquisar mnuVerificar mnuListagem "
-                       "mnuCancelaConta");
+  EXPECT_EQ(Enabled(),
+            "sbtPesquisar sbtVerificar sbtImprimir sbtCancelaConta mnuPesquisar mnuVerificar mnuListagem "
+            "mnuCancelaConta");
 }
 
 TEST_F(RealServerTest, UnknownBudgetIsRefusedByTheServer) {
@@ -92,8 +93,6 @@ class FreshServerTest : public ScreenTest {
     clib::TNetConnectionComponent::SetAppServerProvider(nullptr);
     F().netAloc().SetAppServer(nullptr);  // the network, not the double
   }
-
-
 
   srv::fakes::TempDir data_;
   srv::fakes::ServerProcess server_process_;
@@ -134,7 +133,8 @@ TEST_F(FreshServerTest, TheHistoryRecordsWhatTheClerkSavedAndNothingOfARefusal) 
   ASSERT_TRUE(rt::Input::Click(F().Control("sbtVerificar"))) << story;
 
   rt::TClientDataSet history;
-  history.SetData(clib::CheckResultServ(F().netAloc().Call("GetHistorico", {"0001", "0000000012"}), true, 0).AsPacket());
+  history.SetData(
+      clib::CheckResultServ(F().netAloc().Call("GetHistorico", {"0001", "0000000012"}), true, 0).AsPacket());
   std::string entries;
   for (history.First(); !history.Eof(); history.Next())
     entries += history.FieldByName("DSOPERACAO").AsString() + " " + history.FieldByName("CDOPERADOR").AsString() + " " +
@@ -174,18 +174,21 @@ TEST_F(FreshServerTest, PayablesAreGeneratedAndCancelledFromTheButtons) {
   services_.Clear();
   services_.Answer(rt::mrOk);
   ASSERT_TRUE(rt::Input::Click(F().Control("sbtGeraConta")));
-  EXPECT_EQ(services_.Log(), "Busy(6) | Busy off | Busy(6) | Busy off | Busy(6) | MessageDlg(information, OK): Conta "
-                             "gerada com sucesso. -> OK | Busy off | Busy(1) | Busy off");
+  EXPECT_EQ(services_.Log(),
+            "Busy(6) | Busy off | Busy(6) | Busy off | Busy(6) | MessageDlg(information, OK): Conta "
+            "gerada com sucesso. -> OK | Busy off | Busy(1) | Busy off");
   EXPECT_FALSE(F().cdsNfRelacOrc().IsEmpty());
   EXPECT_EQ(generated(), "1005=N 1008=S 1003=S ");  // the rows paid by account turn green
-  EXPECT_EQ(Enabled(), "sbtPesquisar sbtVerificar sbtImprimir sbtCancelaConta mnuPesquisar mnuVerificar mnuListagem "
-                       "mnuCancelaConta");
+  EXPECT_EQ(Enabled(),
+            "sbtPesquisar sbtVerificar sbtImprimir sbtCancelaConta mnuPesquisar mnuVerificar mnuListagem "
+            "mnuCancelaConta");
 
   services_.Clear();
   services_.Answer(rt::mrOk);
   ASSERT_TRUE(rt::Input::Click(F().Control("sbtCancelaConta")));
-  EXPECT_EQ(services_.Log(), "Busy(6) | MessageDlg(information, OK): Cancelamento realizado com sucesso. -> OK | "
-                             "Busy off | Busy(1) | Busy off");
+  EXPECT_EQ(services_.Log(),
+            "Busy(6) | MessageDlg(information, OK): Cancelamento realizado com sucesso. -> OK | "
+            "Busy off | Busy(1) | Busy off");
   EXPECT_TRUE(F().cdsNfRelacOrc().IsEmpty());
   EXPECT_EQ(generated(), "1005=N 1008=N 1003=N ");
   EXPECT_EQ(Enabled(),

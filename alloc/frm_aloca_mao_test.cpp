@@ -90,13 +90,15 @@ TEST_F(SelectionTest, SequenceFailuresFocusTheSequence) {
   F().edtSeq().SetText("");
   Journal();
   FocusControl(F().dbgPadrao());
-  EXPECT_EQ(Journal(), "GetPesqOrca(0001, 0000000012, 1) | MessageDlg(error, OK): Sequencial deve ser informado. -> OK");
+  EXPECT_EQ(Journal(),
+            "GetPesqOrca(0001, 0000000012, 1) | MessageDlg(error, OK): Sequencial deve ser informado. -> OK");
   EXPECT_EQ(Focused(), "edtSeq");
 
   TypeText("7");
   FocusControl(F().dbgPadrao());
   EXPECT_EQ(Journal(),
-            "GetPesqOrca(0001, 0000000012, 1) | GetSequencial(0000000012, 07) | MessageDlg(error, OK): Sequencial não cadastrado. -> OK");
+            "GetPesqOrca(0001, 0000000012, 1) | GetSequencial(0000000012, 07) | MessageDlg(error, OK): Sequencial não "
+            "cadastrado. -> OK");
   EXPECT_EQ(F().edtSeq().Text(), "07");
   EXPECT_EQ(Focused(), "edtSeq");
   EXPECT_EQ(F().stNrOrcamento, "0000000012");
@@ -140,8 +142,7 @@ TEST_F(SelectionTest, ServerFailureInTheSearchLeavesNothingChosen) {
   Journal();
   Server().fail["GetPesqOrca"] = "Erro ao acessar o banco de dados do servidor de aplicação.";
   EXPECT_FALSE(rt::Input::Click(F().btnNrOrcamento()));
-  EXPECT_EQ(Journal(),
-            "GetPesqOrca(0001, , ) | Error: Erro ao acessar o banco de dados do servidor de aplicação.");
+  EXPECT_EQ(Journal(), "GetPesqOrca(0001, , ) | Error: Erro ao acessar o banco de dados do servidor de aplicação.");
   EXPECT_EQ(Focused(), "edtNrOrcamento");
   EXPECT_EQ(F().edtNrOrcamento().Text(), "0000000012");
   EXPECT_EQ(F().stNrOrcamento, "0000000012");
@@ -193,16 +194,16 @@ TEST_F(LoadTest, LeavingThePanelChecksTwiceThenLoadsUnderTheBusyAnimation) {
 
 TEST_F(LoadTest, RowsAreNumberedAllocatedFirstThenFreeAndOrderedByDescription) {
   Server().allocations = {
-      Aux("01", "MAI", "MAÎTRE", 1),                    // one free unit
-      Aux("01", "GAR", "GARÇOM", 3, "1004", 150.0),     // two allocations, packet order kept
+      Aux("01", "MAI", "MAÎTRE", 1),                 // one free unit
+      Aux("01", "GAR", "GARÇOM", 3, "1004", 150.0),  // two allocations, packet order kept
       Aux("01", "GAR", "GARÇOM", 3, "1001", 150.0),
-      Aux("02", "GAR", "GARÇOM", 2.9, "1003", 180.0),   // 2.9 units: 2
+      Aux("02", "GAR", "GARÇOM", 2.9, "1003", 180.0),  // 2.9 units: 2
       Aux("01", "COP", "COPEIRA", 2, "1005", 90.0),
-      Aux("01", "COP", "COPEIRA", 2, "1006", 90.0),     // more allocations than units
+      Aux("01", "COP", "COPEIRA", 2, "1006", 90.0),  // more allocations than units
       Aux("01", "COP", "COPEIRA", 2, "1008", 90.0),
-      Aux("01", "COZ", "COZINHEIRO", 0, "1002", 0.0),   // quantity 0: allocation only
-      Aux("01", "SEG", "SEGURANÇA", 0),                 // quantity 0, free: no row
-      Aux("01", "REC", "RECEPCIONISTA", -1),            // negative: no row
+      Aux("01", "COZ", "COZINHEIRO", 0, "1002", 0.0),  // quantity 0: allocation only
+      Aux("01", "SEG", "SEGURANÇA", 0),                // quantity 0, free: no row
+      Aux("01", "REC", "RECEPCIONISTA", -1),           // negative: no row
   };
   OpenBudget("12");
   EXPECT_EQ(GridRows(),
@@ -221,10 +222,11 @@ TEST_F(LoadTest, AllocatedAndFreeRowsCarryTheirFields) {
   rt::TClientDataSet& ds = F().cdsForneMao();
   auto row = [&]() {
     std::string out;
-    for (const char* name : {"CDFILIAL", "NRORCAEVENTO", "NRSEQORCAEVE", "NRTURNO", "CDPRODUTO", "NMPRODUTO",
-                             "NRFORNE", "CDFORNECED", "NRINSJURFORN", "IDTPIJURFORN", "NMFANTFORN", "NMRAZSOCFORN",
-                             "NMFORNMOBRA", "HRINITUMOBRA", "IDTIPOPAGAFORN", "IDCONTAGERADA", "VRPAGOFORNORC",
-                             "QTHREVENTO", "QTHORAS", "VRCOBRMOBRA", "QTPRODMOBRA"}) {
+    for (const char* name :
+         {"CDFILIAL",    "NRORCAEVENTO", "NRSEQORCAEVE",   "NRTURNO",       "CDPRODUTO",     "NMPRODUTO",
+          "NRFORNE",     "CDFORNECED",   "NRINSJURFORN",   "IDTPIJURFORN",  "NMFANTFORN",    "NMRAZSOCFORN",
+          "NMFORNMOBRA", "HRINITUMOBRA", "IDTIPOPAGAFORN", "IDCONTAGERADA", "VRPAGOFORNORC", "QTHREVENTO",
+          "QTHORAS",     "VRCOBRMOBRA",  "QTPRODMOBRA"}) {
       rt::TField& f = ds.FieldByName(name);
       out += std::string(out.empty() ? "" : " ") + name + "=" + (f.IsNull() ? "null" : f.AsString());
     }
@@ -268,8 +270,9 @@ TEST_F(LoadTest, ButtonStatesWithoutAndWithPayables) {
   FocusControl(F().edtNrOrcamento());
   Server().payables = {{{"CDFORNECED", "1001"}, {"CDFILIALNF", "0001"}, {"NRLANCTONF", "0000000005"}}};
   FocusControl(F().dbgPadrao());
-  EXPECT_EQ(Enabled(), "sbtPesquisar sbtVerificar sbtImprimir sbtCancelaConta mnuPesquisar mnuVerificar mnuListagem "
-                       "mnuCancelaConta");
+  EXPECT_EQ(Enabled(),
+            "sbtPesquisar sbtVerificar sbtImprimir sbtCancelaConta mnuPesquisar mnuVerificar mnuListagem "
+            "mnuCancelaConta");
 }
 
 TEST_F(LoadTest, EditingDisablesTheAccountButtonsAndTheFilterPanel) {
@@ -428,9 +431,9 @@ TEST_F(LoadTest, HoursColumnFromTheEventDuration) {
   struct Case {
     rt::Variant duration;
     const char* hours;
-  } cases[] = {{5.5, "05:30"},  {8.0, "08:00"},   {0.25, "00:15"},   {10.75, "10:45"}, {1.999, "02:00"},
-               {0.0, "00:00"},  {-3.0, "00:00"},  {rt::Variant(), "00:00"}, {10.1, "10:06"}, {2.33, "02:20"},
-               {123.5, "123:30"}};
+  } cases[] = {{5.5, "05:30"},   {8.0, "08:00"},  {0.25, "00:15"},  {10.75, "10:45"},
+               {1.999, "02:00"}, {0.0, "00:00"},  {-3.0, "00:00"},  {rt::Variant(), "00:00"},
+               {10.1, "10:06"},  {2.33, "02:20"}, {123.5, "123:30"}};
   for (const Case& c : cases) {
     Server().qt_hr_evento = c.duration;
     F().sbtVerificarClick(nullptr);
@@ -440,8 +443,8 @@ TEST_F(LoadTest, HoursColumnFromTheEventDuration) {
 
 TEST(UnitsOf, QuantityTruncatedTowardZeroAndNothingForNonNumbers) {
   const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
-  const std::pair<double, long long> cases[] = {{3, 3},   {2.9, 2}, {1, 1},   {0.99, 0},
-                                                {0, 0},   {-2.5, 0}, {nan, 0}, {inf, 0}};
+  const std::pair<double, long long> cases[] = {{3, 3}, {2.9, 2},  {1, 1},   {0.99, 0},
+                                                {0, 0}, {-2.5, 0}, {nan, 0}, {inf, 0}};
   for (const auto& [quantity, units] : cases) EXPECT_EQ(alloc::UnitsOf(quantity), units) << quantity;
 }
 

@@ -18,8 +18,8 @@ struct TItem {
 };
 
 // The allocation texts copied from an allocated record into its row, by name in both.
-constexpr const char* kAllocationTexts[] = {"CDFORNECED",  "NRINSJURFORN",  "NMFANTFORN",
-                                            "NMRAZSOCFORN", "NMFORNMOBRA",   "HRINITUMOBRA",
+constexpr const char* kAllocationTexts[] = {"CDFORNECED",    "NRINSJURFORN",   "NMFANTFORN",
+                                            "NMRAZSOCFORN",  "NMFORNMOBRA",    "HRINITUMOBRA",
                                             "IDCONTAGERADA", "IDTIPOPAGAFORN", "IDTPIJURFORN"};
 
 // Fields looked up once per load, not once per row: a large budget has thousands of rows.
@@ -27,8 +27,7 @@ class TRowWriter {
  public:
   TRowWriter(rt::TClientDataSet& source, rt::TClientDataSet& grid, const TGridRowKey& key)
       : grid_(grid), key_(key), cd_filial_(key.cd_filial), nr_orcamento_(key.nr_orcamento), nr_seq_(key.nr_seq) {
-    for (const char* name : kAllocationTexts)
-      texts_.push_back({&source.FieldByName(name), &grid.FieldByName(name)});
+    for (const char* name : kAllocationTexts) texts_.push_back({&source.FieldByName(name), &grid.FieldByName(name)});
     src_valor_ = &source.FieldByName("VRPAGOFORNORC");
     valor_ = &grid.FieldByName("VRPAGOFORNORC");
     filial_ = &grid.FieldByName("CDFILIAL");

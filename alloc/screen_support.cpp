@@ -21,8 +21,7 @@ void LoadPacket(rt::TClientDataSet& dataset, const rt::Variant& payload, const s
 
 std::array<std::shared_ptr<const rt::DataPacket>, 4> AlocaForneAnswer(const rt::Variant& payload) {
   const char* expected = "eram esperados quatro pacotes de dados.";
-  if (payload.type() != rt::Variant::Type::Array || payload.AsArray().size() != 4)
-    BadAnswer("GetAlocaForne", expected);
+  if (payload.type() != rt::Variant::Type::Array || payload.AsArray().size() != 4) BadAnswer("GetAlocaForne", expected);
   std::array<std::shared_ptr<const rt::DataPacket>, 4> packets;
   for (std::size_t i = 0; i < packets.size(); ++i) {
     const rt::Variant& element = payload.AsArray()[i];

@@ -48,8 +48,7 @@ inline rt::DataPacket PacketLike(const rt::TClientDataSet& like, const std::vect
 // A record of the allocation packet: a labour item, allocated when `forn` is not blank.
 inline Values Aux(const std::string& turno, const std::string& produto, const std::string& nome, double qt,
                   const std::string& forn = "", rt::Variant valor = rt::Variant()) {
-  Values v{{"NRTURNO", turno}, {"CDPRODUTO", produto}, {"NMPRODUTO", nome}, {"QTPRODMOBRA", qt},
-           {"CDFORNECED", forn}};
+  Values v{{"NRTURNO", turno}, {"CDPRODUTO", produto}, {"NMPRODUTO", nome}, {"QTPRODMOBRA", qt}, {"CDFORNECED", forn}};
   if (!forn.empty()) {
     v["NRINSJURFORN"] = "529982247" + forn.substr(forn.size() - 2);
     v["IDTPIJURFORN"] = "F";
@@ -75,8 +74,7 @@ class TFakeServer : public clib::IAppServer {
   struct Budget {
     std::string filial, numero, seq;
   };
-  std::vector<Budget> budgets{{"0001", "0000000012", "00"}, {"0001", "0000000012", "02"},
-                              {"0001", "0000000013", "01"}};
+  std::vector<Budget> budgets{{"0001", "0000000012", "00"}, {"0001", "0000000012", "02"}, {"0001", "0000000013", "01"}};
   std::vector<Values> allocations;  // the allocation packet of GetAlocaForne
   std::vector<Values> payables;     // its payables packet
   rt::Variant qt_hr_evento = 6.5;
@@ -108,7 +106,8 @@ class TFakeServer : public clib::IAppServer {
       std::vector<Values> rows;
       for (const Budget& b : budgets) {
         if (b.filial != text(0)) continue;
-        if (text(2) == "1" ? b.numero != text(1) : !rows.empty() && rows.back()["NRORCAEVENTO"] == rt::Variant(b.numero))
+        if (text(2) == "1" ? b.numero != text(1)
+                           : !rows.empty() && rows.back()["NRORCAEVENTO"] == rt::Variant(b.numero))
           continue;
         rows.push_back({{"CDFILIAL", b.filial}, {"NRORCAEVENTO", b.numero}, {"NRSEQORCAEVE", b.seq}});
       }
@@ -117,12 +116,16 @@ class TFakeServer : public clib::IAppServer {
     if (method == "GetSequencial") {
       std::vector<Values> rows;
       for (const Budget& b : budgets)
-        if (b.numero == text(0) && b.seq == text(1)) rows.push_back({{"NRORCAEVENTO", b.numero}, {"NRSEQORCAEVE", b.seq}});
+        if (b.numero == text(0) && b.seq == text(1))
+          rows.push_back({{"NRORCAEVENTO", b.numero}, {"NRSEQORCAEVE", b.seq}});
       return Ok(packet("cdsSequencial", rows));
     }
     if (method == "GetAlocaForne") {
-      Values header{{"CDFILIAL", text(0)}, {"NRORCAEVENTO", text(1)}, {"NRSEQORCAEVE", text(2)},
-                    {"NMFANTCLIE", "Buffet Aurora"}, {"QTHREVENTO", qt_hr_evento}};
+      Values header{{"CDFILIAL", text(0)},
+                    {"NRORCAEVENTO", text(1)},
+                    {"NRSEQORCAEVE", text(2)},
+                    {"NMFANTCLIE", "Buffet Aurora"},
+                    {"QTHREVENTO", qt_hr_evento}};
       return Ok(rt::VariantArray{packet("cdsOrcaEvento", {header}), packet("cdsFornMaoAux", allocations),
                                  packet("cdsItMaoObra", {}), packet("cdsNfRelacOrc", payables)});
     }

@@ -9,8 +9,8 @@
 // Per-row figures are the counters "per_row" (seconds per row).
 #include <benchmark/benchmark.h>
 
-#include "bench/figures_line.h"
 #include <malloc.h>
+#include "bench/figures_line.h"
 
 #include <memory>
 #include <string>
@@ -35,20 +35,21 @@ FieldDef Def(const char* name, FieldType type, int size = 20, bool calculated = 
 
 std::vector<FieldDef> GridFields() {
   const FieldType S = FieldType::String, F = FieldType::Float;
-  return {Def("VRCOBRMOBRA", F),       Def("NRFORNE", F),         Def("CDPRODUTO", S, 10),
-          Def("NMPRODUTO", S, 50),     Def("NRINSJURFORN", S, 20), Def("NMRAZSOCFORN", S, 40),
-          Def("NMFANTFORN", S, 40),    Def("QTPRODMOBRA", F),     Def("IDTPIJURFORN", S, 1),
-          Def("CDFORNECED", S, 21),    Def("CDFILIAL", S, 4),     Def("NRORCAEVENTO", S, 10),
-          Def("NRSEQORCAEVE", S, 2),   Def("NRTURNO", S, 2),      Def("NMFORNMOBRA", S, 50),
-          Def("HRINITUMOBRA", S, 5),   Def("QTHREVENTO", F),      Def("QTHORAS", S, 8, true),
-          Def("IDCONTAGERADA", S, 1),  Def("VRPAGOFORNORC", F),   Def("IDTIPOPAGAFORN", S, 10)};
+  return {Def("VRCOBRMOBRA", F),      Def("NRFORNE", F),          Def("CDPRODUTO", S, 10),
+          Def("NMPRODUTO", S, 50),    Def("NRINSJURFORN", S, 20), Def("NMRAZSOCFORN", S, 40),
+          Def("NMFANTFORN", S, 40),   Def("QTPRODMOBRA", F),      Def("IDTPIJURFORN", S, 1),
+          Def("CDFORNECED", S, 21),   Def("CDFILIAL", S, 4),      Def("NRORCAEVENTO", S, 10),
+          Def("NRSEQORCAEVE", S, 2),  Def("NRTURNO", S, 2),       Def("NMFORNMOBRA", S, 50),
+          Def("HRINITUMOBRA", S, 5),  Def("QTHREVENTO", F),       Def("QTHORAS", S, 8, true),
+          Def("IDCONTAGERADA", S, 1), Def("VRPAGOFORNORC", F),    Def("IDTIPOPAGAFORN", S, 10)};
 }
 
 // Values of row i, in field order (the calculated field null): plausible lengths, a few
 // hundred labour products, units numbered within each.
 rt::Row GridRow(int i, bool full_width) {
-  static const char* kProducts[] = {"GARCOM", "COPEIRO", "MAITRE DE SALAO", "AJUDANTE DE COZINHA", "BARMAN",
-                                    "RECEPCIONISTA BILINGUE", "SEGURANCA", "CHEF DE COZINHA"};
+  static const char* kProducts[] = {
+      "GARCOM",    "COPEIRO",        "MAITRE DE SALAO", "AJUDANTE DE COZINHA", "BARMAN", "RECEPCIONISTA BILINGUE",
+      "SEGURANCA", "CHEF DE COZINHA"};
   const std::vector<FieldDef> fields = GridFields();
   auto text = [&](int field, std::string value) {
     if (full_width) value.resize(fields[field].size, 'X');
@@ -127,8 +128,8 @@ void BM_AppendPost(benchmark::State& state) {
     ds.reset();
     state.ResumeTiming();
   }
-  state.counters["per_row"] = benchmark::Counter(static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate |
-                                                                             benchmark::Counter::kInvert);
+  state.counters["per_row"] = benchmark::Counter(
+      static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_SetIndex(benchmark::State& state) {

@@ -46,10 +46,14 @@ class TFiguresReporter : public benchmark::ConsoleReporter {
  private:
   static double ToMilliseconds(benchmark::TimeUnit unit) {
     switch (unit) {
-      case benchmark::kNanosecond: return 1e-6;
-      case benchmark::kMicrosecond: return 1e-3;
-      case benchmark::kMillisecond: return 1;
-      case benchmark::kSecond: return 1e3;
+      case benchmark::kNanosecond:
+        return 1e-6;
+      case benchmark::kMicrosecond:
+        return 1e-3;
+      case benchmark::kMillisecond:
+        return 1;
+      case benchmark::kSecond:
+        return 1e3;
     }
     return 1;
   }

@@ -106,9 +106,8 @@ void PaintPages(benchmark::State& state, rt::TDBGrid& grid) {
   state.counters["rows"] = rows;
   state.counters["columns"] = columns;
   // Seconds per cell drawn.
-  state.counters["s/cell"] = benchmark::Counter(static_cast<double>(rows) * columns,
-                                                benchmark::Counter::kIsIterationInvariantRate |
-                                                    benchmark::Counter::kInvert);
+  state.counters["s/cell"] = benchmark::Counter(
+      static_cast<double>(rows) * columns, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_PaintPage(benchmark::State& state) {

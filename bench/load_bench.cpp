@@ -19,8 +19,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "alloc/bulk_change.h"

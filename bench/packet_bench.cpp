@@ -7,15 +7,15 @@
 // with the heap set as the client sets it.
 #include <benchmark/benchmark.h>
 
-#include "bench/figures_line.h"
 #include <simdjson.h>
+#include "bench/figures_line.h"
 
 #include <time.h>
 
 #include <chrono>
 #include <optional>
-#include <thread>
 #include <string>
+#include <thread>
 
 #include "platform/runtime/heap_tuning.h"
 #include "platform/runtime/packet_json.h"
@@ -54,10 +54,10 @@ std::vector<rt::FieldDef> GridFields() {
 
 // 10,000 units of labour: three in four allocated, the rest free, as a load builds them.
 rt::DataPacket GridPacket(int rows) {
-  static const char* kProducts[] = {"GARÇOM", "COPEIRA", "MAITRE", "CHURRASQUEIRO", "RECEPCIONISTA",
-                                    "AUXILIAR DE COZINHA", "BARMAN", "SEGURANÇA"};
-  static const char* kNames[] = {"JOÃO DA SILVA", "MARIA APARECIDA SOUZA", "JOSÉ CARLOS PEREIRA",
-                                 "ANA PAULA OLIVEIRA", "FRANCISCO DAS CHAGAS LIMA"};
+  static const char* kProducts[] = {
+      "GARÇOM", "COPEIRA", "MAITRE", "CHURRASQUEIRO", "RECEPCIONISTA", "AUXILIAR DE COZINHA", "BARMAN", "SEGURANÇA"};
+  static const char* kNames[] = {"JOÃO DA SILVA", "MARIA APARECIDA SOUZA", "JOSÉ CARLOS PEREIRA", "ANA PAULA OLIVEIRA",
+                                 "FRANCISCO DAS CHAGAS LIMA"};
   rt::DataPacket p;
   p.fields = GridFields();
   p.rows.reserve(rows);
@@ -69,10 +69,26 @@ rt::DataPacket GridPacket(int rows) {
     const char* name = kNames[i % 5];
     const std::string registration = std::to_string(10000000000LL + 7919LL * i);
     auto text = [&](std::string s) { return allocated ? rt::Variant(std::move(s)) : rt::Variant(""); };
-    p.rows.push_back({rt::Variant(), static_cast<double>(i % 25 + 1), code, product, text(registration), text(name),
-                      text(name), rt::Variant(), text("F"), text("000000" + registration.substr(0, 8)), "0001",
-                      "0000012345", "00", "01", text(name), text(i % 2 ? "0830" : "1900"), 5.5, rt::Variant(),
-                      text("N"), allocated ? rt::Variant(150.0 + (i % 7) * 12.5) : rt::Variant(),
+    p.rows.push_back({rt::Variant(),
+                      static_cast<double>(i % 25 + 1),
+                      code,
+                      product,
+                      text(registration),
+                      text(name),
+                      text(name),
+                      rt::Variant(),
+                      text("F"),
+                      text("000000" + registration.substr(0, 8)),
+                      "0001",
+                      "0000012345",
+                      "00",
+                      "01",
+                      text(name),
+                      text(i % 2 ? "0830" : "1900"),
+                      5.5,
+                      rt::Variant(),
+                      text("N"),
+                      allocated ? rt::Variant(150.0 + (i % 7) * 12.5) : rt::Variant(),
                       text(i % 3 ? "CONTAPAGAR" : "FOLHAPAGA")});
   }
   return p;

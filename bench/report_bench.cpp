@@ -57,8 +57,11 @@ World& W() {
 }
 
 std::vector<std::pair<std::string, srv::SqlValue>> Values() {
-  return {{"P_CDFILIAL", std::string("0001")}, {"P_NRORCAEVENTO", W().number}, {"P_NRSEQDE", std::string("01")},
-          {"P_NRSEQATE", std::string("01")},   {"P_IDRESULTANTE", std::string("N")}};
+  return {{"P_CDFILIAL", std::string("0001")},
+          {"P_NRORCAEVENTO", W().number},
+          {"P_NRSEQDE", std::string("01")},
+          {"P_NRSEQATE", std::string("01")},
+          {"P_IDRESULTANTE", std::string("N")}};
 }
 
 rt::Variant ServerRun() {
@@ -152,9 +155,10 @@ int main(int argc, char** argv) {
                 m["BM_ServerRun"], m["BM_BareSql"], m["BM_ServerRun"] / m["BM_BareSql"]);
   }
   if (m.count("BM_QueryToPdf")) {
-    std::printf("server query to finished PDF, 1,000 units: %.1f ms (target under 300 ms) = server %.1f + wire %.1f "
-                "+ document %.1f + PDF %.1f\n",
-                m["BM_QueryToPdf"], m["BM_ServerRun"], m["BM_Wire"], m["BM_Document"], m["BM_Pdf"]);
+    std::printf(
+        "server query to finished PDF, 1,000 units: %.1f ms (target under 300 ms) = server %.1f + wire %.1f "
+        "+ document %.1f + PDF %.1f\n",
+        m["BM_QueryToPdf"], m["BM_ServerRun"], m["BM_Wire"], m["BM_Document"], m["BM_Pdf"]);
   }
   benchmark::Shutdown();
   return 0;

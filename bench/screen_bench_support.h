@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "alloc/cli_evt04700.h"
-#include "bench/figures_line.h"
 #include "alloc/frm_aloca_mao.h"
+#include "bench/figures_line.h"
 #include "module/package.h"
 #include "platform/clientlib/session.h"
 #include "platform/runtime/heap_tuning.h"

@@ -23,9 +23,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <ctime>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -34,6 +34,7 @@
 #include <thread>
 #include <vector>
 
+#include <spdlog/spdlog.h>
 #include "platform/clientlib/net/net_connection.h"
 #include "platform/clientlib/net/rpc_answer.h"
 #include "platform/runtime/heap_tuning.h"
@@ -42,7 +43,6 @@
 #include "server/core/service_factory.h"
 #include "server/rpc/http_server.h"
 #include "server/rpc/server_process_for_tests.h"
-#include <spdlog/spdlog.h>
 
 namespace {
 
@@ -120,8 +120,8 @@ Figures Drive(const std::vector<int>& ports, int clients, double seconds, Call c
 }
 
 void PrintRow(const std::string& name, int clients, const Figures& f) {
-  std::printf("%-28s %7d %12.0f %11.3f %11.3f %9ld\n", name.c_str(), clients, f.calls_per_second, f.median_ms,
-              f.p99_ms, f.failures);
+  std::printf("%-28s %7d %12.0f %11.3f %11.3f %9ld\n", name.c_str(), clients, f.calls_per_second, f.median_ms, f.p99_ms,
+              f.failures);
   if (f.failures > 0) std::printf("    first failure: %s\n", f.first_failure.c_str());
 }
 
@@ -146,10 +146,10 @@ rt::FieldDef Field(const char* name, rt::FieldType type, int size) {
 std::vector<OwnRow> OwnRows(const rt::DataPacket& allocations, int count) {
   using rt::FieldType;
   const std::vector<rt::FieldDef> fields = {
-      Field("CDFILIAL", FieldType::String, 4),        Field("NRORCAEVENTO", FieldType::String, 10),
-      Field("NRSEQORCAEVE", FieldType::String, 2),    Field("NRTURNO", FieldType::String, 2),
-      Field("CDPRODUTO", FieldType::String, 10),      Field("CDFORNECED", FieldType::String, 21),
-      Field("HRINITUMOBRA", FieldType::String, 4),    Field("IDTIPOPAGAFORN", FieldType::String, 10),
+      Field("CDFILIAL", FieldType::String, 4),     Field("NRORCAEVENTO", FieldType::String, 10),
+      Field("NRSEQORCAEVE", FieldType::String, 2), Field("NRTURNO", FieldType::String, 2),
+      Field("CDPRODUTO", FieldType::String, 10),   Field("CDFORNECED", FieldType::String, 21),
+      Field("HRINITUMOBRA", FieldType::String, 4), Field("IDTIPOPAGAFORN", FieldType::String, 10),
       Field("VRPAGOFORNORC", FieldType::Float, 0)};
   std::vector<int> index;
   rt::DataPacket shape;
@@ -330,11 +330,12 @@ int main(int argc, char** argv) {
   const bool help = argc > 1 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help");
   const std::optional<Options> options = ParseOptions(argc, argv);
   if (help || !options) {
-    std::printf("usage: server_bench [SECONDS] [--postgres CONNINFO]\n"
-                "Starts alloc-server on loopback with a 1,000-unit budget and measures calls per\n"
-                "second, median and p99 latency from 1, 4 and 16 keep-alive clients, SECONDS per\n"
-                "scenario (default 2), on SQLite or on the PostgreSQL database CONNINFO names\n"
-                "(then also with a second server process on that database).\n");
+    std::printf(
+        "usage: server_bench [SECONDS] [--postgres CONNINFO]\n"
+        "Starts alloc-server on loopback with a 1,000-unit budget and measures calls per\n"
+        "second, median and p99 latency from 1, 4 and 16 keep-alive clients, SECONDS per\n"
+        "scenario (default 2), on SQLite or on the PostgreSQL database CONNINFO names\n"
+        "(then also with a second server process on that database).\n");
     return help ? 0 : 2;
   }
   const double seconds = options->seconds;
@@ -379,8 +380,7 @@ int main(int argc, char** argv) {
                 options->postgres.empty() ? "SQLite" : "PostgreSQL", number.c_str(), allocations.rows.size(),
                 std::thread::hardware_concurrency(), server.Threads(), seconds);
 
-    std::printf("%-28s %7s %12s %11s %11s %9s\n", "scenario", "clients", "calls/s", "median ms", "p99 ms",
-                "failures");
+    std::printf("%-28s %7s %12s %11s %11s %9s\n", "scenario", "clients", "calls/s", "median ms", "p99 ms", "failures");
     std::map<int, Figures> load, saves;
     for (int clients : {1, 4, 16}) {
       load[clients] = Drive(port, clients, seconds, [&](clib::TNetConnection& net, int) {
@@ -405,8 +405,8 @@ int main(int argc, char** argv) {
     if (!options->postgres.empty()) {
       // A second server process on the same database: the clients alternate between them.
       srv::fakes::ServerProcess second;
-      if (!second.Start({"--port", "0", "--database", options->postgres, "--pg-schema", pg_schema, "--log-level",
-                         "warn"})) {
+      if (!second.Start(
+              {"--port", "0", "--database", options->postgres, "--pg-schema", pg_schema, "--log-level", "warn"})) {
         throw std::runtime_error("the second alloc-server did not start");
       }
       const std::vector<int> both = {port[0], second.Port()};
@@ -461,25 +461,28 @@ int main(int argc, char** argv) {
     }
     std::sort(via_variants.begin(), via_variants.end());
     std::sort(as_text.begin(), as_text.end());
-    std::printf("\nGetAlocaForne in process up to the answer's text, median CPU ms: via variants %.3f; written "
-                "from the rows %.3f\n",
-                Percentile(via_variants, 0.5), Percentile(as_text, 0.5));
+    std::printf(
+        "\nGetAlocaForne in process up to the answer's text, median CPU ms: via variants %.3f; written "
+        "from the rows %.3f\n",
+        Percentile(via_variants, 0.5), Percentile(as_text, 0.5));
     std::sort(encode.begin(), encode.end());
     std::sort(decode.begin(), decode.end());
     std::printf("\nGetAlocaForne answer, median ms: encoding %.3f; the client's decoding %.3f\n",
                 Percentile(encode, 0.5), Percentile(decode, 0.5));
-    std::printf("\nGetAlocaForne, median ms: bare SQL of the same rows %.3f; business layer in process %.3f; "
-                "over HTTP, 1 client %.3f\n",
-                bare, Percentile(direct, 0.5), load[1].median_ms);
+    std::printf(
+        "\nGetAlocaForne, median ms: bare SQL of the same rows %.3f; business layer in process %.3f; "
+        "over HTTP, 1 client %.3f\n",
+        bare, Percentile(direct, 0.5), load[1].median_ms);
     std::printf("ratio server / bare SQL: %.1fx (business layer alone %.1fx)\n", load[1].median_ms / bare,
                 Percentile(direct, 0.5) / bare);
     std::printf("figures: http_over_sql=%.3g business_over_sql=%.3g rows_text_over_variants=%.3g",
                 load[1].median_ms / bare, Percentile(direct, 0.5) / bare,
                 Percentile(as_text, 0.5) / Percentile(via_variants, 0.5));
-    for (const auto& [clients, f] : saves) std::printf(" save_calls_per_s_%d=%.0f save_p99_ms_%d=%.3g", clients, f.calls_per_second, clients, f.p99_ms);
+    for (const auto& [clients, f] : saves)
+      std::printf(" save_calls_per_s_%d=%.0f save_p99_ms_%d=%.3g", clients, f.calls_per_second, clients, f.p99_ms);
     for (const auto& [clients, f] : two_servers)
-      std::printf(" two_servers_save_calls_per_s_%d=%.0f two_servers_save_p99_ms_%d=%.3g", clients,
-                  f.calls_per_second, clients, f.p99_ms);
+      std::printf(" two_servers_save_calls_per_s_%d=%.0f two_servers_save_p99_ms_%d=%.3g", clients, f.calls_per_second,
+                  clients, f.p99_ms);
     std::printf("\n");
   } catch (const std::exception& e) {
     std::fprintf(stderr, "server_bench: %s\n", e.what());

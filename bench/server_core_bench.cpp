@@ -62,10 +62,15 @@ void BM_SetForneMaoChangeAmount(benchmark::State& state) {
   for (auto _ : state) {
     rt::DataPacket d;
     d.kind = rt::DataPacket::Kind::Delta;
-    for (const char* f : {"CDFILIAL", "NRORCAEVENTO", "NRSEQORCAEVE", "NRTURNO", "CDPRODUTO", "CDFORNECED", "HRINITUMOBRA", "IDTIPOPAGAFORN", "VRPAGOFORNORC"}) {
-      rt::FieldDef fd; fd.name = f; fd.type = std::string(f) == "VRPAGOFORNORC" ? rt::FieldType::Float : rt::FieldType::String; d.fields.push_back(fd);
+    for (const char* f : {"CDFILIAL", "NRORCAEVENTO", "NRSEQORCAEVE", "NRTURNO", "CDPRODUTO", "CDFORNECED",
+                          "HRINITUMOBRA", "IDTIPOPAGAFORN", "VRPAGOFORNORC"}) {
+      rt::FieldDef fd;
+      fd.name = f;
+      fd.type = std::string(f) == "VRPAGOFORNORC" ? rt::FieldType::Float : rt::FieldType::String;
+      d.fields.push_back(fd);
     }
-    d.changes.push_back({rt::RowKind::Modified, {"0001", "0000000012", "01", "01", "MO001", "1001", "0800", "CONTAPAGAR", amount},
+    d.changes.push_back({rt::RowKind::Modified,
+                         {"0001", "0000000012", "01", "01", "MO001", "1001", "0800", "CONTAPAGAR", amount},
                          {"0001", "0000000012", "01", "01", "MO001", "1001", "0800", "CONTAPAGAR", amount + 1}});
     amount += 1;
     std::vector<rt::Variant> p = {rt::Variant(d)};
@@ -73,5 +78,5 @@ void BM_SetForneMaoChangeAmount(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SetForneMaoChangeAmount)->Unit(benchmark::kMillisecond);
-}
+}  // namespace
 int main(int argc, char** argv) { return bench_support::BenchmarkMain(argc, argv); }

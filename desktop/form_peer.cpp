@@ -254,8 +254,10 @@ bool TFormPeer::eventFilter(QObject* watched, QEvent* event) {
     if (!control->Focused()) {
       // Qt also moves the focus on its own with the Tab reason when the focused widget
       // is hidden (a window closing): a control the runtime cannot focus is left alone.
-      if (users_move && control->CanFocus() && !qobject_cast<TGridView*>(widget)) rt::Input::FocusControl(*control);
-      else QTimer::singleShot(0, this, [this] { SyncFocus(); });
+      if (users_move && control->CanFocus() && !qobject_cast<TGridView*>(widget))
+        rt::Input::FocusControl(*control);
+      else
+        QTimer::singleShot(0, this, [this] { SyncFocus(); });
     }
   }
   return QWidget::eventFilter(watched, event);

@@ -65,7 +65,7 @@ class TFormPeer : public QWidget {
   QWidget* client_;
   QMenuBar* menu_bar_ = nullptr;
   std::map<const rt::TComponent*, QPointer<QWidget>> peers_;
-  std::vector<rt::TControl*> order_;  // creation order, parents first
+  std::vector<rt::TControl*> order_;                      // creation order, parents first
   std::map<const QObject*, rt::TWinControl*> focusable_;  // peer widget -> its control
   std::map<const rt::TMenuItem*, QAction*> actions_;
   std::vector<std::pair<rt::TComponent*, int>> tickets_;

@@ -3,16 +3,16 @@
 // the generic part (bounds, visible, enabled, hint) and each kind's own.
 #include "desktop/form_peer.h"
 
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTabBar>
-#include <QImage>
 #include <QStyle>
+#include <QTabBar>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 #include "desktop/grid_view.h"
 #include "desktop/peers/navigator_peer.h"

@@ -13,9 +13,9 @@
 #include <QWheelEvent>
 #include <cstdlib>
 
+#include "desktop/qt_canvas.h"
 #include "platform/runtime/ui/application.h"
 #include "platform/runtime/ui/input.h"
-#include "desktop/qt_canvas.h"
 
 namespace desk {
 
@@ -35,8 +35,13 @@ int CurrentRecNo(const rt::TDBGrid& grid) {
 bool TGridView::Painting() { return paint_depth > 0; }
 
 TGridView::TGridView(rt::TDBGrid& grid, QWidget* parent)
-    : QWidget(parent), grid_(grid), editor_(new QLineEdit(this)), ellipsis_(new QToolButton(this)),
-      pick_(new QToolButton(this)), pick_items_(new QListWidget(this)), rows_(new QScrollBar(Qt::Vertical, this)) {
+    : QWidget(parent),
+      grid_(grid),
+      editor_(new QLineEdit(this)),
+      ellipsis_(new QToolButton(this)),
+      pick_(new QToolButton(this)),
+      pick_items_(new QListWidget(this)),
+      rows_(new QScrollBar(Qt::Vertical, this)) {
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled);
   setAutoFillBackground(false);
@@ -78,21 +83,35 @@ TGridView::TGridView(rt::TDBGrid& grid, QWidget* parent)
 int TGridView::VirtualKeyOf(int qt_key) {
   switch (qt_key) {
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return rt::VK_TAB;
+    case Qt::Key_Backtab:
+      return rt::VK_TAB;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return rt::VK_RETURN;
-    case Qt::Key_Escape: return rt::VK_ESCAPE;
-    case Qt::Key_PageUp: return rt::VK_PRIOR;
-    case Qt::Key_PageDown: return rt::VK_NEXT;
-    case Qt::Key_End: return rt::VK_END;
-    case Qt::Key_Home: return rt::VK_HOME;
-    case Qt::Key_Left: return rt::VK_LEFT;
-    case Qt::Key_Up: return rt::VK_UP;
-    case Qt::Key_Right: return rt::VK_RIGHT;
-    case Qt::Key_Down: return rt::VK_DOWN;
-    case Qt::Key_Insert: return rt::VK_INSERT;
-    case Qt::Key_F2: return rt::VK_F2;
-    default: return 0;
+    case Qt::Key_Enter:
+      return rt::VK_RETURN;
+    case Qt::Key_Escape:
+      return rt::VK_ESCAPE;
+    case Qt::Key_PageUp:
+      return rt::VK_PRIOR;
+    case Qt::Key_PageDown:
+      return rt::VK_NEXT;
+    case Qt::Key_End:
+      return rt::VK_END;
+    case Qt::Key_Home:
+      return rt::VK_HOME;
+    case Qt::Key_Left:
+      return rt::VK_LEFT;
+    case Qt::Key_Up:
+      return rt::VK_UP;
+    case Qt::Key_Right:
+      return rt::VK_RIGHT;
+    case Qt::Key_Down:
+      return rt::VK_DOWN;
+    case Qt::Key_Insert:
+      return rt::VK_INSERT;
+    case Qt::Key_F2:
+      return rt::VK_F2;
+    default:
+      return 0;
   }
 }
 
@@ -120,7 +139,8 @@ void TGridView::Sync() {
   const bool editing = grid_.EditorMode() && !cell.isEmpty();
   rt::TColumn* column = grid_.SelectedColumn();
   const bool ellipsis = column && column->HasEllipsis() && !cell.isEmpty() && grid_.Focused();
-  const bool pick = column && !column->PickList().empty() && !cell.isEmpty() && grid_.Focused() && grid_.CanEditColumn();
+  const bool pick =
+      column && !column->PickList().empty() && !cell.isEmpty() && grid_.Focused() && grid_.CanEditColumn();
   const int button_width = cell.height();
   QRect editor_rect = cell;
   if (ellipsis || pick) editor_rect.setRight(cell.right() - button_width);
@@ -180,7 +200,8 @@ void TGridView::SyncPickList(const QRect& cell) {
   const int list_height = visible * row_height + frame;
   const int list_width = std::max(cell.width(), pick_items_->sizeHintForColumn(0) + frame + 4);
   // Below the cell when it fits in the view, else above it.
-  const int top = cell.bottom() + 1 + list_height <= height() ? cell.bottom() + 1 : std::max(0, cell.top() - list_height);
+  const int top =
+      cell.bottom() + 1 + list_height <= height() ? cell.bottom() + 1 : std::max(0, cell.top() - list_height);
   pick_items_->setGeometry(cell.left(), top, list_width, list_height);
   pick_items_->show();
   pick_items_->raise();

@@ -3,11 +3,11 @@
 // cell, its highlight following the keys) and a click on a listed item.
 #include "desktop/grid_view.h"
 
+#include <gtest/gtest.h>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 #include "desktop/qt_test_support.h"
 #include "platform/runtime/ui/application.h"

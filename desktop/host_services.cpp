@@ -2,15 +2,15 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QResizeEvent>
 #include <QThread>
 #include <QWindow>
 #include <atomic>
 #include <exception>
 #include <thread>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QPainter>
-#include <QResizeEvent>
 
 #include "desktop/host_texts.h"
 #include "desktop/search_dialog.h"
@@ -23,39 +23,60 @@ QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast
 
 QMessageBox::StandardButton ToQt(rt::TMsgDlgBtn button) {
   switch (button) {
-    case rt::mbYes: return QMessageBox::Yes;
-    case rt::mbNo: return QMessageBox::No;
-    case rt::mbOK: return QMessageBox::Ok;
-    case rt::mbCancel: return QMessageBox::Cancel;
-    case rt::mbAbort: return QMessageBox::Abort;
-    case rt::mbRetry: return QMessageBox::Retry;
-    case rt::mbIgnore: return QMessageBox::Ignore;
-    case rt::mbAll: return QMessageBox::YesToAll;
-    case rt::mbNoToAll: return QMessageBox::NoToAll;
-    case rt::mbYesToAll: return QMessageBox::YesToAll;
-    case rt::mbHelp: return QMessageBox::Help;
+    case rt::mbYes:
+      return QMessageBox::Yes;
+    case rt::mbNo:
+      return QMessageBox::No;
+    case rt::mbOK:
+      return QMessageBox::Ok;
+    case rt::mbCancel:
+      return QMessageBox::Cancel;
+    case rt::mbAbort:
+      return QMessageBox::Abort;
+    case rt::mbRetry:
+      return QMessageBox::Retry;
+    case rt::mbIgnore:
+      return QMessageBox::Ignore;
+    case rt::mbAll:
+      return QMessageBox::YesToAll;
+    case rt::mbNoToAll:
+      return QMessageBox::NoToAll;
+    case rt::mbYesToAll:
+      return QMessageBox::YesToAll;
+    case rt::mbHelp:
+      return QMessageBox::Help;
   }
   return QMessageBox::Ok;
 }
 
 QMessageBox::Icon IconOf(rt::TMsgDlgType type) {
   switch (type) {
-    case rt::mtWarning: return QMessageBox::Warning;
-    case rt::mtError: return QMessageBox::Critical;
-    case rt::mtInformation: return QMessageBox::Information;
-    case rt::mtConfirmation: return QMessageBox::Question;
-    case rt::mtCustom: return QMessageBox::NoIcon;
+    case rt::mtWarning:
+      return QMessageBox::Warning;
+    case rt::mtError:
+      return QMessageBox::Critical;
+    case rt::mtInformation:
+      return QMessageBox::Information;
+    case rt::mtConfirmation:
+      return QMessageBox::Question;
+    case rt::mtCustom:
+      return QMessageBox::NoIcon;
   }
   return QMessageBox::NoIcon;
 }
 
 QString TitleOf(rt::TMsgDlgType type) {
   switch (type) {
-    case rt::mtWarning: return HostText(THostText::kTitleWarning);
-    case rt::mtError: return HostText(THostText::kTitleError);
-    case rt::mtInformation: return HostText(THostText::kTitleInformation);
-    case rt::mtConfirmation: return HostText(THostText::kTitleConfirmation);
-    case rt::mtCustom: break;
+    case rt::mtWarning:
+      return HostText(THostText::kTitleWarning);
+    case rt::mtError:
+      return HostText(THostText::kTitleError);
+    case rt::mtInformation:
+      return HostText(THostText::kTitleInformation);
+    case rt::mtConfirmation:
+      return HostText(THostText::kTitleConfirmation);
+    case rt::mtCustom:
+      break;
   }
   return QApplication::applicationDisplayName();
 }
@@ -175,8 +196,10 @@ TQtCursorSink::~TQtCursorSink() {
 void TQtCursorSink::CursorChanged(rt::TCursor cursor) {
   const bool want = cursor == rt::crHourGlass;
   if (want == overridden_) return;
-  if (want) QApplication::setOverrideCursor(Qt::WaitCursor);
-  else QApplication::restoreOverrideCursor();
+  if (want)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
   overridden_ = want;
 }
 

@@ -4,13 +4,13 @@
 // it. The call's answer, and a failure of the work, come back to the caller.
 #include "desktop/host_services.h"
 
+#include <gtest/gtest.h>
+#include <httplib.h>
 #include <QLineEdit>
 #include <QPaintEvent>
 #include <QTest>
 #include <QVBoxLayout>
 #include <chrono>
-#include <gtest/gtest.h>
-#include <httplib.h>
 #include <stdexcept>
 #include <thread>
 
@@ -27,7 +27,8 @@ const auto* const qt_env = ::testing::AddGlobalTestEnvironment(new testing::QtEn
 class SlowServer {
  public:
   explicit SlowServer(std::chrono::milliseconds delay) {
-    server_.Get("/health", [](const httplib::Request&, httplib::Response& res) { res.set_content("ok", "text/plain"); });
+    server_.Get("/health",
+                [](const httplib::Request&, httplib::Response& res) { res.set_content("ok", "text/plain"); });
     server_.Post("/rpc", [delay](const httplib::Request&, httplib::Response& res) {
       std::this_thread::sleep_for(delay);
       res.set_content(R"({"jsonrpc":"2.0","id":1,"result":{"value":)" + rt::EncodeVariant(rt::Variant("pronto")) +

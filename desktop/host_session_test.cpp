@@ -4,22 +4,22 @@
 // the panel, move in the grid, and read what the windows show.
 #include <algorithm>
 
+#include <gtest/gtest.h>
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
-#include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
-#include <QTimer>
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 #include "desktop/form_peer.h"
 #include "desktop/grid_view.h"
@@ -46,8 +46,8 @@ class HostSession : public ::testing::Test {
   static void SetUpTestSuite() {
     server_ = new srv::fakes::ServerProcess;
     data_ = new srv::fakes::TempDir;
-    if (!server_->Start({"--port", "0", "--data", data_->path().string(), "--seed-demo",
-                         "--password-iterations", "1000"}))
+    if (!server_->Start(
+            {"--port", "0", "--data", data_->path().string(), "--seed-demo", "--password-iterations", "1000"}))
       FAIL() << "alloc-server did not start: " << server_->Output();
   }
   static void TearDownTestSuite() {
@@ -303,7 +303,8 @@ TEST_F(HostSession, ReportFormOpensBesideAndItsPrintButtonPreviewsTheBudgetsRepo
       }
     }
     QTimer::singleShot(0, &dialog, [&dialog, preview, &pages] {
-      if (preview && QTest::qWaitFor([&] { return preview->PagesPainted() > 0; }, 5000)) pages = preview->PagesPainted();
+      if (preview && QTest::qWaitFor([&] { return preview->PagesPainted() > 0; }, 5000))
+        pages = preview->PagesPainted();
       dialog.reject();
     });
   };
@@ -311,7 +312,8 @@ TEST_F(HostSession, ReportFormOpensBesideAndItsPrintButtonPreviewsTheBudgetsRepo
   ASSERT_NE(print, nullptr);
   QTest::mouseClick(print, Qt::LeftButton);
   EXPECT_NE(params.find("P_CDFILIAL=0001 P_NRORCAEVENTO=0000000012 P_NRSEQDE=01 P_NRSEQATE=01 P_IDRESULTANTE=S"),
-            std::string::npos) << params;
+            std::string::npos)
+      << params;
   // The resulting copy: both sequences of budget 12, whatever the range.
   EXPECT_NE(names.find("João Carlos da Silva;"), std::string::npos) << names;
   EXPECT_NE(names.find("Lúcia Helena Ferreira;"), std::string::npos) << names;
@@ -404,8 +406,8 @@ TEST_F(HostSession, AClerkAllocatesAProfessionalWithTheKeyboardAlone) {
   auto drawn = [&](const char* text) {
     return std::find(canvas.texts.begin(), canvas.texts.end(), text) != canvas.texts.end();
   };
-  for (const char* text : {"EM FOLHA", "GERAR CONTA", "08:00", "19:00", "120,00", "1.234,50", "45.997.418/0001-53",
-                           "529.982.247-25"})
+  for (const char* text :
+       {"EM FOLHA", "GERAR CONTA", "08:00", "19:00", "120,00", "1.234,50", "45.997.418/0001-53", "529.982.247-25"})
     EXPECT_TRUE(drawn(text)) << text;
 }
 
@@ -416,8 +418,9 @@ TEST_F(HostSession, UnknownBudgetShowsTheServersRefusalAndKeepsTheFocus) {
   // offscreen platform has none) with the runtime's focus.
   window_->activateWindow();
   EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == Widget("edtNrOrcamento"); }, 2000))
-      << "qt focus: " << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "none")
-      << " active: " << (QApplication::activeWindow() ? QApplication::activeWindow()->objectName().toStdString() : "none")
+      << "qt focus: "
+      << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "none") << " active: "
+      << (QApplication::activeWindow() ? QApplication::activeWindow()->objectName().toStdString() : "none")
       << " runtime focus: " << (screen_->ActiveControl() ? screen_->ActiveControl()->Name() : "none")
       << " active form: " << (rt::Screen().ActiveForm() == screen_);
 }
@@ -441,8 +444,8 @@ TEST_F(HostSession, ClosingTheMainWindowClosesTheScreensFirst) {
 TEST(SignIn, WrongPasswordOrBranchIsRefused) {
   srv::fakes::ServerProcess server;
   srv::fakes::TempDir data;
-  ASSERT_TRUE(server.Start({"--port", "0", "--data", data.path().string(), "--seed-demo", "--password-iterations",
-                            "1000"}));
+  ASSERT_TRUE(
+      server.Start({"--port", "0", "--data", data.path().string(), "--seed-demo", "--password-iterations", "1000"}));
   EXPECT_NE(CheckSignIn({"127.0.0.1", server.Port(), "demo", "wrong", "0001"}), "");
   EXPECT_EQ(CheckSignIn({"127.0.0.1", server.Port(), "demo", "demo", "9999"}),
             "O operador não tem acesso à filial 9999.");

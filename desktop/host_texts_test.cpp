@@ -29,9 +29,8 @@ TEST(HostTexts, TheLocaleChoosesTheLanguage) {
     const char* locale;
     THostLanguage language;
   } cases[] = {
-      {"en", THostLanguage::kEnglish},        {"en_GB.UTF-8", THostLanguage::kEnglish},
-      {"EN-us", THostLanguage::kEnglish},     {"", THostLanguage::kPortuguese},
-      {"pt_BR", THostLanguage::kPortuguese},  {"eng", THostLanguage::kPortuguese},
+      {"en", THostLanguage::kEnglish},   {"en_GB.UTF-8", THostLanguage::kEnglish}, {"EN-us", THostLanguage::kEnglish},
+      {"", THostLanguage::kPortuguese},  {"pt_BR", THostLanguage::kPortuguese},    {"eng", THostLanguage::kPortuguese},
       {"e", THostLanguage::kPortuguese},
   };
   for (const auto& c : cases) EXPECT_EQ(HostLanguageOf(c.locale), c.language) << c.locale;

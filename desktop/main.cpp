@@ -45,10 +45,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     const bool has_display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
     const bool has_qpa = std::getenv("QT_QPA_PLATFORM") != nullptr;
-    if (auto choice = desk::ChoosePlatform(args, has_display, has_qpa, desk::VncPluginAvailable(),
-                                           // runs nobody watches need no VNC server
-                                           HasArg(argc, argv, "--screenshot") || HasArg(argc, argv, "--help") ||
-                                               HasArg(argc, argv, "-h"))) {
+    if (auto choice = desk::ChoosePlatform(
+            args, has_display, has_qpa, desk::VncPluginAvailable(),
+            // runs nobody watches need no VNC server
+            HasArg(argc, argv, "--screenshot") || HasArg(argc, argv, "--help") || HasArg(argc, argv, "-h"))) {
       ::setenv("QT_QPA_PLATFORM", choice->qpa.c_str(), 1);
       if (!choice->notice.empty()) std::printf("%s\n", choice->notice.c_str());
       std::fflush(stdout);
@@ -131,7 +131,8 @@ int main(int argc, char** argv) {
   if (parser.isSet(screenshot)) {
     // Nobody is there to answer: a dialog is told on stderr and dismissed.
     window->Services().Dialogs().OnDialogShown = [](QDialog& dialog) {
-      if (auto* box = qobject_cast<QMessageBox*>(&dialog)) std::fprintf(stderr, "dialog: %s\n", qPrintable(box->text()));
+      if (auto* box = qobject_cast<QMessageBox*>(&dialog))
+        std::fprintf(stderr, "dialog: %s\n", qPrintable(box->text()));
       QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
     };
     const QString file = parser.value(screenshot);

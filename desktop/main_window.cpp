@@ -62,11 +62,11 @@ TMainWindow::~TMainWindow() {
 void TMainWindow::BuildMenu() {
   QMenu* module = menuBar()->addMenu(HostText(THostText::kMenuModule));
   module->setObjectName("menuModule");
-  QAction* open = module->addAction(HostText(THostText::kMenuAllocation), this,
-                                    [this] { CallExport("CriaAlocaMaoObra"); });
+  QAction* open =
+      module->addAction(HostText(THostText::kMenuAllocation), this, [this] { CallExport("CriaAlocaMaoObra"); });
   open->setObjectName("actionAllocation");
-  QAction* report = module->addAction(HostText(THostText::kMenuReport), this,
-                                      [this] { CallExport("CriaRelAlocMObra"); });
+  QAction* report =
+      module->addAction(HostText(THostText::kMenuReport), this, [this] { CallExport("CriaRelAlocMObra"); });
   report->setObjectName("actionReport");
   module->addSeparator();
   module->addAction(HostText(THostText::kMenuExit), this, &QWidget::close);
@@ -135,13 +135,17 @@ void TMainWindow::SyncAll() {
     if (window.sub->isVisible() != live->IsShown()) window.sub->setVisible(live->IsShown());
     if (live->WindowState() != window.applied_state) {
       window.applied_state = live->WindowState();
-      if (window.applied_state == rt::wsMinimized) window.sub->showMinimized();
-      else if (window.applied_state == rt::wsMaximized) window.sub->showMaximized();
-      else window.sub->showNormal();
+      if (window.applied_state == rt::wsMinimized)
+        window.sub->showMinimized();
+      else if (window.applied_state == rt::wsMaximized)
+        window.sub->showMaximized();
+      else
+        window.sub->showNormal();
     }
     window.peer->Sync();
   }
-  if (auto it = windows_.find(rt::Screen().ActiveForm()); it != windows_.end() && mdi_->activeSubWindow() != it->second.sub) {
+  if (auto it = windows_.find(rt::Screen().ActiveForm());
+      it != windows_.end() && mdi_->activeSubWindow() != it->second.sub) {
     mdi_->setActiveSubWindow(it->second.sub);
     it->second.peer->SyncFocus();
   }

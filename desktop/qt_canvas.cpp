@@ -11,7 +11,9 @@ QRect ToQRect(const rt::TRect& r) {
   return QRect(r.Left, r.Top, r.Width(), r.Height());
 }
 
-QString ToQString(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString ToQString(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace
 

@@ -3,17 +3,17 @@
 // green, the selected cell in the highlight colours, titles and clipping).
 #include "desktop/qt_canvas.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
-#include <gtest/gtest.h>
 
 #include "desktop/grid_view.h"
 #include "desktop/qt_test_support.h"
-#include "platform/runtime/ui/testing/scripted_services.h"
 #include "platform/runtime/ui/dbgrid.h"
 #include "platform/runtime/ui/forms.h"
+#include "platform/runtime/ui/testing/scripted_services.h"
 
 namespace desk {
 namespace {

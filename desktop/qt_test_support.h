@@ -2,10 +2,10 @@
 // here too, so that a test binary run by hand needs no display).
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QFont>
 #include <cstdlib>
-#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <utility>

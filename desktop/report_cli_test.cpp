@@ -42,7 +42,8 @@ class ReportCommand : public ::testing::Test {
   static void SetUpTestSuite() {
     server_ = new srv::fakes::ServerProcess;
     data_ = new srv::fakes::TempDir;
-    if (!server_->Start({"--port", "0", "--data", data_->path().string(), "--seed-demo", "--password-iterations", "1000"}))
+    if (!server_->Start(
+            {"--port", "0", "--data", data_->path().string(), "--seed-demo", "--password-iterations", "1000"}))
       FAIL() << "alloc-server did not start: " << server_->Output();
   }
   static void TearDownTestSuite() {
@@ -75,12 +76,12 @@ TEST_F(ReportCommand, ThePdfOfADemoBudgetHoldsItsProfessionalsAndTotals) {
   const Outcome run = Report("--branch 0001 --budget 12 --resulting --pdf " + pdf.string() + " --csv " + csv.string());
   ASSERT_EQ(run.status, 0) << run.output;
   const std::string text = PdfText(pdf);
-  for (const char* expected : {"Relatório de Alocação de Mão de Obra", "Cliente: Buffet Aurora",
-                               "Cópia resultante: todas as sequências do orçamento.", "João Carlos da Silva",
-                               "529.982.247-25", "Lúcia Helena Ferreira", "Aurora Serviços de Garçom",
-                               "11.222.333/0001-81", "(sem profissional)", "Total da sequência: 01", "490,00",
-                               "Total da sequência: 02", "380,00", "Total do orçamento", "870,00", "EM FOLHA",
-                               "GERAR CONTA", "Página 1 de 1"})
+  for (const char* expected :
+       {"Relatório de Alocação de Mão de Obra", "Cliente: Buffet Aurora",
+        "Cópia resultante: todas as sequências do orçamento.", "João Carlos da Silva", "529.982.247-25",
+        "Lúcia Helena Ferreira", "Aurora Serviços de Garçom", "11.222.333/0001-81", "(sem profissional)",
+        "Total da sequência: 01", "490,00", "Total da sequência: 02", "380,00", "Total do orçamento", "870,00",
+        "EM FOLHA", "GERAR CONTA", "Página 1 de 1"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected << " missing from:\n" << text;
   const std::string lines = Slurp(csv);
   EXPECT_NE(lines.find("\r\n02;Casamento;Almoço;20/12/2026 12:00;80;70;10;RECEPCIONISTA;DIURNO;2;Lúcia Helena Ferreira;"

@@ -93,17 +93,23 @@ class ReportPainter {
 
   double Height(const Block& b) const {
     switch (b.kind) {
-      case BlockKind::Header: return Wrapped(text_font_, width_, HeaderText()) + 2 * mm_;
-      case BlockKind::Empty: return Wrapped(italic_font_, width_, Q(doc_.empty_text));
-      case BlockKind::RepeatedTitles: return LineHeight(bold_font_);
-      case BlockKind::Line: break;
+      case BlockKind::Header:
+        return Wrapped(text_font_, width_, HeaderText()) + 2 * mm_;
+      case BlockKind::Empty:
+        return Wrapped(italic_font_, width_, Q(doc_.empty_text));
+      case BlockKind::RepeatedTitles:
+        return LineHeight(bold_font_);
+      case BlockKind::Line:
+        break;
     }
     const clib::TReportLine& line = doc_.lines[static_cast<std::size_t>(b.line)];
     switch (line.kind) {
       case clib::TReportLineKind::Group:
         return Wrapped(bold_font_, width_ - Indent(line.level), Q(line.text)) + (line.level == 0 ? 2 * mm_ : 0.5 * mm_);
-      case clib::TReportLineKind::Total: return LineHeight(bold_font_) + (line.level < 0 ? 2 * mm_ : 0.5 * mm_);
-      default: return LineHeight(text_font_);
+      case clib::TReportLineKind::Total:
+        return LineHeight(bold_font_) + (line.level < 0 ? 2 * mm_ : 0.5 * mm_);
+      default:
+        return LineHeight(text_font_);
     }
   }
 
@@ -129,9 +135,10 @@ class ReportPainter {
       if (y + need > height_ && !pages.back().empty()) {
         pages.emplace_back();
         y = PageTop();
-        const bool continues_rows = b.kind == BlockKind::Line &&
-                                    doc_.lines[static_cast<std::size_t>(b.line)].kind != clib::TReportLineKind::Group &&
-                                    doc_.lines[static_cast<std::size_t>(b.line)].kind != clib::TReportLineKind::ColumnTitles;
+        const bool continues_rows =
+            b.kind == BlockKind::Line &&
+            doc_.lines[static_cast<std::size_t>(b.line)].kind != clib::TReportLineKind::Group &&
+            doc_.lines[static_cast<std::size_t>(b.line)].kind != clib::TReportLineKind::ColumnTitles;
         if (continues_rows && last_titles >= 0) {
           Block titles{BlockKind::RepeatedTitles, last_titles, y, LineHeight(bold_font_)};
           pages.back().push_back(titles);
@@ -213,10 +220,17 @@ class ReportPainter {
                    Q(line.text));
         break;
       }
-      case clib::TReportLineKind::Detail: PaintCells(p, b.y, b.height, line.cells, text_font_); break;
-      case clib::TReportLineKind::Split: PaintAmountLine(p, b, line, italic_font_); break;
-      case clib::TReportLineKind::Total: PaintAmountLine(p, b, line, bold_font_); break;
-      case clib::TReportLineKind::ColumnTitles: break;
+      case clib::TReportLineKind::Detail:
+        PaintCells(p, b.y, b.height, line.cells, text_font_);
+        break;
+      case clib::TReportLineKind::Split:
+        PaintAmountLine(p, b, line, italic_font_);
+        break;
+      case clib::TReportLineKind::Total:
+        PaintAmountLine(p, b, line, bold_font_);
+        break;
+      case clib::TReportLineKind::ColumnTitles:
+        break;
     }
   }
 
@@ -253,7 +267,8 @@ QString WriteReportCsv(const clib::TReportRun& run, const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return file.errorString();
   const std::string csv = clib::ReportCsv(run, rt::CurrentFormatSettings());
-  if (file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size())) return file.errorString();
+  if (file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size()))
+    return file.errorString();
   return {};
 }
 

@@ -94,8 +94,10 @@ void TSearchDialog::ApplyFilter(const QString& text) {
     table_->setRowHidden(r, !match);
     if (match && first < 0) first = r;
   }
-  if (first >= 0) table_->selectRow(first);
-  else table_->clearSelection();
+  if (first >= 0)
+    table_->selectRow(first);
+  else
+    table_->clearSelection();
 }
 
 void TSearchDialog::ChooseCurrent() {

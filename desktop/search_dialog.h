@@ -22,8 +22,7 @@ namespace desk {
 class TSearchDialog : public QDialog {
   Q_OBJECT
  public:
-  TSearchDialog(const std::string& title, const std::string& empty_text,
-                const std::vector<rt::TPickColumn>& columns,
+  TSearchDialog(const std::string& title, const std::string& empty_text, const std::vector<rt::TPickColumn>& columns,
                 const std::vector<std::vector<std::string>>& rows, QWidget* parent = nullptr);
 
   // The index (into the rows given) of the row chosen; nullopt until one is chosen.

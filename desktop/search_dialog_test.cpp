@@ -3,15 +3,15 @@
 // shows its empty-list text.
 #include "desktop/search_dialog.h"
 
+#include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
-#include <functional>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
+#include <functional>
 
 #include "desktop/host_services.h"
 #include "desktop/qt_test_support.h"
@@ -31,8 +31,8 @@ TEST(SearchDialog, FilterNarrowsByAnyColumnAndEnterChoosesTheRowShown) {
     std::vector<int> shown;
     std::optional<int> chosen_by_enter;
   };
-  for (const Case& c : {Case{"", {0, 1, 2}, 0}, Case{"aurora", {0, 2}, 0}, Case{"21", {2}, 2},
-                        Case{"dourada", {1}, 1}, Case{"nada", {}, std::nullopt}}) {
+  for (const Case& c : {Case{"", {0, 1, 2}, 0}, Case{"aurora", {0, 2}, 0}, Case{"21", {2}, 2}, Case{"dourada", {1}, 1},
+                        Case{"nada", {}, std::nullopt}}) {
     TSearchDialog dialog("Orçamento", "Não há orçamento cadastrado.", kColumns, kRows);
     QTest::keyClicks(dialog.FilterBox(), c.typed);
     EXPECT_EQ(dialog.ShownRows(), c.shown) << c.typed;
@@ -72,12 +72,47 @@ TEST(SearchDialog, TheKeyboardStartsOnTheListWithTheFirstRowSelected) {
   };
   const Case cases[] = {
       {"Enter", [] { Press(Qt::Key_Return); }, 0},
-      {"Down Down Enter", [] { Press(Qt::Key_Down); Press(Qt::Key_Down); Press(Qt::Key_Return); }, 2},
-      {"Down Up Enter", [] { Press(Qt::Key_Down); Press(Qt::Key_Up); Press(Qt::Key_Return); }, 0},
-      {"typing filters", [] { Type("dourada"); Press(Qt::Key_Return); }, 1},
-      {"typing then Down", [] { Type("aurora"); Press(Qt::Key_Down); Press(Qt::Key_Return); }, 2},
-      {"backspace widens", [] { Type("auroraX"); Press(Qt::Key_Backspace); Press(Qt::Key_Down); Press(Qt::Key_Return); }, 2},
-      {"Escape", [] { Press(Qt::Key_Down); Press(Qt::Key_Escape); }, std::nullopt},
+      {"Down Down Enter",
+       [] {
+         Press(Qt::Key_Down);
+         Press(Qt::Key_Down);
+         Press(Qt::Key_Return);
+       },
+       2},
+      {"Down Up Enter",
+       [] {
+         Press(Qt::Key_Down);
+         Press(Qt::Key_Up);
+         Press(Qt::Key_Return);
+       },
+       0},
+      {"typing filters",
+       [] {
+         Type("dourada");
+         Press(Qt::Key_Return);
+       },
+       1},
+      {"typing then Down",
+       [] {
+         Type("aurora");
+         Press(Qt::Key_Down);
+         Press(Qt::Key_Return);
+       },
+       2},
+      {"backspace widens",
+       [] {
+         Type("auroraX");
+         Press(Qt::Key_Backspace);
+         Press(Qt::Key_Down);
+         Press(Qt::Key_Return);
+       },
+       2},
+      {"Escape",
+       [] {
+         Press(Qt::Key_Down);
+         Press(Qt::Key_Escape);
+       },
+       std::nullopt},
   };
   for (const Case& c : cases) {
     TSearchDialog dialog("Orçamento", "", kColumns, kRows);

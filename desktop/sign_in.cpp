@@ -59,9 +59,13 @@ void RememberSignIn(const TSignIn& s) {
 }
 
 TSignInDialog::TSignInDialog(const TSignIn& initial, QWidget* parent)
-    : QDialog(parent), server_(new QLineEdit(initial.server, this)), port_(new QSpinBox(this)),
-      operator_(new QLineEdit(initial.operator_name, this)), password_(new QLineEdit(this)),
-      branch_(new QLineEdit(initial.branch, this)), problem_(new QLabel(this)) {
+    : QDialog(parent),
+      server_(new QLineEdit(initial.server, this)),
+      port_(new QSpinBox(this)),
+      operator_(new QLineEdit(initial.operator_name, this)),
+      password_(new QLineEdit(this)),
+      branch_(new QLineEdit(initial.branch, this)),
+      problem_(new QLabel(this)) {
   setWindowTitle(HostText(THostText::kSignInTitle));
   port_->setRange(1, 65535);
   port_->setValue(initial.port);

@@ -10,8 +10,8 @@
 
 namespace desk {
 
-std::optional<TPlatformChoice> ChoosePlatform(const std::vector<std::string>& args, bool has_display,
-                                              bool has_qpa_env, bool vnc_available, bool screenshot_run) {
+std::optional<TPlatformChoice> ChoosePlatform(const std::vector<std::string>& args, bool has_display, bool has_qpa_env,
+                                              bool vnc_available, bool screenshot_run) {
   for (const auto& a : args)
     if (a == "-platform" || a == "--platform" || a.rfind("-platform=", 0) == 0) return std::nullopt;
   if (has_display || has_qpa_env) return std::nullopt;
@@ -20,7 +20,8 @@ std::optional<TPlatformChoice> ChoosePlatform(const std::vector<std::string>& ar
     return TPlatformChoice{"offscreen",
                            "No display and no VNC platform plugin: running offscreen (nothing can be seen)."};
   return TPlatformChoice{"vnc:size=1280x800:port=5900",
-                         "No display: connect a VNC viewer to 127.0.0.1:5900 (Qt's VNC platform has no password and listens on every interface: use it on a trusted machine)"};
+                         "No display: connect a VNC viewer to 127.0.0.1:5900 (Qt's VNC platform has no password and "
+                         "listens on every interface: use it on a trusted machine)"};
 }
 
 bool VncPluginAvailable() {

@@ -19,8 +19,8 @@ struct TPlatformChoice {
 // With no display (no DISPLAY or WAYLAND_DISPLAY), no QT_QPA_PLATFORM and no -platform
 // argument: the VNC platform on loopback (offscreen when the VNC plugin is missing, or
 // for a screenshot run, which nobody watches). Otherwise nothing to choose.
-std::optional<TPlatformChoice> ChoosePlatform(const std::vector<std::string>& args, bool has_display,
-                                              bool has_qpa_env, bool vnc_available, bool screenshot_run);
+std::optional<TPlatformChoice> ChoosePlatform(const std::vector<std::string>& args, bool has_display, bool has_qpa_env,
+                                              bool vnc_available, bool screenshot_run);
 
 // Whether Qt's VNC platform plugin is installed.
 bool VncPluginAvailable();

@@ -32,8 +32,7 @@ __attribute__((constructor)) void LibraryAttach() {
     rt::TModuleRecord& module = Module();
     module.name = "Pkg_EVT04700";
     module.library_path = OwnPath();
-    module.resources = {{"TFRMALOCAMAO", kLayoutTFRMALOCAMAO},
-                        {"TFRMRELALOCMOBRA", kLayoutTFRMRELALOCMOBRA}};
+    module.resources = {{"TFRMALOCAMAO", kLayoutTFRMALOCAMAO}, {"TFRMRELALOCMOBRA", kLayoutTFRMRELALOCMOBRA}};
     if (auto language = rt::FindResourceModule(module.library_path, rt::CurrentUiLocale())) {
       try {
         module.resource_module = rt::TResourceModule::LoadFromFile(*language);

@@ -29,8 +29,6 @@ class TfrmRelAlocMObra : public clib::TfrmDadosGerRel {
   rt::TCheckBox& ckbMostrarCopia() { return Comp<rt::TCheckBox>("ckbMostrarCopia"); }
 
  protected:
-  std::vector<std::string> LayoutResources() const override {
-    return {"TFRMDADOSGERREL", "TFRMRELALOCMOBRA"};
-  }
+  std::vector<std::string> LayoutResources() const override { return {"TFRMDADOSGERREL", "TFRMRELALOCMOBRA"}; }
   void PublishHandlers() override;
 };

@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include <CLI/CLI.hpp>
 #include <spdlog/sinks/stdout_color_sinks.h>
 #include <spdlog/spdlog.h>
+#include <CLI/CLI.hpp>
 
 #include "platform/runtime/heap_tuning.h"
 #include "server/core/history.h"
@@ -174,8 +174,7 @@ int Run(const Options& options) {
     return kExitListen;
   }
   // The socket listens from Bind on: connections wait in its backlog until Serve runs.
-  std::cout << "listening on " << (server.Tls() ? "https://" : "http://") << options.listen << ":" << port
-            << std::endl;
+  std::cout << "listening on " << (server.Tls() ? "https://" : "http://") << options.listen << ":" << port << std::endl;
   if (!options.ready_file.empty()) {
     try {
       WriteReadyFile(options.ready_file, port);
@@ -211,8 +210,7 @@ int main(int argc, char** argv) {
   app.add_option("--port", options.port, "TCP port; 0 picks a free one (printed on start)")
       ->check(CLI::Range(0, 65535))
       ->capture_default_str();
-  app.add_option("--data", options.data_dir, "data folder; the SQLite database is DIR/alloc.db")
-      ->capture_default_str();
+  app.add_option("--data", options.data_dir, "data folder; the SQLite database is DIR/alloc.db")->capture_default_str();
   app.add_option("--database", options.database,
                  "SQLite file path, or PostgreSQL as postgresql://... or \"host=... dbname=...\" "
                  "(overrides --data)");
@@ -226,8 +224,7 @@ int main(int argc, char** argv) {
   app.add_option("--threads", options.threads, "worker threads running the methods; 0 = max(16, 4 x cores)")
       ->check(CLI::Range(0, 4096))
       ->capture_default_str();
-  app.add_option("--keep-alive", options.keep_alive_seconds,
-                 "seconds an idle connection stays open between requests")
+  app.add_option("--keep-alive", options.keep_alive_seconds, "seconds an idle connection stays open between requests")
       ->check(CLI::Range(1, 3600))
       ->capture_default_str();
   app.add_option("--header-timeout", options.header_timeout_seconds,
@@ -241,8 +238,8 @@ int main(int argc, char** argv) {
   auto* tls_cert = app.add_option("--tls-cert", options.tls_certificate_file,
                                   "PEM certificate (chain): serve HTTPS only (needs --tls-key)")
                        ->check(CLI::ExistingFile);
-  auto* tls_key = app.add_option("--tls-key", options.tls_key_file, "PEM private key of --tls-cert")
-                      ->check(CLI::ExistingFile);
+  auto* tls_key =
+      app.add_option("--tls-key", options.tls_key_file, "PEM private key of --tls-cert")->check(CLI::ExistingFile);
   tls_cert->needs(tls_key);
   tls_key->needs(tls_cert);
   app.add_option("--password-iterations", options.password_iterations,

@@ -26,8 +26,10 @@ class TCheckPeer : public QCheckBox, public TControlPeer {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) rt::Input::Click(box_);
   }
   void keyPressEvent(QKeyEvent* event) override {
-    if (event->key() == Qt::Key_Space) rt::Input::TypeKey(' ');
-    else event->ignore();
+    if (event->key() == Qt::Key_Space)
+      rt::Input::TypeKey(' ');
+    else
+      event->ignore();
   }
   void keyReleaseEvent(QKeyEvent* event) override { event->ignore(); }
 

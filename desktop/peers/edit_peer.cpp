@@ -39,11 +39,18 @@ void TEditPeer::keyPressEvent(QKeyEvent* event) {
   if (!edit_.Focused()) rt::Input::FocusControl(edit_);
   if (!edit_.Focused()) return;
   switch (event->key()) {
-    case Qt::Key_Backspace: rt::Input::TypeKey(rt::Input::kBackspace); return;
+    case Qt::Key_Backspace:
+      rt::Input::TypeKey(rt::Input::kBackspace);
+      return;
     case Qt::Key_Return:
-    case Qt::Key_Enter: rt::Input::TypeKey(rt::Input::kReturn); return;
-    case Qt::Key_Escape: rt::Input::TypeKey(rt::Input::kEscape); return;
-    default: break;
+    case Qt::Key_Enter:
+      rt::Input::TypeKey(rt::Input::kReturn);
+      return;
+    case Qt::Key_Escape:
+      rt::Input::TypeKey(rt::Input::kEscape);
+      return;
+    default:
+      break;
   }
   if (event->matches(QKeySequence::Paste)) {
     rt::Input::TypeText(QApplication::clipboard() ? QApplication::clipboard()->text().toStdString() : "");

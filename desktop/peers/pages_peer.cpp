@@ -23,8 +23,10 @@ void TPagesPeer::SyncState() {
   while (bar_->count() > static_cast<int>(sheets.size())) bar_->removeTab(bar_->count() - 1);
   for (int i = 0; i < static_cast<int>(sheets.size()); ++i) {
     const QString caption = Q(sheets[static_cast<size_t>(i)]->Caption());
-    if (i >= bar_->count()) bar_->addTab(caption);
-    else if (bar_->tabText(i) != caption) bar_->setTabText(i, caption);
+    if (i >= bar_->count())
+      bar_->addTab(caption);
+    else if (bar_->tabText(i) != caption)
+      bar_->setTabText(i, caption);
     if (sheets[static_cast<size_t>(i)] == pages_.ActivePage()) bar_->setCurrentIndex(i);
   }
   bar_->setGeometry(0, 0, width(), kTabBarHeight);

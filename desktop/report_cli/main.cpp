@@ -47,11 +47,8 @@ bool ReadPassword(const Options& o, std::string& password, std::string& error) {
 // The values the report form passes, for the parameters the report declares.
 void FillParams(const Options& o, clib::TReportParams& params) {
   const std::pair<const char*, std::string> values[] = {
-      {"P_CDFILIAL", o.branch},
-      {"P_NRORCAEVENTO", clib::Ajusta(o.budget, 10)},
-      {"P_NRSEQDE", o.from},
-      {"P_NRSEQATE", o.to},
-      {"P_IDRESULTANTE", o.resulting ? "S" : "N"},
+      {"P_CDFILIAL", o.branch}, {"P_NRORCAEVENTO", clib::Ajusta(o.budget, 10)}, {"P_NRSEQDE", o.from},
+      {"P_NRSEQATE", o.to},     {"P_IDRESULTANTE", o.resulting ? "S" : "N"},
   };
   for (const auto& [name, value] : values)
     if (clib::ExistParam(params, name)) params.ParamByName(name).SetAsString(value);
@@ -110,8 +107,9 @@ int Run(const Options& o) {
 
 int main(int argc, char** argv) {
   Options o;
-  CLI::App cli{"Writes a report of the application server as PDF and/or CSV, without a display.\n"
-               "The password comes from ALLOC_PASSWORD or --password-file, never from the command line."};
+  CLI::App cli{
+      "Writes a report of the application server as PDF and/or CSV, without a display.\n"
+      "The password comes from ALLOC_PASSWORD or --password-file, never from the command line."};
   cli.add_option("--server", o.server, "application server host")->capture_default_str();
   cli.add_option("--port", o.port, "application server port")->capture_default_str();
   cli.add_option("--operator", o.operator_name, "operator to sign in as")->required();

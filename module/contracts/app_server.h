@@ -34,8 +34,8 @@ class TAlocServer {
     return server_.Call("GetAlocaForne", {filial, nr_orcamento, seq});
   }
   // Array: the list (element 0), or the validation (elements 0 and 1).
-  ServerAnswer GetProdForn(const std::string& cd_produto, std::string& inscricao /* ref */,
-                           const std::string& filial, const std::string& nr_orcamento) {
+  ServerAnswer GetProdForn(const std::string& cd_produto, std::string& inscricao /* ref */, const std::string& filial,
+                           const std::string& nr_orcamento) {
     return server_.Call("GetProdForn", {cd_produto, Arg::Ref(inscricao), filial, nr_orcamento});
   }
   ServerAnswer GetVrPgMObra(const std::string& cd_produto, const std::string& nr_orcamento, const std::string& seq,

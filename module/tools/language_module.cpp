@@ -56,8 +56,10 @@ class TTranslator {
   void Text(const std::string& component, const std::string& property, json& value) {
     if (!value.is_string() || value.get<std::string>().empty()) return;
     const std::string text = value.get<std::string>();
-    if (auto it = translation_.texts.find(text); it != translation_.texts.end()) value = it->second;
-    else if (!translation_.kept.count(text)) missing_.push_back({resource_, component, property, text});
+    if (auto it = translation_.texts.find(text); it != translation_.texts.end())
+      value = it->second;
+    else if (!translation_.kept.count(text))
+      missing_.push_back({resource_, component, property, text});
   }
 
   const std::string& resource_;
@@ -71,7 +73,8 @@ TTranslation TTranslation::FromJson(const json& document) {
   if (!document.is_object() || !document.contains("texts") || !document["texts"].is_object())
     throw std::runtime_error("a translation file is an object with a \"texts\" object");
   for (const auto& [key, value] : document.items())
-    if (key != "texts" && key != "kept") throw std::runtime_error("unknown key \"" + key + "\" in the translation file");
+    if (key != "texts" && key != "kept")
+      throw std::runtime_error("unknown key \"" + key + "\" in the translation file");
   TTranslation translation;
   for (const auto& [text, translated] : document["texts"].items()) {
     if (!translated.is_string()) throw std::runtime_error("the translation of \"" + text + "\" is not a text");

@@ -46,7 +46,7 @@ std::vector<TUntranslated> TranslateLayout(const std::string& resource, nlohmann
 // The language resource module {"resources": {"<RESOURCE>": <translated layout>, ...}}
 // of the layouts (resource name -> layout document); the untranslated texts are
 // appended to `untranslated`.
-nlohmann::json MakeLanguageModule(const std::map<std::string, nlohmann::json>& layouts,
-                                  const TTranslation& translation, std::vector<TUntranslated>& untranslated);
+nlohmann::json MakeLanguageModule(const std::map<std::string, nlohmann::json>& layouts, const TTranslation& translation,
+                                  std::vector<TUntranslated>& untranslated);
 
 }  // namespace langtool

@@ -56,9 +56,9 @@ TEST(LanguageModuleTest, TranslatesEveryKindOfTextAndListsWhatItCannot) {
       {"class": "TDBNavigator", "name": "dbnA", "properties": {"Hints": ["Primeiro", ""]}}
     ]})");
   langtool::TTranslation translation;
-  translation.texts = {{"Cadastro", "Records"}, {"Gravar", "Save"}, {"Orçamento", "Budget"},
-                       {"Confirma exclusão?", "Confirm deletion?"}, {"Nr.", "No."}, {"Tipo", "Type"},
-                       {"Primeiro", "First"}};
+  translation.texts = {
+      {"Cadastro", "Records"}, {"Gravar", "Save"}, {"Orçamento", "Budget"}, {"Confirma exclusão?", "Confirm deletion?"},
+      {"Nr.", "No."},          {"Tipo", "Type"},   {"Primeiro", "First"}};
   translation.kept = {"EM FOLHA", "-"};
 
   const auto missing = langtool::TranslateLayout("TFRMX", layout, translation);

@@ -124,9 +124,11 @@ void TfrmDadosGerRel::sbtFecharClick(rt::TObject*) { Close(); }
 
 namespace {
 rt::TModuleRecord& LibraryModule() {
-  static rt::TModuleRecord record{"alloc_clientlib", "", {
-      {"TFRMPADRAOGRID", kLayoutTFRMPADRAOGRID},
-      {"TFRMDADOSGERREL", kLayoutTFRMDADOSGERREL}}, nullptr};
+  static rt::TModuleRecord record{
+      "alloc_clientlib",
+      "",
+      {{"TFRMPADRAOGRID", kLayoutTFRMPADRAOGRID}, {"TFRMDADOSGERREL", kLayoutTFRMDADOSGERREL}},
+      nullptr};
   return record;
 }
 }  // namespace

@@ -86,18 +86,43 @@ class BaseFormsTest : public ::testing::Test {
     rt::Application().ProcessMessages();
   }
   template <class T>
-  T& C(const std::string& name) { return *form_->Find<T>(name); }
+  T& C(const std::string& name) {
+    return *form_->Find<T>(name);
+  }
 
   rt::testing::TScriptedServices services_;
   TfrmTeste* form_ = nullptr;
 };
 
 TEST_F(BaseFormsTest, DerivedLayoutAddsAndOverridesByName) {
-  for (const char* name : {"panMenu", "sbtIncluir", "sbtAlterar", "sbtExcluir", "sbtPesquisar", "sbtVerificar",
-                           "sbtAjuda", "sbtImprimir", "sbtFechar", "lblCodTela", "pgcPadrao", "tshPadrao",
-                           "panDbgPadrao", "scbFolhaDados", "dbgPadrao", "panNavigator", "dbnPadrao", "mnuMenu",
-                           "mnuOperacao", "mnuListagem", "mnuConfigImpressora", "mnuManutencao", "dtsPadrao",
-                           "msgPadrao", "msgMensagensPadroes", "cdsTeste", "edtCodigo", "btnCodigo"})
+  for (const char* name : {"panMenu",
+                           "sbtIncluir",
+                           "sbtAlterar",
+                           "sbtExcluir",
+                           "sbtPesquisar",
+                           "sbtVerificar",
+                           "sbtAjuda",
+                           "sbtImprimir",
+                           "sbtFechar",
+                           "lblCodTela",
+                           "pgcPadrao",
+                           "tshPadrao",
+                           "panDbgPadrao",
+                           "scbFolhaDados",
+                           "dbgPadrao",
+                           "panNavigator",
+                           "dbnPadrao",
+                           "mnuMenu",
+                           "mnuOperacao",
+                           "mnuListagem",
+                           "mnuConfigImpressora",
+                           "mnuManutencao",
+                           "dtsPadrao",
+                           "msgPadrao",
+                           "msgMensagensPadroes",
+                           "cdsTeste",
+                           "edtCodigo",
+                           "btnCodigo"})
     EXPECT_NE(form_->FindComponent(name), nullptr) << name;
   EXPECT_EQ(form_->Caption(), "Teste");
   EXPECT_EQ(C<rt::TLabel>("lblCodTela").Caption(), "TST001");

@@ -18,9 +18,7 @@ void TBtnPesquisa::SetEdit(rt::TEdit* edit) {
   if (edit_) edit_ticket_ = edit_->AddDestroyObserver([this](rt::TComponent*) { edit_ = nullptr; });
 }
 
-std::string TBtnPesquisa::SearchTitle() const {
-  return texto_vazio_.empty() ? titulo_ : titulo_ + "|" + texto_vazio_;
-}
+std::string TBtnPesquisa::SearchTitle() const { return texto_vazio_.empty() ? titulo_ : titulo_ + "|" + texto_vazio_; }
 
 TComboBox::TComboBox(rt::TComponent* owner) : rt::TWinControl(owner) { tab_stop_ = true; }
 
@@ -68,13 +66,9 @@ TNetConnectionComponent::TNetConnectionComponent(rt::TComponent* owner) : rt::TC
 
 TNetConnectionComponent::~TNetConnectionComponent() { connection_.BeforeConnect = nullptr; }
 
-void TNetConnectionComponent::SetAppServerProvider(TAppServerProvider provider) {
-  Provider() = std::move(provider);
-}
+void TNetConnectionComponent::SetAppServerProvider(TAppServerProvider provider) { Provider() = std::move(provider); }
 
-bool TNetConnectionComponent::Connected() const {
-  return server_ ? in_process_connected_ : connection_.Connected();
-}
+bool TNetConnectionComponent::Connected() const { return server_ ? in_process_connected_ : connection_.Connected(); }
 
 void TNetConnectionComponent::SetConnected(bool value) {
   if (value && !server_ && Provider()) server_ = Provider()(*this);
@@ -90,9 +84,7 @@ void TNetConnectionComponent::SetConnected(bool value) {
   connection_.SetConnected(value);
 }
 
-std::string TNetConnectionComponent::LastError() const {
-  return server_ ? std::string() : connection_.LastError();
-}
+std::string TNetConnectionComponent::LastError() const { return server_ ? std::string() : connection_.LastError(); }
 
 ServerAnswer TNetConnectionComponent::Call(const std::string& method, std::vector<Arg> args) {
   // The first call opens the connection: signs in with the session, or takes the

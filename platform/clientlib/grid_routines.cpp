@@ -2,9 +2,7 @@
 
 namespace clib {
 
-int IndiceCol(const rt::TDBGrid& grid, const std::string& field) {
-  return grid.Columns().IndexOfField(field);
-}
+int IndiceCol(const rt::TDBGrid& grid, const std::string& field) { return grid.Columns().IndexOfField(field); }
 
 std::string GridText(const rt::TDBGrid& grid, const std::string& field, bool edit) {
   int col = IndiceCol(grid, field);

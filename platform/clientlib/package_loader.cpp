@@ -26,8 +26,6 @@ TPackage::~TPackage() {
   dlclose(handle_);
 }
 
-void* TPackage::FindSymbol(const std::string& name) const {
-  return handle_ ? dlsym(handle_, name.c_str()) : nullptr;
-}
+void* TPackage::FindSymbol(const std::string& name) const { return handle_ ? dlsym(handle_, name.c_str()) : nullptr; }
 
 }  // namespace clib

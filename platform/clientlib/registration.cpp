@@ -32,8 +32,7 @@ rt::FieldDef FieldDefFromLayout(const json& j) {
   if (j.contains("calculated")) def.calculated = rt::LayoutBool(j.at("calculated"));
   if (j.contains("fixedLength")) def.fixed_length = rt::LayoutBool(j.at("fixedLength"));
   if (j.contains("editMask")) def.edit_mask = rt::LayoutString(j.at("editMask"));
-  if (j.contains("applied") && !rt::LayoutBool(j.at("applied")))
-    def.provider_flags = rt::ProviderFlags::NotApplied();
+  if (j.contains("applied") && !rt::LayoutBool(j.at("applied"))) def.provider_flags = rt::ProviderFlags::NotApplied();
   return def;
 }
 
@@ -54,8 +53,9 @@ auto DataSetEventSetter(rt::TClientDataSet::TDataSetNotifyEvent rt::TClientDataS
 }
 
 void RegisterAll() {
-  rt::RegisterClass<TMessages>("TMessages", "").Property(
-      "Items", [](TMessages& m, const json& v, TLayoutContext&) { m.SetItems(StringList(v)); });
+  rt::RegisterClass<TMessages>("TMessages", "").Property("Items", [](TMessages& m, const json& v, TLayoutContext&) {
+    m.SetItems(StringList(v));
+  });
 
   rt::RegisterClass<TButtonFlat>("TButtonFlat", "TSpeedButton");
   rt::RegisterClass<TBtnPesquisa>("TBtnPesquisa", "TButtonFlat")
@@ -85,10 +85,8 @@ void RegisterAll() {
                   for (const auto& f : v) defs.push_back(FieldDefFromLayout(f));
                   c.DataSet().SetFieldDefs(std::move(defs));
                 })
-      .Property("IndexFieldNames",
-                [](TClientDataSetComponent& c, const json& v, TLayoutContext&) {
-                  c.DataSet().SetIndexFieldNames(rt::LayoutString(v));
-                })
+      .Property("IndexFieldNames", [](TClientDataSetComponent& c, const json& v,
+                                      TLayoutContext&) { c.DataSet().SetIndexFieldNames(rt::LayoutString(v)); })
       .Property("BeforeInsert", DataSetEventSetter(&rt::TClientDataSet::BeforeInsert))
       .Property("BeforeEdit", DataSetEventSetter(&rt::TClientDataSet::BeforeEdit))
       .Property("BeforePost", DataSetEventSetter(&rt::TClientDataSet::BeforePost))
@@ -101,7 +99,8 @@ void RegisterAll() {
                   std::string name = rt::LayoutString(v);
                   ctx.Defer([&s, &ctx, name] {
                     auto* ds = dynamic_cast<TClientDataSetComponent*>(&ctx.Resolve(name));
-                    if (!ds) throw rt::ELayoutError("DataSet of " + s.Name() + ": " + name + " is not a client dataset");
+                    if (!ds)
+                      throw rt::ELayoutError("DataSet of " + s.Name() + ": " + name + " is not a client dataset");
                     s.Source().SetDataSet(&ds->DataSet());
                   });
                 })
@@ -120,12 +119,13 @@ void RegisterAll() {
                   std::string name = rt::LayoutString(v);
                   ctx.Defer([&d, &ctx, name] {
                     auto* net = dynamic_cast<TNetConnectionComponent*>(&ctx.Resolve(name));
-                    if (!net) throw rt::ELayoutError("Connection of " + d.Name() + ": " + name + " is not a TNetConnection");
+                    if (!net)
+                      throw rt::ELayoutError("Connection of " + d.Name() + ": " + name + " is not a TNetConnection");
                     d.SetConnection(net);
                   });
                 })
-      .Event<TReportDesignerDialog::TBeforeGetQueryParamsEvent>(
-          "BeforeGetQueryParams", &TReportDesignerDialog::BeforeGetQueryParams);
+      .Event<TReportDesignerDialog::TBeforeGetQueryParamsEvent>("BeforeGetQueryParams",
+                                                                &TReportDesignerDialog::BeforeGetQueryParams);
 }
 
 }  // namespace

@@ -36,7 +36,8 @@ std::vector<std::string> TReportDesignerDialog::ReportNames() {
 TReportRun TReportDesignerDialog::Execute(const std::string& report_name) {
   const auto& reports = Reports();
   const auto found = std::find_if(reports.begin(), reports.end(), [&](const auto& r) { return r.name == report_name; });
-  if (found == reports.end()) throw std::invalid_argument("Report \"" + report_name + "\" not found for " + report_code_);
+  if (found == reports.end())
+    throw std::invalid_argument("Report \"" + report_name + "\" not found for " + report_code_);
   const TReportInfo report = *found;  // a copy: the screen's handler may change the code
   TReportParams params(report.params);
   if (BeforeGetQueryParams) BeforeGetQueryParams(this, params);

@@ -44,11 +44,16 @@ bool IsNumberPattern(const std::string& format) { return format.find_first_of("0
 // The raw text of a value: texts as they are, numbers in the user's plain form.
 std::string Raw(const rt::Variant& v, const rt::FormatSettings& settings) {
   switch (v.type()) {
-    case rt::Variant::Type::String: return v.AsString();
-    case rt::Variant::Type::Float: return rt::FloatToStr(v.AsFloat(), settings);
-    case rt::Variant::Type::Integer: return std::to_string(v.AsInt());
-    case rt::Variant::Type::Null: return "";
-    default: return v.Describe();
+    case rt::Variant::Type::String:
+      return v.AsString();
+    case rt::Variant::Type::Float:
+      return rt::FloatToStr(v.AsFloat(), settings);
+    case rt::Variant::Type::Integer:
+      return std::to_string(v.AsInt());
+    case rt::Variant::Type::Null:
+      return "";
+    default:
+      return v.Describe();
   }
 }
 
@@ -58,8 +63,8 @@ std::string DateTimeText(const std::string& iso, const rt::FormatSettings& s) {
   rt::DateTime dt;
   if (!rt::DateTime::FromIso(iso, dt)) return iso;
   char text[32];
-  std::snprintf(text, sizeof text, "%02d%c%02d%c%04d %02d%c%02d", dt.day, s.date_separator, dt.month,
-                s.date_separator, dt.year, dt.hour, s.time_separator, dt.minute);
+  std::snprintf(text, sizeof text, "%02d%c%02d%c%04d %02d%c%02d", dt.day, s.date_separator, dt.month, s.date_separator,
+                dt.year, dt.hour, s.time_separator, dt.minute);
   return text;
 }
 
@@ -161,7 +166,8 @@ class DocumentBuilder {
       for (const TReportField& f : g.caption) caption.push_back(Bind(rows_, f.field, f.format));
       group_captions_.push_back(std::move(caption));
     }
-    for (const TReportColumn& c : layout_.columns) columns_.push_back(Bind(rows_, c.field, c.format, c.type_field, c.map));
+    for (const TReportColumn& c : layout_.columns)
+      columns_.push_back(Bind(rows_, c.field, c.format, c.type_field, c.map));
     if (!layout_.present.empty()) present_ = rows_.Index(layout_.present);
     if (layout_.totals) {
       amount_ = rows_.Index(layout_.totals->field);
@@ -203,8 +209,10 @@ class DocumentBuilder {
   void OpenGroups(std::size_t from, std::size_t row) {
     for (std::size_t g = from; g < layout_.groups.size(); ++g) {
       open_[g] = Sums{};
-      doc_.lines.push_back({TReportLineKind::Group, static_cast<int>(g),
-                            Labelled(layout_.groups[g].caption, group_captions_[g], rows_, row, s_, "   "), {}});
+      doc_.lines.push_back({TReportLineKind::Group,
+                            static_cast<int>(g),
+                            Labelled(layout_.groups[g].caption, group_captions_[g], rows_, row, s_, "   "),
+                            {}});
     }
     if (from < layout_.groups.size() || (row == 0 && layout_.groups.empty())) {
       std::vector<std::string> titles;
@@ -228,10 +236,14 @@ class DocumentBuilder {
     const std::string& format = layout_.totals->format;
     if (split) {
       for (const auto& [key, value] : sums.split)
-        doc_.lines.push_back({TReportLineKind::Split, level, key.empty() ? layout_.totals->blank : key,
+        doc_.lines.push_back({TReportLineKind::Split,
+                              level,
+                              key.empty() ? layout_.totals->blank : key,
                               {rt::FormatFloat(format, value, s_)}});
     }
-    doc_.lines.push_back({TReportLineKind::Total, level, what.empty() ? label : label + ": " + what,
+    doc_.lines.push_back({TReportLineKind::Total,
+                          level,
+                          what.empty() ? label : label + ": " + what,
                           {rt::FormatFloat(format, sums.total, s_)}});
   }
 
@@ -291,7 +303,8 @@ TReportLayout ParseReportLayout(const std::string& text) {
   try {
     TReportLayout layout;
     layout.header = Fields(j.value("header", json()));
-    for (const json& n : j.value("notes", json::array())) layout.notes.push_back({Str(n, "param"), Str(n, "equals"), Str(n, "text")});
+    for (const json& n : j.value("notes", json::array()))
+      layout.notes.push_back({Str(n, "param"), Str(n, "equals"), Str(n, "text")});
     layout.empty = Str(j, "empty");
     for (const json& g : j.value("groups", json::array())) {
       TReportGroup group{g.at("keys").get<std::vector<std::string>>(), Fields(g.value("caption", json())),
@@ -304,7 +317,7 @@ TReportLayout ParseReportLayout(const std::string& text) {
     for (const json& c : detail.value("columns", json::array())) layout.columns.push_back(Column(c));
     if (j.contains("totals")) {
       const json& t = j.at("totals");
-      layout.totals = TReportTotals{Str(t, "field"), Str(t, "format", "0.00"), Str(t, "split"),
+      layout.totals = TReportTotals{Str(t, "field"), Str(t, "format", "0.00"),  Str(t, "split"),
                                     Str(t, "blank"), Str(t, "report", "Total"), t.value("report_split", false)};
     }
     return layout;
@@ -334,7 +347,8 @@ std::string ReportCsv(const TReportRun& run, const rt::FormatSettings& settings)
 
   std::string out = "\xEF\xBB\xBF";
   auto line = [&](const std::vector<std::string>& cells) {
-    for (std::size_t i = 0; i < cells.size(); ++i) out += (i ? std::string(1, separator) : "") + CsvField(cells[i], separator);
+    for (std::size_t i = 0; i < cells.size(); ++i)
+      out += (i ? std::string(1, separator) : "") + CsvField(cells[i], separator);
     out += "\r\n";
   };
   line(titles);
@@ -343,8 +357,10 @@ std::string ReportCsv(const TReportRun& run, const rt::FormatSettings& settings)
     const bool absent = present >= 0 && EmptyString(Raw(rows.At(row, present), settings));
     std::vector<std::string> cells;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-      if (absent && i >= first_column) cells.push_back(i == first_column ? layout.absent : "");
-      else cells.push_back(fields[i].Text(rows, row, settings));
+      if (absent && i >= first_column)
+        cells.push_back(i == first_column ? layout.absent : "");
+      else
+        cells.push_back(fields[i].Text(rows, row, settings));
     }
     line(cells);
   }

@@ -84,9 +84,9 @@ struct TReportDocument {
   std::vector<std::string> header;  // "Label: value"
   std::vector<std::string> notes;
   std::vector<TReportColumn> columns;
-  int total_column = -1;            // the column whose place the amounts of totals take
+  int total_column = -1;  // the column whose place the amounts of totals take
   std::vector<TReportLine> lines;
-  std::string empty_text;           // shown when there are no lines
+  std::string empty_text;  // shown when there are no lines
 };
 
 // Throws std::invalid_argument when the layout cannot be read or names a field the

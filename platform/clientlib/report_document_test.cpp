@@ -35,7 +35,8 @@ TReportRun RunOf(std::vector<rt::Row> rows, std::string tudo = "N") {
   run.title = "Alocação";
   run.layout = kLayout;
   run.params = {{"P_TUDO", tudo}};
-  for (const char* name : {"ORC", "SEQ", "DATA", "ITEM", "COD", "NOME", "INSC", "TIPO", "PAG", "VALOR", "HORA", "DUR", "GERADA"}) {
+  for (const char* name :
+       {"ORC", "SEQ", "DATA", "ITEM", "COD", "NOME", "INSC", "TIPO", "PAG", "VALOR", "HORA", "DUR", "GERADA"}) {
     rt::FieldDef f;
     f.name = name;
     f.type = std::string(name) == "VALOR" || std::string(name) == "DUR" ? rt::FieldType::Float : rt::FieldType::String;
@@ -132,12 +133,13 @@ TEST(ReportCsvTest, RowsWithTheUsersSeparatorsQuotedAndGuardedAgainstFormulas) {
             "01;19/12/2026 19:30;MAÎTRE;(livre);;;;;;\r\n"
             "02;19/12/2026 19:30;GARÇOM;\"'=HYPERLINK(\"\"x\"\")\";1234;;10,00;;06:30;\r\n");
   const std::string us = ReportCsv(RunOf(Demo()), rt::FormatSettings{'.', ',', ':', '/'});
-  EXPECT_NE(us.find("\r\n01,19/12/2026 19:30,GARÇOM,João,529.982.247-25,GERAR CONTA,1234.50,"), std::string::npos) << us;
+  EXPECT_NE(us.find("\r\n01,19/12/2026 19:30,GARÇOM,João,529.982.247-25,GERAR CONTA,1234.50,"), std::string::npos)
+      << us;
 }
 
 TEST(ReportDocumentTest, HoursAsTheScreenShowsThem) {
   const std::pair<double, const char*> cases[] = {{5.5, "05:30"}, {10.1, "10:06"}, {2.33, "02:20"},
-                                                 {0, "00:00"},   {-1, "00:00"},   {0.999, "01:00"}};
+                                                  {0, "00:00"},   {-1, "00:00"},   {0.999, "01:00"}};
   for (const auto& [hours, text] : cases) EXPECT_EQ(HoursText(hours), text) << hours;
 }
 

@@ -10,8 +10,7 @@ namespace clib {
 namespace {
 
 bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
            return std::toupper(x) == std::toupper(y);
          });
 }
@@ -66,14 +65,15 @@ std::vector<TReportInfo> ListReports(IAppServer& server, const std::string& bran
     const rt::VariantArray& fields = ArrayOf(item, method, "relatório");
     if (fields.size() != 3) BadAnswer(method, "com relatório incompleto");
     TReportInfo info{TextOf(fields[0], method, "nome"), TextOf(fields[1], method, "título"), {}};
-    for (const rt::Variant& p : ArrayOf(fields[2], method, "parâmetros")) info.params.push_back(TextOf(p, method, "parâmetro"));
+    for (const rt::Variant& p : ArrayOf(fields[2], method, "parâmetros"))
+      info.params.push_back(TextOf(p, method, "parâmetro"));
     reports.push_back(std::move(info));
   }
   return reports;
 }
 
-TReportRun FetchReport(IAppServer& server, const std::string& branch, const std::string& code,
-                       const std::string& name, const TReportParams& params) {
+TReportRun FetchReport(IAppServer& server, const std::string& branch, const std::string& code, const std::string& name,
+                       const TReportParams& params) {
   const std::string method = "GetDadosRelatorio";
   TReportRun run;
   run.report = name;
@@ -85,7 +85,8 @@ TReportRun FetchReport(IAppServer& server, const std::string& branch, const std:
   }
   const rt::Variant answer = CheckResultServ(server.Call(method, {branch, code, name, std::move(values)}), true, 0);
   const rt::VariantArray& parts = ArrayOf(answer, method, "resultado");
-  if (parts.size() != 3 || parts[2].type() != rt::Variant::Type::Packet) BadAnswer(method, "sem as linhas do relatório");
+  if (parts.size() != 3 || parts[2].type() != rt::Variant::Type::Packet)
+    BadAnswer(method, "sem as linhas do relatório");
   run.title = TextOf(parts[0], method, "título");
   run.layout = TextOf(parts[1], method, "leiaute");
   run.rows = parts[2].AsPacket();

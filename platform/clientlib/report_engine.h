@@ -52,7 +52,7 @@ bool ExistParam(TReportParams& params, const std::string& name);
 
 // A report of a report code, as the server lists it.
 struct TReportInfo {
-  std::string name;                 // shown in the report-name list
+  std::string name;  // shown in the report-name list
   std::string title;
   std::vector<std::string> params;  // declared parameters, in order
 };
@@ -81,7 +81,7 @@ std::shared_ptr<IReportDataProvider> ReportDataProvider();
 // GetRelatorios(branch, code) -> [[name, title, [param, ...]], ...]
 std::vector<TReportInfo> ListReports(IAppServer& server, const std::string& branch, const std::string& code);
 // GetDadosRelatorio(branch, code, name, [[param, value or null], ...]) -> [title, layout, rows]
-TReportRun FetchReport(IAppServer& server, const std::string& branch, const std::string& code,
-                       const std::string& name, const TReportParams& params);
+TReportRun FetchReport(IAppServer& server, const std::string& branch, const std::string& code, const std::string& name,
+                       const TReportParams& params);
 
 }  // namespace clib

@@ -3,8 +3,8 @@
 #include "platform/runtime/locale_format.h"
 
 #include <charconv>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <stdexcept>
 
 namespace clib {

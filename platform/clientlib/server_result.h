@@ -26,8 +26,7 @@ class EServerError : public std::runtime_error {
 // The payload of a successful answer. A failed answer raises EServerError with the
 // server's text when raise_on_error is true (the way every screen calls it), and gives
 // Null otherwise. help_context travels with the error for the dialog.
-rt::Variant CheckResultServ(const ServerAnswer& answer, bool raise_on_error = true,
-                            int help_context = 0);
+rt::Variant CheckResultServ(const ServerAnswer& answer, bool raise_on_error = true, int help_context = 0);
 
 // Shows text as an error dialog through the dialog service, then ends the operation in
 // progress with the silent abort (rt::EAbort). With abort false it only shows the text.

@@ -8,9 +8,9 @@
 namespace clib {
 
 struct TSession {
-  std::string branch;          // FiliProc: the user's branch code, e.g. "0001"
-  std::string operator_name;   // Operador
-  std::string password;        // credentials the connections sign in with
+  std::string branch;         // FiliProc: the user's branch code, e.g. "0001"
+  std::string operator_name;  // Operador
+  std::string password;       // credentials the connections sign in with
   std::string host = "127.0.0.1";
   int port = 8211;
 };

@@ -44,9 +44,7 @@ class PesquisarTest : public ::testing::Test {
 };
 
 TEST_F(PesquisarTest, ChosenRowBecomesCurrentWithVisibleFieldsAndTexts) {
-  ds_.FieldByName("NRORCAEVENTO").OnGetText = [](rt::TField& f, std::string& text, bool) {
-    text = "#" + f.AsString();
-  };
+  ds_.FieldByName("NRORCAEVENTO").OnGetText = [](rt::TField& f, std::string& text, bool) { text = "#" + f.AsString(); };
   services_.ChooseRow(2);
   EXPECT_TRUE(Pesquisar(source_, "Orçamento|Não há orçamento cadastrado.", false, true));
   EXPECT_EQ(Current(), "0000000003");

@@ -14,7 +14,7 @@ int& StartCount() {
 
 void Initialization() {
   if (StartCount()++ != 0) return;  // started already: only count
-  rt::RegisterDataControls();  // the grid and bound controls the base screens are made of
+  rt::RegisterDataControls();       // the grid and bound controls the base screens are made of
   RegisterComponentClasses();
   RegisterBaseForms();
 }

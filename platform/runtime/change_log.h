@@ -31,7 +31,7 @@ class ChangeLog {
   }
 
   void Add(std::uint32_t id, RowKind kind, PackedRow original);  // `id` has no entry yet
-  void Remove(std::uint32_t id);                                   // `id` has an entry
+  void Remove(std::uint32_t id);                                 // `id` has an entry
   std::size_t Size() const { return entries_.size(); }
   std::vector<const LogEntry*> InOrder() const;  // in the order of their first change
   void Clear();                                  // the records stay

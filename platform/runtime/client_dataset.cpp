@@ -16,15 +16,22 @@ namespace {
 bool StoresAsIs(const FieldDef& def, const Variant& value) {
   using T = Variant::Type;
   switch (value.type()) {
-    case T::Null: return true;
+    case T::Null:
+      return true;
     case T::String:
       // Bytes never undercount characters: within the size in bytes, within it in characters.
-      return def.type == FieldType::String && (def.size < 0 || value.AsString().size() <= static_cast<std::size_t>(def.size));
-    case T::Float: return def.type == FieldType::Float;
-    case T::Integer: return def.type == FieldType::Integer;
-    case T::Boolean: return def.type == FieldType::Boolean;
-    case T::DateTime: return def.type == FieldType::DateTime;
-    default: return false;
+      return def.type == FieldType::String &&
+             (def.size < 0 || value.AsString().size() <= static_cast<std::size_t>(def.size));
+    case T::Float:
+      return def.type == FieldType::Float;
+    case T::Integer:
+      return def.type == FieldType::Integer;
+    case T::Boolean:
+      return def.type == FieldType::Boolean;
+    case T::DateTime:
+      return def.type == FieldType::DateTime;
+    default:
+      return false;
   }
 }
 
@@ -74,9 +81,7 @@ struct TClientDataSet::Impl {
   TDataSetState disable_state = dsInactive;
   bool layout_changed_while_disabled = false;
 
-  long CurrentId() const {
-    return cur >= 0 && cur < static_cast<long>(order.View().size()) ? order.View()[cur] : -1;
-  }
+  long CurrentId() const { return cur >= 0 && cur < static_cast<long>(order.View().size()) ? order.View()[cur] : -1; }
 
   Variant Stored(long id, int field) const {
     if (id < 0 || static_cast<std::size_t>(id) >= records.size()) return Variant();
@@ -235,7 +240,8 @@ struct TClientDataSet::Impl {
   }
 
   void FieldsChanged() {
-    has_calc = std::any_of(ds.field_list_.begin(), ds.field_list_.end(), [](const TField* f) { return f->Calculated(); });
+    has_calc =
+        std::any_of(ds.field_list_.begin(), ds.field_list_.end(), [](const TField* f) { return f->Calculated(); });
     std::vector<int> fields;
     for (const std::string& name : SplitNames(ds.index_field_names_)) {
       if (const TField* f = ds.FindField(name)) fields.push_back(f->Index());
@@ -358,8 +364,8 @@ std::shared_ptr<TClientDataSet::TPreparedData> TClientDataSet::PrepareData(const
   Row row(defs.size());
   for (const Row& source : packet.rows) {
     if (source.size() != packet.fields.size()) {
-      throw EDatabaseError(name_ + ": A row of the data packet has " + std::to_string(source.size()) +
-                           " values for " + std::to_string(packet.fields.size()) + " fields");
+      throw EDatabaseError(name_ + ": A row of the data packet has " + std::to_string(source.size()) + " values for " +
+                           std::to_string(packet.fields.size()) + " fields");
     }
     for (std::size_t f = 0; f < defs.size(); ++f) {
       row[f] = column_of[f] < 0 ? Variant() : CoerceToField(defs[f], source[column_of[f]]);

@@ -54,7 +54,7 @@ class TClientDataSet {
   const std::vector<TField*>& Fields() const { return field_list_; }
   int FieldCount() const { return static_cast<int>(field_list_.size()); }
   TField& FieldByName(const std::string& name) const;  // throws EDatabaseError naming it
-  TField* FindField(const std::string& name) const;     // null when unknown
+  TField* FindField(const std::string& name) const;    // null when unknown
 
   // ---- Opening and data
   void CreateDataSet();  // empty, from the stored definitions; open, browse

@@ -221,12 +221,11 @@ TEST_P(ChangeScenarioTest, RoundTripThroughDataGivesAnEqualDataSet) {
   EXPECT_EQ(copy.Describe("NAME;QTY"), ds.Describe("NAME;QTY"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, ChangeScenarioTest, ::testing::ValuesIn(kScenarios),
-                         [](const auto& info) {
-                           std::string name;
-                           for (const char* p = info.param.name; *p != 0; ++p) name += std::isalnum(*p) ? *p : '_';
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Scenarios, ChangeScenarioTest, ::testing::ValuesIn(kScenarios), [](const auto& info) {
+  std::string name;
+  for (const char* p = info.param.name; *p != 0; ++p) name += std::isalnum(*p) ? *p : '_';
+  return name;
+});
 
 // ---- Before-events
 
@@ -329,7 +328,7 @@ TEST_F(DataSetTest, AbortInBeforePostDuringAScrollCancelsTheScroll) {
   int scrolls = 0;
   ds.AfterScroll = [&](TClientDataSet&) { ++scrolls; };
   for (auto move : std::vector<std::function<void()>>{[&] { ds.Next(); }, [&] { ds.First(); }, [&] { ds.Last(); },
-                                                       [&] { ds.SetRecNo(3); }, [&] { ds.Append(); }}) {
+                                                      [&] { ds.SetRecNo(3); }, [&] { ds.Append(); }}) {
     EXPECT_THROW(move(), EAbort);
     EXPECT_EQ(State(), "1:A|1 2:X|2* 3:C|3 state=edit log=0");
   }
@@ -557,8 +556,8 @@ class IndexTest : public ::testing::Test {
     ds.CreateDataSet();
     // Two shifts of the same products, loaded shift by shift.
     const std::vector<std::tuple<Variant, double, const char*>> rows = {
-        {"GARCOM", 1, "01"}, {"GARCOM", 2, "01"}, {"COPEIRO", 1, "01"}, {"GARCOM", 10, "01"},
-        {"GARCOM", 1, "02"}, {"COPEIRO", 1, "02"}, {"garcom", 1, "02"}, {Variant(), 9, "02"},
+        {"GARCOM", 1, "01"}, {"GARCOM", 2, "01"},  {"COPEIRO", 1, "01"}, {"GARCOM", 10, "01"},
+        {"GARCOM", 1, "02"}, {"COPEIRO", 1, "02"}, {"garcom", 1, "02"},  {Variant(), 9, "02"},
     };
     for (const auto& [product, unit, shift] : rows) {
       ds.Append();

@@ -8,11 +8,16 @@ namespace rt {
 
 const char* DataSetStateName(TDataSetState state) {
   switch (state) {
-    case dsInactive: return "inactive";
-    case dsBrowse: return "browse";
-    case dsEdit: return "edit";
-    case dsInsert: return "insert";
-    case dsCalcFields: return "calcfields";
+    case dsInactive:
+      return "inactive";
+    case dsBrowse:
+      return "browse";
+    case dsEdit:
+      return "edit";
+    case dsInsert:
+      return "insert";
+    case dsCalcFields:
+      return "calcfields";
   }
   return "?";
 }

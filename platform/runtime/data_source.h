@@ -27,14 +27,14 @@ enum TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert, dsCalcFields };
 const char* DataSetStateName(TDataSetState state);  // "inactive", "browse", "edit", ...
 
 enum TDataEvent {
-  deFieldChange,     // info: the field
-  deRecordChange,    // whole current record
-  deDataSetChange,   // set of rows
-  deDataSetScroll,   // info: distance
-  deLayoutChange,    // fields
-  deUpdateRecord,    // pull editor text before a post
-  deUpdateState,     // state changed
-  deFocusControl,    // info: the field
+  deFieldChange,    // info: the field
+  deRecordChange,   // whole current record
+  deDataSetChange,  // set of rows
+  deDataSetScroll,  // info: distance
+  deLayoutChange,   // fields
+  deUpdateRecord,   // pull editor text before a post
+  deUpdateState,    // state changed
+  deFocusControl,   // info: the field
 };
 
 class TDataLink {
@@ -104,9 +104,9 @@ class TDataSource {
   // disabled, and catches up on the final EnableControls.
   TDataSetState State() const { return state_; }
 
-  TNotifyEvent OnStateChange;       // every change of State()
-  TDataChangeEvent OnDataChange;    // field change (field) or record / rows / scroll (null)
-  TNotifyEvent OnUpdateData;        // before a post, after the links' UpdateData
+  TNotifyEvent OnStateChange;     // every change of State()
+  TDataChangeEvent OnDataChange;  // field change (field) or record / rows / scroll (null)
+  TNotifyEvent OnUpdateData;      // before a post, after the links' UpdateData
 
   const std::vector<TDataLink*>& Links() const { return links_; }
 

@@ -39,7 +39,9 @@ class DataSourceTest : public ::testing::Test {
     ds.MergeChangeLog();
     ds.First();
     source.SetDataSet(&ds);
-    source.OnStateChange = [this](TDataSource& s) { trace += std::string("dts(") + DataSetStateName(s.State()) + ") "; };
+    source.OnStateChange = [this](TDataSource& s) {
+      trace += std::string("dts(") + DataSetStateName(s.State()) + ") ";
+    };
     link.SetDataSource(&source);
     trace.clear();
   }
@@ -104,9 +106,18 @@ TEST_F(DataSourceTest, BulkLoadWithControlsDisabledSendsOneChange) {
 TEST_F(DataSourceTest, FocusControlStopsAtTheFirstLinkThatShowsTheField) {
   std::string asked;
   TCallbackDataLink navigator, grid, edit;
-  navigator.on_focus_control = [&](TField&) { asked += "navigator "; return false; };
-  grid.on_focus_control = [&](TField& f) { asked += "grid(" + f.FieldName() + ") "; return true; };
-  edit.on_focus_control = [&](TField&) { asked += "edit "; return true; };
+  navigator.on_focus_control = [&](TField&) {
+    asked += "navigator ";
+    return false;
+  };
+  grid.on_focus_control = [&](TField& f) {
+    asked += "grid(" + f.FieldName() + ") ";
+    return true;
+  };
+  edit.on_focus_control = [&](TField&) {
+    asked += "edit ";
+    return true;
+  };
   navigator.SetDataSource(&source);
   grid.SetDataSource(&source);
   edit.SetDataSource(&source);

@@ -8,8 +8,18 @@ namespace {
 
 bool IsInputChar(char c) {
   switch (c) {
-    case '0': case '9': case '#': case 'L': case 'l': case 'A': case 'a': case 'C': case 'c': return true;
-    default: return false;
+    case '0':
+    case '9':
+    case '#':
+    case 'L':
+    case 'l':
+    case 'A':
+    case 'a':
+    case 'C':
+    case 'c':
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -32,9 +42,12 @@ std::vector<std::string_view> SplitParts(std::string_view mask) {
 char Cased(char c, EditMask::Case letter_case) {
   const auto u = static_cast<unsigned char>(c);
   switch (letter_case) {
-    case EditMask::Case::Upper: return static_cast<char>(std::toupper(u));
-    case EditMask::Case::Lower: return static_cast<char>(std::tolower(u));
-    case EditMask::Case::AsTyped: break;
+    case EditMask::Case::Upper:
+      return static_cast<char>(std::toupper(u));
+    case EditMask::Case::Lower:
+      return static_cast<char>(std::tolower(u));
+    case EditMask::Case::AsTyped:
+      break;
   }
   return c;
 }

@@ -55,7 +55,7 @@ TEST(FormatMaskText, SeparatorsComeFromTheUsersSettings) {
   EXPECT_EQ(FormatMaskText("99:99;0", "0830", dotted), "08.30");
   EXPECT_EQ(FormatMaskText("99/99/9999;0", "31122026", dotted), "31-12-2026");
   EXPECT_EQ(FormatMaskText("99\\:99;0", "0830", dotted), "08:30");  // an escaped ':' is a plain colon
-  EXPECT_EQ(FormatMaskText("99:99;0", "0830"), "08:30");             // current settings
+  EXPECT_EQ(FormatMaskText("99:99;0", "0830"), "08:30");            // current settings
 }
 
 TEST(ParseEditMask, ReadsTheOptions) {

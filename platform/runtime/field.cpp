@@ -18,8 +18,7 @@ namespace {
 
 std::string DateTimeText(const DateTime& d) {
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%02d/%02d/%04d %02d:%02d:%02d", d.day, d.month, d.year, d.hour, d.minute,
-                d.second);
+  std::snprintf(buf, sizeof buf, "%02d/%02d/%04d %02d:%02d:%02d", d.day, d.month, d.year, d.hour, d.minute, d.second);
   return buf;
 }
 
@@ -30,8 +29,8 @@ bool ParseDateTime(const std::string& text, DateTime& out) {
   if (DateTime::FromIso(text, out)) return true;
   DateTime d;
   char tail = 0;
-  const int n = std::sscanf(text.c_str(), "%2d/%2d/%4d %2d:%2d:%2d%c", &d.day, &d.month, &d.year, &d.hour,
-                            &d.minute, &d.second, &tail);
+  const int n = std::sscanf(text.c_str(), "%2d/%2d/%4d %2d:%2d:%2d%c", &d.day, &d.month, &d.year, &d.hour, &d.minute,
+                            &d.second, &tail);
   if (n == 3) d.hour = d.minute = d.second = 0;
   if ((n != 3 && n != 6) || !d.IsValid()) return false;
   out = d;
@@ -42,13 +41,20 @@ bool ParseDateTime(const std::string& text, DateTime& out) {
 
 std::string ValueText(const Variant& value) {
   switch (value.type()) {
-    case Variant::Type::Null: return "";
-    case Variant::Type::Boolean: return value.AsBool() ? "True" : "False";
-    case Variant::Type::Integer: return std::to_string(value.AsInt());
-    case Variant::Type::Float: return FloatToStr(value.AsFloat());
-    case Variant::Type::String: return value.AsString();
-    case Variant::Type::DateTime: return DateTimeText(value.AsDateTime());
-    default: return value.Describe();
+    case Variant::Type::Null:
+      return "";
+    case Variant::Type::Boolean:
+      return value.AsBool() ? "True" : "False";
+    case Variant::Type::Integer:
+      return std::to_string(value.AsInt());
+    case Variant::Type::Float:
+      return FloatToStr(value.AsFloat());
+    case Variant::Type::String:
+      return value.AsString();
+    case Variant::Type::DateTime:
+      return DateTimeText(value.AsDateTime());
+    default:
+      return value.Describe();
   }
 }
 

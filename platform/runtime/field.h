@@ -9,11 +9,11 @@
 // calculated fields (dsCalcFields) and a data field never then.
 #pragma once
 
-#include "platform/runtime/exception.h"
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include "platform/runtime/exception.h"
 
 #include "platform/runtime/packet.h"
 #include "platform/runtime/variant.h"

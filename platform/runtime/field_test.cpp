@@ -151,7 +151,7 @@ TEST(CutToCharsTest, CountsCharactersNotBytes) {
     const char* cut;
   } cases[] = {
       {"abc", 5, "abc"}, {"abcdef", 3, "abc"}, {"ção", 2, "çã"}, {"€uro", 1, "€"},
-      {"😀x", 1, "😀"},   {"", 0, ""},          {"ab", 0, ""},
+      {"😀x", 1, "😀"},    {"", 0, ""},          {"ab", 0, ""},
   };
   for (const Case& c : cases) EXPECT_EQ(CutToChars(c.text, c.size), c.cut) << c.text << " " << c.size;
 }

@@ -65,9 +65,9 @@ struct Decimal {
 Decimal ToDecimal(double magnitude, int significant) {
   if (magnitude == 0) return {"0", 1};
   char buf[64];
-  const auto result = significant > 0
-                          ? std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, significant - 1)
-                          : std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific);
+  const auto result =
+      significant > 0 ? std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, significant - 1)
+                      : std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific);
   const std::string_view text(buf, result.ptr - buf);  // "d.ddde+XX" or "de-XX"
   const auto e = text.find('e');
   Decimal d;

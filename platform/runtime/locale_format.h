@@ -3,10 +3,10 @@
 // masks show. Brazilian settings are the default.
 #pragma once
 
-#include "platform/runtime/exception.h"
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include "platform/runtime/exception.h"
 
 namespace rt {
 

@@ -12,13 +12,19 @@ void Put32(unsigned char* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
 
 std::size_t PayloadSize(const Variant& v) {
   switch (v.type()) {
-    case Variant::Type::Null: return 0;
-    case Variant::Type::Boolean: return 1;
+    case Variant::Type::Null:
+      return 0;
+    case Variant::Type::Boolean:
+      return 1;
     case Variant::Type::Integer:
-    case Variant::Type::Float: return 8;
-    case Variant::Type::String: return v.AsString().size();
-    case Variant::Type::DateTime: return 7;
-    default: throw EDatabaseError("A field cannot hold " + v.Describe());
+    case Variant::Type::Float:
+      return 8;
+    case Variant::Type::String:
+      return v.AsString().size();
+    case Variant::Type::DateTime:
+      return 7;
+    default:
+      throw EDatabaseError("A field cannot hold " + v.Describe());
   }
 }
 
@@ -26,7 +32,9 @@ std::size_t PayloadSize(const Variant& v) {
 std::size_t PutPayload(unsigned char* p, std::size_t pos, const Variant& v) {
   p[pos++] = static_cast<unsigned char>(v.type());
   switch (v.type()) {
-    case Variant::Type::Boolean: p[pos++] = v.AsBool() ? 1 : 0; break;
+    case Variant::Type::Boolean:
+      p[pos++] = v.AsBool() ? 1 : 0;
+      break;
     case Variant::Type::Integer: {
       const std::int64_t i = v.AsInt();
       std::memcpy(p + pos, &i, 8);
@@ -55,7 +63,8 @@ std::size_t PutPayload(unsigned char* p, std::size_t pos, const Variant& v) {
       pos += 7;
       break;
     }
-    default: break;
+    default:
+      break;
   }
   return pos;
 }

@@ -75,10 +75,14 @@ class PackedRow {
 // Inline: a field read and an index key come here once per value.
 inline double PackedRow::Number(int i) const {
   switch (TypeAt(i)) {
-    case Variant::Type::Integer: return static_cast<double>(Load<std::int64_t>(Bytes(i).data()));
-    case Variant::Type::Float: return Load<double>(Bytes(i).data());
-    case Variant::Type::Boolean: return Bytes(i)[0] != 0 ? 1 : 0;
-    default: return 0;
+    case Variant::Type::Integer:
+      return static_cast<double>(Load<std::int64_t>(Bytes(i).data()));
+    case Variant::Type::Float:
+      return Load<double>(Bytes(i).data());
+    case Variant::Type::Boolean:
+      return Bytes(i)[0] != 0 ? 1 : 0;
+    default:
+      return 0;
   }
 }
 
@@ -88,15 +92,20 @@ inline Variant PackedRow::Get(int i) const {
   if (type == T::Null) return Variant();
   const std::string_view b = Bytes(i);
   switch (type) {
-    case T::Boolean: return Variant(b[0] != 0);
-    case T::Integer: return Variant(Load<std::int64_t>(b.data()));
-    case T::Float: return Variant(Load<double>(b.data()));
-    case T::String: return Variant(std::string(b));
+    case T::Boolean:
+      return Variant(b[0] != 0);
+    case T::Integer:
+      return Variant(Load<std::int64_t>(b.data()));
+    case T::Float:
+      return Variant(Load<double>(b.data()));
+    case T::String:
+      return Variant(std::string(b));
     case T::DateTime: {
       const auto* u = reinterpret_cast<const unsigned char*>(b.data());
       return Variant(DateTime{Load<std::uint16_t>(b.data()), u[2], u[3], u[4], u[5], u[6]});
     }
-    default: return Variant();
+    default:
+      return Variant();
   }
 }
 

@@ -4,11 +4,16 @@ namespace rt {
 
 const char* FieldTypeName(FieldType type) {
   switch (type) {
-    case FieldType::String: return "string";
-    case FieldType::Integer: return "integer";
-    case FieldType::Float: return "float";
-    case FieldType::Boolean: return "boolean";
-    case FieldType::DateTime: return "datetime";
+    case FieldType::String:
+      return "string";
+    case FieldType::Integer:
+      return "integer";
+    case FieldType::Float:
+      return "float";
+    case FieldType::Boolean:
+      return "boolean";
+    case FieldType::DateTime:
+      return "datetime";
   }
   return "?";
 }
@@ -21,9 +26,12 @@ std::optional<FieldType> FieldTypeFromName(const std::string& name) {
 
 const char* RowKindName(RowKind kind) {
   switch (kind) {
-    case RowKind::Modified: return "modified";
-    case RowKind::Inserted: return "inserted";
-    case RowKind::Deleted: return "deleted";
+    case RowKind::Modified:
+      return "modified";
+    case RowKind::Inserted:
+      return "inserted";
+    case RowKind::Deleted:
+      return "deleted";
   }
   return "?";
 }

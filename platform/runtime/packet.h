@@ -36,7 +36,7 @@ struct ProviderFlags {
 struct FieldDef {
   std::string name;
   FieldType type = FieldType::String;
-  int size = 20;  // characters, for string fields
+  int size = 20;              // characters, for string fields
   std::string display_label;  // empty: the name is shown
   int display_width = 0;      // characters; 0: derived from size
   bool visible = true;

@@ -79,10 +79,9 @@ std::string SizeProblem(std::size_t length, int size) {
   return "string of " + std::to_string(length) + " characters exceeds size " + std::to_string(size);
 }
 
-std::string RowWidthProblem(std::size_t row_number, std::size_t values, std::size_t fields,
-                            const char* part = "") {
-  return "row " + std::to_string(row_number) + part + " has " + std::to_string(values) +
-         " values, the packet has " + std::to_string(fields) + " fields";
+std::string RowWidthProblem(std::size_t row_number, std::size_t values, std::size_t fields, const char* part = "") {
+  return "row " + std::to_string(row_number) + part + " has " + std::to_string(values) + " values, the packet has " +
+         std::to_string(fields) + " fields";
 }
 
 std::string FieldWhere(std::size_t row_number, const char* part, const std::string& field) {
@@ -93,9 +92,8 @@ struct FlagName {
   const char* name;
   bool ProviderFlags::*member;
 };
-constexpr std::array<FlagName, 3> kFlagNames{{{"update", &ProviderFlags::in_update},
-                                              {"where", &ProviderFlags::in_where},
-                                              {"key", &ProviderFlags::in_key}}};
+constexpr std::array<FlagName, 3> kFlagNames{
+    {{"update", &ProviderFlags::in_update}, {"where", &ProviderFlags::in_where}, {"key", &ProviderFlags::in_key}}};
 
 std::optional<RowKind> RowKindFromName(std::string_view name) {
   for (RowKind k : {RowKind::Modified, RowKind::Inserted, RowKind::Deleted})
@@ -127,12 +125,21 @@ std::string ValueProblem(const FieldDef& field, const Variant& value) {
         return length > static_cast<std::size_t>(field.size) ? SizeProblem(length, field.size) : std::string();
       }
       break;
-    case FieldType::Integer: fits = value.type() == T::Integer; break;
-    case FieldType::Float: fits = value.IsNumber(); break;
-    case FieldType::Boolean: fits = value.type() == T::Boolean; break;
-    case FieldType::DateTime: fits = value.type() == T::DateTime; break;
+    case FieldType::Integer:
+      fits = value.type() == T::Integer;
+      break;
+    case FieldType::Float:
+      fits = value.IsNumber();
+      break;
+    case FieldType::Boolean:
+      fits = value.type() == T::Boolean;
+      break;
+    case FieldType::DateTime:
+      fits = value.type() == T::DateTime;
+      break;
   }
-  return fits ? std::string() : std::string("expected ") + FieldTypeName(field.type) + ", got " + TypeName(value.type());
+  return fits ? std::string()
+              : std::string("expected ") + FieldTypeName(field.type) + ", got " + TypeName(value.type());
 }
 
 // The values ValueProblem passes at a glance (null, a float, a string no longer in bytes
@@ -140,11 +147,14 @@ std::string ValueProblem(const FieldDef& field, const Variant& value) {
 // a large packet is one of them.
 inline bool PlainlyFits(const FieldDef& field, const Variant& value) {
   switch (value.type()) {
-    case Variant::Type::Null: return true;
-    case Variant::Type::Float: return field.type == FieldType::Float;
+    case Variant::Type::Null:
+      return true;
+    case Variant::Type::Float:
+      return field.type == FieldType::Float;
     case Variant::Type::String:
       return field.type == FieldType::String && value.AsString().size() <= static_cast<std::size_t>(field.size);
-    default: return false;
+    default:
+      return false;
   }
 }
 
@@ -158,11 +168,21 @@ class TextWriter {
   // `depth`: the containers around the value.
   void Value(const Variant& v, int depth) {
     switch (v.type()) {
-      case Variant::Type::Null: out_ += "null"; return;
-      case Variant::Type::Boolean: out_ += v.AsBool() ? "true" : "false"; return;
-      case Variant::Type::Integer: Integer(v.AsInt()); return;
-      case Variant::Type::Float: Float(v.AsFloat()); return;
-      case Variant::Type::String: String(v.AsString()); return;
+      case Variant::Type::Null:
+        out_ += "null";
+        return;
+      case Variant::Type::Boolean:
+        out_ += v.AsBool() ? "true" : "false";
+        return;
+      case Variant::Type::Integer:
+        Integer(v.AsInt());
+        return;
+      case Variant::Type::Float:
+        Float(v.AsFloat());
+        return;
+      case Variant::Type::String:
+        String(v.AsString());
+        return;
       case Variant::Type::DateTime:
         if (!v.AsDateTime().IsValid()) throw EncodeError("invalid date " + v.AsDateTime().ToIso());
         Level(depth + 1);
@@ -182,7 +202,9 @@ class TextWriter {
         out_ += ']';
         return;
       }
-      case Variant::Type::Packet: Packet(v.AsPacket(), depth); return;
+      case Variant::Type::Packet:
+        Packet(v.AsPacket(), depth);
+        return;
     }
     throw EncodeError("unknown variant type");
   }
@@ -278,13 +300,27 @@ class TextWriter {
       out_.append(text.data() + run, i - run);
       run = i + 1;
       switch (c) {
-        case '"': out_ += "\\\""; break;
-        case '\\': out_ += "\\\\"; break;
-        case '\b': out_ += "\\b"; break;
-        case '\f': out_ += "\\f"; break;
-        case '\n': out_ += "\\n"; break;
-        case '\r': out_ += "\\r"; break;
-        case '\t': out_ += "\\t"; break;
+        case '"':
+          out_ += "\\\"";
+          break;
+        case '\\':
+          out_ += "\\\\";
+          break;
+        case '\b':
+          out_ += "\\b";
+          break;
+        case '\f':
+          out_ += "\\f";
+          break;
+        case '\n':
+          out_ += "\\n";
+          break;
+        case '\r':
+          out_ += "\\r";
+          break;
+        case '\t':
+          out_ += "\\t";
+          break;
         default: {
           static constexpr char kHex[] = "0123456789abcdef";
           const char escaped[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
@@ -345,8 +381,8 @@ class TextWriter {
 
   // The values of the travelling fields of one row, checked against their fields.
   // `depth`: the containers around the row's list.
-  void Row(const DataPacket& p, const std::vector<std::size_t>& travelling, const rt::Row& row,
-           std::size_t row_number, const char* part, int depth) {
+  void Row(const DataPacket& p, const std::vector<std::size_t>& travelling, const rt::Row& row, std::size_t row_number,
+           const char* part, int depth) {
     if (row.size() != p.fields.size())
       throw EncodeError(RowWidthProblem(row_number, row.size(), p.fields.size(), part));
     Level(depth + 1);
@@ -400,15 +436,23 @@ enum class JsonKind { Null, Bool, Int, OutOfRange, Float, String, Array, Object,
 
 const char* JsonKindName(JsonKind k) {
   switch (k) {
-    case JsonKind::Null: return "null";
-    case JsonKind::Bool: return "boolean";
+    case JsonKind::Null:
+      return "null";
+    case JsonKind::Bool:
+      return "boolean";
     case JsonKind::Int:
-    case JsonKind::OutOfRange: return "integer";
-    case JsonKind::Float: return "float";
-    case JsonKind::String: return "string";
-    case JsonKind::Array: return "array";
-    case JsonKind::Object: return "object";
-    case JsonKind::Other: break;
+    case JsonKind::OutOfRange:
+      return "integer";
+    case JsonKind::Float:
+      return "float";
+    case JsonKind::String:
+      return "string";
+    case JsonKind::Array:
+      return "array";
+    case JsonKind::Object:
+      return "object";
+    case JsonKind::Other:
+      break;
   }
   return "binary";
 }
@@ -419,18 +463,26 @@ class NlohmannNode {
   JsonKind Kind() const {
     using V = nlohmann::json::value_t;
     switch (j_->type()) {
-      case V::null: return JsonKind::Null;
-      case V::boolean: return JsonKind::Bool;
-      case V::number_integer: return JsonKind::Int;
+      case V::null:
+        return JsonKind::Null;
+      case V::boolean:
+        return JsonKind::Bool;
+      case V::number_integer:
+        return JsonKind::Int;
       case V::number_unsigned:
         return j_->get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
                    ? JsonKind::OutOfRange
                    : JsonKind::Int;
-      case V::number_float: return JsonKind::Float;
-      case V::string: return JsonKind::String;
-      case V::array: return JsonKind::Array;
-      case V::object: return JsonKind::Object;
-      default: return JsonKind::Other;
+      case V::number_float:
+        return JsonKind::Float;
+      case V::string:
+        return JsonKind::String;
+      case V::array:
+        return JsonKind::Array;
+      case V::object:
+        return JsonKind::Object;
+      default:
+        return JsonKind::Other;
     }
   }
   bool Bool() const { return j_->get<bool>(); }
@@ -461,14 +513,22 @@ class SimdNode {
   ALLOC_HOT JsonKind Kind() const {
     using T = simdjson::dom::element_type;
     switch (e_.type()) {
-      case T::NULL_VALUE: return JsonKind::Null;
-      case T::BOOL: return JsonKind::Bool;
-      case T::INT64: return JsonKind::Int;
-      case T::UINT64: return JsonKind::OutOfRange;  // only above the int64 range
-      case T::DOUBLE: return JsonKind::Float;
-      case T::STRING: return JsonKind::String;
-      case T::ARRAY: return JsonKind::Array;
-      case T::OBJECT: return JsonKind::Object;
+      case T::NULL_VALUE:
+        return JsonKind::Null;
+      case T::BOOL:
+        return JsonKind::Bool;
+      case T::INT64:
+        return JsonKind::Int;
+      case T::UINT64:
+        return JsonKind::OutOfRange;  // only above the int64 range
+      case T::DOUBLE:
+        return JsonKind::Float;
+      case T::STRING:
+        return JsonKind::String;
+      case T::ARRAY:
+        return JsonKind::Array;
+      case T::OBJECT:
+        return JsonKind::Object;
     }
     return JsonKind::Other;
   }
@@ -534,11 +594,16 @@ class Reader {
   // `depth`: the containers around `n`.
   Variant Value(const Node& n, int depth) {
     switch (n.Kind()) {
-      case JsonKind::Null: return {};
-      case JsonKind::Bool: return n.Bool();
-      case JsonKind::Int: return n.Int();
-      case JsonKind::Float: return n.Float();
-      case JsonKind::String: return Variant(n.Str());
+      case JsonKind::Null:
+        return {};
+      case JsonKind::Bool:
+        return n.Bool();
+      case JsonKind::Int:
+        return n.Int();
+      case JsonKind::Float:
+        return n.Float();
+      case JsonKind::String:
+        return Variant(n.Str());
       case JsonKind::Array: {
         Enter(depth);
         VariantArray items;
@@ -546,9 +611,12 @@ class Reader {
         n.ForEachItem([&](const Node& item) { items.push_back(Value(item, depth + 1)); });
         return items;
       }
-      case JsonKind::Object: return Tagged(n, depth);
-      case JsonKind::OutOfRange: Fail("integer " + n.NumberText() + " is out of range");
-      case JsonKind::Other: break;
+      case JsonKind::Object:
+        return Tagged(n, depth);
+      case JsonKind::OutOfRange:
+        Fail("integer " + n.NumberText() + " is out of range");
+      case JsonKind::Other:
+        break;
     }
     Fail("binary values are not variants");
   }
@@ -573,7 +641,8 @@ class Reader {
       if (++count == 1) only.emplace(key, value);
     });
     if (count != 1)
-      Fail("an object with " + std::to_string(count) + " keys is not a variant (expected {\"$date\":...} or {\"$packet\":...})");
+      Fail("an object with " + std::to_string(count) +
+           " keys is not a variant (expected {\"$date\":...} or {\"$packet\":...})");
     return *only;
   }
 
@@ -643,9 +712,9 @@ class Reader {
     std::string what = "field " + std::to_string(number);
     if (n.Kind() != JsonKind::Object) Fail(what + ": expected an object, got " + JsonKindName(n.Kind()));
     Enter(depth);
-    static constexpr std::array<const char*, 11> kKeys{"name",     "type",        "size",        "label",
-                                                        "displayWidth", "visible", "readOnly",    "required",
-                                                        "fixedLength",  "editMask", "providerFlags"};
+    static constexpr std::array<const char*, 11> kKeys{"name",         "type",     "size",         "label",
+                                                       "displayWidth", "visible",  "readOnly",     "required",
+                                                       "fixedLength",  "editMask", "providerFlags"};
     // Name first, so that every later message names the field.
     std::optional<Node> name_node;
     n.ForEachMember([&](std::string_view key, const Node& value) {
@@ -733,8 +802,7 @@ class Reader {
   }
 
   // One value per field, each fitting its field. `part` tells old from new in a delta.
-  Row Values(const Node& n, const std::vector<FieldDef>& fields, std::size_t row_number, const char* part,
-             int depth) {
+  Row Values(const Node& n, const std::vector<FieldDef>& fields, std::size_t row_number, const char* part, int depth) {
     if (n.Kind() != JsonKind::Array)
       Fail("row " + std::to_string(row_number) + part + ": expected a list of values, got " + JsonKindName(n.Kind()));
     Enter(depth);
@@ -742,9 +810,8 @@ class Reader {
     if (width != fields.size()) Fail(RowWidthProblem(row_number, width, fields.size(), part));
     Row row;
     row.reserve(width);
-    n.ForEachItem([&](const Node& item) {
-      AppendFieldValue(row, item, fields[row.size()], depth + 1, row_number, part);
-    });
+    n.ForEachItem(
+        [&](const Node& item) { AppendFieldValue(row, item, fields[row.size()], depth + 1, row_number, part); });
     return row;
   }
 
@@ -757,7 +824,8 @@ class Reader {
       row.emplace_back();
       return;
     }
-    if (k == JsonKind::OutOfRange) Fail(FieldWhere(row_number, part, f.name) + "integer " + n.NumberText() + " is out of range");
+    if (k == JsonKind::OutOfRange)
+      Fail(FieldWhere(row_number, part, f.name) + "integer " + n.NumberText() + " is out of range");
     switch (f.type) {
       case FieldType::String:
         if (k == JsonKind::String) {
@@ -878,9 +946,7 @@ nlohmann::json ToJson(const Variant& value) { return nlohmann::json::parse(Encod
 nlohmann::json ToJson(const DataPacket& packet) { return nlohmann::json::parse(EncodePacket(packet)); }
 
 Variant VariantFromJson(const nlohmann::json& json) { return Reader<NlohmannNode>().Value(NlohmannNode(json), 0); }
-DataPacket PacketFromJson(const nlohmann::json& json) {
-  return Reader<NlohmannNode>().Packet(NlohmannNode(json), 0);
-}
+DataPacket PacketFromJson(const nlohmann::json& json) { return Reader<NlohmannNode>().Packet(NlohmannNode(json), 0); }
 
 Variant DecodeVariant(std::string_view text, const DecodeLimits& limits) {
   return WithParsedText(text, limits, [](const SimdNode& root) { return Reader<SimdNode>().Value(root, 0); });

@@ -30,9 +30,12 @@ FieldDef TypedField(std::string name, FieldType type) {
 // Every type, and every optional property away from its default on some field.
 DataPacket SamplePacket() {
   DataPacket p;
-  p.fields = {StringField("CDFILIAL", 4), TypedField("NRFORNE", FieldType::Float),
-              TypedField("QTPESSOAS", FieldType::Integer), TypedField("IDATIVO", FieldType::Boolean),
-              TypedField("DTEVENTO", FieldType::DateTime), StringField("NMPRODUTO", 50)};
+  p.fields = {StringField("CDFILIAL", 4),
+              TypedField("NRFORNE", FieldType::Float),
+              TypedField("QTPESSOAS", FieldType::Integer),
+              TypedField("IDATIVO", FieldType::Boolean),
+              TypedField("DTEVENTO", FieldType::DateTime),
+              StringField("NMPRODUTO", 50)};
   p.fields[1].display_label = "Nr.";
   p.fields[1].display_width = 5;
   p.fields[1].size = 8;  // not the default: travels although the field is not a string
@@ -81,12 +84,26 @@ std::string EncodeFailure(F&& encode) {
 }
 
 TEST(PacketJsonRoundTrip, VariantsComeBackEqualAndOfTheSameType) {
-  const std::vector<Variant> values = {
-      Variant(), true, false, 0, std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max(),
-      2.0, -0.5, 1e300, 5e-324, "", "Orçamento não cadastrado.", "quote \" backslash \\ nul " + std::string(1, '\0'),
-      DateTime{1, 1, 1, 0, 0, 0}, DateTime{2024, 2, 29, 23, 59, 59}, VariantArray{},
-      VariantArray{1, "a", VariantArray{VariantArray{}, Variant()}}, SamplePacket(), SampleDelta(),
-      VariantArray{SamplePacket(), true}};
+  const std::vector<Variant> values = {Variant(),
+                                       true,
+                                       false,
+                                       0,
+                                       std::numeric_limits<std::int64_t>::min(),
+                                       std::numeric_limits<std::int64_t>::max(),
+                                       2.0,
+                                       -0.5,
+                                       1e300,
+                                       5e-324,
+                                       "",
+                                       "Orçamento não cadastrado.",
+                                       "quote \" backslash \\ nul " + std::string(1, '\0'),
+                                       DateTime{1, 1, 1, 0, 0, 0},
+                                       DateTime{2024, 2, 29, 23, 59, 59},
+                                       VariantArray{},
+                                       VariantArray{1, "a", VariantArray{VariantArray{}, Variant()}},
+                                       SamplePacket(),
+                                       SampleDelta(),
+                                       VariantArray{SamplePacket(), true}};
   for (const Variant& v : values) {
     SCOPED_TRACE(v.Describe());
     const std::string text = EncodeVariant(v);
@@ -114,10 +131,9 @@ TEST(PacketJsonWriter, WritesTheDocumentedForm) {
   p.fields[1].visible = false;
   p.fields[1].provider_flags = {false, false, true};
   p.rows = {{"0001", 1}};
-  EXPECT_EQ(EncodePacket(p),
-            R"({"$packet":{"fields":[{"name":"CDFILIAL","size":4,"type":"string"},)"
-            R"({"name":"NRFORNE","providerFlags":["key"],"type":"float","visible":false}],)"
-            R"("rows":[["0001",1]],"version":1}})");
+  EXPECT_EQ(EncodePacket(p), R"({"$packet":{"fields":[{"name":"CDFILIAL","size":4,"type":"string"},)"
+                             R"({"name":"NRFORNE","providerFlags":["key"],"type":"float","visible":false}],)"
+                             R"("rows":[["0001",1]],"version":1}})");
 
   EXPECT_EQ(ToJson(SampleDelta())["$packet"]["rows"][1],
             nlohmann::json::parse(R"({"kind":"inserted","old":[null,null],"new":["F3",3.0]})"));
@@ -151,7 +167,7 @@ TEST(PacketJsonWriter, FloatsAreShortestAndReadBackExactly) {
     double value;
     const char* text;
   };
-  const Case cases[] = {{2.0, "2.0"},   {-0.0, "-0.0"},        {0.1, "0.1"},     {1.5e300, "1.5e+300"},
+  const Case cases[] = {{2.0, "2.0"},    {-0.0, "-0.0"},           {0.1, "0.1"},       {1.5e300, "1.5e+300"},
                         {1e15, "1e+15"}, {123456.75, "123456.75"}, {5e-324, "5e-324"}, {-2.5e-7, "-2.5e-07"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -260,9 +276,12 @@ TEST(PacketJsonReader, RefusesHostileInputNamingTheProblem) {
       {packet(three, R"([["a",1.5,true]])"), "row 1, field 'C': expected integer, got boolean"},
       {packet(three, R"([[["a"],1.5,1]])"), "row 1, field 'A': expected string, got array"},
       {packet(three, R"([["abcde",1.5,1]])"), "row 1, field 'A': string of 5 characters exceeds size 4"},
-      {packet(three, R"([["a",1.5,18446744073709551615]])"), "row 1, field 'C': integer 18446744073709551615 is out of range"},
-      {packet(R"([{"name":"D","type":"datetime"}])", R"([[{"$packet":{}}]])"), "field 'D': expected datetime, got an object"},
-      {packet(R"([{"name":"D","type":"datetime"}])", R"([["2026-01-01T00:00:00"]])"), "field 'D': expected datetime, got string"},
+      {packet(three, R"([["a",1.5,18446744073709551615]])"),
+       "row 1, field 'C': integer 18446744073709551615 is out of range"},
+      {packet(R"([{"name":"D","type":"datetime"}])", R"([[{"$packet":{}}]])"),
+       "field 'D': expected datetime, got an object"},
+      {packet(R"([{"name":"D","type":"datetime"}])", R"([["2026-01-01T00:00:00"]])"),
+       "field 'D': expected datetime, got string"},
       {packet(three, "[]", "2"), "unsupported packet version 2"},
       {packet(three, "[]", "\"1\""), "packet version is not an integer"},
       {R"({"$packet":{"fields":[],"rows":[]}})", "packet without version"},
@@ -273,11 +292,13 @@ TEST(PacketJsonReader, RefusesHostileInputNamingTheProblem) {
       {packet(R"([{"name":"X","type":"string","size":1000001}])", "[]"), "field 'X': size 1000001 is huge"},
       {packet(R"([{"name":"X","type":"string","size":0}])", "[]"), "field 'X': size 0 is below 1"},
       {packet(R"([{"name":"X","type":"string"}])", "[]"), "field 'X': a string field needs a size"},
-      {packet(R"([{"name":"X","type":"string","size":"4"}])", "[]"), "field 'X': size: expected an integer, got string"},
+      {packet(R"([{"name":"X","type":"string","size":"4"}])", "[]"),
+       "field 'X': size: expected an integer, got string"},
       {packet(R"([{"name":"X","type":"float","calculated":true}])", "[]"), "field 'X': unknown key 'calculated'"},
       {packet(R"([{"name":"X","type":"float","providerFlags":["key","key"]}])", "[]"), "'key' given twice"},
       {packet(R"([{"name":"X","type":"float","providerFlags":["all"]}])", "[]"), "unknown flag 'all'"},
-      {packet(R"([{"name":"X","type":"float","visible":1}])", "[]"), "field 'X': visible: expected a boolean, got integer"},
+      {packet(R"([{"name":"X","type":"float","visible":1}])", "[]"),
+       "field 'X': visible: expected a boolean, got integer"},
       {packet(R"([{"type":"float"}])", "[]"), "field 1 has no name"},
       {packet(R"([{"name":"","type":"float"}])", "[]"), "field 1 has an empty name"},
       {packet(R"([{"name":"X","type":"float"},{"name":"X","type":"float"}])", "[]"), "duplicate field 'X'"},
@@ -292,7 +313,8 @@ TEST(PacketJsonReader, RefusesHostileInputNamingTheProblem) {
        "row 1 (new) has 2 values, the packet has 3 fields"},
       {packet(three, R"([{"kind":"modified","old":["a","1",1],"new":["a",2,1]}])"),
        "row 1 (old), field 'B': expected float, got string"},
-      {packet(three, R"([{"kind":"inserted","old":["a",1,1],"new":["a",2,1]}])"), "row 1: an inserted row has old values"},
+      {packet(three, R"([{"kind":"inserted","old":["a",1,1],"new":["a",2,1]}])"),
+       "row 1: an inserted row has old values"},
       {packet(three, R"([{"kind":"deleted","old":["a",1,1],"new":["a",2,1]}])"), "row 1: a deleted row has new values"},
       {R"({"$date":"2026-02-30T00:00:00"})", "invalid date '2026-02-30T00:00:00'"},
       {R"({"$date":"2026-01-01"})", "invalid date '2026-01-01'"},
@@ -321,7 +343,8 @@ TEST(PacketJsonReader, DuplicateKeysInTheText) {  // an nlohmann::json has alrea
 TEST(PacketJsonReader, LongTextInAMessageIsCutBetweenCharacters) {
   const std::string name = std::string(39, 'x') + "çç" + std::string(100, 'y');  // 'ç' straddles byte 40
   const std::string message = DecodeFailure([&] { DecodeVariant(R"({")" + name + R"(":1})"); });
-  EXPECT_EQ(message, "an object with key '" + std::string(39, 'x') + "...' is not a variant (expected \"$date\" or \"$packet\")");
+  EXPECT_EQ(message, "an object with key '" + std::string(39, 'x') +
+                         "...' is not a variant (expected \"$date\" or \"$packet\")");
 }
 
 TEST(PacketJsonReader, TooManyFields) {
@@ -370,8 +393,8 @@ TEST(PacketJsonReader, TextSizeLimitIsTheCallersChoice) {
   const std::string text = EncodePacket(SamplePacket());
   EXPECT_NO_THROW(DecodeVariant(text, DecodeLimits{text.size()}));
   EXPECT_EQ(DecodeFailure([&] { DecodeVariant(text, DecodeLimits{text.size() - 1}); }),
-            "text of " + std::to_string(text.size()) + " bytes exceeds the limit of " + std::to_string(text.size() - 1) +
-                " bytes");
+            "text of " + std::to_string(text.size()) + " bytes exceeds the limit of " +
+                std::to_string(text.size() - 1) + " bytes");
 }
 
 TEST(PacketJsonReader, DecodePacketWantsAPacket) {

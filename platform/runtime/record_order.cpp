@@ -20,15 +20,18 @@ struct SortKey {
 SortKey KeyOf(const PackedRow& row, int field) {
   using T = Variant::Type;
   switch (row.TypeAt(field)) {
-    case T::Null: return {};
-    case T::String: return {2, 0, row.Bytes(field)};
+    case T::Null:
+      return {};
+    case T::String:
+      return {2, 0, row.Bytes(field)};
     case T::DateTime: {
       const DateTime d = row.Get(field).AsDateTime();
       // Fits a double exactly: at most 14 digits.
       const double n = ((((d.year * 100.0 + d.month) * 100 + d.day) * 100 + d.hour) * 100 + d.minute) * 100 + d.second;
       return {1, n, {}};
     }
-    default: return {1, row.Number(field), {}};
+    default:
+      return {1, row.Number(field), {}};
   }
 }
 

@@ -19,9 +19,8 @@ int DaysInMonth(int y, int m) {
 }  // namespace
 
 bool DateTime::IsValid() const {
-  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
-         day <= DaysInMonth(year, month) && hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 &&
-         second >= 0 && second <= 59;
+  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month) &&
+         hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0 && second <= 59;
 }
 
 std::string DateTime::ToIso() const {
@@ -86,16 +85,21 @@ bool operator==(const Variant& a, const Variant& b) {
 
 std::string Variant::Describe() const {
   switch (type()) {
-    case Type::Null: return "null";
-    case Type::Boolean: return AsBool() ? "true" : "false";
-    case Type::Integer: return std::to_string(AsInt());
+    case Type::Null:
+      return "null";
+    case Type::Boolean:
+      return AsBool() ? "true" : "false";
+    case Type::Integer:
+      return std::to_string(AsInt());
     case Type::Float: {
       char buf[40];
       std::snprintf(buf, sizeof buf, "%.17g", AsFloat());
       return buf;
     }
-    case Type::String: return "\"" + AsString() + "\"";
-    case Type::DateTime: return AsDateTime().ToIso();
+    case Type::String:
+      return "\"" + AsString() + "\"";
+    case Type::DateTime:
+      return AsDateTime().ToIso();
     case Type::Array: {
       std::string s = "[";
       for (std::size_t i = 0; i < AsArray().size(); ++i) s += (i ? ", " : "") + AsArray()[i].Describe();
@@ -112,14 +116,22 @@ std::string Variant::Describe() const {
 
 const char* TypeName(Variant::Type type) {
   switch (type) {
-    case Variant::Type::Null: return "null";
-    case Variant::Type::Boolean: return "boolean";
-    case Variant::Type::Integer: return "integer";
-    case Variant::Type::Float: return "float";
-    case Variant::Type::String: return "string";
-    case Variant::Type::DateTime: return "datetime";
-    case Variant::Type::Array: return "array";
-    case Variant::Type::Packet: return "packet";
+    case Variant::Type::Null:
+      return "null";
+    case Variant::Type::Boolean:
+      return "boolean";
+    case Variant::Type::Integer:
+      return "integer";
+    case Variant::Type::Float:
+      return "float";
+    case Variant::Type::String:
+      return "string";
+    case Variant::Type::DateTime:
+      return "datetime";
+    case Variant::Type::Array:
+      return "array";
+    case Variant::Type::Packet:
+      return "packet";
   }
   return "?";
 }

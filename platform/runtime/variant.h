@@ -68,9 +68,7 @@ class Variant {
   const VariantArray& AsArray() const { return std::get<VariantArray>(value_); }
   VariantArray& AsArray() { return std::get<VariantArray>(value_); }
   const DataPacket& AsPacket() const { return *std::get<std::shared_ptr<const DataPacket>>(value_); }
-  std::shared_ptr<const DataPacket> PacketPtr() const {
-    return std::get<std::shared_ptr<const DataPacket>>(value_);
-  }
+  std::shared_ptr<const DataPacket> PacketPtr() const { return std::get<std::shared_ptr<const DataPacket>>(value_); }
 
   // A short human-readable rendering for messages and test output:
   // null, true, 12, 1.5, "text", 2026-01-31T10:00:00, [..], <packet 3x21>.

@@ -55,7 +55,7 @@ TEST(VariantComparison, ComparesAsVariants) {
       {VariantArray{1, "a"}, VariantArray{1, "a", Variant()}, false},
       {VariantArray{}, Variant(), false},
       {packet, packet, true},
-      {packet, OneRowPacket(1.5), true},  // another object, same content
+      {packet, OneRowPacket(1.5), true},           // another object, same content
       {OneRowPacket(2.0), OneRowPacket(2), true},  // the same number
       {packet, OneRowPacket(2.5), false},
       {packet, OneRowPacket(Variant()), false},
@@ -87,9 +87,9 @@ TEST(VariantAccess, TypedAccessOfAnotherTypeThrows) {
 }
 
 TEST(DateTimeIso, RoundTripsValidMoments) {
-  for (const DateTime& d : {DateTime{2026, 1, 31, 10, 0, 0}, DateTime{2024, 2, 29, 23, 59, 59},
-                            DateTime{2000, 2, 29, 0, 0, 0}, DateTime{1, 1, 1, 0, 0, 0}, DateTime{9999, 12, 31, 23, 59, 59},
-                            DateTime{}}) {
+  for (const DateTime& d :
+       {DateTime{2026, 1, 31, 10, 0, 0}, DateTime{2024, 2, 29, 23, 59, 59}, DateTime{2000, 2, 29, 0, 0, 0},
+        DateTime{1, 1, 1, 0, 0, 0}, DateTime{9999, 12, 31, 23, 59, 59}, DateTime{}}) {
     SCOPED_TRACE(d.ToIso());
     DateTime back{1, 2, 3, 4, 5, 6};
     ASSERT_TRUE(DateTime::FromIso(d.ToIso(), back));
@@ -100,11 +100,11 @@ TEST(DateTimeIso, RoundTripsValidMoments) {
 
 TEST(DateTimeIso, RejectsBadDatesAndShapes) {
   const char* bad[] = {
-      "2026-02-30T00:00:00", "2025-02-29T00:00:00", "1900-02-29T00:00:00", "2026-04-31T00:00:00",
-      "2026-13-01T00:00:00", "2026-00-10T00:00:00", "2026-01-00T00:00:00", "0000-01-01T00:00:00",
-      "2026-01-01T24:00:00", "2026-01-01T23:60:00", "2026-01-01T23:59:60", "2026-01-01 00:00:00",
-      "2026/01/01T00:00:00", "2026-01-01",          "2026-01-01T00:00",    " 2026-01-01T00:00:00",
-      "2026-01-01T00:00:00Z", "2026-1-01T00:00:00", "+026-01-01T00:00:00", "",
+      "2026-02-30T00:00:00",  "2025-02-29T00:00:00", "1900-02-29T00:00:00", "2026-04-31T00:00:00",
+      "2026-13-01T00:00:00",  "2026-00-10T00:00:00", "2026-01-00T00:00:00", "0000-01-01T00:00:00",
+      "2026-01-01T24:00:00",  "2026-01-01T23:60:00", "2026-01-01T23:59:60", "2026-01-01 00:00:00",
+      "2026/01/01T00:00:00",  "2026-01-01",          "2026-01-01T00:00",    " 2026-01-01T00:00:00",
+      "2026-01-01T00:00:00Z", "2026-1-01T00:00:00",  "+026-01-01T00:00:00", "",
   };
   for (const char* text : bad) {
     SCOPED_TRACE(text);

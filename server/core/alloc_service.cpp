@@ -23,14 +23,20 @@ struct MethodSignature {
 
 const std::map<std::string, MethodSignature>& Methods() {
   static const std::map<std::string, MethodSignature> table = {
-      {"GetPesqOrca", {"sss", &GetPesqOrca}},         {"GetSequencial", {"ss", &GetSequencial}},
-      {"GetAlocaForne", {"sss", &GetAlocaForne, &WriteAlocaForne}},     {"GetProdForn", {"ssss", &GetProdForn}},
-      {"GetVrPgMObra", {"ssss", &GetVrPgMObra}},      {"GetTurma", {"sssss", &GetTurma}},
-      {"SetForneMao", {"d", &SetForneMao}},           {"Get_VrPgMObra", {"sss", &Get_VrPgMObra}},
-      {"GetTpFormPgProf", {"sss", &GetTpFormPgProf}}, {"GeraConta", {"ssss", &GeraConta}},
+      {"GetPesqOrca", {"sss", &GetPesqOrca}},
+      {"GetSequencial", {"ss", &GetSequencial}},
+      {"GetAlocaForne", {"sss", &GetAlocaForne, &WriteAlocaForne}},
+      {"GetProdForn", {"ssss", &GetProdForn}},
+      {"GetVrPgMObra", {"ssss", &GetVrPgMObra}},
+      {"GetTurma", {"sssss", &GetTurma}},
+      {"SetForneMao", {"d", &SetForneMao}},
+      {"Get_VrPgMObra", {"sss", &Get_VrPgMObra}},
+      {"GetTpFormPgProf", {"sss", &GetTpFormPgProf}},
+      {"GeraConta", {"ssss", &GeraConta}},
       {"SetCancelaConta", {"sss", &SetCancelaConta}},
       {"GetHistorico", {"ss", &GetHistorico}},
-      {"GetRelatorios", {"ss", &GetRelatorios}},      {"GetDadosRelatorio", {"sssa", &GetDadosRelatorio}},
+      {"GetRelatorios", {"ss", &GetRelatorios}},
+      {"GetDadosRelatorio", {"sssa", &GetDadosRelatorio}},
   };
   return table;
 }
@@ -52,9 +58,9 @@ void CheckParams(const std::string& method, const char* signature, const std::ve
                           rt::TypeName(p.type()));
     }
     if (signature[i] == 'd' && (p.type() != rt::Variant::Type::Packet || !p.AsPacket().IsDelta())) {
-      throw InvalidParams(method + ": parameter " + std::to_string(i + 1) + " must be a delta packet, got " +
-                          (p.type() == rt::Variant::Type::Packet ? std::string("a data packet")
-                                                                 : std::string(rt::TypeName(p.type()))));
+      throw InvalidParams(
+          method + ": parameter " + std::to_string(i + 1) + " must be a delta packet, got " +
+          (p.type() == rt::Variant::Type::Packet ? std::string("a data packet") : std::string(rt::TypeName(p.type()))));
     }
   }
 }
@@ -103,8 +109,8 @@ std::optional<LoginResult> DbAllocService::Login(const std::string& operator_id,
 std::optional<Session> DbAllocService::Authenticate(const std::string& token) {
   if (!IsTokenShaped(token)) return std::nullopt;
   auto db = pool_.Acquire();
-  const ResultSet s = db->Query("SELECT operator_id FROM sessions WHERE token_hash = ? AND expires_at > ?",
-                                {Sha256Hex(token), Now()});
+  const ResultSet s =
+      db->Query("SELECT operator_id FROM sessions WHERE token_hash = ? AND expires_at > ?", {Sha256Hex(token), Now()});
   if (s.empty()) return std::nullopt;
   Session session;
   session.operator_id = s.Text(0, 0);

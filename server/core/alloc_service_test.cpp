@@ -75,8 +75,9 @@ TEST_P(SessionTest, OperatorsReachOnlyTheirBranches) {
       {"GetTpFormPgProf", {"0002", "0000000021", "01"}},
       {"GeraConta", {"0002", "0000000021", "01", "demo"}},
       {"SetCancelaConta", {"0002", "0000000021", "01"}},
-      {"SetForneMao", {testing::GridDelta({{"0000000021", "01", "02", "MO001", {"1001", "1900", "CONTAPAGAR", 120},
-                                            {"*", "", "", 0}, "0002"}})}},
+      {"SetForneMao",
+       {testing::GridDelta(
+           {{"0000000021", "01", "02", "MO001", {"1001", "1900", "CONTAPAGAR", 120}, {"*", "", "", 0}, "0002"}})}},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Refusal(c.method, c.params), "Filial \"0002\" não permitida para o operador demo.") << c.method;
@@ -101,7 +102,9 @@ TEST_P(SessionTest, ParametersAreCheckedBeforeAnyWork) {
       {"GeraConta", {"0001", "0000000012", "02", nullptr}, "GeraConta: parameter 4 must be a string, got null"},
       {"SetForneMao", {"delta"}, "SetForneMao: parameter 1 must be a delta packet, got string"},
       {"SetForneMao", {rt::DataPacket{}}, "SetForneMao: parameter 1 must be a delta packet, got a data packet"},
-      {"GetPesqOrca", {"0001", "", "2"}, "GetPesqOrca: mode must be \"\" (search list) or \"1\" (one budget), got \"2\""},
+      {"GetPesqOrca",
+       {"0001", "", "2"},
+       "GetPesqOrca: mode must be \"\" (search list) or \"1\" (one budget), got \"2\""},
   };
   for (const Case& c : cases) {
     try {
@@ -115,8 +118,7 @@ TEST_P(SessionTest, ParametersAreCheckedBeforeAnyWork) {
   EXPECT_THROW(Call("getpesqorca", {"0001", "", ""}), UnknownMethod);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, SessionTest,
-                         ::testing::Values(testing::Backend::Sqlite, testing::Backend::Postgres),
+INSTANTIATE_TEST_SUITE_P(Backends, SessionTest, ::testing::Values(testing::Backend::Sqlite, testing::Backend::Postgres),
                          testing::BackendName);
 
 class QueryTest : public ServiceTest {};
@@ -171,10 +173,10 @@ TEST_P(QueryTest, GridLoadHasOneRecordPerAllocationOrOneBlankPerEmptyItem) {
     std::ostringstream quantity;
     quantity << at("QTPRODMOBRA").AsFloat();
     story += at("NMPRODUTO").AsString() + "/" + at("NRTURNO").AsString() + "/" + quantity.str() + ":" +
-             (at("CDFORNECED").AsString().empty() ? "-" : at("CDFORNECED").AsString() + "@" +
-                                                             at("VRPAGOFORNORC").Describe() + "," +
-                                                             at("HRINITUMOBRA").AsString() + "," +
-                                                             at("IDTIPOPAGAFORN").AsString()) +
+             (at("CDFORNECED").AsString().empty()
+                  ? "-"
+                  : at("CDFORNECED").AsString() + "@" + at("VRPAGOFORNORC").Describe() + "," +
+                        at("HRINITUMOBRA").AsString() + "," + at("IDTIPOPAGAFORN").AsString()) +
              " ";
   }
   EXPECT_EQ(story,
@@ -237,9 +239,9 @@ TEST_P(QueryTest, ProfessionalListAndValidation) {
     const char* registration;
     const char* found;
   };
-  for (const Case& c : {Case{"MO001", "52998224725", "1001"}, Case{"MO001", "J52998224725", ""},
-                        Case{"MO002", "F52998224725", ""}, Case{"MO001", "F00000000000", ""},
-                        Case{"MO001", "' OR ''='", ""}, Case{"MO001", "J11222333000181", "1003"}}) {
+  for (const Case& c :
+       {Case{"MO001", "52998224725", "1001"}, Case{"MO001", "J52998224725", ""}, Case{"MO002", "F52998224725", ""},
+        Case{"MO001", "F00000000000", ""}, Case{"MO001", "' OR ''='", ""}, Case{"MO001", "J11222333000181", "1003"}}) {
     const auto answer = Call("GetProdForn", {c.product, c.registration, "0001", "0000000012"}).AsArray();
     EXPECT_EQ(Column(answer[0].AsPacket(), "CDFORNECED"), c.found) << c.product << " " << c.registration;
   }
@@ -253,7 +255,8 @@ TEST_P(QueryTest, ProfessionalListAndValidation) {
 TEST_P(QueryTest, LabourItemDefaultsAndCrewTimes) {
   const rt::DataPacket values = Call("GetVrPgMObra", {"MO001", "0000000012", "01", "0001"}).AsPacket();
   EXPECT_EQ(Column(values, "NRTURNO") + "|" + Column(values, "DSTURNO") + "|" + Column(values, "VRPAGOMOBRA") + "|" +
-                Column(values, "VRCOBRMOBRA") + "|" + Column(values, "HRINITUMOBRA") + "|" + Column(values, "CDARVPROD"),
+                Column(values, "VRCOBRMOBRA") + "|" + Column(values, "HRINITUMOBRA") + "|" +
+                Column(values, "CDARVPROD"),
             "01 02|DIURNO NOTURNO|120 150|180 200|0800 1900|03.02.MO001 03.02.MO001");
   EXPECT_EQ(values.fields[static_cast<std::size_t>(values.FieldIndex("HRINITUMOBRA"))].edit_mask, "99:99;0");
   EXPECT_TRUE(values.fields[static_cast<std::size_t>(values.FieldIndex("NRSEQORCAEVE"))].fixed_length);

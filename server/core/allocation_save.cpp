@@ -235,9 +235,10 @@ bool AlreadyApplied(Database& db, const UnitChange& u) {
   auto allocation_of = [&](const std::string& supplier) {
     auto key = ItemKey(u);
     key.emplace_back(supplier);
-    return db.Query("SELECT paid_cents, crew_time, payment_type FROM allocations WHERE branch = ? AND number = ? AND "
-                    "sequence = ? AND shift = ? AND product = ? AND supplier_code = ?",
-                    key);
+    return db.Query(
+        "SELECT paid_cents, crew_time, payment_type FROM allocations WHERE branch = ? AND number = ? AND "
+        "sequence = ? AND shift = ? AND product = ? AND supplier_code = ?",
+        key);
   };
   const ResultSet now = allocation_of(u.new_supplier);
   const auto cents = CentsFromFloat(u.new_amount);

@@ -76,10 +76,10 @@ TEST_P(SaveTest, StaleRowRefusesTheWholeDelta) {
     const char* what;
     Unit loaded;
   };
-  for (const Case& c : {Case{"amount", {"1001", "0800", "CONTAPAGAR", 110.0}},
-                        Case{"crew time", {"1001", "0830", "CONTAPAGAR", 120.0}},
-                        Case{"payment type", {"1001", "0800", "FOLHAPAGA", 120.0}},
-                        Case{"professional", {"1004", "0800", "CONTAPAGAR", 120.0}}}) {
+  for (const Case& c :
+       {Case{"amount", {"1001", "0800", "CONTAPAGAR", 110.0}}, Case{"crew time", {"1001", "0830", "CONTAPAGAR", 120.0}},
+        Case{"payment type", {"1001", "0800", "FOLHAPAGA", 120.0}},
+        Case{"professional", {"1004", "0800", "CONTAPAGAR", 120.0}}}) {
     // A valid first row, then the stale one: nothing of the delta may stay.
     EXPECT_EQ(Save({Change("01", "MO001", {"1003", "0830", "CONTAPAGAR", 120.0}, {"1003", "0800", "CONTAPAGAR", 1}),
                     Change("01", "MO001", c.loaded, {"1002", "0800", "FOLHAPAGA", 90})}),
@@ -101,13 +101,13 @@ TEST_P(SaveTest, DeltaSentAgainAfterItsAnswerWasLostIsAppliedOnce) {
     const char* stored;  // GARÇOM/01 after the first save and after the second
   };
   bool fresh = true;
-  for (const Case& c :
-       {Case{"insert", Change("01", "MO001", kFree, {"1004", "0830", "FOLHAPAGA", 99.999}),
-             "1001@12000,0800,CONTAPAGAR 1003@12000,0830,CONTAPAGAR 1004@10000,0830,FOLHAPAGA"},
-        Case{"change of values", Change("01", "MO001", joao, {"1001", "0830", "FOLHAPAGA", 130.5}),
-             "1001@13050,0830,FOLHAPAGA 1003@12000,0830,CONTAPAGAR"},
-        Case{"change of professional", Change("01", "MO001", joao, {"1008", "0800", "CONTAPAGAR", 120}),
-             "1008@12000,0800,CONTAPAGAR 1003@12000,0830,CONTAPAGAR"},
+  for (const Case& c : {
+           Case{"insert", Change("01", "MO001", kFree, {"1004", "0830", "FOLHAPAGA", 99.999}),
+                "1001@12000,0800,CONTAPAGAR 1003@12000,0830,CONTAPAGAR 1004@10000,0830,FOLHAPAGA"},
+           Case{"change of values", Change("01", "MO001", joao, {"1001", "0830", "FOLHAPAGA", 130.5}),
+                "1001@13050,0830,FOLHAPAGA 1003@12000,0830,CONTAPAGAR"},
+           Case{"change of professional", Change("01", "MO001", joao, {"1008", "0800", "CONTAPAGAR", 120}),
+                "1008@12000,0800,CONTAPAGAR 1003@12000,0830,CONTAPAGAR"},
        }) {
     if (!std::exchange(fresh, false)) {  // each case on the demo data as seeded
       TearDown();

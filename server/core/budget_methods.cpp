@@ -22,11 +22,9 @@ rt::Variant GetPesqOrca(CallContext& c) {
   }
   c.RequireBranch(branch);
   // One row per budget (its first sequence): the list shows branch and number only.
-  const std::string base =
-      "SELECT branch, number, MIN(sequence) AS sequence FROM budget_sequences WHERE branch = ?";
-  const ResultSet rows =
-      mode.empty() ? c.db.Query(base + " GROUP BY branch, number ORDER BY number", {branch})
-                   : c.db.Query(base + " AND number = ? GROUP BY branch, number", {branch, number});
+  const std::string base = "SELECT branch, number, MIN(sequence) AS sequence FROM budget_sequences WHERE branch = ?";
+  const ResultSet rows = mode.empty() ? c.db.Query(base + " GROUP BY branch, number ORDER BY number", {branch})
+                                      : c.db.Query(base + " AND number = ? GROUP BY branch, number", {branch, number});
   rt::DataPacket packet = packets::Make(mode.empty() ? packets::PesqOrca() : packets::VdOrcaEven());
   for (std::size_t i = 0; i < rows.size(); ++i) {
     packets::AddRow(packet, {rows.Text(i, 0), rows.Text(i, 1), rows.Text(i, 2)});
@@ -92,8 +90,7 @@ class VariantSink {
     return c.rows.IsNull(c.row, c.col) ? rt::Variant() : rt::Variant(c.rows.TakeText(c.row, c.col));
   }
   template <class Value>
-    requires(!std::derived_from<std::remove_cvref_t<Value>, Cell>)
-  static rt::Variant ToVariant(Value&& value) {
+  requires(!std::derived_from<std::remove_cvref_t<Value>, Cell>) static rt::Variant ToVariant(Value&& value) {
     return rt::Variant(std::forward<Value>(value));
   }
 
@@ -144,7 +141,8 @@ class TextSink {
   // A text cut to its field's size, as packets::AddRow cuts it.
   void PutText(std::string_view text) {
     const std::size_t i = column_++;
-    if (i < fields_.size() && fields_[i].type == rt::FieldType::String) text = packets::CutToCharsView(text, fields_[i].size);
+    if (i < fields_.size() && fields_[i].type == rt::FieldType::String)
+      text = packets::CutToCharsView(text, fields_[i].size);
     writer_->String(text);
   }
 
@@ -216,10 +214,10 @@ void LoadGrid(CallContext& c, Sink& sink) {
     }
     int ordinal = 0;
     for (std::size_t r : found->second) {
-      sink.Row(FloatFromCents(a.Int(r, 10)), charged, static_cast<double>(++ordinal), product, name,
-               OnceCell{a, r, 3}, OnceCell{a, r, 6}, OnceCell{a, r, 5}, quantity, OnceCell{a, r, 4},
-               OnceCell{a, r, 11}, OnceCell{a, r, 2}, branch, number, sequence, shift, NullableOnceCell{a, r, 7},
-               OnceCell{a, r, 8}, duration, OnceCell{a, r, 9});
+      sink.Row(FloatFromCents(a.Int(r, 10)), charged, static_cast<double>(++ordinal), product, name, OnceCell{a, r, 3},
+               OnceCell{a, r, 6}, OnceCell{a, r, 5}, quantity, OnceCell{a, r, 4}, OnceCell{a, r, 11}, OnceCell{a, r, 2},
+               branch, number, sequence, shift, NullableOnceCell{a, r, 7}, OnceCell{a, r, 8}, duration,
+               OnceCell{a, r, 9});
     }
   }
   sink.End();

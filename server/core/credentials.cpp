@@ -44,12 +44,10 @@ std::vector<unsigned char> Random(std::size_t size) {
   return bytes;
 }
 
-std::vector<unsigned char> Derive(const std::string& password, const std::vector<unsigned char>& salt,
-                                  int iterations) {
+std::vector<unsigned char> Derive(const std::string& password, const std::vector<unsigned char>& salt, int iterations) {
   std::vector<unsigned char> hash(32);
-  if (PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), salt.data(),
-                        static_cast<int>(salt.size()), iterations, EVP_sha256(), static_cast<int>(hash.size()),
-                        hash.data()) != 1) {
+  if (PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), salt.data(), static_cast<int>(salt.size()),
+                        iterations, EVP_sha256(), static_cast<int>(hash.size()), hash.data()) != 1) {
     throw std::runtime_error("PBKDF2 failed");
   }
   return hash;

@@ -19,9 +19,9 @@ TEST(Credentials, HashVerifiesOnlyItsOwnPasswordAndIsSalted) {
 }
 
 TEST(Credentials, MalformedStoredHashesNeverVerify) {
-  for (const std::string& stored : std::vector<std::string>{"", "plain", "pbkdf2-sha256$", "pbkdf2-sha256$x$00$00",
-                                   "pbkdf2-sha256$1000$zz$" + std::string(64, '0'), "pbkdf2-sha256$1000$00$00",
-                                   "pbkdf2-sha256$0$00$" + std::string(64, '0')}) {
+  for (const std::string& stored : std::vector<std::string>{
+           "", "plain", "pbkdf2-sha256$", "pbkdf2-sha256$x$00$00", "pbkdf2-sha256$1000$zz$" + std::string(64, '0'),
+           "pbkdf2-sha256$1000$00$00", "pbkdf2-sha256$0$00$" + std::string(64, '0')}) {
     EXPECT_FALSE(VerifyPassword("x", stored)) << stored;
   }
 }

@@ -103,8 +103,7 @@ TEST_P(DatabaseTest, PoolReusesHealthyConnectionsAndDropsStuckOnes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest,
-                         ::testing::Values(testing::Backend::Sqlite, testing::Backend::Postgres),
-                         testing::BackendName);
+                         ::testing::Values(testing::Backend::Sqlite, testing::Backend::Postgres), testing::BackendName);
 
 }  // namespace
 }  // namespace srv

@@ -45,9 +45,10 @@ class Seeder {
   void Professional(const char* supplier, const char* registration, const char* type, const char* trade,
                     const char* legal, const char* payment_type, SqlValue payable_type,
                     std::vector<const char*> products) {
-    db_.Execute("INSERT INTO professionals (supplier_code, registration, registration_type, trade_name, legal_name, "
-                "payment_type, payable_type) VALUES (?, ?, ?, ?, ?, ?, ?)",
-                {supplier, registration, type, trade, legal, payment_type, payable_type});
+    db_.Execute(
+        "INSERT INTO professionals (supplier_code, registration, registration_type, trade_name, legal_name, "
+        "payment_type, payable_type) VALUES (?, ?, ?, ?, ?, ?, ?)",
+        {supplier, registration, type, trade, legal, payment_type, payable_type});
     for (const char* p : products) {
       db_.Execute("INSERT INTO product_professionals (product, supplier_code) VALUES (?, ?)", {p, supplier});
     }
@@ -60,21 +61,24 @@ class Seeder {
 
   void Sequence(const char* branch, const char* number, const char* sequence, const char* service, const char* event,
                 const char* at, double guests, double adults, double children, double hours) {
-    db_.Execute("INSERT INTO budget_sequences (branch, number, sequence, service_type_name, event_type_name, event_at, "
-                "guests, adults, children, duration_hours) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                {branch, number, sequence, service, event, at, guests, adults, children, hours});
+    db_.Execute(
+        "INSERT INTO budget_sequences (branch, number, sequence, service_type_name, event_type_name, event_at, "
+        "guests, adults, children, duration_hours) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        {branch, number, sequence, service, event, at, guests, adults, children, hours});
   }
 
   void Items(const char* branch, const char* number, const char* sequence, const std::vector<Item>& items) {
     for (const Item& i : items) {
-      db_.Execute("INSERT INTO labour_items (branch, number, sequence, shift, product, quantity, charged_cents, "
-                  "default_paid_cents, default_crew_time, product_tree_code) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                  {branch, number, sequence, i.shift, i.product, i.quantity, i.charged_cents, i.paid_cents,
-                   i.crew_time, std::string("03.02.") + i.product});
+      db_.Execute(
+          "INSERT INTO labour_items (branch, number, sequence, shift, product, quantity, charged_cents, "
+          "default_paid_cents, default_crew_time, product_tree_code) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+          {branch, number, sequence, i.shift, i.product, i.quantity, i.charged_cents, i.paid_cents, i.crew_time,
+           std::string("03.02.") + i.product});
       for (const char* t : i.crew_times) {
-        db_.Execute("INSERT INTO labour_item_crew_times (branch, number, sequence, shift, product, crew_time) "
-                    "VALUES (?, ?, ?, ?, ?, ?)",
-                    {branch, number, sequence, i.shift, i.product, t});
+        db_.Execute(
+            "INSERT INTO labour_item_crew_times (branch, number, sequence, shift, product, crew_time) "
+            "VALUES (?, ?, ?, ?, ?, ?)",
+            {branch, number, sequence, i.shift, i.product, t});
       }
     }
   }
@@ -82,11 +86,12 @@ class Seeder {
   void Allocations(const char* branch, const char* number, const char* sequence, const std::vector<Allocation>& list,
                    const char* generated = "N") {
     for (const Allocation& a : list) {
-      db_.Execute("INSERT INTO allocations (branch, number, sequence, shift, product, supplier_code, stored_name, "
-                  "crew_time, payment_type, paid_cents, account_generated) "
-                  "SELECT ?, ?, ?, ?, ?, ?, legal_name, ?, ?, ?, ? FROM professionals WHERE supplier_code = ?",
-                  {branch, number, sequence, a.shift, a.product, a.supplier, a.crew_time, a.payment_type,
-                   a.paid_cents, a.payment_type == std::string("CONTAPAGAR") ? generated : "N", a.supplier});
+      db_.Execute(
+          "INSERT INTO allocations (branch, number, sequence, shift, product, supplier_code, stored_name, "
+          "crew_time, payment_type, paid_cents, account_generated) "
+          "SELECT ?, ?, ?, ?, ?, ?, legal_name, ?, ?, ?, ? FROM professionals WHERE supplier_code = ?",
+          {branch, number, sequence, a.shift, a.product, a.supplier, a.crew_time, a.payment_type, a.paid_cents,
+           a.payment_type == std::string("CONTAPAGAR") ? generated : "N", a.supplier});
     }
   }
 
@@ -111,12 +116,15 @@ void SeedCatalogue(Seeder& s) {
   Database& db = s.db();
   db.Execute("INSERT INTO branches (code, name) VALUES ('0001', 'Aurora Eventos - Matriz São Paulo')");
   db.Execute("INSERT INTO branches (code, name) VALUES ('0002', 'Aurora Eventos - Campinas')");
-  db.Execute("INSERT INTO companies (code, name, state_registration) VALUES "
-             "('01', 'Aurora Eventos e Buffet Ltda', '110042490114')");
-  db.Execute("INSERT INTO companies (code, name, state_registration) VALUES "
-             "('02', 'Aurora Campinas Eventos Ltda', NULL)");
-  db.Execute("INSERT INTO companies (code, name, state_registration) VALUES "
-             "('03', 'Aurora Litoral Eventos Ltda', NULL)");
+  db.Execute(
+      "INSERT INTO companies (code, name, state_registration) VALUES "
+      "('01', 'Aurora Eventos e Buffet Ltda', '110042490114')");
+  db.Execute(
+      "INSERT INTO companies (code, name, state_registration) VALUES "
+      "('02', 'Aurora Campinas Eventos Ltda', NULL)");
+  db.Execute(
+      "INSERT INTO companies (code, name, state_registration) VALUES "
+      "('03', 'Aurora Litoral Eventos Ltda', NULL)");
   db.Execute("INSERT INTO branch_companies (branch, company_code) VALUES ('0001', '01')");
   db.Execute("INSERT INTO branch_companies (branch, company_code) VALUES ('0002', '02')");
   db.Execute("INSERT INTO branch_companies (branch, company_code) VALUES ('0001', '03')");
@@ -127,18 +135,22 @@ void SeedCatalogue(Seeder& s) {
   db.Execute("INSERT INTO branches (code, name) VALUES ('0004', 'Aurora Eventos - Ribeirão Preto')");
   db.Execute("INSERT INTO branch_companies (branch, company_code) VALUES ('0003', '01')");
   db.Execute("INSERT INTO branch_companies (branch, company_code) VALUES ('0004', '01')");
-  db.Execute("INSERT INTO branch_payable_params (branch, entry_operation_type, entry_series) VALUES ('0001', 'ENT01', 'U')");
-  db.Execute("INSERT INTO branch_payable_params (branch, entry_operation_type, entry_series) VALUES ('0003', 'ENT03', 'U')");
-  db.Execute("INSERT INTO branch_payable_params (branch, entry_operation_type, entry_series) VALUES ('0004', 'ENT01', NULL)");
+  db.Execute(
+      "INSERT INTO branch_payable_params (branch, entry_operation_type, entry_series) VALUES ('0001', 'ENT01', 'U')");
+  db.Execute(
+      "INSERT INTO branch_payable_params (branch, entry_operation_type, entry_series) VALUES ('0003', 'ENT03', 'U')");
+  db.Execute(
+      "INSERT INTO branch_payable_params (branch, entry_operation_type, entry_series) VALUES ('0004', 'ENT01', NULL)");
   db.Execute("INSERT INTO operation_payable_types (operation_type, payable_type) VALUES ('ENT01', 'PRESTSERV')");
   db.Execute("INSERT INTO entry_counters (branch, last_number) VALUES ('0001', 4)");
 
   db.Execute("INSERT INTO shifts (code, description) VALUES ('01', 'DIURNO')");
   db.Execute("INSERT INTO shifts (code, description) VALUES ('02', 'NOTURNO')");
   const std::vector<std::pair<const char*, const char*>> products = {
-      {"MO001", "GARÇOM"},     {"MO002", "COPEIRA"},       {"MO003", "COZINHEIRO"},
-      {"MO004", "MAÎTRE"},     {"MO005", "RECEPCIONISTA"}, {"MO006", "SEGURANÇA"}};
-  for (auto& [code, name] : products) db.Execute("INSERT INTO labour_products (code, name) VALUES (?, ?)", {code, name});
+      {"MO001", "GARÇOM"}, {"MO002", "COPEIRA"},       {"MO003", "COZINHEIRO"},
+      {"MO004", "MAÎTRE"}, {"MO005", "RECEPCIONISTA"}, {"MO006", "SEGURANÇA"}};
+  for (auto& [code, name] : products)
+    db.Execute("INSERT INTO labour_products (code, name) VALUES (?, ?)", {code, name});
 
   const SqlValue none;
   s.Professional("1001", "52998224725", "F", "João da Silva", "João Carlos da Silva", "CONTAPAGAR",
@@ -175,9 +187,9 @@ void SeedBudgets(Seeder& s) {
                  {"02", "MO002", "1005", "FOLHAPAGA", 10000, "1900"}});
   // 12/02: complete and ready for generation.
   s.Sequence("0001", "0000000012", "02", "Almoço", "Casamento", "2026-12-20T12:00:00", 80, 70, 10, 4);
-  s.Items("0001", "0000000012", "02",
-          {{"01", "MO005", 2, 13000, 9000, "1100", {"1100", "1130"}},
-           {"01", "MO006", 1, 26000, 20000, "1000", {"1000"}}});
+  s.Items(
+      "0001", "0000000012", "02",
+      {{"01", "MO005", 2, 13000, 9000, "1100", {"1100", "1130"}}, {"01", "MO006", 1, 26000, 20000, "1000", {"1000"}}});
   s.Allocations("0001", "0000000012", "02",
                 {{"01", "MO005", "1005", "FOLHAPAGA", 9000, "1100"},
                  {"01", "MO005", "1008", "CONTAPAGAR", 9000, "1130"},
@@ -187,10 +199,10 @@ void SeedBudgets(Seeder& s) {
   s.Budget("0001", "0000000013", "Colégio Santa Clara", std::string("01"));
   s.Sequence("0001", "0000000013", "01", "Coquetel", "Formatura", "2026-11-28T21:00:00", 300, 280, 20, 5);
   s.Items("0001", "0000000013", "01", {{"02", "MO001", 2, 18000, 13000, "2000", {"2000"}}});
-  s.Allocations("0001", "0000000013", "01",
-                {{"02", "MO001", "1001", "CONTAPAGAR", 13000, "2000"},
-                 {"02", "MO001", "1008", "CONTAPAGAR", 13000, "2000"}},
-                "S");
+  s.Allocations(
+      "0001", "0000000013", "01",
+      {{"02", "MO001", "1001", "CONTAPAGAR", 13000, "2000"}, {"02", "MO001", "1008", "CONTAPAGAR", 13000, "2000"}},
+      "S");
   s.Payable("0001", "0000000013", "01", "0000000001", "1001", 13000, "ABERTA");
   s.Payable("0001", "0000000013", "01", "0000000002", "1008", 13000, "ABERTA");
 
@@ -199,10 +211,10 @@ void SeedBudgets(Seeder& s) {
   s.Sequence("0001", "0000000014", "01", "Almoço", "Confraternização", "2026-12-12T12:30:00", 200, 190, 10, 4.5);
   s.Items("0001", "0000000014", "01",
           {{"01", "MO001", 1, 16000, 11000, "1100", {"1100"}}, {"01", "MO006", 1, 24000, 18000, "1000", {"1000"}}});
-  s.Allocations("0001", "0000000014", "01",
-                {{"01", "MO001", "1004", "CONTAPAGAR", 11000, "1100"},
-                 {"01", "MO006", "1003", "CONTAPAGAR", 18000, "1000"}},
-                "S");
+  s.Allocations(
+      "0001", "0000000014", "01",
+      {{"01", "MO001", "1004", "CONTAPAGAR", 11000, "1100"}, {"01", "MO006", "1003", "CONTAPAGAR", 18000, "1000"}},
+      "S");
   s.Payable("0001", "0000000014", "01", "0000000003", "1003", 18000, "BAIXADA");
   s.Payable("0001", "0000000014", "01", "0000000004", "1004", 11000, "ABERTA");
 
@@ -281,9 +293,9 @@ void SeedBudgets(Seeder& s) {
   s.Budget("0002", "0000000021", "Buffet Aurora Campinas", std::string("02"));
   s.Sequence("0002", "0000000021", "01", "Jantar", "Casamento", "2026-12-05T20:00:00", 120, 100, 20, 6);
   s.Items("0002", "0000000021", "01", {{"02", "MO001", 2, 18000, 12000, "1900", {"1900"}}});
-  s.Allocations("0002", "0000000021", "01",
-                {{"02", "MO001", "1001", "CONTAPAGAR", 12000, "1900"},
-                 {"02", "MO001", "1004", "CONTAPAGAR", 12000, "1900"}});
+  s.Allocations(
+      "0002", "0000000021", "01",
+      {{"02", "MO001", "1001", "CONTAPAGAR", 12000, "1900"}, {"02", "MO001", "1004", "CONTAPAGAR", 12000, "1900"}});
 }
 
 bool Seeded(Database& db) { return !db.Query("SELECT 1 FROM operators WHERE id = 'demo'").empty(); }
@@ -330,9 +342,10 @@ std::string GenerateLargeBudget(const StorageConfig& config, int units) {
     std::snprintf(registration, sizeof registration, "9%010d", k);
     std::snprintf(trade, sizeof trade, "Profissional %06d", k);
     if (!db->Query("SELECT 1 FROM professionals WHERE supplier_code = ?", {std::string(supplier)}).empty()) continue;
-    db->Execute("INSERT INTO professionals (supplier_code, registration, registration_type, trade_name, legal_name, "
-                "payment_type, payable_type) VALUES (?, ?, 'F', ?, ?, 'CONTAPAGAR', 'PRESTSERV')",
-                {std::string(supplier), std::string(registration), std::string(trade), std::string(trade) + " ME"});
+    db->Execute(
+        "INSERT INTO professionals (supplier_code, registration, registration_type, trade_name, legal_name, "
+        "payment_type, payable_type) VALUES (?, ?, 'F', ?, ?, 'CONTAPAGAR', 'PRESTSERV')",
+        {std::string(supplier), std::string(registration), std::string(trade), std::string(trade) + " ME"});
     for (int p = 1; p <= kProducts; ++p) {
       char code[8];
       std::snprintf(code, sizeof code, "BM%02d", p);
@@ -347,34 +360,39 @@ std::string GenerateLargeBudget(const StorageConfig& config, int units) {
   db->Execute("DELETE FROM labour_items WHERE branch = ? AND number = ?", key);
   db->Execute("DELETE FROM budget_sequences WHERE branch = ? AND number = ?", key);
   db->Execute("DELETE FROM budgets WHERE branch = ? AND number = ?", key);
-  db->Execute("INSERT INTO budgets (branch, number, client_trade_name, company_code) VALUES (?, ?, 'Feira Expo Center', '01')",
-              key);
-  db->Execute("INSERT INTO budget_sequences (branch, number, sequence, service_type_name, event_type_name, event_at, "
-              "guests, adults, children, duration_hours) VALUES (?, ?, '01', 'Coquetel', 'Feira de Negócios', "
-              "'2027-03-10T09:00:00', ?, ?, 0, 10)",
-              {std::string("0001"), n, static_cast<double>(units * 10), static_cast<double>(units * 10)});
+  db->Execute(
+      "INSERT INTO budgets (branch, number, client_trade_name, company_code) VALUES (?, ?, 'Feira Expo Center', '01')",
+      key);
+  db->Execute(
+      "INSERT INTO budget_sequences (branch, number, sequence, service_type_name, event_type_name, event_at, "
+      "guests, adults, children, duration_hours) VALUES (?, ?, '01', 'Coquetel', 'Feira de Negócios', "
+      "'2027-03-10T09:00:00', ?, ?, 0, 10)",
+      {std::string("0001"), n, static_cast<double>(units * 10), static_cast<double>(units * 10)});
   for (int i = 0; i < kItems; ++i) {
     const int quantity = units / kItems + (i < units % kItems ? 1 : 0);
     char product[8];
     std::snprintf(product, sizeof product, "BM%02d", i % kProducts + 1);
     const std::string shift = i < kProducts ? "01" : "02";
-    db->Execute("INSERT INTO labour_items (branch, number, sequence, shift, product, quantity, charged_cents, "
-                "default_paid_cents, default_crew_time, product_tree_code) VALUES (?, ?, '01', ?, ?, ?, 15000, 10000, "
-                "'0800', '03.02.BENCH')",
-                {std::string("0001"), n, shift, std::string(product), static_cast<double>(quantity)});
+    db->Execute(
+        "INSERT INTO labour_items (branch, number, sequence, shift, product, quantity, charged_cents, "
+        "default_paid_cents, default_crew_time, product_tree_code) VALUES (?, ?, '01', ?, ?, ?, 15000, 10000, "
+        "'0800', '03.02.BENCH')",
+        {std::string("0001"), n, shift, std::string(product), static_cast<double>(quantity)});
     for (const char* t : {"0800", "1400"}) {
-      db->Execute("INSERT INTO labour_item_crew_times (branch, number, sequence, shift, product, crew_time) "
-                  "VALUES (?, ?, '01', ?, ?, ?)",
-                  {std::string("0001"), n, shift, std::string(product), std::string(t)});
+      db->Execute(
+          "INSERT INTO labour_item_crew_times (branch, number, sequence, shift, product, crew_time) "
+          "VALUES (?, ?, '01', ?, ?, ?)",
+          {std::string("0001"), n, shift, std::string(product), std::string(t)});
     }
     const int allocated = quantity * 9 / 10;  // most units allocated, some free
     for (int k = 1; k <= allocated; ++k) {
       char supplier[16];
       std::snprintf(supplier, sizeof supplier, "B%06d", k);
-      db->Execute("INSERT INTO allocations (branch, number, sequence, shift, product, supplier_code, stored_name, "
-                  "crew_time, payment_type, paid_cents) VALUES (?, ?, '01', ?, ?, ?, 'Profissional de teste', '0800', "
-                  "'CONTAPAGAR', 10000)",
-                  {std::string("0001"), n, shift, std::string(product), std::string(supplier)});
+      db->Execute(
+          "INSERT INTO allocations (branch, number, sequence, shift, product, supplier_code, stored_name, "
+          "crew_time, payment_type, paid_cents) VALUES (?, ?, '01', ?, ?, ?, 'Profissional de teste', '0800', "
+          "'CONTAPAGAR', 10000)",
+          {std::string("0001"), n, shift, std::string(product), std::string(supplier)});
     }
   }
   tx.Commit();

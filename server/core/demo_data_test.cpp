@@ -26,8 +26,8 @@ TEST_P(DemoDataTest, LargeBudgetLoadsAsOneRecordPerAllocationAndIsReplacedWhenRe
   EXPECT_EQ(Count("SELECT SUM(quantity) FROM labour_items WHERE number = ?", {number}), 1000);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DemoDataTest, ::testing::Values(testing::Backend::Sqlite, testing::Backend::Postgres),
-                         testing::BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, DemoDataTest,
+                         ::testing::Values(testing::Backend::Sqlite, testing::Backend::Postgres), testing::BackendName);
 
 }  // namespace
 }  // namespace srv

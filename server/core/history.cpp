@@ -47,7 +47,8 @@ void RecordHistory(Database& db, HistoryEntry e) {
   db.Execute(
       "INSERT INTO allocation_history (at, operator_id, action, branch, number, sequence, shift, product, "
       "allocation_id, old_supplier, new_supplier, old_paid_cents, new_paid_cents, old_crew_time, new_crew_time, "
-      "old_payment_type, new_payment_type, entry_numbers) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+      "old_payment_type, new_payment_type, entry_numbers) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+      "?)",
       {static_cast<std::int64_t>(std::time(nullptr)), e.operator_id, e.action, e.branch, e.number, e.sequence,
        TextOrNull(e.shift), TextOrNull(e.product), IntOrNull(e.allocation_id), TextOrNull(e.old_supplier),
        TextOrNull(e.new_supplier), IntOrNull(e.old_paid_cents), IntOrNull(e.new_paid_cents),
@@ -90,8 +91,8 @@ std::string DescribeHistoryEntry(const HistoryEntry& e) {
   const std::tm t = LocalTime(e.at);
   char when[32];
   std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &t);
-  std::string line = std::string(when) + " " + e.operator_id + " " + e.action + " " + e.branch + "/" + e.number +
-                     "/" + e.sequence;
+  std::string line =
+      std::string(when) + " " + e.operator_id + " " + e.action + " " + e.branch + "/" + e.number + "/" + e.sequence;
   if (!e.entry_numbers.empty()) return line + " lançamentos " + e.entry_numbers;
   line += " item " + e.shift + "/" + e.product;
   if (e.allocation_id) line += " unidade " + std::to_string(*e.allocation_id);
@@ -112,10 +113,10 @@ rt::Variant GetHistorico(CallContext& c) {
   for (const HistoryEntry& e : BudgetHistory(c.db, branch, c.Str(1))) {
     const std::tm t = LocalTime(e.at);
     const rt::DateTime when{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
-    packets::AddRow(packet, {when, e.operator_id, e.action, e.branch, e.number, e.sequence, e.shift, e.product,
-                             id(e.allocation_id), e.old_supplier, e.new_supplier, amount(e.old_paid_cents),
-                             amount(e.new_paid_cents), e.old_crew_time, e.new_crew_time, e.old_payment_type,
-                             e.new_payment_type, e.entry_numbers});
+    packets::AddRow(
+        packet, {when, e.operator_id, e.action, e.branch, e.number, e.sequence, e.shift, e.product, id(e.allocation_id),
+                 e.old_supplier, e.new_supplier, amount(e.old_paid_cents), amount(e.new_paid_cents), e.old_crew_time,
+                 e.new_crew_time, e.old_payment_type, e.new_payment_type, e.entry_numbers});
   }
   return packet;
 }

@@ -14,9 +14,9 @@
 namespace srv {
 
 namespace history {
-inline constexpr const char* kAllocated = "ALOCACAO";          // a professional put into a free unit
-inline constexpr const char* kChanged = "ALTERACAO";           // professional, amount, crew time or payment type
-inline constexpr const char* kCleared = "LIMPEZA";             // a professional removed ("*")
+inline constexpr const char* kAllocated = "ALOCACAO";  // a professional put into a free unit
+inline constexpr const char* kChanged = "ALTERACAO";   // professional, amount, crew time or payment type
+inline constexpr const char* kCleared = "LIMPEZA";     // a professional removed ("*")
 inline constexpr const char* kPayablesGenerated = "GERACAO_CONTA";
 inline constexpr const char* kPayablesCancelled = "CANCELAMENTO_CONTA";
 }  // namespace history

@@ -12,10 +12,10 @@ namespace srv {
 namespace {
 
 using testing::GridDelta;
+using ::testing::HasSubstr;
 using testing::ServiceTest;
 using testing::Unit;
 using testing::UnitChange;
-using ::testing::HasSubstr;
 
 class HistoryTest : public ServiceTest {
  protected:
@@ -49,13 +49,15 @@ const Unit kJoao{"1001", "0800", "CONTAPAGAR", 120.0};  // as loaded in 12/01, G
 
 TEST_P(HistoryTest, EveryAllocationChangeAndPayableOperationIsWritten) {
   const std::vector<UnitChange> changes = {
-      {"0000000012", "01", "01", "MO001", kFree, {"1004", "0830", "FOLHAPAGA", 99.5}},    // allocation
-      {"0000000012", "01", "01", "MO001", kJoao, {"1008", "0800", "CONTAPAGAR", 130}},    // change
+      {"0000000012", "01", "01", "MO001", kFree, {"1004", "0830", "FOLHAPAGA", 99.5}},  // allocation
+      {"0000000012", "01", "01", "MO001", kJoao, {"1008", "0800", "CONTAPAGAR", 130}},  // change
   };
   ASSERT_EQ(Refusal("SetForneMao", {GridDelta(changes)}), "");
-  ASSERT_EQ(Refusal("SetForneMao", {GridDelta({{"0000000012", "01", "01", "MO001", {"1004", "0830", "FOLHAPAGA", 99.5},
-                                                {"*", "", "", 0}}})}),
-            "");  // clearing
+  ASSERT_EQ(
+      Refusal(
+          "SetForneMao",
+          {GridDelta({{"0000000012", "01", "01", "MO001", {"1004", "0830", "FOLHAPAGA", 99.5}, {"*", "", "", 0}}})}),
+      "");  // clearing
   ASSERT_TRUE(Call("GeraConta", {"0001", "0000000012", "02", "someone else"}).IsNull());
   ASSERT_TRUE(Call("SetCancelaConta", {"0001", "0000000012", "02"}).IsNull());
   EXPECT_EQ(History("0000000012"),
@@ -76,8 +78,7 @@ TEST_P(HistoryTest, EveryAllocationChangeAndPayableOperationIsWritten) {
   auto db = Connect();
   const std::vector<HistoryEntry> entries = BudgetHistory(*db, "0001", "0000000012");
   ASSERT_EQ(entries.size(), 5u);
-  EXPECT_THAT(DescribeHistoryEntry(entries[1]),
-              HasSubstr(" demo ALTERACAO 0001/0000000012/01 item 01/MO001 unidade "));
+  EXPECT_THAT(DescribeHistoryEntry(entries[1]), HasSubstr(" demo ALTERACAO 0001/0000000012/01 item 01/MO001 unidade "));
   EXPECT_THAT(DescribeHistoryEntry(entries[1]), HasSubstr(": 1001 R$ 120,00 turma 0800 CONTAPAGAR -> 1008 R$ 130,00"));
   EXPECT_THAT(DescribeHistoryEntry(entries[3]), HasSubstr(" lançamentos 0000000005,0000000006"));
 }
@@ -93,8 +94,7 @@ TEST_P(HistoryTest, RefusedChangesWriteNothing) {
                                             {"0000000012", "01", "01", "MO001", kJoao, {"9999", "", "", 10}}});
   const std::vector<Case> cases = {
       {"second row refused", "SetForneMao", {half_valid}},
-      {"frozen budget", "SetForneMao",
-       {GridDelta({{"0000000013", "01", "01", "MO001", kFree, {"1004", "", "", 10}}})}},
+      {"frozen budget", "SetForneMao", {GridDelta({{"0000000013", "01", "01", "MO001", kFree, {"1004", "", "", 10}}})}},
       {"generation with a free unit", "GeraConta", {"0001", "0000000012", "01", "demo"}},
       {"cancellation of a settled payable", "SetCancelaConta", {"0001", "0000000014", "01"}},
       {"cancellation without payables", "SetCancelaConta", {"0001", "0000000012", "01"}},

@@ -10,9 +10,7 @@ void CallContext::RequireBranch(const std::string& branch) const {
   }
 }
 
-std::vector<SqlValue> CallContext::BranchParams() const {
-  return {session.branches.begin(), session.branches.end()};
-}
+std::vector<SqlValue> CallContext::BranchParams() const { return {session.branches.begin(), session.branches.end()}; }
 
 std::string CallContext::BranchPlaceholders() const {
   if (session.branches.empty()) return "NULL";  // IN (NULL) matches nothing

@@ -57,17 +57,21 @@ rt::Variant GetDadosRelatorio(CallContext& c);
 // Clerk-facing texts the server refuses with (Portuguese, the clerks' language).
 namespace texts {
 inline constexpr const char* kBudgetUnknown = "Orçamento não cadastrado.";
-inline constexpr const char* kAccountsExist = "Já existe conta a pagar de profissionais para o orçamento. Operação Bloqueada.";
-inline constexpr const char* kStale = "Alocação alterada por outro usuário desde que foi carregada. Recarregue o orçamento.";
+inline constexpr const char* kAccountsExist =
+    "Já existe conta a pagar de profissionais para o orçamento. Operação Bloqueada.";
+inline constexpr const char* kStale =
+    "Alocação alterada por outro usuário desde que foi carregada. Recarregue o orçamento.";
 inline constexpr const char* kNoFreeUnit =
-    "Não há unidade livre nesta mão de obra: outro usuário a preencheu desde que foi carregada. Recarregue o orçamento.";
+    "Não há unidade livre nesta mão de obra: outro usuário a preencheu desde que foi carregada. Recarregue o "
+    "orçamento.";
 inline constexpr const char* kProfAllocated = "O profissional já está alocado para a mão de obra informada.";
 inline constexpr const char* kProfNotAllowed = "Profissional não cadastrado para mão de obra informada.";
 inline constexpr const char* kCrewTimeUnknown = "Hora da turma não cadastrada.";
 inline constexpr const char* kZeroAmount =
     "Não é possível gerar conta a pagar para mão de obra com valor zero. Operação bloqueada.";
 inline constexpr const char* kPaymentTypeBlocked =
-    "Tipo de pagamento de um ou mais profissionais não está parametrizado como 'gerar conta a pagar'. Operação bloqueada.";
+    "Tipo de pagamento de um ou mais profissionais não está parametrizado como 'gerar conta a pagar'. Operação "
+    "bloqueada.";
 inline constexpr const char* kDatabaseBusy = "Banco de dados ocupado por outra operação. Tente novamente.";
 inline constexpr const char* kDatabaseError = "Erro ao acessar o banco de dados do servidor de aplicação.";
 inline constexpr const char* kNegativeAmount = "Valor pago não pode ser negativo.";
@@ -79,7 +83,9 @@ inline constexpr const char* kProfessionalRequired = "Profissional deve ser info
 inline constexpr const char* kUnitWithoutProfessional =
     "Existe mão de obra sem profissional cadastrado. Conta não pode ser gerada.";
 inline constexpr const char* kNoPayables = "Não há conta a pagar gerada para o orçamento.";
-inline std::string PaymentTypeInvalid(const std::string& code) { return "Tipo de pagamento inválido: \"" + code + "\"."; }
+inline std::string PaymentTypeInvalid(const std::string& code) {
+  return "Tipo de pagamento inválido: \"" + code + "\".";
+}
 inline std::string BranchNotGranted(const std::string& branch, const std::string& operator_id) {
   return "Filial \"" + branch + "\" não permitida para o operador " + operator_id + ".";
 }

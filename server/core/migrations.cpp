@@ -226,12 +226,15 @@ std::string AppendOnlyTriggers(const std::string& table, Database::Backend backe
     }
     return sql;
   }
-  return "CREATE FUNCTION " + table + "_refuse_change() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+  return "CREATE FUNCTION " + table +
+         "_refuse_change() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
          "RAISE EXCEPTION '% is append-only', TG_TABLE_NAME; END $$;\n"
-         "CREATE TRIGGER " + table + "_no_change BEFORE UPDATE OR DELETE ON " + table +
-         " FOR EACH ROW EXECUTE FUNCTION " + table + "_refuse_change();\n"
-         "CREATE TRIGGER " + table + "_no_truncate BEFORE TRUNCATE ON " + table +
-         " FOR EACH STATEMENT EXECUTE FUNCTION " + table + "_refuse_change();\n";
+         "CREATE TRIGGER " +
+         table + "_no_change BEFORE UPDATE OR DELETE ON " + table + " FOR EACH ROW EXECUTE FUNCTION " + table +
+         "_refuse_change();\n"
+         "CREATE TRIGGER " +
+         table + "_no_truncate BEFORE TRUNCATE ON " + table + " FOR EACH STATEMENT EXECUTE FUNCTION " + table +
+         "_refuse_change();\n";
 }
 
 // Backend-specific pieces: {{ID}} the auto-numbered key; {{APPEND_ONLY table}} the
@@ -256,7 +259,8 @@ int LatestSchemaVersion() { return static_cast<int>(Migrations().size()); }
 void Migrate(Database& db) {
   Transaction tx(db, true);
   db.LockForMigration();
-  db.ExecuteScript("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER PRIMARY KEY, applied_at BIGINT NOT NULL)");
+  db.ExecuteScript(
+      "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER PRIMARY KEY, applied_at BIGINT NOT NULL)");
   const ResultSet current = db.Query("SELECT COALESCE(MAX(version), 0) AS v FROM schema_version");
   const int version = static_cast<int>(current.Int(0, 0));
   if (version > LatestSchemaVersion()) {

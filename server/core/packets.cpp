@@ -50,10 +50,9 @@ std::vector<rt::FieldDef> VdOrcaEven() {
 std::vector<rt::FieldDef> Sequencial() { return {F::Str("NRORCAEVENTO", 10), F::Str("NRSEQORCAEVE", 2)}; }
 
 std::vector<rt::FieldDef> OrcaEvento() {
-  return {F::Str("CDFILIAL", 4),      F::Str("NRORCAEVENTO", 10),  F::Str("NRSEQORCAEVE", 2),
-          F::Date("DTEVENTO"),        F::Str("NMFANTCLIE", 50),    F::Str("NMTIPOEVENTO", 30),
-          F::Str("NMTPSERVEVEN", 30), F::Float("QTCONVORCEVE"),    F::Float("QTADULORCEVE"),
-          F::Float("QTCRIAORCEVE"),   F::Float("QTHREVENTO")};
+  return {F::Str("CDFILIAL", 4),    F::Str("NRORCAEVENTO", 10), F::Str("NRSEQORCAEVE", 2),  F::Date("DTEVENTO"),
+          F::Str("NMFANTCLIE", 50), F::Str("NMTIPOEVENTO", 30), F::Str("NMTPSERVEVEN", 30), F::Float("QTCONVORCEVE"),
+          F::Float("QTADULORCEVE"), F::Float("QTCRIAORCEVE"),   F::Float("QTHREVENTO")};
 }
 
 std::vector<rt::FieldDef> FornMaoAux() {
@@ -89,9 +88,12 @@ std::vector<rt::FieldDef> NfRelacOrc() {
 }
 
 std::vector<rt::FieldDef> ProdForn() {
-  return {F::Str("CDFORNECED", 21).Hidden(),   F::Str("NRINSJURFORN", 20).Label("Código"),
-          F::Str("IDTPIJURFORN", 1).Hidden(),  F::Str("NMRAZSOCFORN", 40).Label("Razão Social").Hidden(),
-          F::Str("NMFANTFORN", 50).Label("Nome do Profissional"), F::Str("IDTIPOPAGAPROF", 10).Hidden()};
+  return {F::Str("CDFORNECED", 21).Hidden(),
+          F::Str("NRINSJURFORN", 20).Label("Código"),
+          F::Str("IDTPIJURFORN", 1).Hidden(),
+          F::Str("NMRAZSOCFORN", 40).Label("Razão Social").Hidden(),
+          F::Str("NMFANTFORN", 50).Label("Nome do Profissional"),
+          F::Str("IDTIPOPAGAPROF", 10).Hidden()};
 }
 
 std::vector<rt::FieldDef> VdForn() {
@@ -105,24 +107,40 @@ std::vector<rt::FieldDef> VdProf() {
 }
 
 std::vector<rt::FieldDef> VrPagMObra() {
-  return {F::Str("CDFILIAL", 4),    F::Str("NRORCAEVENTO", 10),  F::Str("NRSEQORCAEVE", 2).Fixed(),
-          F::Str("NRTURNO", 2),     F::Str("CDPRODUTO", 10),     F::Str("NMPRODUTO", 50),
-          F::Str("DSTURNO", 20),    F::Str("CDARVPROD", 20),     F::Float("VRCOBRMOBRA"),
-          F::Float("VRPAGOMOBRA"),  F::Str("HRINITUMOBRA", 4).Mask("99:99;0")};
+  return {F::Str("CDFILIAL", 4),
+          F::Str("NRORCAEVENTO", 10),
+          F::Str("NRSEQORCAEVE", 2).Fixed(),
+          F::Str("NRTURNO", 2),
+          F::Str("CDPRODUTO", 10),
+          F::Str("NMPRODUTO", 50),
+          F::Str("DSTURNO", 20),
+          F::Str("CDARVPROD", 20),
+          F::Float("VRCOBRMOBRA"),
+          F::Float("VRPAGOMOBRA"),
+          F::Str("HRINITUMOBRA", 4).Mask("99:99;0")};
 }
 
 std::vector<rt::FieldDef> Turma() { return {F::Str("HRINITUMOBRA", 4).Label("Hr. Turma")}; }
 
 std::vector<rt::FieldDef> Historico() {
-  return {F::Date("DTHISTORICO").Label("Data/Hora"),      F::Str("CDOPERADOR", 20).Label("Operador"),
-          F::Str("DSOPERACAO", 20).Label("Operação"),       F::Str("CDFILIAL", 4),
-          F::Str("NRORCAEVENTO", 10),                       F::Str("NRSEQORCAEVE", 2),
-          F::Str("NRTURNO", 2),                             F::Str("CDPRODUTO", 10),
-          F::Float("NRALOCACAO").Label("Unidade"),          F::Str("CDFORNANTERIOR", 21).Label("Profissional anterior"),
-          F::Str("CDFORNECED", 21).Label("Profissional"),  F::Float("VRPAGOANTERIOR").Label("Valor anterior"),
-          F::Float("VRPAGOFORNORC").Label("Valor"),         F::Str("HRINITUANTERIOR", 4),
-          F::Str("HRINITUMOBRA", 4),                        F::Str("IDTIPOPAGAANTERIOR", 10),
-          F::Str("IDTIPOPAGAFORN", 10),                     F::Str("NRLANCTONF", 200).Label("Lançamentos")};
+  return {F::Date("DTHISTORICO").Label("Data/Hora"),
+          F::Str("CDOPERADOR", 20).Label("Operador"),
+          F::Str("DSOPERACAO", 20).Label("Operação"),
+          F::Str("CDFILIAL", 4),
+          F::Str("NRORCAEVENTO", 10),
+          F::Str("NRSEQORCAEVE", 2),
+          F::Str("NRTURNO", 2),
+          F::Str("CDPRODUTO", 10),
+          F::Float("NRALOCACAO").Label("Unidade"),
+          F::Str("CDFORNANTERIOR", 21).Label("Profissional anterior"),
+          F::Str("CDFORNECED", 21).Label("Profissional"),
+          F::Float("VRPAGOANTERIOR").Label("Valor anterior"),
+          F::Float("VRPAGOFORNORC").Label("Valor"),
+          F::Str("HRINITUANTERIOR", 4),
+          F::Str("HRINITUMOBRA", 4),
+          F::Str("IDTIPOPAGAANTERIOR", 10),
+          F::Str("IDTIPOPAGAFORN", 10),
+          F::Str("NRLANCTONF", 200).Label("Lançamentos")};
 }
 
 rt::DataPacket Make(std::vector<rt::FieldDef> fields) {

@@ -9,19 +9,19 @@
 
 namespace srv::packets {
 
-std::vector<rt::FieldDef> PesqOrca();       // budget search list
-std::vector<rt::FieldDef> VdOrcaEven();     // budget check
-std::vector<rt::FieldDef> Sequencial();     // sequence check
-std::vector<rt::FieldDef> OrcaEvento();     // budget header
-std::vector<rt::FieldDef> FornMaoAux();     // allocations, one record per allocation or free item
-std::vector<rt::FieldDef> ItMaoObra();      // labour items
-std::vector<rt::FieldDef> NfRelacOrc();     // payables related to the budget
-std::vector<rt::FieldDef> ProdForn();       // professionals allowed for a product (search list)
-std::vector<rt::FieldDef> VdForn();         // professional check
-std::vector<rt::FieldDef> VdProf();         // allocations already using a professional
-std::vector<rt::FieldDef> VrPagMObra();     // amounts and crew data of a labour item
-std::vector<rt::FieldDef> Turma();          // crew start times of a labour item
-std::vector<rt::FieldDef> Historico();      // a budget's allocation history, oldest first
+std::vector<rt::FieldDef> PesqOrca();    // budget search list
+std::vector<rt::FieldDef> VdOrcaEven();  // budget check
+std::vector<rt::FieldDef> Sequencial();  // sequence check
+std::vector<rt::FieldDef> OrcaEvento();  // budget header
+std::vector<rt::FieldDef> FornMaoAux();  // allocations, one record per allocation or free item
+std::vector<rt::FieldDef> ItMaoObra();   // labour items
+std::vector<rt::FieldDef> NfRelacOrc();  // payables related to the budget
+std::vector<rt::FieldDef> ProdForn();    // professionals allowed for a product (search list)
+std::vector<rt::FieldDef> VdForn();      // professional check
+std::vector<rt::FieldDef> VdProf();      // allocations already using a professional
+std::vector<rt::FieldDef> VrPagMObra();  // amounts and crew data of a labour item
+std::vector<rt::FieldDef> Turma();       // crew start times of a labour item
+std::vector<rt::FieldDef> Historico();   // a budget's allocation history, oldest first
 
 // An empty data packet with these fields.
 rt::DataPacket Make(std::vector<rt::FieldDef> fields);

@@ -1,7 +1,7 @@
 // Accounts payable of a budget's professionals: the two checks before generation,
 // generation (GeraConta) and cancellation (SetCancelaConta).
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 
 #include "server/core/history.h"
 #include "server/core/methods.h"
@@ -22,19 +22,21 @@ BudgetKey RequireBudget(CallContext& c) {
 }
 
 bool AnyZeroAmountToPay(Database& db, const BudgetKey& k) {
-  return !db.Query("SELECT 1 FROM allocations WHERE branch = ? AND number = ? AND sequence = ? "
-                   "AND payment_type = 'CONTAPAGAR' AND paid_cents = 0 LIMIT 1",
-                   k.Params())
+  return !db.Query(
+                "SELECT 1 FROM allocations WHERE branch = ? AND number = ? AND sequence = ? "
+                "AND payment_type = 'CONTAPAGAR' AND paid_cents = 0 LIMIT 1",
+                k.Params())
               .empty();
 }
 
 // An allocation without payment type, or one paid by account whose professional is
 // registered as paid through the payroll.
 bool AnyPaymentTypeMismatch(Database& db, const BudgetKey& k) {
-  return !db.Query("SELECT 1 FROM allocations a JOIN professionals p ON p.supplier_code = a.supplier_code "
-                   "WHERE a.branch = ? AND a.number = ? AND a.sequence = ? AND (a.payment_type = '' OR "
-                   "(a.payment_type = 'CONTAPAGAR' AND p.payment_type <> 'CONTAPAGAR')) LIMIT 1",
-                   k.Params())
+  return !db.Query(
+                "SELECT 1 FROM allocations a JOIN professionals p ON p.supplier_code = a.supplier_code "
+                "WHERE a.branch = ? AND a.number = ? AND a.sequence = ? AND (a.payment_type = '' OR "
+                "(a.payment_type = 'CONTAPAGAR' AND p.payment_type <> 'CONTAPAGAR')) LIMIT 1",
+                k.Params())
               .empty();
 }
 
@@ -82,8 +84,8 @@ struct GenerationParams {
 // first missing one's key.
 GenerationParams RequireParams(Database& db, const BudgetKey& k) {
   GenerationParams g;
-  const ResultSet branch = db.Query(
-      "SELECT entry_operation_type, entry_series FROM branch_payable_params WHERE branch = ?", {k.branch});
+  const ResultSet branch =
+      db.Query("SELECT entry_operation_type, entry_series FROM branch_payable_params WHERE branch = ?", {k.branch});
   g.operation_type = Blank(branch, 0);
   if (g.operation_type.empty()) Refuse("N_PARAM_TIPOOPERPAG");
   g.payable_type = Blank(
@@ -114,7 +116,8 @@ std::string NextEntryNumber(Database& db, const std::string& branch) {
   };
   std::int64_t next = r.empty() ? 1 : r.Int(0, 0) + 1;
   // Entries the branch took outside the counter (imported, keyed by hand) are skipped.
-  while (!db.Query("SELECT 1 FROM payables WHERE branch = ? AND entry_number = ?", {branch, text(next)}).empty()) ++next;
+  while (!db.Query("SELECT 1 FROM payables WHERE branch = ? AND entry_number = ?", {branch, text(next)}).empty())
+    ++next;
   if (r.empty()) {
     db.Execute("INSERT INTO entry_counters (branch, last_number) VALUES (?, ?)", {branch, next});
   } else {
@@ -172,14 +175,15 @@ rt::Variant GeraConta(CallContext& c) {
         "INSERT INTO payables (branch, entry_number, supplier_code, amount_cents, state, operation_type, "
         "payable_type, series, company_code, operator_id, created_at) "
         "VALUES (?, ?, ?, ?, 'ABERTA', ?, ?, ?, ?, ?, ?) RETURNING id",
-        {k.branch, entry, to_pay.Text(i, 0), to_pay.Int(i, 1), g.operation_type,
-         Trim(to_pay.Text(i, 2)), g.series, g.company_code, c.session.operator_id, now});
+        {k.branch, entry, to_pay.Text(i, 0), to_pay.Int(i, 1), g.operation_type, Trim(to_pay.Text(i, 2)), g.series,
+         g.company_code, c.session.operator_id, now});
     c.db.Execute("INSERT INTO payable_budgets (payable_id, branch, number, sequence) VALUES (?, ?, ?, ?)",
                  {id.Int(0, 0), k.branch, k.number, k.sequence});
   }
-  c.db.Execute("UPDATE allocations SET account_generated = 'S', row_version = row_version + 1 "
-               "WHERE branch = ? AND number = ? AND sequence = ? AND payment_type = 'CONTAPAGAR'",
-               k.Params());
+  c.db.Execute(
+      "UPDATE allocations SET account_generated = 'S', row_version = row_version + 1 "
+      "WHERE branch = ? AND number = ? AND sequence = ? AND payment_type = 'CONTAPAGAR'",
+      k.Params());
   RecordPayables(c, k, history::kPayablesGenerated, entry_numbers);
   tx.Commit();
   return nullptr;
@@ -211,12 +215,14 @@ rt::Variant SetCancelaConta(CallContext& c) {
   c.db.Execute("DELETE FROM payable_budgets WHERE branch = ? AND number = ? AND sequence = ?", k.Params());
   for (std::size_t i = 0; i < ids.size(); ++i) {
     // A payable goes with its last relation.
-    c.db.Execute("DELETE FROM payables WHERE id = ? AND NOT EXISTS (SELECT 1 FROM payable_budgets WHERE payable_id = ?)",
-                 {ids.Int(i, 0), ids.Int(i, 0)});
+    c.db.Execute(
+        "DELETE FROM payables WHERE id = ? AND NOT EXISTS (SELECT 1 FROM payable_budgets WHERE payable_id = ?)",
+        {ids.Int(i, 0), ids.Int(i, 0)});
   }
-  c.db.Execute("UPDATE allocations SET account_generated = 'N', row_version = row_version + 1 "
-               "WHERE branch = ? AND number = ? AND sequence = ? AND account_generated = 'S'",
-               k.Params());
+  c.db.Execute(
+      "UPDATE allocations SET account_generated = 'N', row_version = row_version + 1 "
+      "WHERE branch = ? AND number = ? AND sequence = ? AND account_generated = 'S'",
+      k.Params());
   RecordPayables(c, k, history::kPayablesCancelled, JoinColumn(ids, 1));
   tx.Commit();
   return nullptr;

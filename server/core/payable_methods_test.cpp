@@ -22,7 +22,8 @@ class PayableTest : public ServiceTest {
   std::string Payables(const char* number, const char* sequence) {
     const ResultSet r = Connect()->Query(
         "SELECT p.entry_number, p.supplier_code, p.amount_cents, p.state FROM payables p "
-        "JOIN payable_budgets pb ON pb.payable_id = p.id WHERE pb.branch = '0001' AND pb.number = ? AND pb.sequence = ? "
+        "JOIN payable_budgets pb ON pb.payable_id = p.id WHERE pb.branch = '0001' AND pb.number = ? AND pb.sequence = "
+        "? "
         "ORDER BY p.entry_number",
         {number, sequence});
     std::string out;
@@ -33,7 +34,8 @@ class PayableTest : public ServiceTest {
   }
   std::string Flags(const char* number, const char* sequence) {
     const ResultSet r = Connect()->Query(
-        "SELECT supplier_code, account_generated FROM allocations WHERE branch = '0001' AND number = ? AND sequence = ? "
+        "SELECT supplier_code, account_generated FROM allocations WHERE branch = '0001' AND number = ? AND sequence = "
+        "? "
         "ORDER BY id",
         {number, sequence});
     std::string out;
@@ -47,11 +49,13 @@ TEST_P(PayableTest, ChecksBeforeGeneration) {
   EXPECT_EQ(Call("Get_VrPgMObra", Budget("0000000016", "01")), rt::Variant(false));  // account of 0,00
   EXPECT_EQ(Call("GetTpFormPgProf", Budget("0000000012", "02")), rt::Variant(true));
   // Paid by account although registered as paid through the payroll.
-  Exec("UPDATE allocations SET payment_type = 'CONTAPAGAR' WHERE number = '0000000012' AND sequence = '02' "
-       "AND supplier_code = '1005'");
+  Exec(
+      "UPDATE allocations SET payment_type = 'CONTAPAGAR' WHERE number = '0000000012' AND sequence = '02' "
+      "AND supplier_code = '1005'");
   EXPECT_EQ(Call("GetTpFormPgProf", Budget("0000000012", "02")), rt::Variant(false));
-  Exec("UPDATE allocations SET payment_type = '' WHERE number = '0000000012' AND sequence = '02' "
-       "AND supplier_code = '1005'");
+  Exec(
+      "UPDATE allocations SET payment_type = '' WHERE number = '0000000012' AND sequence = '02' "
+      "AND supplier_code = '1005'");
   EXPECT_EQ(Call("GetTpFormPgProf", Budget("0000000012", "02")), rt::Variant(false));  // no payment type
   EXPECT_EQ(Refusal("Get_VrPgMObra", Budget("0000000099", "01")), texts::kBudgetUnknown);
 }
@@ -72,7 +76,11 @@ TEST_P(PayableTest, GenerationThenCancellationRoundTrip) {
 
   // Generated: a second generation answers with what exists; the allocations are frozen.
   EXPECT_EQ(Call("GeraConta", Generate("0000000012", "02")), rt::Variant("0000000005,0000000006"));
-  EXPECT_EQ(Refusal("SetForneMao", {GridDelta({{"0000000012", "02", "01", "MO005", {"1005", "1100", "FOLHAPAGA", 90},
+  EXPECT_EQ(Refusal("SetForneMao", {GridDelta({{"0000000012",
+                                                "02",
+                                                "01",
+                                                "MO005",
+                                                {"1005", "1100", "FOLHAPAGA", 90},
                                                 {"1005", "1100", "FOLHAPAGA", 95}}})}),
             texts::kAccountsExist);
 
@@ -189,7 +197,8 @@ TEST_P(PayableTest, CancellationIsRefusedOnceAPayableMoved) {
   for (const Case& c : {Case{"EMITIDO", "N_PARAM_EMITIDO"}, Case{"DESCONTADO", "N_PARAM_DESCONTADO"}}) {
     Exec("UPDATE payables SET state = ? WHERE entry_number = '0000000002'", {c.state});
     EXPECT_EQ(Refusal("SetCancelaConta", Budget("0000000013", "01")), c.key);
-    EXPECT_EQ(Payables("0000000013", "01"), std::string("0000000001:1001:13000:ABERTA 0000000002:1008:13000:") + c.state);
+    EXPECT_EQ(Payables("0000000013", "01"),
+              std::string("0000000001:1001:13000:ABERTA 0000000002:1008:13000:") + c.state);
   }
   Exec("UPDATE payables SET state = 'ABERTA'");
   EXPECT_EQ(Refusal("SetCancelaConta", Budget("0000000013", "01")), "");

@@ -62,7 +62,8 @@ class PostgresDatabase final : public Database {
       PQfinish(conn_);
       throw DbError(DbError::Kind::Other, "cannot connect to PostgreSQL: " + message);
     }
-    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr);
     if (!schema.empty()) {
       if (!IsIdentifier(schema)) {
         PQfinish(conn_);
@@ -147,8 +148,8 @@ class PostgresDatabase final : public Database {
         values[i] = texts[i].c_str();
       }
     }
-    PGresult* r = PQexecPrepared(conn_, it->second.c_str(), static_cast<int>(params.size()), values.data(), nullptr,
-                                 nullptr, 0);
+    PGresult* r =
+        PQexecPrepared(conn_, it->second.c_str(), static_cast<int>(params.size()), values.data(), nullptr, nullptr, 0);
     try {
       Check(r, sql);
     } catch (...) {
@@ -164,10 +165,14 @@ class PostgresDatabase final : public Database {
     const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
     const std::string code = state ? state : "";
     DbError::Kind kind = DbError::Kind::Other;
-    if (code == "23505") kind = DbError::Kind::UniqueViolation;
-    else if (code == "23503") kind = DbError::Kind::ForeignKeyViolation;
-    else if (code == "23514") kind = DbError::Kind::CheckViolation;
-    else if (code == "40001" || code == "40P01" || code == "55P03") kind = DbError::Kind::Busy;
+    if (code == "23505")
+      kind = DbError::Kind::UniqueViolation;
+    else if (code == "23503")
+      kind = DbError::Kind::ForeignKeyViolation;
+    else if (code == "23514")
+      kind = DbError::Kind::CheckViolation;
+    else if (code == "40001" || code == "40P01" || code == "55P03")
+      kind = DbError::Kind::Busy;
     throw DbError(kind, std::string(PQerrorMessage(conn_)) + " [" + sql + "]");
   }
 

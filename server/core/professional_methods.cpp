@@ -14,8 +14,8 @@ const char* const kProfessionalColumns =
     "WHERE pp.product = ?";
 
 rt::Variant ProfessionalList(CallContext& c, const std::string& product) {
-  const ResultSet r = c.db.Query(std::string(kProfessionalColumns) + " ORDER BY p.trade_name, p.supplier_code",
-                                 {product});
+  const ResultSet r =
+      c.db.Query(std::string(kProfessionalColumns) + " ORDER BY p.trade_name, p.supplier_code", {product});
   rt::DataPacket list = packets::Make(packets::ProdForn());
   for (std::size_t i = 0; i < r.size(); ++i) {
     packets::AddRow(list, {r.Text(i, 0), r.Text(i, 1), r.Text(i, 2), r.Text(i, 3), r.Text(i, 4), r.Text(i, 5)});
@@ -88,9 +88,9 @@ rt::Variant GetVrPgMObra(CallContext& c) {
       {branch, number, sequence, product});
   rt::DataPacket packet = packets::Make(packets::VrPagMObra());
   for (std::size_t i = 0; i < r.size(); ++i) {
-    packets::AddRow(packet, {r.Text(i, 0), r.Text(i, 1), r.Text(i, 2), r.Text(i, 3), r.Text(i, 4), r.Text(i, 5),
-                             r.Text(i, 6), r.Text(i, 7), FloatFromCents(r.Int(i, 8)), FloatFromCents(r.Int(i, 9)),
-                             r.Text(i, 10)});
+    packets::AddRow(packet,
+                    {r.Text(i, 0), r.Text(i, 1), r.Text(i, 2), r.Text(i, 3), r.Text(i, 4), r.Text(i, 5), r.Text(i, 6),
+                     r.Text(i, 7), FloatFromCents(r.Int(i, 8)), FloatFromCents(r.Int(i, 9)), r.Text(i, 10)});
   }
   return packet;
 }

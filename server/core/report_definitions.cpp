@@ -126,13 +126,16 @@ CREATE TABLE report_parameters (
   FOREIGN KEY (report_code, report_name) REFERENCES report_definitions(report_code, name) ON DELETE CASCADE
 );
 )SQL";
-  sql += "INSERT INTO report_definitions (report_code, name, position, title, query_text, branch_param, layout) "
-         "VALUES ('EVT047', 'Alocação de Mão de Obra', 1, 'Relatório de Alocação de Mão de Obra', " +
-         Literal(kAllocationQuery) + ", 'P_CDFILIAL', " + Literal(kAllocationLayout) + ");\n";
+  sql +=
+      "INSERT INTO report_definitions (report_code, name, position, title, query_text, branch_param, layout) "
+      "VALUES ('EVT047', 'Alocação de Mão de Obra', 1, 'Relatório de Alocação de Mão de Obra', " +
+      Literal(kAllocationQuery) + ", 'P_CDFILIAL', " + Literal(kAllocationLayout) + ");\n";
   int position = 0;
   for (const char* name : {"P_CDFILIAL", "P_NRORCAEVENTO", "P_NRSEQDE", "P_NRSEQATE", "P_IDRESULTANTE"}) {
-    sql += "INSERT INTO report_parameters (report_code, report_name, position, name) VALUES "
-           "('EVT047', 'Alocação de Mão de Obra', " + std::to_string(++position) + ", '" + name + "');\n";
+    sql +=
+        "INSERT INTO report_parameters (report_code, report_name, position, name) VALUES "
+        "('EVT047', 'Alocação de Mão de Obra', " +
+        std::to_string(++position) + ", '" + name + "');\n";
   }
   return sql;
 }

@@ -71,8 +71,7 @@ NamedValues CheckAgainstDeclared(const ReportDefinition& report, const NamedValu
   }
   NamedValues ordered;
   for (const std::string& d : report.params) {
-    const auto found =
-        std::find_if(sent.begin(), sent.end(), [&](const auto& v) { return SameParamName(v.first, d); });
+    const auto found = std::find_if(sent.begin(), sent.end(), [&](const auto& v) { return SameParamName(v.first, d); });
     if (found == sent.end()) {
       throw ServiceError(texts::ReportParamMissing(report.name, d));
     }
@@ -101,9 +100,12 @@ int CodePoints(const std::string& s) {
 rt::Variant Cell(const ResultSet& r, std::size_t row, int col, rt::FieldType type) {
   if (r.IsNull(row, col)) return nullptr;
   switch (type) {
-    case rt::FieldType::Float: return r.Float(row, col);
-    case rt::FieldType::Integer: return r.Int(row, col);
-    default: return r.Text(row, col);
+    case rt::FieldType::Float:
+      return r.Float(row, col);
+    case rt::FieldType::Integer:
+      return r.Int(row, col);
+    default:
+      return r.Text(row, col);
   }
 }
 
@@ -129,7 +131,8 @@ rt::DataPacket ToPacket(const ResultSet& r) {
     for (int c = 0; c < columns; ++c) {
       row.push_back(Cell(r, i, c, types[static_cast<std::size_t>(c)]));
       rt::FieldDef& f = packet.fields[static_cast<std::size_t>(c)];
-      if (f.type == rt::FieldType::String && !row.back().IsNull()) f.size = std::max(f.size, CodePoints(row.back().AsString()));
+      if (f.type == rt::FieldType::String && !row.back().IsNull())
+        f.size = std::max(f.size, CodePoints(row.back().AsString()));
     }
     packet.rows.push_back(std::move(row));
   }
@@ -141,8 +144,8 @@ rt::DataPacket ToPacket(const ResultSet& r) {
 rt::Variant GetRelatorios(CallContext& c) {
   c.RequireBranch(c.Str(0));
   const std::string& code = c.Str(1);
-  const ResultSet r = c.db.Query("SELECT name, title FROM report_definitions WHERE report_code = ? ORDER BY position, name",
-                                 {code});
+  const ResultSet r =
+      c.db.Query("SELECT name, title FROM report_definitions WHERE report_code = ? ORDER BY position, name", {code});
   rt::VariantArray reports;
   for (std::size_t i = 0; i < r.size(); ++i) {
     rt::VariantArray params;

@@ -38,14 +38,17 @@ class ReportTest : public ServiceTest {
   }
   // A second report of the code whose query declares only two of the five values.
   void AddTwoParameterReport() {
-    Exec("INSERT INTO report_definitions (report_code, name, position, title, query_text, branch_param, layout) "
-         "VALUES ('EVT047', 'Dois', 2, 'Dois', "
-         "'SELECT number AS NUMERO, client_trade_name AS CLIENTE FROM budgets "
-         "WHERE branch = :P_CDFILIAL AND number = :P_NRORCAEVENTO', 'P_CDFILIAL', '{}')");
-    Exec("INSERT INTO report_parameters (report_code, report_name, position, name) VALUES "
-         "('EVT047', 'Dois', 1, 'P_CDFILIAL')");
-    Exec("INSERT INTO report_parameters (report_code, report_name, position, name) VALUES "
-         "('EVT047', 'Dois', 2, 'P_NRORCAEVENTO')");
+    Exec(
+        "INSERT INTO report_definitions (report_code, name, position, title, query_text, branch_param, layout) "
+        "VALUES ('EVT047', 'Dois', 2, 'Dois', "
+        "'SELECT number AS NUMERO, client_trade_name AS CLIENTE FROM budgets "
+        "WHERE branch = :P_CDFILIAL AND number = :P_NRORCAEVENTO', 'P_CDFILIAL', '{}')");
+    Exec(
+        "INSERT INTO report_parameters (report_code, report_name, position, name) VALUES "
+        "('EVT047', 'Dois', 1, 'P_CDFILIAL')");
+    Exec(
+        "INSERT INTO report_parameters (report_code, report_name, position, name) VALUES "
+        "('EVT047', 'Dois', 2, 'P_NRORCAEVENTO')");
   }
 };
 
@@ -119,7 +122,8 @@ TEST_P(ReportTest, UnknownReportMissingOrRepeatedParameterAndForeignBranchAreRef
   EXPECT_EQ(Refused(Pairs({{"P_CDFILIAL", "0001"}, {"P_CDFILIAL", "0002"}})),
             "Parâmetro \"P_CDFILIAL\" informado mais de uma vez para o relatório \"Alocação de Mão de Obra\".");
   // The call's branch and the report's branch value must both be granted.
-  EXPECT_EQ(Refused(Budget("0000000021", "01", "01", "N", "0002")), "Filial \"0002\" não permitida para o operador demo.");
+  EXPECT_EQ(Refused(Budget("0000000021", "01", "01", "N", "0002")),
+            "Filial \"0002\" não permitida para o operador demo.");
   EXPECT_EQ(Refused(Budget("0000000012", "01", "01"), kAllocation, "0002"),
             "Filial \"0002\" não permitida para o operador demo.");
   // A value that is neither text nor null, or a list of another shape.

@@ -79,9 +79,10 @@ PositionalQuery ToPositional(const std::string& query, const std::vector<std::pa
   Scan(
       query, [&](std::string_view text) { out.sql += text; },
       [&](const std::string& name) {
-        const auto it = std::find_if(values.begin(), values.end(),
-                                     [&](const auto& v) { return SameParamName(v.first, name); });
-        if (it == values.end()) throw ReportQueryError("the query uses :" + name + ", which the report does not declare");
+        const auto it =
+            std::find_if(values.begin(), values.end(), [&](const auto& v) { return SameParamName(v.first, name); });
+        if (it == values.end())
+          throw ReportQueryError("the query uses :" + name + ", which the report does not declare");
         out.sql += '?';
         out.params.push_back(it->second);
       },

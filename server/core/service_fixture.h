@@ -83,8 +83,16 @@ inline rt::Variant GridDelta(const std::vector<UnitChange>& changes) {
   }
   auto values = [](const UnitChange& c, const Unit& u, bool free_is_null) -> rt::Row {
     auto text = [&](const std::string& s) { return free_is_null && s.empty() ? rt::Variant() : rt::Variant(s); };
-    return {c.branch,   c.number,          c.sequence,      c.shift, c.product, text(u.supplier),
-            text(u.crew), text(u.payment), rt::Variant(u.amount), "'; DROP TABLE allocations; --"};
+    return {c.branch,
+            c.number,
+            c.sequence,
+            c.shift,
+            c.product,
+            text(u.supplier),
+            text(u.crew),
+            text(u.payment),
+            rt::Variant(u.amount),
+            "'; DROP TABLE allocations; --"};
   };
   for (const UnitChange& c : changes) {
     delta.changes.push_back({rt::RowKind::Modified, values(c, c.old_unit, true), values(c, c.new_unit, false)});

@@ -46,8 +46,7 @@ class SqliteDatabase final : public Database {
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     writers_ = WriterQueueOf(path);
-    ExecuteScript(
-        "PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL;");
+    ExecuteScript("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL;");
   }
   ~SqliteDatabase() override {
     for (auto& [sql, stmt] : cache_) sqlite3_finalize(stmt);

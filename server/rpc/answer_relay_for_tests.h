@@ -94,7 +94,8 @@ class AnswerRelay {
       data.append(buffer, static_cast<std::size_t>(n));
       if (header_end == std::string::npos && (header_end = data.find("\r\n\r\n")) != std::string::npos) {
         std::string headers = data.substr(0, header_end);
-        std::transform(headers.begin(), headers.end(), headers.begin(), [](unsigned char c) { return std::tolower(c); });
+        std::transform(headers.begin(), headers.end(), headers.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
         const auto at = headers.find("content-length:");
         total = header_end + 4 + (at == std::string::npos ? 0 : std::stoul(headers.substr(at + 15)));
       }

@@ -17,7 +17,7 @@ namespace srv::fakes {
 class FakeService : public AllocService {
  public:
   std::string refusal = "N_PARAM_TPCTPAG|12";  // the text of Refuse
-  std::string raw_text;                          // the value of Raw
+  std::string raw_text;                        // the value of Raw
 
   std::optional<LoginResult> Login(const std::string& operator_id, const std::string& password) override {
     if (operator_id != "demo" || password != "demo") return std::nullopt;

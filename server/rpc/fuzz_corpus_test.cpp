@@ -52,11 +52,11 @@ TEST(FuzzCorpus, EveryHostileRequestGetsAWellFormedAnswer) {
 // is reported as an internal error.
 TEST(FuzzCorpus, RealLayerRefusesWithTheRightCodes) {
   const std::vector<std::pair<std::string, int>> expected = {
-      {"deep_nesting.json", rpc::kInvalidRequest},   {"invalid_utf8.json", rpc::kParseError},
-      {"number_overflow.json", rpc::kParseError},    {"packet_field_size.json", rpc::kInvalidParams},
+      {"deep_nesting.json", rpc::kInvalidRequest},     {"invalid_utf8.json", rpc::kParseError},
+      {"number_overflow.json", rpc::kParseError},      {"packet_field_size.json", rpc::kInvalidParams},
       {"delta_wrong_width.json", rpc::kInvalidParams}, {"wrong_types.json", rpc::kInvalidParams},
-      {"delta_stale.json", rpc::kServerError},       {"delta_foreign_branch.json", rpc::kServerError},
-      {"login_types.json", rpc::kInvalidParams},     {"nul_in_method.json", rpc::kMethodNotFound},
+      {"delta_stale.json", rpc::kServerError},         {"delta_foreign_branch.json", rpc::kServerError},
+      {"login_types.json", rpc::kInvalidParams},       {"nul_in_method.json", rpc::kMethodNotFound},
   };
   for (const Seed& seed : Corpus()) {
     for (const auto& [name, code] : expected) {
@@ -66,7 +66,9 @@ TEST(FuzzCorpus, RealLayerRefusesWithTheRightCodes) {
       EXPECT_EQ(answer["error"]["code"], code) << answer.dump();
     }
   }
-  const auto valid = nlohmann::json::parse(FuzzReply(R"({"jsonrpc":"2.0","id":1,"method":"EVT04700.rdmAloc.GetSequencial","params":["0000000012","01"]})").body);
+  const auto valid = nlohmann::json::parse(
+      FuzzReply(R"({"jsonrpc":"2.0","id":1,"method":"EVT04700.rdmAloc.GetSequencial","params":["0000000012","01"]})")
+          .body);
   EXPECT_EQ(valid["result"]["value"]["$packet"]["rows"], nlohmann::json::parse(R"([["0000000012","01"]])"));
 }
 

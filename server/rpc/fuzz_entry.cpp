@@ -10,8 +10,8 @@
 #include <memory>
 #include <string_view>
 
-#include <nlohmann/json.hpp>
 #include <spdlog/spdlog.h>
+#include <nlohmann/json.hpp>
 
 #include "platform/runtime/packet.h"
 #include "server/core/database.h"
@@ -110,7 +110,9 @@ class ByteReader {
   unsigned Next() { return at_ < size_ ? data_[at_++] : 0u; }
   bool Done() const { return at_ >= size_; }
   template <class T>
-  const T& Pick(const std::vector<T>& from) { return from[Next() % from.size()]; }
+  const T& Pick(const std::vector<T>& from) {
+    return from[Next() % from.size()];
+  }
 
  private:
   const std::uint8_t* data_;
@@ -121,7 +123,7 @@ class ByteReader {
 // What the delta entry draws from: the labour items, professionals, crew times and
 // allocations of the demo database as they are now.
 struct DeltaWorld {
-  std::vector<std::vector<std::string>> items;        // branch, number, sequence, shift, product
+  std::vector<std::vector<std::string>> items;  // branch, number, sequence, shift, product
   std::vector<std::string> suppliers, crews;
   std::vector<std::vector<std::string>> allocations;  // item key, supplier, crew, payment, cents
 };
@@ -136,9 +138,10 @@ std::vector<std::vector<std::string>> Rows(Database& db, const std::string& sql)
 
 std::string Snapshot(Database& db) {
   std::string out;
-  for (const auto& row : Rows(db, "SELECT branch, number, sequence, shift, product, supplier_code, paid_cents, "
-                                  "typeof(paid_cents), crew_time, payment_type, account_generated FROM allocations "
-                                  "ORDER BY id")) {
+  for (const auto& row : Rows(db,
+                              "SELECT branch, number, sequence, shift, product, supplier_code, paid_cents, "
+                              "typeof(paid_cents), crew_time, payment_type, account_generated FROM allocations "
+                              "ORDER BY id")) {
     for (const std::string& v : row) out += v + "|";
     out += "\n";
   }
@@ -153,8 +156,9 @@ DeltaWorld ReadDeltaWorld(Database& db) {
   for (const auto& row : Rows(db, "SELECT DISTINCT crew_time FROM labour_item_crew_times ORDER BY 1"))
     w.crews.push_back(row[0]);
   w.crews.insert(w.crews.end(), {"", "08:30", "9999"});
-  w.allocations = Rows(db, "SELECT branch, number, sequence, shift, product, supplier_code, crew_time, payment_type, "
-                           "paid_cents FROM allocations ORDER BY id");
+  w.allocations = Rows(db,
+                       "SELECT branch, number, sequence, shift, product, supplier_code, crew_time, payment_type, "
+                       "paid_cents FROM allocations ORDER BY id");
   return w;
 }
 
@@ -162,18 +166,26 @@ DeltaWorld ReadDeltaWorld(Database& db) {
 // that do not hold their decimal, negative, huge and not finite.
 double Amount(ByteReader& in) {
   switch (in.Next() % 8) {
-    case 0: return static_cast<double>(in.Next() * 256 + in.Next()) / 100.0;
-    case 1: return 1.005;
-    case 2: return 0.1 + 0.2;
-    case 3: return 2.675;
-    case 4: return -1;
-    case 5: return 1e300;
-    case 6: return std::nan("");
-    default: return 99999999.995;
+    case 0:
+      return static_cast<double>(in.Next() * 256 + in.Next()) / 100.0;
+    case 1:
+      return 1.005;
+    case 2:
+      return 0.1 + 0.2;
+    case 3:
+      return 2.675;
+    case 4:
+      return -1;
+    case 5:
+      return 1e300;
+    case 6:
+      return std::nan("");
+    default:
+      return 99999999.995;
   }
 }
 
-const char* const kDeltaFields[] = {"CDFILIAL", "NRORCAEVENTO", "NRSEQORCAEVE", "NRTURNO", "CDPRODUTO",
+const char* const kDeltaFields[] = {"CDFILIAL",   "NRORCAEVENTO", "NRSEQORCAEVE",   "NRTURNO",      "CDPRODUTO",
                                     "CDFORNECED", "HRINITUMOBRA", "IDTIPOPAGAFORN", "VRPAGOFORNORC"};
 
 // A delta of one to four rows drawn from the bytes: each row's old values are an
@@ -200,8 +212,11 @@ rt::DataPacket DrawDelta(ByteReader& in, const DeltaWorld& w) {
           old_values = {a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], std::stod(a[8]) / 100.0};
         }
         break;
-      case 1: break;  // a free unit
-      case 2: old_values[5] = "*"; break;
+      case 1:
+        break;  // a free unit
+      case 2:
+        old_values[5] = "*";
+        break;
       default:
         old_values[5] = in.Pick(w.suppliers);
         old_values[6] = in.Pick(w.crews);
@@ -223,18 +238,22 @@ rt::DataPacket DrawDelta(ByteReader& in, const DeltaWorld& w) {
 // with more allocations than units, a professional at most once per item, money stored
 // as whole non-negative cents. "" when they hold.
 std::string BrokenInvariant(Database& db) {
-  const auto over = Rows(db,
-      "SELECT i.number, i.sequence, i.shift, i.product, i.quantity, COUNT(a.id) FROM labour_items i "
-      "JOIN allocations a ON a.branch = i.branch AND a.number = i.number AND a.sequence = i.sequence AND "
-      "a.shift = i.shift AND a.product = i.product GROUP BY i.branch, i.number, i.sequence, i.shift, i.product, "
-      "i.quantity");
+  const auto over =
+      Rows(db,
+           "SELECT i.number, i.sequence, i.shift, i.product, i.quantity, COUNT(a.id) FROM labour_items i "
+           "JOIN allocations a ON a.branch = i.branch AND a.number = i.number AND a.sequence = i.sequence AND "
+           "a.shift = i.shift AND a.product = i.product GROUP BY i.branch, i.number, i.sequence, i.shift, i.product, "
+           "i.quantity");
   for (const auto& row : over) {
     const double quantity = std::stod(row[4]);
     const long long units = quantity > 0 ? static_cast<long long>(std::trunc(quantity)) : 0;
-    if (std::stoll(row[5]) > units) return "item " + row[0] + "/" + row[1] + "/" + row[2] + "/" + row[3] + " over-allocated";
+    if (std::stoll(row[5]) > units)
+      return "item " + row[0] + "/" + row[1] + "/" + row[2] + "/" + row[3] + " over-allocated";
   }
-  if (!Rows(db, "SELECT 1 FROM allocations GROUP BY branch, number, sequence, shift, product, supplier_code "
-                "HAVING COUNT(*) > 1").empty())
+  if (!Rows(db,
+            "SELECT 1 FROM allocations GROUP BY branch, number, sequence, shift, product, supplier_code "
+            "HAVING COUNT(*) > 1")
+           .empty())
     return "a professional twice in one item";
   if (!Rows(db, "SELECT 1 FROM allocations WHERE typeof(paid_cents) <> 'integer' OR paid_cents < 0").empty())
     return "an amount not stored as whole non-negative cents";

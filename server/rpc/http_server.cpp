@@ -13,12 +13,12 @@
 #include <type_traits>
 #include <vector>
 
+#include <spdlog/spdlog.h>
 #include <boost/asio.hpp>
 #include <boost/asio/ssl.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <boost/beast/ssl.hpp>
-#include <spdlog/spdlog.h>
 
 namespace srv {
 namespace {
@@ -45,8 +45,8 @@ int PickThreads(int requested, int per_core, int minimum) {
 std::string HttpErrorBody(int status, std::size_t max_body_bytes) {
   switch (status) {
     case 413:
-      return RpcHandler::ErrorBody(rpc::kInvalidRequest, "request body larger than " +
-                                                             std::to_string(max_body_bytes) + " bytes");
+      return RpcHandler::ErrorBody(rpc::kInvalidRequest,
+                                   "request body larger than " + std::to_string(max_body_bytes) + " bytes");
     case 404:
       return RpcHandler::ErrorBody(rpc::kInvalidRequest, "no such resource: use POST /rpc or GET /health");
     case 500:
@@ -379,7 +379,8 @@ void Listener::Admit(tcp::socket socket) {
     connection = std::make_shared<ConnectionOf<beast::ssl_stream<beast::tcp_stream>>>(
         *this, beast::ssl_stream<beast::tcp_stream>(beast::tcp_stream(std::move(socket)), *tls), peer, id);
   } else {
-    connection = std::make_shared<ConnectionOf<beast::tcp_stream>>(*this, beast::tcp_stream(std::move(socket)), peer, id);
+    connection =
+        std::make_shared<ConnectionOf<beast::tcp_stream>>(*this, beast::tcp_stream(std::move(socket)), peer, id);
   }
   {
     std::lock_guard lock(mutex);

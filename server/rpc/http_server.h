@@ -31,9 +31,9 @@ struct HttpServerOptions {
   // Threads that wait on the sockets, parse and write; 0 picks one per two cores.
   int io_threads = 0;
   std::size_t keep_alive_max_count = 10000;  // requests on one connection before it is recycled
-  int keep_alive_seconds = 5;     // an idle connection between requests is closed after this
-  int header_timeout_seconds = 10;  // from a request's first byte (or the connection) to its last header line
-  int read_timeout_seconds = 30;  // for the body, once the headers are in
+  int keep_alive_seconds = 5;                // an idle connection between requests is closed after this
+  int header_timeout_seconds = 10;           // from a request's first byte (or the connection) to its last header line
+  int read_timeout_seconds = 30;             // for the body, once the headers are in
   int write_timeout_seconds = 30;
   int max_connections_per_address = 256;  // open connections one client address may hold
   // HTTPS: PEM files of the certificate (chain) and its private key; both empty: HTTP.

@@ -3,7 +3,6 @@
 // slow headers meet their deadline; one address holds only so many connections.
 // The test's connections come from other loopback addresses (127.0.0.2, ...) than the
 // clerk's (127.0.0.1), as they would from other machines.
-#include <algorithm>
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -11,10 +10,11 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <atomic>
-#include <cstdlib>
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,7 +54,9 @@ class RawConnection {
   RawConnection& operator=(const RawConnection&) = delete;
 
   bool Connected() const { return connected_; }
-  bool Send(const std::string& text) { return ::send(fd_, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size()); }
+  bool Send(const std::string& text) {
+    return ::send(fd_, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+  }
   // Whether the server closed the connection within `wait` (end of stream or reset).
   bool ClosedWithin(std::chrono::milliseconds wait) {
     const auto deadline = Clock::now() + wait;
@@ -99,8 +101,9 @@ void RaiseDescriptorLimit() {
 }
 
 std::vector<std::string> ServerArgs(const TempDir& data, std::vector<std::string> extra = {}) {
-  std::vector<std::string> args = {"--port", "0", "--data", data.path().string(), "--seed-demo",
-                                   "--log-level", "error", "--password-iterations", "1000"};
+  std::vector<std::string> args = {"--port",      "0",           "--data", data.path().string(),
+                                   "--seed-demo", "--log-level", "error",  "--password-iterations",
+                                   "1000"};
   args.insert(args.end(), extra.begin(), extra.end());
   return args;
 }
@@ -259,9 +262,10 @@ TEST(ServerConnections, ThrottledSignInWaitsWithoutHoldingAWorker) {
 struct TestCertificate {
   explicit TestCertificate(const TempDir& dir)
       : certificate((dir.path() / "cert.pem").string()), key((dir.path() / "key.pem").string()) {
-    const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
-                                "-addext subjectAltName=IP:127.0.0.1 -keyout " + key + " -out " + certificate +
-                                " >/dev/null 2>&1";
+    const std::string command =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
+        "-addext subjectAltName=IP:127.0.0.1 -keyout " +
+        key + " -out " + certificate + " >/dev/null 2>&1";
     made = std::system(command.c_str()) == 0;
   }
   std::string certificate, key;

@@ -82,9 +82,7 @@ std::vector<rt::Variant> DecodeParams(const json& params) {
 
 }  // namespace
 
-std::string DumpJson(const json& value) {
-  return value.dump(-1, ' ', false, json::error_handler_t::replace);
-}
+std::string DumpJson(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
 
 RpcHandler::RpcHandler(AllocService& service, RpcLimits limits, SignInThrottle::Clock clock)
     : service_(service), limits_(limits), throttle_(limits.sign_in, std::move(clock)) {}
@@ -113,9 +111,8 @@ RpcReply RpcHandler::Handle(std::string_view body, std::string_view authorizatio
   }
   if (request.empty()) return {200, ErrorBody(rpc::kInvalidRequest, "empty batch")};
   if (request.size() > limits_.max_batch) {
-    return {200, ErrorBody(rpc::kInvalidRequest,
-                           "batch of " + std::to_string(request.size()) + " requests; at most " +
-                               std::to_string(limits_.max_batch) + " allowed")};
+    return {200, ErrorBody(rpc::kInvalidRequest, "batch of " + std::to_string(request.size()) + " requests; at most " +
+                                                     std::to_string(limits_.max_batch) + " allowed")};
   }
   std::string answers;
   for (const json& one : request) {
@@ -251,9 +248,8 @@ std::string RpcHandler::Login(const json& params, Caller& caller) const {
     throw RpcFault{rpc::kServerError, "Operador ou senha inválidos."};
   }
   throttle_.Succeeded(operator_id, caller.peer);
-  return DumpJson(json{{"token", login->token},
-                       {"operator", login->session.operator_id},
-                       {"branches", login->session.branches}});
+  return DumpJson(
+      json{{"token", login->token}, {"operator", login->session.operator_id}, {"branches", login->session.branches}});
 }
 
 }  // namespace srv

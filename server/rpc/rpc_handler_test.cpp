@@ -66,8 +66,8 @@ TEST_F(RpcHandlerTest, MalformedRequestsGetTheStandardCodeAndSayWhatIsWrong) {
        "\"params\" must be an array"},
       {"other module", R"({"jsonrpc":"2.0","id":1,"method":"Other.rdm.Echo","params":[]})", rpc::kMethodNotFound,
        "unknown method \"Other.rdm.Echo\""},
-      {"no short name", R"({"jsonrpc":"2.0","id":1,"method":"EVT04700.rdmAloc.","params":[]})",
-       rpc::kMethodNotFound, "unknown method"},
+      {"no short name", R"({"jsonrpc":"2.0","id":1,"method":"EVT04700.rdmAloc.","params":[]})", rpc::kMethodNotFound,
+       "unknown method"},
       {"unknown to the service", R"({"jsonrpc":"2.0","id":1,"method":"EVT04700.rdmAloc.Nope","params":[]})",
        rpc::kMethodNotFound, "no method Nope"},
       {"bad date param", R"({"jsonrpc":"2.0","id":1,)" + m + R"(,"params":["a",{"$date":"2026-13-01T00:00:00"}]})",
@@ -145,8 +145,7 @@ TEST_F(RpcHandlerTest, ResultCarriesTheValueAndEveryParamAsTheServerLeftIt) {
   packet.rows = {{rt::Variant("0001")}};
   const json packet_json = rt::ToJson(rt::Variant(packet));
 
-  const json answer =
-      Call("EVT04700.rdmAloc.GetProdForn", json::array({"P01", "123.456.789-00", "0001", packet_json}));
+  const json answer = Call("EVT04700.rdmAloc.GetProdForn", json::array({"P01", "123.456.789-00", "0001", packet_json}));
   ASSERT_TRUE(answer.contains("result")) << answer.dump();
   EXPECT_EQ(answer["id"], 7);
   EXPECT_EQ(answer["result"]["value"], packet_json);
@@ -194,13 +193,13 @@ TEST_F(RpcHandlerTest, SuccessBodyIsTheEnvelopeAroundTheEncodedVariants) {
       R"({"jsonrpc":"2.0","id":"k\"1","method":"EVT04700.rdmAloc.Echo","params":[2.0,"a\nb",[1,{"$date":"2026-01-31T10:00:00"}]]})",
       kAuth);
   EXPECT_EQ(reply.http_status, 200);
-  EXPECT_EQ(reply.body,
-            R"({"jsonrpc":"2.0","id":"k\"1","result":{"value":2.0,"params":[2.0,"a\nb",[1,{"$date":"2026-01-31T10:00:00"}]]}})");
+  EXPECT_EQ(
+      reply.body,
+      R"({"jsonrpc":"2.0","id":"k\"1","result":{"value":2.0,"params":[2.0,"a\nb",[1,{"$date":"2026-01-31T10:00:00"}]]}})");
 }
 
 TEST_F(RpcHandlerTest, NotificationsRunButGetNoAnswer) {
-  const RpcReply reply =
-      handler_.Handle(R"({"jsonrpc":"2.0","method":"EVT04700.rdmAloc.Echo","params":["n"]})", kAuth);
+  const RpcReply reply = handler_.Handle(R"({"jsonrpc":"2.0","method":"EVT04700.rdmAloc.Echo","params":["n"]})", kAuth);
   EXPECT_EQ(reply.http_status, 204);
   EXPECT_EQ(reply.body, "");
   EXPECT_EQ(service_.Log(), "demo:Echo(\"n\")");
@@ -221,8 +220,8 @@ TEST_F(RpcHandlerTest, BatchAnswersEachRequestInOrderAndSkipsNotifications) {
   EXPECT_EQ(answer[2]["error"]["code"], rpc::kServerError);
   EXPECT_EQ(service_.Log(), "demo:Echo(\"a\") | demo:Echo(\"silent\") | demo:Refuse()");
 
-  const RpcReply only_notifications = handler_.Handle(
-      R"([{"jsonrpc":"2.0","method":"EVT04700.rdmAloc.Echo","params":[1]}])", kAuth);
+  const RpcReply only_notifications =
+      handler_.Handle(R"([{"jsonrpc":"2.0","method":"EVT04700.rdmAloc.Echo","params":[1]}])", kAuth);
   EXPECT_EQ(only_notifications.http_status, 204);
   EXPECT_EQ(only_notifications.body, "");
 }

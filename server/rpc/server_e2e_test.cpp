@@ -24,13 +24,14 @@
 namespace srv {
 namespace {
 
-using ::testing::HasSubstr;
 using fakes::ServerProcess;
 using fakes::TempDir;
+using ::testing::HasSubstr;
 
 std::vector<std::string> ServerArgs(const TempDir& data, int port = 0) {
-  return {"--port", std::to_string(port), "--data", data.path().string(), "--seed-demo", "--log-level", "warn",
-          "--password-iterations", "1000", "--keep-alive", "1"};
+  return {"--port",      std::to_string(port), "--data", data.path().string(),
+          "--seed-demo", "--log-level",        "warn",   "--password-iterations",
+          "1000",        "--keep-alive",       "1"};
 }
 
 // A connection set up as the allocation screen sets up netAloc: host and port in its
@@ -181,9 +182,9 @@ TEST_F(ServerEndToEnd, PlainHttpClientsGetJsonRpcAnswers) {
   EXPECT_EQ(no_path->status, 404);
   EXPECT_EQ(nlohmann::json::parse(no_path->body)["error"]["code"], -32600);
 
-  auto no_token = http.Post("/rpc",
-                            R"({"jsonrpc":"2.0","id":3,"method":"EVT04700.rdmAloc.GetSequencial","params":["1","01"]})",
-                            "application/json");
+  auto no_token =
+      http.Post("/rpc", R"({"jsonrpc":"2.0","id":3,"method":"EVT04700.rdmAloc.GetSequencial","params":["1","01"]})",
+                "application/json");
   ASSERT_TRUE(no_token);
   EXPECT_EQ(no_token->status, 200);
   const auto error = nlohmann::json::parse(no_token->body);
@@ -324,9 +325,19 @@ TEST(ServerEndToEndPostgres, TwoServersShareOneDatabase) {
   const std::string schema = "alloc_e2e_" + std::to_string(::getpid());
   auto drop = [&] { OpenPostgres(conninfo, "")->ExecuteScript("DROP SCHEMA IF EXISTS " + schema + " CASCADE"); };
   drop();
-  const std::vector<std::string> args = {"--port", "0", "--database", conninfo, "--pg-schema", schema,
-                                         "--seed-demo", "--log-level", "warn", "--password-iterations", "1000",
-                                         "--keep-alive", "1"};
+  const std::vector<std::string> args = {"--port",
+                                         "0",
+                                         "--database",
+                                         conninfo,
+                                         "--pg-schema",
+                                         schema,
+                                         "--seed-demo",
+                                         "--log-level",
+                                         "warn",
+                                         "--password-iterations",
+                                         "1000",
+                                         "--keep-alive",
+                                         "1"};
   ServerProcess first, second;
   ASSERT_TRUE(first.Start(args)) << first.Output();
   ASSERT_TRUE(second.Start(args)) << second.Output();
@@ -338,9 +349,10 @@ TEST(ServerEndToEndPostgres, TwoServersShareOneDatabase) {
   ASSERT_TRUE(login);
   const std::string token = nlohmann::json::parse(login->body)["result"]["token"];
   const httplib::Headers auth = {{"Authorization", "Bearer " + token}};
-  auto answer = other.Post("/rpc", auth,
-                           R"({"jsonrpc":"2.0","id":2,"method":"EVT04700.rdmAloc.GetSequencial","params":["0000000012","01"]})",
-                           "application/json");
+  auto answer =
+      other.Post("/rpc", auth,
+                 R"({"jsonrpc":"2.0","id":2,"method":"EVT04700.rdmAloc.GetSequencial","params":["0000000012","01"]})",
+                 "application/json");
   ASSERT_TRUE(answer);
   EXPECT_TRUE(nlohmann::json::parse(answer->body).contains("result")) << answer->body;
 

@@ -49,7 +49,8 @@ rt::Variant SaveStep(int from) {
     rows.push_back({"0000000012", "01", "01", "MO001", old_unit, new_unit});
   }
   const bool pedro_in = from % 2 == 1;
-  rows.push_back({"0000000012", "01", "01", "MO001", pedro_in ? pedro : Unit{}, pedro_in ? Unit{"*", "*", "", 0} : pedro});
+  rows.push_back(
+      {"0000000012", "01", "01", "MO001", pedro_in ? pedro : Unit{}, pedro_in ? Unit{"*", "*", "", 0} : pedro});
   rt::DataPacket delta = GridDelta(rows).AsPacket();
   for (rt::FieldDef& field : delta.fields) field.size = 64;  // room for the fixture's hostile name text
   return delta;
@@ -98,14 +99,17 @@ class Stored {
   // Whether budget 12/02 has its payables (true), none (false), or something between.
   std::optional<bool> PayablesGenerated() const {
     const std::string where = "branch = '0001' AND number = '0000000012' AND sequence = '02'";
-    const std::string related = Rows("SELECT p.supplier_code, p.amount_cents FROM payables p JOIN payable_budgets b ON "
-                                     "b.payable_id = p.id WHERE b." + where + " ORDER BY p.supplier_code");
+    const std::string related = Rows(
+        "SELECT p.supplier_code, p.amount_cents FROM payables p JOIN payable_budgets b ON "
+        "b.payable_id = p.id WHERE b." +
+        where + " ORDER BY p.supplier_code");
     const std::string flags = Rows("SELECT DISTINCT payment_type, account_generated FROM allocations WHERE " + where +
                                    " ORDER BY payment_type");
     const std::string due = Rows("SELECT supplier_code, SUM(paid_cents) FROM allocations WHERE " + where +
                                  " AND payment_type = 'CONTAPAGAR' GROUP BY supplier_code ORDER BY supplier_code");
-    const std::string orphans = Rows("SELECT COUNT(*) FROM payables p WHERE NOT EXISTS (SELECT 1 FROM payable_budgets b "
-                                     "WHERE b.payable_id = p.id)");
+    const std::string orphans = Rows(
+        "SELECT COUNT(*) FROM payables p WHERE NOT EXISTS (SELECT 1 FROM payable_budgets b "
+        "WHERE b.payable_id = p.id)");
     if (orphans != "0") return std::nullopt;
     if (related.empty() && flags == "CONTAPAGAR|N\nFOLHAPAGA|N") return false;
     if (related == due && flags == "CONTAPAGAR|S\nFOLHAPAGA|N") return true;
@@ -141,7 +145,7 @@ class Stored {
 // One client's record of a round: the state its last acknowledged call left, and
 // whether a call was in flight when the server died.
 struct Ledger {
-  int acked = 0;      // saver: the step; payables: 1 generated, 0 not
+  int acked = 0;  // saver: the step; payables: 1 generated, 0 not
   bool in_flight = false;
   int calls_acked = 0;
   std::string refusal;  // a call the server refused (a fault of the test): its text
@@ -206,8 +210,8 @@ TEST(ServerKill, EveryAcknowledgedWriteSurvivesAndNothingIsHalfDone) {
   int rounds = 0, saves_acked = 0, payable_calls_acked = 0, in_flight_at_kill = 0;
   const auto start = std::chrono::steady_clock::now();
   while (rounds < kMaxRounds && std::chrono::steady_clock::now() - start < kTimeBudget) {
-    std::vector<std::string> args{"--port", std::to_string(port), "--data", data.path().string(), "--log-level",
-                                  "error", "--password-iterations", "1000"};
+    std::vector<std::string> args{"--port", std::to_string(port),    "--data", data.path().string(), "--log-level",
+                                  "error",  "--password-iterations", "1000"};
     if (rounds == 0) args.push_back("--seed-demo");
     ASSERT_TRUE(server.Start(args)) << server.Output();
     port = server.Port();

@@ -11,11 +11,11 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <netinet/in.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -33,7 +33,8 @@ namespace srv::fakes {
 
 inline std::filesystem::path ServerBinary() {
   const auto self = std::filesystem::read_symlink("/proc/self/exe");
-  for (const auto& candidate : {self.parent_path() / "alloc-server", self.parent_path().parent_path() / "server" / "alloc-server"}) {
+  for (const auto& candidate :
+       {self.parent_path() / "alloc-server", self.parent_path().parent_path() / "server" / "alloc-server"}) {
     if (std::filesystem::exists(candidate)) return candidate;
   }
   throw std::runtime_error("alloc-server not found beside " + self.string() + ": build the alloc-server target");

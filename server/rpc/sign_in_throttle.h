@@ -18,7 +18,7 @@
 namespace srv {
 
 struct SignInPolicy {
-  int free_failures = 3;  // wrong passwords in a row answered without delay
+  int free_failures = 3;                        // wrong passwords in a row answered without delay
   std::chrono::milliseconds first_delay{1000};  // the next one's; doubles per failure
   std::chrono::milliseconds max_delay{8000};
   int lock_after = 10;  // wrong passwords in a row that lock the operator or address

@@ -10,9 +10,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <spdlog/sinks/ostream_sink.h>
 #include <spdlog/spdlog.h>
+#include <nlohmann/json.hpp>
 
 #include "server/rpc/fake_service_for_tests.h"
 #include "server/rpc/rpc_handler.h"

@@ -26,8 +26,9 @@ class TRecordingAppServer : public clib::IAppServer {
     script_[method].push_back([value](std::vector<clib::Arg>&) { return clib::ServerAnswer{true, value, "", 0}; });
   }
   void Fail(const std::string& method, const std::string& text) {
-    script_[method].push_back(
-        [text](std::vector<clib::Arg>&) { return clib::ServerAnswer{false, rt::Variant(), text, -32000}; });
+    script_[method].push_back([text](std::vector<clib::Arg>&) {
+      return clib::ServerAnswer{false, rt::Variant(), text, -32000};
+    });
   }
   void Respond(const std::string& method, TRespond respond) { script_[method].push_back(std::move(respond)); }
 

@@ -239,7 +239,8 @@ std::string TNetConnection::FailureDetail(int error, std::int64_t waited_ms) con
     case httplib::Error::SSLConnection:
       return "falha na negociação da conexão segura (TLS)";
     case httplib::Error::SSLLoadingCerts:
-      return "não foi possível ler os certificados de autoridade" + (ca_file_.empty() ? std::string() : " de " + ca_file_);
+      return "não foi possível ler os certificados de autoridade" +
+             (ca_file_.empty() ? std::string() : " de " + ca_file_);
     default:
       return httplib::to_string(kind);
   }
@@ -260,8 +261,8 @@ std::string TNetConnection::UndeliveredText(const Reply& reply) const {
 }
 
 std::string TNetConnection::ConnectFailureText(const std::string& detail) const {
-  return "Não foi possível conectar ao servidor de aplicação " + BareHost(host_) + ":" + std::to_string(port_) +
-         " (" + detail + ")";
+  return "Não foi possível conectar ao servidor de aplicação " + BareHost(host_) + ":" + std::to_string(port_) + " (" +
+         detail + ")";
 }
 
 bool TNetConnection::SignInLocked() {
@@ -279,7 +280,8 @@ bool TNetConnection::SignInLocked() {
   }
   const json* result = answer.contains("result") ? &answer["result"] : nullptr;
   if (result == nullptr || !result->is_object() || !result->contains("token") || !(*result)["token"].is_string()) {
-    last_error_ = "Resposta inválida do servidor de aplicação à identificação (HTTP " + std::to_string(reply.status) + ")";
+    last_error_ =
+        "Resposta inválida do servidor de aplicação à identificação (HTTP " + std::to_string(reply.status) + ")";
     return false;
   }
   token_ = (*result)["token"].get<std::string>();
@@ -336,7 +338,8 @@ ServerAnswer TNetConnection::Call(const std::string& method, std::vector<Arg> ar
 
   for (std::size_t i = 0; i < args.size() && i < answer.params.size(); ++i) {
     std::string* target = args[i].RefTarget();
-    if (target != nullptr && answer.params[i].type() == rt::Variant::Type::String) *target = answer.params[i].AsString();
+    if (target != nullptr && answer.params[i].type() == rt::Variant::Type::String)
+      *target = answer.params[i].AsString();
   }
   ServerAnswer result;
   result.value = std::move(answer.value);

@@ -47,8 +47,8 @@ struct ServerAnswer {
 class Arg {
  public:
   template <class T>
-    requires std::constructible_from<rt::Variant, T>
-  Arg(T&& value) : value_(std::forward<T>(value)) {}  // NOLINT: implicit by design
+  requires std::constructible_from<rt::Variant, T> Arg(T&& value)
+      : value_(std::forward<T>(value)) {}  // NOLINT: implicit by design
 
   // A by-reference string argument: sent as its current text, written back from the
   // answer.

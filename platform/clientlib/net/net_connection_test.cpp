@@ -8,8 +8,8 @@
 #include <chrono>
 #include <cmath>
 #include <functional>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -196,10 +196,20 @@ TEST(TNetConnection, AnswersThatCannotBeReadAreFailures) {
     std::string text_part;
   };
   const std::vector<Case> cases = {
-      {"no result", [](const json& r) { return json{{"jsonrpc", "2.0"}, {"id", r["id"]}}; }, "Resposta inválida"},
-      {"bad variant", [](const json& r) { return ScriptedServer::Result(r, json{{"x", 1}}, json::array()); },
+      {"no result",
+       [](const json& r) {
+         return json{{"jsonrpc", "2.0"}, {"id", r["id"]}};
+       },
        "Resposta inválida"},
-      {"error without message", [](const json& r) { return json{{"id", r["id"]}, {"error", 5}}; },
+      {"bad variant",
+       [](const json& r) {
+         return ScriptedServer::Result(r, json{{"x", 1}}, json::array());
+       },
+       "Resposta inválida"},
+      {"error without message",
+       [](const json& r) {
+         return json{{"id", r["id"]}, {"error", 5}};
+       },
        "Falha no servidor de aplicação."},
       {"over the size limit",
        [](const json& r) { return ScriptedServer::Result(r, std::string(65u << 20, 'x'), json::array()); },

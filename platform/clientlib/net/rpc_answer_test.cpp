@@ -42,8 +42,9 @@ std::string DecodeFailure(F&& decode) {
 }
 
 TEST(RpcAnswer, ReadsResultOrError) {
-  const RpcAnswer ok = DecodeRpcAnswer(R"({"jsonrpc":"2.0","id":7,"result":{"params":["a",2.0,)" +
-                                       rt::EncodePacket(SamplePacket()) + R"(],"value":[true,{"$date":"2026-01-31T10:00:00"}]}})");
+  const RpcAnswer ok =
+      DecodeRpcAnswer(R"({"jsonrpc":"2.0","id":7,"result":{"params":["a",2.0,)" + rt::EncodePacket(SamplePacket()) +
+                      R"(],"value":[true,{"$date":"2026-01-31T10:00:00"}]}})");
   EXPECT_FALSE(ok.is_error);
   EXPECT_EQ(ok.problem, "");
   EXPECT_EQ(ok.value, (VariantArray{true, DateTime{2026, 1, 31, 10, 0, 0}}));
@@ -60,12 +61,13 @@ TEST(RpcAnswer, ReadsResultOrError) {
     std::string problem;
   };
   const Case cases[] = {
-      {"error wins", R"({"result":{"value":1,"params":[]},"error":{"code":-32001,"message":"expirou"}})", true,
-       -32001, "expirou", ""},
+      {"error wins", R"({"result":{"value":1,"params":[]},"error":{"code":-32001,"message":"expirou"}})", true, -32001,
+       "expirou", ""},
       {"error of odd shape", R"({"error":{"code":1e99,"message":5}})", true, 0, std::nullopt, ""},
       {"error not an object", R"({"error":"x"})", true, 0, std::nullopt, ""},
       {"code beyond int", R"({"error":{"code":4294967296}})", true, 0, std::nullopt, ""},
-      {"neither", R"({"jsonrpc":"2.0","id":1})", false, 0, std::nullopt, "the answer has neither a result nor an error"},
+      {"neither", R"({"jsonrpc":"2.0","id":1})", false, 0, std::nullopt,
+       "the answer has neither a result nor an error"},
       {"result not an object", R"({"result":[1]})", false, 0, std::nullopt, "result: expected an object, got array"},
       {"no value", R"({"result":{"params":[]}})", false, 0, std::nullopt, "the result has no value"},
       {"no params", R"({"result":{"value":1}})", false, 0, std::nullopt, "the result has no params"},

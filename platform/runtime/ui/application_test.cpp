@@ -39,24 +39,22 @@ TEST_P(GuardTest, ShowsEveryFailureButTheAbortOnceAndLetsNothingEscape) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, GuardTest,
-    ::testing::Values(
-        GuardCase{"Normal", [] {}, true, ""},
-        GuardCase{"SilentAbort", [] { Abort(); }, false, ""},
-        GuardCase{"Error", [] { throw std::runtime_error("Orçamento não cadastrado."); }, false,
-                  "Error: Orçamento não cadastrado."},
-        GuardCase{"NonStandard", [] { throw 42; }, false, "Error: Unknown error"},
-        GuardCase{"NestedErrorShownOnce",
-                  [] {
-                    Application().Guard([] { throw std::runtime_error("inner"); });
-                    throw std::runtime_error("outer");
-                  },
-                  false, "Error: inner | Error: outer"},
-        GuardCase{"AbortAfterAMessage",
-                  [] {
-                    MessageDlg("Conta gerada com sucesso.", mtInformation, {mbOK}, 0);
-                    Abort();
-                  },
-                  false, "MessageDlg(information, OK): Conta gerada com sucesso. -> OK"}),
+    ::testing::Values(GuardCase{"Normal", [] {}, true, ""}, GuardCase{"SilentAbort", [] { Abort(); }, false, ""},
+                      GuardCase{"Error", [] { throw std::runtime_error("Orçamento não cadastrado."); }, false,
+                                "Error: Orçamento não cadastrado."},
+                      GuardCase{"NonStandard", [] { throw 42; }, false, "Error: Unknown error"},
+                      GuardCase{"NestedErrorShownOnce",
+                                [] {
+                                  Application().Guard([] { throw std::runtime_error("inner"); });
+                                  throw std::runtime_error("outer");
+                                },
+                                false, "Error: inner | Error: outer"},
+                      GuardCase{"AbortAfterAMessage",
+                                [] {
+                                  MessageDlg("Conta gerada com sucesso.", mtInformation, {mbOK}, 0);
+                                  Abort();
+                                },
+                                false, "MessageDlg(information, OK): Conta gerada com sucesso. -> OK"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Guard, AFailingErrorDialogDoesNotEscapeEither) {

@@ -14,9 +14,7 @@ namespace rt {
 
 using TColor = std::int32_t;
 
-constexpr TColor RGBColor(int r, int g, int b) {
-  return static_cast<TColor>(r | (g << 8) | (b << 16));
-}
+constexpr TColor RGBColor(int r, int g, int b) { return static_cast<TColor>(r | (g << 8) | (b << 16)); }
 constexpr TColor SystemColor(int index) { return static_cast<TColor>(0xFF000000u | static_cast<std::uint32_t>(index)); }
 
 // System colours (by the host system's numbers).

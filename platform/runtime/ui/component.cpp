@@ -1,5 +1,5 @@
-#include "platform/runtime/exception.h"
 #include "platform/runtime/ui/component.h"
+#include "platform/runtime/exception.h"
 
 #include <algorithm>
 #include <cctype>

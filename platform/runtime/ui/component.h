@@ -7,12 +7,12 @@
 // the caller's to delete (or to hand to a std::unique_ptr).
 #pragma once
 
-#include "platform/runtime/exception.h"
 #include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+#include "platform/runtime/exception.h"
 
 namespace rt {
 

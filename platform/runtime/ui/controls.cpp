@@ -155,8 +155,10 @@ void TTabSheet::SetParent(TWinControl* parent) {
     old->SetActivePage(pages.empty() ? nullptr : pages.front());
   }
   if (TPageControl* pc = PageControl()) {
-    if (!pc->active_page_) pc->SetActivePage(this);
-    else SetVisible(false);
+    if (!pc->active_page_)
+      pc->SetActivePage(this);
+    else
+      SetVisible(false);
   }
 }
 
@@ -189,12 +191,16 @@ std::string ChangeCase(const std::string& text, bool upper) {
   std::string out = text;
   for (size_t i = 0; i < out.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(out[i]);
-    if (upper && c >= 'a' && c <= 'z') out[i] = static_cast<char>(c - 32);
-    else if (!upper && c >= 'A' && c <= 'Z') out[i] = static_cast<char>(c + 32);
+    if (upper && c >= 'a' && c <= 'z')
+      out[i] = static_cast<char>(c - 32);
+    else if (!upper && c >= 'A' && c <= 'Z')
+      out[i] = static_cast<char>(c + 32);
     else if (c == 0xC3 && i + 1 < out.size()) {
       unsigned char n = static_cast<unsigned char>(out[i + 1]);
-      if (upper && n >= 0xA0 && n <= 0xBE && n != 0xB7) out[i + 1] = static_cast<char>(n - 0x20);
-      else if (!upper && n >= 0x80 && n <= 0x9E && n != 0x97) out[i + 1] = static_cast<char>(n + 0x20);
+      if (upper && n >= 0xA0 && n <= 0xBE && n != 0xB7)
+        out[i + 1] = static_cast<char>(n - 0x20);
+      else if (!upper && n >= 0x80 && n <= 0x9E && n != 0x97)
+        out[i + 1] = static_cast<char>(n + 0x20);
       ++i;
     }
   }
@@ -224,7 +230,11 @@ std::string Latin1ToUtf8(char key) {
 size_t Utf8CharAt(const std::string& text, size_t pos) {
   if (pos >= text.size()) return 0;
   auto lead = static_cast<unsigned char>(text[pos]);
-  size_t len = lead < 0x80 ? 1 : lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 0;
+  size_t len = lead < 0x80                    ? 1
+               : lead >= 0xF0 && lead <= 0xF4 ? 4
+               : lead >= 0xE0                 ? 3
+               : lead >= 0xC2 && lead < 0xE0  ? 2
+                                              : 0;
   if (len == 0 || pos + len > text.size()) return 0;
   for (size_t i = 1; i < len; ++i)
     if (!IsContinuation(static_cast<unsigned char>(text[pos + i]))) return 0;

@@ -7,10 +7,10 @@
 // the same chain. Focus itself is the form's business (forms.h).
 #pragma once
 
-#include "platform/runtime/exception.h"
 #include <stdexcept>
 #include <string>
 #include <vector>
+#include "platform/runtime/exception.h"
 
 #include "platform/runtime/ui/canvas.h"
 #include "platform/runtime/ui/component.h"
@@ -290,8 +290,21 @@ class TCheckBox : public TWinControl {
 
 // The standard picture a tool button shows (the host draws its own icon for each):
 // layouts name it ("bgNew", ...), so no host needs to know a screen's button names.
-enum TButtonGlyph { bgNone, bgNew, bgEdit, bgDelete, bgSearch, bgSave, bgPrint, bgHelp, bgClose, bgClear, bgApply,
-                    bgCancel, bgPreview };
+enum TButtonGlyph {
+  bgNone,
+  bgNew,
+  bgEdit,
+  bgDelete,
+  bgSearch,
+  bgSave,
+  bgPrint,
+  bgHelp,
+  bgClose,
+  bgClear,
+  bgApply,
+  bgCancel,
+  bgPreview
+};
 
 // A flat tool button: clicked, never focused.
 class TSpeedButton : public TControl {

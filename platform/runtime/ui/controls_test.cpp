@@ -69,8 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, TypingTest,
     ::testing::Values(
         TypingCase{"Plain", ecNormal, 0, false, false, "ab1", "ab1", "[a][ab][ab1]"},
-        TypingCase{"FilterDropsPunctuationBlanksAndEnter", ecNormal, 0, true, false, "1.2- 3\r", "123",
-                   "[1][12][123]"},
+        TypingCase{"FilterDropsPunctuationBlanksAndEnter", ecNormal, 0, true, false, "1.2- 3\r", "123", "[1][12][123]"},
         TypingCase{"UpperCase", ecUpperCase, 0, false, false, "a1b", "A1B", "[A][A1][A1B]"},
         TypingCase{"UpperCaseAccents", ecUpperCase, 0, false, false, "çã", "ÇÃ", "[Ç][ÇÃ]"},
         TypingCase{"MaxLengthInCharacters", ecNormal, 2, false, false, "ção", "çã", "[ç][çã]"},
@@ -167,15 +166,14 @@ TEST_P(EntryTest, TheFirstKeyReplacesATextSelectedOnEntry) {
   EXPECT_EQ(sequence->Text(), c.text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, EntryTest,
-    ::testing::Values(EntryCase{"TabThenDigits", true, TabForward, "01", "01"},
-                      EntryCase{"ShiftTabThenDigits", true, TabBackward, "01", "01"},
-                      EntryCase{"BackspaceClearsTheSelection", true, TabForward, "\b7", "7"},
-                      EntryCase{"ADroppedKeyKeepsTheSelection", true, TabForward, "x1", "1"},
-                      EntryCase{"AClickSelectsNothing", true, ClickInto, "\b1", "01"},
-                      EntryCase{"WithoutAutoSelectTypingAppends", false, TabForward, "1", "00"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, EntryTest,
+                         ::testing::Values(EntryCase{"TabThenDigits", true, TabForward, "01", "01"},
+                                           EntryCase{"ShiftTabThenDigits", true, TabBackward, "01", "01"},
+                                           EntryCase{"BackspaceClearsTheSelection", true, TabForward, "\b7", "7"},
+                                           EntryCase{"ADroppedKeyKeepsTheSelection", true, TabForward, "x1", "1"},
+                                           EntryCase{"AClickSelectsNothing", true, ClickInto, "\b1", "01"},
+                                           EntryCase{"WithoutAutoSelectTypingAppends", false, TabForward, "1", "00"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ControlsTest, TheSelectionIsTheWholeTextUntilTextIsSetByCode) {
   edit->SetText("0012");
@@ -203,11 +201,11 @@ TEST_F(ControlsTest, CheckBoxRaisesOnClickWheneverItsStateChanges) {
   check->OnClick = [&](TObject*) { clicks += check->Checked() ? "on " : "off "; };
   ShowFocused(edit);
 
-  check->SetChecked(true);   // by code
-  check->SetChecked(true);   // no change: no event
-  Input::Click(*check);      // by the user: focus, then toggle
+  check->SetChecked(true);  // by code
+  check->SetChecked(true);  // no change: no event
+  Input::Click(*check);     // by the user: focus, then toggle
   EXPECT_EQ(form->ActiveControl(), check);
-  Input::TypeKey(' ');       // space toggles as a click does
+  Input::TypeKey(' ');  // space toggles as a click does
   EXPECT_EQ(clicks, "on off on ");
 }
 

@@ -16,15 +16,13 @@ TDataSourceResolver& Resolver() {
   return resolver;
 }
 
-
 constexpr std::pair<const char*, TColumnButtonStyle> kButtonStyles[] = {
     {"cbsAuto", cbsAuto}, {"cbsEllipsis", cbsEllipsis}, {"cbsNone", cbsNone}};
 constexpr std::pair<const char*, TAlignment> kAlignments[] = {
     {"taLeftJustify", taLeftJustify}, {"taRightJustify", taRightJustify}, {"taCenter", taCenter}};
 constexpr std::pair<const char*, TNavigateBtn> kNavButtons[] = {
-    {"nbFirst", nbFirst}, {"nbPrior", nbPrior}, {"nbNext", nbNext},     {"nbLast", nbLast},
-    {"nbInsert", nbInsert}, {"nbDelete", nbDelete}, {"nbEdit", nbEdit}, {"nbPost", nbPost},
-    {"nbCancel", nbCancel}, {"nbRefresh", nbRefresh}};
+    {"nbFirst", nbFirst},   {"nbPrior", nbPrior}, {"nbNext", nbNext}, {"nbLast", nbLast},     {"nbInsert", nbInsert},
+    {"nbDelete", nbDelete}, {"nbEdit", nbEdit},   {"nbPost", nbPost}, {"nbCancel", nbCancel}, {"nbRefresh", nbRefresh}};
 
 // "DataSource": the name of a component of the form that stands for a data source.
 template <class T>
@@ -112,7 +110,7 @@ void RegisterDataControls(TClassRegistry& registry) {
       .Event<void(TObject*)>("OnEditButtonClick", &TDBGrid::OnEditButtonClick)
       .Event<void(TObject*, char&)>("OnKeyPress", &TDBGrid::OnKeyPress)
       .Event<void(TObject*, const TRect&, int, TColumn&, TGridDrawState)>("OnDrawColumnCell",
-                                                                           &TDBGrid::OnDrawColumnCell);
+                                                                          &TDBGrid::OnDrawColumnCell);
 
   auto text = RegisterClass<TDBText>(registry, "TDBText", "TControl");
   DataSourceProperty(text);
@@ -216,15 +214,21 @@ bool TDBNavigator::ButtonEnabled(TNavigateBtn button) const {
   int recno = dataset->RecNo();
   switch (button) {
     case nbFirst:
-    case nbPrior: return !empty && recno > 1;
+    case nbPrior:
+      return !empty && recno > 1;
     case nbNext:
-    case nbLast: return !empty && recno < dataset->RecordCount();
-    case nbInsert: return true;
+    case nbLast:
+      return !empty && recno < dataset->RecordCount();
+    case nbInsert:
+      return true;
     case nbDelete:
-    case nbEdit: return !empty && !editing;
+    case nbEdit:
+      return !empty && !editing;
     case nbPost:
-    case nbCancel: return editing;
-    case nbRefresh: return !editing;
+    case nbCancel:
+      return editing;
+    case nbRefresh:
+      return !editing;
   }
   return false;
 }
@@ -233,18 +237,34 @@ void TDBNavigator::BtnClick(TNavigateBtn button) {
   TClientDataSet* dataset = link_.DataSet();
   if (!dataset) return;
   switch (button) {
-    case nbFirst: dataset->First(); break;
-    case nbPrior: dataset->Prior(); break;
-    case nbNext: dataset->Next(); break;
-    case nbLast: dataset->Last(); break;
-    case nbInsert: dataset->Insert(); break;
+    case nbFirst:
+      dataset->First();
+      break;
+    case nbPrior:
+      dataset->Prior();
+      break;
+    case nbNext:
+      dataset->Next();
+      break;
+    case nbLast:
+      dataset->Last();
+      break;
+    case nbInsert:
+      dataset->Insert();
+      break;
     case nbDelete:
       if (confirm_delete_ && MessageDlg("Excluir registro?", mtConfirmation, {mbOK, mbCancel}, 0) != mrOk) return;
       dataset->Delete();
       break;
-    case nbEdit: dataset->Edit(); break;
-    case nbPost: dataset->Post(); break;
-    case nbCancel: dataset->Cancel(); break;
+    case nbEdit:
+      dataset->Edit();
+      break;
+    case nbPost:
+      dataset->Post();
+      break;
+    case nbCancel:
+      dataset->Cancel();
+      break;
     case nbRefresh:
       dataset->CheckBrowseMode();
       dataset->DataEvent(deDataSetChange);

@@ -115,7 +115,12 @@ TEST_F(DataControlsTest, NavigatorButtonsFollowTheDatasetState) {
       {"middle record", [&] { dataset_.Next(); }, "First Prior Next Last Insert Delete Edit Refresh"},
       {"last record", [&] { dataset_.Last(); }, "First Prior Insert Delete Edit Refresh"},
       {"editing", [&] { dataset_.Edit(); }, "First Prior Insert Post Cancel"},
-      {"empty", [&] { dataset_.Cancel(); dataset_.EmptyDataSet(); }, "Insert Refresh"},
+      {"empty",
+       [&] {
+         dataset_.Cancel();
+         dataset_.EmptyDataSet();
+       },
+       "Insert Refresh"},
       {"closed", [&] { dataset_.Close(); }, ""},
   };
   for (const auto& c : cases) {
@@ -210,7 +215,8 @@ class TTestSource : public TComponent, public IDataSourceHolder {
 class DataControlsLayoutTest : public DataControlsTest {
  protected:
   DataControlsLayoutTest() {
-    if (!TClassRegistry::Instance().IsRegistered("TTestSource")) RegisterClass<TTestSource>("TTestSource", "TComponent");
+    if (!TClassRegistry::Instance().IsRegistered("TTestSource"))
+      RegisterClass<TTestSource>("TTestSource", "TComponent");
     RegisterDataControls();
     form_.Handlers().Add<void(TObject*)>("dbgColExit", [this](TObject*) { log_ += "colexit "; });
     form_.Handlers().Add<void(TObject*, const TRect&, int, TColumn&, TGridDrawState)>(
@@ -315,7 +321,7 @@ TEST(NavigatorHintsAndGlyphs, ComeFromTheLayoutWithDefaultsAndClearErrors) {
   EXPECT_EQ(navigator->Hint(nbFirst), "First");
   EXPECT_EQ(navigator->Hint(nbPrior), "Anterior");  // an empty text keeps the default
   EXPECT_EQ(navigator->Hint(nbNext), "Next");
-  EXPECT_EQ(navigator->Hint(nbLast), "Último");      // past the list's end: the default
+  EXPECT_EQ(navigator->Hint(nbLast), "Último");  // past the list's end: the default
   EXPECT_EQ(form.Find<TSpeedButton>("sbtGravar")->Glyph(), bgSave);
   EXPECT_EQ(form.Find<TSpeedButton>("sbtNada")->Glyph(), bgNone);
 
@@ -332,7 +338,8 @@ TEST(NavigatorHintsAndGlyphs, ComeFromTheLayoutWithDefaultsAndClearErrors) {
     SCOPED_TRACE(c.entry);
     TForm other;
     try {
-      ReadLayoutDocument(other, nlohmann::json::parse(std::string(R"({"name": "frmTeste", "children": [)") + c.entry + "]}"));
+      ReadLayoutDocument(other,
+                         nlohmann::json::parse(std::string(R"({"name": "frmTeste", "children": [)") + c.entry + "]}"));
       ADD_FAILURE() << "no error";
     } catch (const ELayoutError& e) {
       EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();

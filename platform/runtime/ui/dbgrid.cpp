@@ -1,5 +1,5 @@
-#include "platform/runtime/exception.h"
 #include "platform/runtime/ui/dbgrid.h"
+#include "platform/runtime/exception.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -50,9 +50,12 @@ class FlagScope {
 // ---------------------------------------------------------------------------------
 bool TGridDrawState::Contains(TGridDrawStateItem item) const {
   switch (item) {
-    case gdSelected: return selected;
-    case gdFocused: return focused;
-    case gdFixed: return fixed;
+    case gdSelected:
+      return selected;
+    case gdFocused:
+      return focused;
+    case gdFixed:
+      return fixed;
   }
   return false;
 }
@@ -88,8 +91,7 @@ int TColumn::Width() const {
 
 // ---------------------------------------------------------------------------------
 TColumn& TDBGridColumns::operator[](int index) const {
-  if (index < 0 || index >= Count())
-    throw EListError("Grid column index " + std::to_string(index) + " out of range");
+  if (index < 0 || index >= Count()) throw EListError("Grid column index " + std::to_string(index) + " out of range");
   return *columns_[index];
 }
 
@@ -176,9 +178,7 @@ void TDBGrid::SetSelectedField(TField* field) {
     }
 }
 
-bool TDBGrid::IsEditing() const {
-  return link_.Editing();
-}
+bool TDBGrid::IsEditing() const { return link_.Editing(); }
 
 bool TDBGrid::CanEditColumn() const {
   TColumn* column = SelectedColumn();
@@ -428,11 +428,20 @@ void TDBGrid::KeyPress(char& key) {
 
 void TDBGrid::HandleKey(char key) {
   switch (key) {
-    case 0: return;  // dropped by OnKeyPress
-    case 8: TypeInto("", true); return;
-    case 9: Tab(true); return;
-    case 13: ReturnKey(); return;
-    case 27: CancelEdit(); return;
+    case 0:
+      return;  // dropped by OnKeyPress
+    case 8:
+      TypeInto("", true);
+      return;
+    case 9:
+      Tab(true);
+      return;
+    case 13:
+      ReturnKey();
+      return;
+    case 27:
+      CancelEdit();
+      return;
     default:
       if (static_cast<unsigned char>(key) < 32) return;
       TypeInto(std::string(1, key), false);
@@ -470,11 +479,21 @@ bool TDBGrid::PickListKey(int vk, TShiftState shift) {
         pick_index_ = std::clamp(pick_index_ + (vk == VK_UP ? -1 : 1), 0, count - 1);
       }
       return true;
-    case VK_HOME: pick_index_ = 0; return true;
-    case VK_END: pick_index_ = count - 1; return true;
-    case VK_RETURN: ChoosePickItem(pick_index_); return true;
-    case VK_ESCAPE: ClosePickList(); return true;
-    default: ClosePickList(); return false;
+    case VK_HOME:
+      pick_index_ = 0;
+      return true;
+    case VK_END:
+      pick_index_ = count - 1;
+      return true;
+    case VK_RETURN:
+      ChoosePickItem(pick_index_);
+      return true;
+    case VK_ESCAPE:
+      ClosePickList();
+      return true;
+    default:
+      ClosePickList();
+      return false;
   }
 }
 
@@ -524,15 +543,33 @@ void TDBGrid::DoKey(int vk, TShiftState shift) {
   }
   TClientDataSet* dataset = DataSet();
   switch (vk) {
-    case VK_TAB: Tab(!(shift & ssShift)); break;
-    case VK_LEFT: MoveCol(NextVisibleColumn(selected_, -1)); break;
-    case VK_RIGHT: MoveCol(NextVisibleColumn(selected_, 1)); break;
-    case VK_HOME: MoveCol(FirstVisibleColumn()); break;
-    case VK_END: MoveCol(LastVisibleColumn()); break;
-    case VK_UP: PriorRow(); break;
-    case VK_DOWN: NextRow(); break;
-    case VK_PRIOR: MoveRowBy(-std::max(1, VisibleRowCount())); break;
-    case VK_NEXT: MoveRowBy(std::max(1, VisibleRowCount())); break;
+    case VK_TAB:
+      Tab(!(shift & ssShift));
+      break;
+    case VK_LEFT:
+      MoveCol(NextVisibleColumn(selected_, -1));
+      break;
+    case VK_RIGHT:
+      MoveCol(NextVisibleColumn(selected_, 1));
+      break;
+    case VK_HOME:
+      MoveCol(FirstVisibleColumn());
+      break;
+    case VK_END:
+      MoveCol(LastVisibleColumn());
+      break;
+    case VK_UP:
+      PriorRow();
+      break;
+    case VK_DOWN:
+      NextRow();
+      break;
+    case VK_PRIOR:
+      MoveRowBy(-std::max(1, VisibleRowCount()));
+      break;
+    case VK_NEXT:
+      MoveRowBy(std::max(1, VisibleRowCount()));
+      break;
     case VK_INSERT:
       if (dataset && dataset->Active() && !read_only_) {
         WriteEditor();
@@ -540,14 +577,19 @@ void TDBGrid::DoKey(int vk, TShiftState shift) {
         HideEditor();
       }
       break;
-    case VK_ESCAPE: CancelEdit(); break;
+    case VK_ESCAPE:
+      CancelEdit();
+      break;
     case VK_RETURN: {  // arrives as a character too, so OnKeyPress sees it first
       char key = 13;
       KeyPress(key);
       break;
     }
-    case VK_F2: ShowEditor(false); break;
-    default: break;
+    case VK_F2:
+      ShowEditor(false);
+      break;
+    default:
+      break;
   }
 }
 

@@ -133,7 +133,8 @@ class TColumn {
 
   bool ReadOnly() const { return read_only_; }
   void SetReadOnly(bool read_only) { read_only_ = read_only; }
-  // The width set, or else from the field's DisplayWidth (6 px a character, the average width of the screens' 8-point font, plus 4), or 64.
+  // The width set, or else from the field's DisplayWidth (6 px a character, the average width of the screens' 8-point
+  // font, plus 4), or 64.
   int Width() const;
   void SetWidth(int width) { width_ = width; }
   TColumnButtonStyle ButtonStyle() const { return button_style_; }
@@ -313,7 +314,10 @@ class TDBGrid : public TWinControl {
   // The keys of an open pick list; false when the key closed it and goes on.
   bool PickListKey(int vk, TShiftState shift);
   void OpenPickList();
-  void ClosePickList() { pick_open_ = false; pick_index_ = -1; }
+  void ClosePickList() {
+    pick_open_ = false;
+    pick_index_ = -1;
+  }
   void ChoosePickItem(int index);
   void RunEditButton();
   void TypeInto(const std::string& text, bool backspace);

@@ -105,11 +105,10 @@ class DBGridTest : public ::testing::Test {
   // "row=1 col=PROF edit [222*]": current record, selected column, dataset state, and
   // the editor ("*" when it holds typing not yet written); "-" when it is closed.
   std::string State() const {
-    std::string editor = grid_->EditorMode()
-                             ? "[" + grid_->EditorText() + (grid_->EditorModified() ? "*" : "") + "]"
-                             : "-";
-    return "row=" + std::to_string(dataset_.RecNo()) + " col=" + Selected() + " " +
-           DataSetStateName(dataset_.State()) + " " + editor;
+    std::string editor =
+        grid_->EditorMode() ? "[" + grid_->EditorText() + (grid_->EditorModified() ? "*" : "") + "]" : "-";
+    return "row=" + std::to_string(dataset_.RecNo()) + " col=" + Selected() + " " + DataSetStateName(dataset_.State()) +
+           " " + editor;
   }
   std::string Value(int recno, const std::string& field) {
     TReadRecordScope reading(dataset_, recno);
@@ -299,8 +298,8 @@ TEST_F(DBGridTest, WithoutOpenDataEveryInputIsHarmless) {
     dataset_.Close();
     if (!bound) grid_->SetDataSource(nullptr);
     grid_->TypeText("x\b\r");
-    for (int vk : {VK_TAB, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_HOME, VK_END, VK_PRIOR, VK_NEXT, VK_INSERT,
-                   VK_ESCAPE, VK_RETURN, VK_F2})
+    for (int vk : {VK_TAB, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_HOME, VK_END, VK_PRIOR, VK_NEXT, VK_INSERT, VK_ESCAPE,
+                   VK_RETURN, VK_F2})
       grid_->Key(vk);
     EXPECT_FALSE(grid_->SelectCell(1, 1));
     EXPECT_FALSE(grid_->OpenEditor());
@@ -538,14 +537,18 @@ TEST_F(DBGridTest, TheEllipsisButtonRunsItsHandlerAndTheEditorFollowsWhatItWrite
 // "End", "Right" through the grid's key call; "Enter" and "Esc" typed (Input::TypeKey).
 void Press(TDBGrid& grid, const std::string& keys) {
   static const std::map<std::string, std::pair<int, TShiftState>> kKeys = {
-      {"Alt+Down", {VK_DOWN, ssAlt}}, {"Alt+Up", {VK_UP, ssAlt}}, {"Down", {VK_DOWN, 0}},
-      {"Up", {VK_UP, 0}},             {"Home", {VK_HOME, 0}},     {"End", {VK_END, 0}},
+      {"Alt+Down", {VK_DOWN, ssAlt}}, {"Alt+Up", {VK_UP, ssAlt}},
+      {"Down", {VK_DOWN, 0}},         {"Up", {VK_UP, 0}},
+      {"Home", {VK_HOME, 0}},         {"End", {VK_END, 0}},
       {"Right", {VK_RIGHT, 0}},       {"Ctrl+Enter", {VK_RETURN, ssCtrl}}};
   std::istringstream words(keys);
   for (std::string key; words >> key;) {
-    if (key == "Enter") Input::TypeKey(Input::kReturn);
-    else if (key == "Esc") Input::TypeKey(Input::kEscape);
-    else grid.KeyDown(kKeys.at(key).first, kKeys.at(key).second);
+    if (key == "Enter")
+      Input::TypeKey(Input::kReturn);
+    else if (key == "Esc")
+      Input::TypeKey(Input::kEscape);
+    else
+      grid.KeyDown(kKeys.at(key).first, kKeys.at(key).second);
   }
 }
 

@@ -32,10 +32,10 @@ class FocusTest : public ::testing::Test {
     edt4 = Make<TEdit>("edt4", form.get());
     Create<TLabel>(form.get(), "lbl")->SetParent(form.get());
     Create<TSpeedButton>(form.get(), "sbt")->SetParent(form.get());
-    for (TWinControl* c : {static_cast<TWinControl*>(panA), static_cast<TWinControl*>(panA2),
-                           static_cast<TWinControl*>(panB), static_cast<TWinControl*>(edt1),
-                           static_cast<TWinControl*>(edt2), static_cast<TWinControl*>(edt3),
-                           static_cast<TWinControl*>(edt4)}) {
+    for (TWinControl* c :
+         {static_cast<TWinControl*>(panA), static_cast<TWinControl*>(panA2), static_cast<TWinControl*>(panB),
+          static_cast<TWinControl*>(edt1), static_cast<TWinControl*>(edt2), static_cast<TWinControl*>(edt3),
+          static_cast<TWinControl*>(edt4)}) {
       c->OnEnter = [this](TObject* s) { Log("enter:" + static_cast<TComponent*>(s)->Name()); };
       c->OnExit = [this](TObject* s) { Log("exit:" + static_cast<TComponent*>(s)->Name()); };
     }
@@ -48,9 +48,7 @@ class FocusTest : public ::testing::Test {
     return c;
   }
   void Log(const std::string& event) { log += (log.empty() ? "" : " ") + event; }
-  std::string Focused() const {
-    return form->ActiveControl() ? form->ActiveControl()->Name() : std::string("(none)");
-  }
+  std::string Focused() const { return form->ActiveControl() ? form->ActiveControl()->Name() : std::string("(none)"); }
   // Shows the form with the focus on `start`, then forgets the events so far.
   void ShowWithFocusOn(TWinControl* start) {
     form->SetActiveControl(start);
@@ -102,8 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MoveCase{"edt1", "edt3", "exit:edt1 enter:panA2 enter:edt3"},
                       MoveCase{"edt3", "edt1", "exit:edt3 exit:panA2 enter:edt1"},
                       MoveCase{"edt4", "edt3", "exit:edt4 enter:panA enter:panA2 enter:edt3"},
-                      MoveCase{"edt2", "edt4", "exit:edt2 exit:panB enter:edt4"},
-                      MoveCase{"edt2", "edt2", ""}));
+                      MoveCase{"edt2", "edt4", "exit:edt2 exit:panB enter:edt4"}, MoveCase{"edt2", "edt2", ""}));
 
 TEST_F(FocusTest, AnAbortingExitHandlerKeepsTheFocusAndRunsAgainOnTheNextMove) {
   ShowWithFocusOn(edt1);

@@ -33,8 +33,10 @@ void TForm::InitializeForm() {
 }
 
 void TForm::SetVisible(bool visible) {
-  if (visible) Show();
-  else HideForm();
+  if (visible)
+    Show();
+  else
+    HideForm();
 }
 
 void TForm::Show() {
@@ -98,8 +100,7 @@ void TForm::Release() {
 
 void TForm::SetActiveControl(TWinControl* control) {
   if (!shown_) {
-    if (control && !ContainsControl(control))
-      throw EInvalidOperation("The control is not on this form");
+    if (control && !ContainsControl(control)) throw EInvalidOperation("The control is not on this form");
     focused_ = control;
     return;
   }

@@ -172,13 +172,17 @@ void ApplyProperties(TComponent& component, const nlohmann::json& entry, TLayout
 void Place(TComponent& component, TComponent& container) {
   if (auto* control = dynamic_cast<TControl*>(&component)) {
     auto* parent = dynamic_cast<TWinControl*>(&container);
-    if (!parent) throw ELayoutError("Control " + Describe(component) + " is nested in " + Describe(container) +
-                                    ", which cannot hold controls");
+    if (!parent)
+      throw ELayoutError("Control " + Describe(component) + " is nested in " + Describe(container) +
+                         ", which cannot hold controls");
     control->SetParent(parent);
   } else if (auto* item = dynamic_cast<TMenuItem*>(&component)) {
-    if (auto* menu = dynamic_cast<TMainMenu*>(&container)) menu->Items().Add(item);
-    else if (auto* parent_item = dynamic_cast<TMenuItem*>(&container)) parent_item->Add(item);
-    else throw ELayoutError("Menu item " + Describe(component) + " must be nested in a menu");
+    if (auto* menu = dynamic_cast<TMainMenu*>(&container))
+      menu->Items().Add(item);
+    else if (auto* parent_item = dynamic_cast<TMenuItem*>(&container))
+      parent_item->Add(item);
+    else
+      throw ELayoutError("Menu item " + Describe(component) + " must be nested in a menu");
   }
   // Other non-visual components may sit anywhere; the form owns them all.
 }

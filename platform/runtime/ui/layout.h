@@ -12,7 +12,6 @@
 // - ReadLayout(form, name): creates and sets up the components of a resource.
 #pragma once
 
-#include "platform/runtime/exception.h"
 #include <any>
 #include <functional>
 #include <map>
@@ -23,6 +22,7 @@
 #include <type_traits>
 #include <utility>
 #include <vector>
+#include "platform/runtime/exception.h"
 
 #include <nlohmann/json.hpp>
 
@@ -145,9 +145,8 @@ class TClassBuilder {
   TClassBuilder& Property(const std::string& name,
                           std::function<void(T&, const nlohmann::json&, TLayoutContext&)> setter) {
     registry_->AddProperty(
-        class_name_, name, [setter, name](TComponent& c, const nlohmann::json& v, TLayoutContext& ctx) {
-          setter(Cast(c, name), v, ctx);
-        });
+        class_name_, name,
+        [setter, name](TComponent& c, const nlohmann::json& v, TLayoutContext& ctx) { setter(Cast(c, name), v, ctx); });
     return *this;
   }
   template <class C>
@@ -186,13 +185,15 @@ class TClassBuilder {
 template <class T>
 TClassBuilder<T> RegisterClass(TClassRegistry& registry, const std::string& class_name, const std::string& base,
                                bool creatable = true) {
-  registry.Register(
-      class_name, base,
-      creatable ? TComponentFactory([](TComponent* owner) -> TComponent* { return new T(owner); }) : TComponentFactory(),
-      [](const TComponent& c) {
-        if constexpr (std::is_same_v<T, TComponent>) return true;
-        else return dynamic_cast<const T*>(&c) != nullptr;
-      });
+  registry.Register(class_name, base,
+                    creatable ? TComponentFactory([](TComponent* owner) -> TComponent* { return new T(owner); })
+                              : TComponentFactory(),
+                    [](const TComponent& c) {
+                      if constexpr (std::is_same_v<T, TComponent>)
+                        return true;
+                      else
+                        return dynamic_cast<const T*>(&c) != nullptr;
+                    });
   return TClassBuilder<T>(registry, class_name);
 }
 template <class T>

@@ -214,29 +214,38 @@ TEST_P(LayoutErrorTest, FailsWithAClearError) {
 INSTANTIATE_TEST_SUITE_P(
     Errors, LayoutErrorTest,
     ::testing::Values(
-        LayoutErrorCase{"UnknownClass", R"({"children": [{"class": "TWidget", "name": "x"}]})", "Unknown class TWidget"},
-        LayoutErrorCase{"UnknownProperty", R"({"children": [{"class": "TEdit", "name": "e", "properties": {"Colour": 1}}]})",
+        LayoutErrorCase{"UnknownClass", R"({"children": [{"class": "TWidget", "name": "x"}]})",
+                        "Unknown class TWidget"},
+        LayoutErrorCase{"UnknownProperty",
+                        R"({"children": [{"class": "TEdit", "name": "e", "properties": {"Colour": 1}}]})",
                         "Unknown property Colour of e (TEdit)"},
-        LayoutErrorCase{"UnknownEvent", R"({"children": [{"class": "TLabel", "name": "l", "events": {"OnExit": "Click"}}]})",
+        LayoutErrorCase{"UnknownEvent",
+                        R"({"children": [{"class": "TLabel", "name": "l", "events": {"OnExit": "Click"}}]})",
                         "Unknown event OnExit of l (TLabel)"},
-        LayoutErrorCase{"UnknownHandler", R"({"children": [{"class": "TEdit", "name": "e", "events": {"OnChange": "Nope"}}]})",
+        LayoutErrorCase{"UnknownHandler",
+                        R"({"children": [{"class": "TEdit", "name": "e", "events": {"OnChange": "Nope"}}]})",
                         "Handler \"Nope\" is not published by the form"},
         LayoutErrorCase{"HandlerOfAnotherShape",
                         R"({"children": [{"class": "TEdit", "name": "e", "events": {"OnKeyPress": "Click"}}]})",
                         "Handler \"Click\" does not fit the event"},
-        LayoutErrorCase{"WrongValueKind", R"({"children": [{"class": "TEdit", "name": "e", "properties": {"MaxLength": "10"}}]})",
+        LayoutErrorCase{"WrongValueKind",
+                        R"({"children": [{"class": "TEdit", "name": "e", "properties": {"MaxLength": "10"}}]})",
                         "e (TEdit).MaxLength: an integer was expected"},
-        LayoutErrorCase{"UnknownEnumValue", R"({"children": [{"class": "TPanel", "name": "p", "properties": {"Align": "alMiddle"}}]})",
+        LayoutErrorCase{"UnknownEnumValue",
+                        R"({"children": [{"class": "TPanel", "name": "p", "properties": {"Align": "alMiddle"}}]})",
                         "unknown value \"alMiddle\""},
-        LayoutErrorCase{"UnknownColour", R"({"children": [{"class": "TPanel", "name": "p", "properties": {"Color": "clPink"}}]})",
+        LayoutErrorCase{"UnknownColour",
+                        R"({"children": [{"class": "TPanel", "name": "p", "properties": {"Color": "clPink"}}]})",
                         "a colour was expected"},
-        LayoutErrorCase{"DuplicateName", R"({"children": [{"class": "TEdit", "name": "e"}, {"class": "TEdit", "name": "E"}]})",
+        LayoutErrorCase{"DuplicateName",
+                        R"({"children": [{"class": "TEdit", "name": "e"}, {"class": "TEdit", "name": "E"}]})",
                         "already exists"},
         LayoutErrorCase{"MissingInherited", R"({"children": [{"name": "panGone", "inherited": true}]})",
                         "Inherited component \"panGone\" does not exist"},
-        LayoutErrorCase{"ControlInsideALabel",
-                        R"({"children": [{"class": "TLabel", "name": "l", "children": [{"class": "TEdit", "name": "e"}]}]})",
-                        "cannot hold controls"},
+        LayoutErrorCase{
+            "ControlInsideALabel",
+            R"({"children": [{"class": "TLabel", "name": "l", "children": [{"class": "TEdit", "name": "e"}]}]})",
+            "cannot hold controls"},
         LayoutErrorCase{"UnresolvedReference", R"({"properties": {"ActiveControl": "edtNowhere"}})",
                         "No component named \"edtNowhere\""},
         LayoutErrorCase{"MisspeltSection", R"({"children": [{"class": "TEdit", "name": "e", "propertes": {}}]})",
@@ -283,8 +292,7 @@ TEST_F(ResourceModuleTest, FindsTheModuleOfTheLocaleOrOfItsLanguage) {
     std::optional<std::string> suffix;
   };
   for (const Case& c : {Case{"en_GB.UTF-8", "en"}, Case{"en", "en"}, Case{"fr_CA.UTF-8@euro", "fr_CA"},
-                        Case{"pt_BR.UTF-8", std::nullopt}, Case{"", std::nullopt},
-                        Case{"../../etc/x", std::nullopt}}) {
+                        Case{"pt_BR.UTF-8", std::nullopt}, Case{"", std::nullopt}, Case{"../../etc/x", std::nullopt}}) {
     auto found = FindResourceModule(library, c.locale);
     EXPECT_EQ(found, c.suffix ? std::optional<std::string>(library + "." + *c.suffix) : std::nullopt) << c.locale;
   }
@@ -336,8 +344,10 @@ TEST(UiLocale, ComesFromTheEnvironmentInOrder) {
   ::setenv("ALLOC_UI_LANG", "pt_BR", 1);
   EXPECT_EQ(CurrentUiLocale(), "pt_BR");
   for (const auto& s : saved) {
-    if (s.value) ::setenv(s.name, s.value->c_str(), 1);
-    else ::unsetenv(s.name);
+    if (s.value)
+      ::setenv(s.name, s.value->c_str(), 1);
+    else
+      ::unsetenv(s.name);
   }
 }
 

@@ -14,8 +14,8 @@ struct NamedKey {
   const char* name;
   int code;
 };
-constexpr NamedKey kNamedKeys[] = {{"Tab", 0x09}, {"Enter", 0x0D}, {"Esc", 0x1B}, {"Space", 0x20},
-                                   {"Ins", 0x2D}, {"Del", 0x2E}};
+constexpr NamedKey kNamedKeys[] = {{"Tab", 0x09},   {"Enter", 0x0D}, {"Esc", 0x1B},
+                                   {"Space", 0x20}, {"Ins", 0x2D},   {"Del", 0x2E}};
 
 std::string Trim(const std::string& s) {
   size_t b = s.find_first_not_of(' ');
@@ -47,10 +47,14 @@ std::optional<TShortCut> TextToShortCut(const std::string& text) {
     size_t plus = rest.find('+', 1);  // "Ctrl++" is not supported; a lone "+" is no key
     if (plus == std::string::npos) break;
     std::string part = Trim(rest.substr(0, plus));
-    if (EqualNoCase(part, "Shift")) modifiers |= scShift;
-    else if (EqualNoCase(part, "Ctrl")) modifiers |= scCtrl;
-    else if (EqualNoCase(part, "Alt")) modifiers |= scAlt;
-    else return std::nullopt;
+    if (EqualNoCase(part, "Shift"))
+      modifiers |= scShift;
+    else if (EqualNoCase(part, "Ctrl"))
+      modifiers |= scCtrl;
+    else if (EqualNoCase(part, "Alt"))
+      modifiers |= scAlt;
+    else
+      return std::nullopt;
     rest = rest.substr(plus + 1);
   }
   auto code = KeyCode(Trim(rest));

@@ -31,7 +31,8 @@ std::vector<std::string> LocaleSuffixes(const std::string& locale) {
 }
 
 bool SafeSuffix(const std::string& suffix) {
-  return std::all_of(suffix.begin(), suffix.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-'; });
+  return std::all_of(suffix.begin(), suffix.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-'; });
 }
 
 }  // namespace

@@ -6,63 +6,102 @@ namespace rt {
 
 const char* MsgDlgTypeName(TMsgDlgType type) {
   switch (type) {
-    case mtWarning: return "warning";
-    case mtError: return "error";
-    case mtInformation: return "information";
-    case mtConfirmation: return "confirmation";
-    case mtCustom: return "custom";
+    case mtWarning:
+      return "warning";
+    case mtError:
+      return "error";
+    case mtInformation:
+      return "information";
+    case mtConfirmation:
+      return "confirmation";
+    case mtCustom:
+      return "custom";
   }
   return "custom";
 }
 
 const char* MsgDlgBtnName(TMsgDlgBtn button) {
   switch (button) {
-    case mbYes: return "Yes";
-    case mbNo: return "No";
-    case mbOK: return "OK";
-    case mbCancel: return "Cancel";
-    case mbAbort: return "Abort";
-    case mbRetry: return "Retry";
-    case mbIgnore: return "Ignore";
-    case mbAll: return "All";
-    case mbNoToAll: return "NoToAll";
-    case mbYesToAll: return "YesToAll";
-    case mbHelp: return "Help";
+    case mbYes:
+      return "Yes";
+    case mbNo:
+      return "No";
+    case mbOK:
+      return "OK";
+    case mbCancel:
+      return "Cancel";
+    case mbAbort:
+      return "Abort";
+    case mbRetry:
+      return "Retry";
+    case mbIgnore:
+      return "Ignore";
+    case mbAll:
+      return "All";
+    case mbNoToAll:
+      return "NoToAll";
+    case mbYesToAll:
+      return "YesToAll";
+    case mbHelp:
+      return "Help";
   }
   return "?";
 }
 
 TModalResult ModalResultOf(TMsgDlgBtn button) {
   switch (button) {
-    case mbYes: return mrYes;
-    case mbNo: return mrNo;
-    case mbOK: return mrOk;
-    case mbCancel: return mrCancel;
-    case mbAbort: return mrAbort;
-    case mbRetry: return mrRetry;
-    case mbIgnore: return mrIgnore;
-    case mbAll: return mrAll;
-    case mbNoToAll: return mrNoToAll;
-    case mbYesToAll: return mrYesToAll;
-    case mbHelp: return mrNone;
+    case mbYes:
+      return mrYes;
+    case mbNo:
+      return mrNo;
+    case mbOK:
+      return mrOk;
+    case mbCancel:
+      return mrCancel;
+    case mbAbort:
+      return mrAbort;
+    case mbRetry:
+      return mrRetry;
+    case mbIgnore:
+      return mrIgnore;
+    case mbAll:
+      return mrAll;
+    case mbNoToAll:
+      return mrNoToAll;
+    case mbYesToAll:
+      return mrYesToAll;
+    case mbHelp:
+      return mrNone;
   }
   return mrNone;
 }
 
 std::string ModalResultName(TModalResult result) {
   switch (result) {
-    case mrNone: return "None";
-    case mrOk: return "OK";
-    case mrCancel: return "Cancel";
-    case mrAbort: return "Abort";
-    case mrRetry: return "Retry";
-    case mrIgnore: return "Ignore";
-    case mrYes: return "Yes";
-    case mrNo: return "No";
-    case mrAll: return "All";
-    case mrNoToAll: return "NoToAll";
-    case mrYesToAll: return "YesToAll";
-    default: return std::to_string(result);
+    case mrNone:
+      return "None";
+    case mrOk:
+      return "OK";
+    case mrCancel:
+      return "Cancel";
+    case mrAbort:
+      return "Abort";
+    case mrRetry:
+      return "Retry";
+    case mrIgnore:
+      return "Ignore";
+    case mrYes:
+      return "Yes";
+    case mrNo:
+      return "No";
+    case mrAll:
+      return "All";
+    case mrNoToAll:
+      return "NoToAll";
+    case mrYesToAll:
+      return "YesToAll";
+    default:
+      return std::to_string(result);
   }
 }
 

@@ -1,9 +1,8 @@
 // Host services the runtime reaches through interfaces: dialogs and pick lists, the busy
-// indicator, the screen cursor, and the wait for blocking work (blocking_wait.h). The desktop host installs Qt implementations; tests
-// install the scripted doubles of testing/scripted_services.h. With nothing installed,
-// a headless fallback writes to standard error and answers as a cautious user would:
-// a question is answered No (or Cancel, or the first of the offered buttons), a pick
-// list is cancelled — never a destructive Yes.
+// indicator, the screen cursor, and the wait for blocking work (blocking_wait.h). The desktop host installs Qt
+// implementations; tests install the scripted doubles of testing/scripted_services.h. With nothing installed, a
+// headless fallback writes to standard error and answers as a cautious user would: a question is answered No (or
+// Cancel, or the first of the offered buttons), a pick list is cancelled — never a destructive Yes.
 #pragma once
 
 #include <optional>

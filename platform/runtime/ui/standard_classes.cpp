@@ -11,12 +11,12 @@ namespace {
 using json = nlohmann::json;
 
 constexpr std::pair<const char*, TButtonGlyph> kGlyphs[] = {
-    {"bgNone", bgNone},   {"bgNew", bgNew},     {"bgEdit", bgEdit},   {"bgDelete", bgDelete}, {"bgSearch", bgSearch},
-    {"bgSave", bgSave},   {"bgPrint", bgPrint}, {"bgHelp", bgHelp},   {"bgClose", bgClose},   {"bgClear", bgClear},
-    {"bgApply", bgApply}, {"bgCancel", bgCancel}, {"bgPreview", bgPreview}};
-constexpr std::pair<const char*, TAlign> kAligns[] = {{"alNone", alNone},     {"alTop", alTop},
-                                                      {"alBottom", alBottom}, {"alLeft", alLeft},
-                                                      {"alRight", alRight},   {"alClient", alClient}};
+    {"bgNone", bgNone},      {"bgNew", bgNew},     {"bgEdit", bgEdit},   {"bgDelete", bgDelete},
+    {"bgSearch", bgSearch},  {"bgSave", bgSave},   {"bgPrint", bgPrint}, {"bgHelp", bgHelp},
+    {"bgClose", bgClose},    {"bgClear", bgClear}, {"bgApply", bgApply}, {"bgCancel", bgCancel},
+    {"bgPreview", bgPreview}};
+constexpr std::pair<const char*, TAlign> kAligns[] = {{"alNone", alNone}, {"alTop", alTop},     {"alBottom", alBottom},
+                                                      {"alLeft", alLeft}, {"alRight", alRight}, {"alClient", alClient}};
 constexpr std::pair<const char*, TEditCharCase> kCharCases[] = {
     {"ecNormal", ecNormal}, {"ecUpperCase", ecUpperCase}, {"ecLowerCase", ecLowerCase}};
 constexpr std::pair<const char*, TFormStyle> kFormStyles[] = {
@@ -28,11 +28,16 @@ constexpr std::pair<const char*, TWindowState> kWindowStates[] = {
 void SetFont(TFont& font, const json& value) {
   if (!value.is_object()) throw ELayoutError("a font object was expected");
   for (const auto& [key, v] : value.items()) {
-    if (key == "Bold") font.Bold = LayoutBool(v);
-    else if (key == "Color") font.Color = LayoutColor(v);
-    else if (key == "Name") font.Name = LayoutString(v);
-    else if (key == "Size") font.Size = LayoutInt(v);
-    else throw ELayoutError("unknown font property " + key);
+    if (key == "Bold")
+      font.Bold = LayoutBool(v);
+    else if (key == "Color")
+      font.Color = LayoutColor(v);
+    else if (key == "Name")
+      font.Name = LayoutString(v);
+    else if (key == "Size")
+      font.Size = LayoutInt(v);
+    else
+      throw ELayoutError("unknown font property " + key);
   }
 }
 
@@ -118,20 +123,19 @@ void RegisterStandardClasses(TClassRegistry& registry) {
                 })
       .Event<void(TObject*)>("OnClick", &TMenuItem::OnClick);
 
-  auto form = RegisterClass<TForm>(registry, "TForm", "TWinControl")
-                  .Int("ClientWidth", &TForm::SetClientWidth)
-                  .Int("ClientHeight", &TForm::SetClientHeight)
-                  .Property("FormStyle",
-                            [](TForm& f, const json& v, TLayoutContext&) { f.SetFormStyle(LayoutEnum(v, kFormStyles)); })
-                  .Property("WindowState",
-                            [](TForm& f, const json& v, TLayoutContext&) {
-                              f.SetWindowState(LayoutEnum(v, kWindowStates));
-                            })
-                  .Event<void(TObject*)>("OnCreate", &TForm::OnCreate)
-                  .Event<void(TObject*)>("OnShow", &TForm::OnShow)
-                  .Event<void(TObject*)>("OnDestroy", &TForm::OnDestroy)
-                  .Event<void(TObject*, TCloseAction&)>("OnClose", &TForm::OnClose)
-                  .Event<void(TObject*, bool&)>("OnCloseQuery", &TForm::OnCloseQuery);
+  auto form =
+      RegisterClass<TForm>(registry, "TForm", "TWinControl")
+          .Int("ClientWidth", &TForm::SetClientWidth)
+          .Int("ClientHeight", &TForm::SetClientHeight)
+          .Property("FormStyle",
+                    [](TForm& f, const json& v, TLayoutContext&) { f.SetFormStyle(LayoutEnum(v, kFormStyles)); })
+          .Property("WindowState",
+                    [](TForm& f, const json& v, TLayoutContext&) { f.SetWindowState(LayoutEnum(v, kWindowStates)); })
+          .Event<void(TObject*)>("OnCreate", &TForm::OnCreate)
+          .Event<void(TObject*)>("OnShow", &TForm::OnShow)
+          .Event<void(TObject*)>("OnDestroy", &TForm::OnDestroy)
+          .Event<void(TObject*, TCloseAction&)>("OnClose", &TForm::OnClose)
+          .Event<void(TObject*, bool&)>("OnCloseQuery", &TForm::OnCloseQuery);
   Reference(form, "Menu", &TForm::SetMenu);
   Reference(form, "ActiveControl", &TForm::SetActiveControl);
   // A form's Visible is never read from its layout: forms are shown by code.

@@ -27,7 +27,9 @@ class TRecordingCanvas : public TCanvas {
   }
   void Clear() { lines_.clear(); }
 
-  void FillRect(const TRect& r) override { lines_.push_back("FillRect(" + Coords(r) + ") brush=" + ColorToString(Brush.Color)); }
+  void FillRect(const TRect& r) override {
+    lines_.push_back("FillRect(" + Coords(r) + ") brush=" + ColorToString(Brush.Color));
+  }
   void TextOut(int x, int y, const std::string& text) override {
     lines_.push_back("TextOut(" + std::to_string(x) + "," + std::to_string(y) + ",\"" + text + "\") " + FontText());
   }
@@ -52,9 +54,12 @@ class TRecordingCanvas : public TCanvas {
     for (size_t i = 0; i < text.size();) {
       size_t len = 1;
       unsigned char c = static_cast<unsigned char>(text[i]);
-      if (c >= 0xF0) len = 4;
-      else if (c >= 0xE0) len = 3;
-      else if (c >= 0xC0) len = 2;
+      if (c >= 0xF0)
+        len = 4;
+      else if (c >= 0xE0)
+        len = 3;
+      else if (c >= 0xC0)
+        len = 2;
       if (pos + kCharWidth > r.Right) break;
       if (pos >= r.Left) out += text.substr(i, len);
       pos += kCharWidth;

@@ -56,8 +56,7 @@ class TScriptedServices : public IDialogService, public IBusyIndicator, public I
   const std::vector<PickShown>& PickLists() const { return pick_lists_; }
 
   // --- IDialogService -----------------------------------------------------------------
-  TModalResult MessageDlg(const std::string& text, TMsgDlgType type, const TMsgDlgButtons& buttons,
-                          int) override {
+  TModalResult MessageDlg(const std::string& text, TMsgDlgType type, const TMsgDlgButtons& buttons, int) override {
     std::string names;
     for (auto b : buttons) names += (names.empty() ? "" : "|") + std::string(MsgDlgBtnName(b));
     TModalResult result;
@@ -103,8 +102,10 @@ class TScriptedServices : public IDialogService, public IBusyIndicator, public I
     events_.push_back("Busy(" + std::to_string(kind) + ")");
   }
   void Hide() override {
-    if (busy_depth_ == 0) busy_underflow_ = true;
-    else --busy_depth_;
+    if (busy_depth_ == 0)
+      busy_underflow_ = true;
+    else
+      --busy_depth_;
     events_.push_back("Busy off");
   }
 
