@@ -5,6 +5,7 @@
 // starts from a newly attached library.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -106,9 +107,10 @@ class PackageTest : public ::testing::Test {
       std::error_code ec;
       fs::remove_all(dir_, ec);  // the copy loaded before this one
     }
-    static int serial = 0;
-    dir_ = fs::temp_directory_path() / ("pkg_test_" + std::to_string(getpid()) + "_" + std::to_string(++serial));
-    fs::create_directories(dir_);
+    // A folder of its own: a name made from the process id can be left by a killed run.
+    std::string pattern = (fs::temp_directory_path() / "pkg_test_XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr) << "cannot create a folder in " << fs::temp_directory_path();
+    dir_ = pattern;
     fs::path built = PKG_EVT04700_PATH;
     fs::copy_file(built, dir_ / built.filename());
     if (english) fs::copy_file(built.string() + ".en", dir_ / (built.filename().string() + ".en"));
@@ -341,8 +343,7 @@ TEST_F(PackageTest, ReportWithoutALiveAllocationScreenPassesAnEmptyBudget) {
   CloseAndRelease(Aloc());
   Call("CriaRelAlocMObra");  // frmAlocaMao still names the destroyed screen: not read
   EXPECT_EQ(Rel()->Find<rt::TEdit>("edtSeqDe")->Text(), "");
-  EXPECT_EQ(RunReportParams(),
-            "P_CDFILIAL='' P_NRORCAEVENTO='' P_NRSEQDE='' P_NRSEQATE='' P_IDRESULTANTE='N'");
+  EXPECT_EQ(RunReportParams(), "P_CDFILIAL='' P_NRORCAEVENTO='' P_NRSEQDE='' P_NRSEQATE='' P_IDRESULTANTE='N'");
 }
 
 // Every layout file (the .json beside each screen) is the resource the library carries,
