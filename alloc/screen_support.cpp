@@ -1,5 +1,6 @@
 #include "alloc/screen_support.h"
 
+#include "platform/clientlib/net/client_texts.h"
 #include "platform/clientlib/server_result.h"
 #include "platform/clientlib/ui_routines.h"
 #include "platform/runtime/ui/application.h"
@@ -8,19 +9,20 @@ namespace alloc {
 
 namespace {
 
-[[noreturn]] void BadAnswer(const std::string& method, const std::string& what) {
-  throw clib::EServerError("Resposta inválida do servidor de aplicação em " + method + ": " + what, 0, 0);
+[[noreturn]] void BadAnswer(const std::string& method, const std::string& why) {
+  throw clib::EServerError(clib::ClientText(clib::TClientText::kBadAnswerOf, {method, why}), 0, 0);
 }
 
 }  // namespace
 
 void LoadPacket(rt::TClientDataSet& dataset, const rt::Variant& payload, const std::string& method) {
-  if (payload.type() != rt::Variant::Type::Packet) BadAnswer(method, "era esperado um pacote de dados.");
+  if (payload.type() != rt::Variant::Type::Packet)
+    BadAnswer(method, clib::ClientText(clib::TClientText::kExpectedPacket));
   dataset.SetData(payload.AsPacket());
 }
 
 std::array<std::shared_ptr<const rt::DataPacket>, 4> AlocaForneAnswer(const rt::Variant& payload) {
-  const char* expected = "eram esperados quatro pacotes de dados.";
+  const std::string expected = clib::ClientText(clib::TClientText::kExpectedFourPackets);
   if (payload.type() != rt::Variant::Type::Array || payload.AsArray().size() != 4) BadAnswer("GetAlocaForne", expected);
   std::array<std::shared_ptr<const rt::DataPacket>, 4> packets;
   for (std::size_t i = 0; i < packets.size(); ++i) {
@@ -33,12 +35,13 @@ std::array<std::shared_ptr<const rt::DataPacket>, 4> AlocaForneAnswer(const rt::
 
 const rt::Variant& ArrayElement(const rt::Variant& payload, std::size_t i, const std::string& method) {
   if (payload.type() != rt::Variant::Type::Array || payload.AsArray().size() <= i)
-    BadAnswer(method, "era esperada uma lista de " + std::to_string(i + 1) + " pacotes de dados ou mais.");
+    BadAnswer(method, clib::ClientText(clib::TClientText::kExpectedPacketList, {std::to_string(i + 1)}));
   return payload.AsArray()[i];
 }
 
 bool BooleanAnswer(const rt::Variant& payload, const std::string& method) {
-  if (payload.type() != rt::Variant::Type::Boolean) BadAnswer(method, "era esperado um valor lógico.");
+  if (payload.type() != rt::Variant::Type::Boolean)
+    BadAnswer(method, clib::ClientText(clib::TClientText::kExpectedBoolean));
   return payload.AsBool();
 }
 

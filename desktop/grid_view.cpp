@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "desktop/qt_canvas.h"
+#include "desktop/qt_text.h"
 #include "platform/runtime/ui/application.h"
 #include "platform/runtime/ui/input.h"
 
@@ -22,8 +23,6 @@ namespace desk {
 namespace {
 
 int paint_depth = 0;
-
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 int CurrentRecNo(const rt::TDBGrid& grid) {
   const rt::TClientDataSet* data = grid.DataSet();

@@ -13,13 +13,12 @@
 #include <thread>
 
 #include "desktop/host_texts.h"
+#include "desktop/qt_text.h"
 #include "desktop/search_dialog.h"
 
 namespace desk {
 
 namespace {
-
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 QMessageBox::StandardButton ToQt(rt::TMsgDlgBtn button) {
   switch (button) {
@@ -257,7 +256,7 @@ void TQtBlockingWait::Wait(const std::string& what, const std::function<void()>&
   });
   QTimer announce;
   announce.setSingleShot(true);
-  connect(&announce, &QTimer::timeout, this, [this, text = WaitingText(what)] {
+  connect(&announce, &QTimer::timeout, this, [this, text = Q(what)] {
     if (overlay_) overlay_->SetWaitingText(text);
   });
   announce.start(announce_ms_);

@@ -1,11 +1,11 @@
-// The host's own texts (its menus, dialog titles, busy texts, sign-in, search box) in
-// one table, Portuguese and English. The language is the one the module's language
-// resource modules use (rt::CurrentUiLocale: ALLOC_UI_LANG, LC_ALL, LC_MESSAGES, LANG):
-// a locale of language "en" gives English, anything else Portuguese.
+// The host's own texts (its menus, dialog titles, busy texts, sign-in, search box, the
+// report preview) in one table, Portuguese and English. The language is the client's
+// (rt::UiLanguage: the locale the module's language resource modules follow).
 #pragma once
 
 #include <QString>
-#include <string>
+
+#include "platform/runtime/ui_language.h"
 
 namespace desk {
 
@@ -25,7 +25,6 @@ enum class THostText {
   kTitleWarning,
   kBusyLoading,
   kBusyProcessing,
-  kWaitingForServer,  // %1: the server method waited for
   kSignInTitle,
   kSignInServer,
   kSignInPort,
@@ -36,22 +35,14 @@ enum class THostText {
   kSignInNoBranch,
   kSignInBranchRefused,  // %1: the branch
   kSearchPlaceholder,
+  kReportPage,  // %1 of %2
+  kReportSavePdf,
+  kReportExportCsv,
+  kReportCannotWrite,  // %1: the file
   kCount
 };
 
-enum class THostLanguage { kPortuguese, kEnglish };
-
-// The language of a locale name ("en", "en_GB.UTF-8" → English; "", "pt_BR" → Portuguese).
-THostLanguage HostLanguageOf(const std::string& locale);
-// The language chosen for this process (read once).
-THostLanguage HostLanguage();
-QString HostText(THostText text, THostLanguage language);
-inline QString HostText(THostText text) { return HostText(text, HostLanguage()); }
-
-// The text of a blocking wait in the host's language. The client's connection says what
-// it waits for in Portuguese ("Aguardando o servidor (GetAlocaForne)…"); that form is
-// re-said in the host's language, any other text is shown as it is.
-QString WaitingText(const std::string& what, THostLanguage language);
-inline QString WaitingText(const std::string& what) { return WaitingText(what, HostLanguage()); }
+QString HostText(THostText text, rt::TUiLanguage language);
+inline QString HostText(THostText text) { return HostText(text, rt::UiLanguage()); }
 
 }  // namespace desk

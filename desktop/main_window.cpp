@@ -13,15 +13,12 @@
 #include "desktop/host_services.h"
 #include "desktop/host_texts.h"
 #include "desktop/qt_canvas.h"
+#include "desktop/qt_text.h"
 #include "desktop/report_view.h"
 #include "platform/runtime/ui/application.h"
 #include "platform/runtime/ui/input.h"
 
 namespace desk {
-
-namespace {
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-}  // namespace
 
 std::string DefaultPackagePath() {
   const QString beside = QCoreApplication::applicationDirPath() + "/../module/libPkg_EVT04700.so";

@@ -2,6 +2,8 @@
 
 #include <QFontMetrics>
 
+#include "desktop/qt_text.h"
+
 namespace desk {
 
 namespace {
@@ -9,10 +11,6 @@ namespace {
 QRect ToQRect(const rt::TRect& r) {
   // The runtime's rectangles have exclusive right and bottom edges, as QRect's width does.
   return QRect(r.Left, r.Top, r.Width(), r.Height());
-}
-
-QString ToQString(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
@@ -56,14 +54,14 @@ void TQtCanvas::FillRect(const rt::TRect& rect) { painter_.fillRect(ToQRect(rect
 
 void TQtCanvas::TextOut(int x, int y, const std::string& text) {
   ApplyFont();
-  const QString s = ToQString(text);
+  const QString s = Q(text);
   QFontMetrics metrics(FontNow());
   // The text's cell is filled with the brush, as the framework's opaque TextOut does.
   painter_.fillRect(QRect(x, y, metrics.horizontalAdvance(s), metrics.height()), ToQColor(Brush.Color));
   painter_.drawText(x, y + metrics.ascent(), s);
 }
 
-int TQtCanvas::TextWidth(const std::string& text) { return QFontMetrics(FontNow()).horizontalAdvance(ToQString(text)); }
+int TQtCanvas::TextWidth(const std::string& text) { return QFontMetrics(FontNow()).horizontalAdvance(Q(text)); }
 
 int TQtCanvas::TextHeight(const std::string&) { return QFontMetrics(FontNow()).height(); }
 
@@ -73,7 +71,7 @@ void TQtCanvas::TextRect(const rt::TRect& rect, int x, int y, const std::string&
   ApplyFont();
   painter_.save();
   painter_.setClipRect(clip, Qt::IntersectClip);
-  painter_.drawText(x, y + QFontMetrics(FontNow()).ascent(), ToQString(text));
+  painter_.drawText(x, y + QFontMetrics(FontNow()).ascent(), Q(text));
   painter_.restore();
 }
 

@@ -13,12 +13,12 @@
 #include <QRegularExpression>
 #include <QToolBar>
 
+#include "desktop/host_texts.h"
+#include "desktop/qt_text.h"
 #include "platform/runtime/locale_format.h"
 
 namespace desk {
 namespace {
-
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 constexpr double kMarginMm = 15;
 
@@ -162,7 +162,7 @@ class ReportPainter {
     p.setFont(title_font_);
     p.drawText(band, Qt::AlignLeft | Qt::AlignVCenter, Q(doc_.title));
     p.setFont(text_font_);
-    p.drawText(band, Qt::AlignRight | Qt::AlignVCenter, QString::fromUtf8("Página %1 de %2").arg(page).arg(pages));
+    p.drawText(band, Qt::AlignRight | Qt::AlignVCenter, HostText(THostText::kReportPage).arg(page).arg(pages));
     p.setPen(QPen(Qt::black, 0.3 * mm_));
     p.drawLine(QPointF(0, band.bottom() + mm_), QPointF(width_, band.bottom() + mm_));
   }
@@ -259,7 +259,7 @@ QString WriteReportPdf(const clib::TReportDocument& doc, const QString& path) {
   writer.setCreator("alloc");
   writer.setResolution(300);
   A4Portrait(writer);
-  if (PaintReport(doc, writer) == 0) return QString::fromUtf8("Não foi possível gravar ") + path;
+  if (PaintReport(doc, writer) == 0) return HostText(THostText::kReportCannotWrite).arg(path);
   return {};
 }
 
@@ -276,8 +276,8 @@ TReportPreview::TReportPreview(clib::TReportRun run, QWidget* parent)
     : QPrintPreviewDialog(parent),
       run_(std::move(run)),
       document_(clib::BuildReportDocument(run_, rt::CurrentFormatSettings())),
-      save_pdf_(new QAction(QString::fromUtf8("Salvar PDF…"), this)),
-      save_csv_(new QAction(QString::fromUtf8("Exportar CSV…"), this)) {
+      save_pdf_(new QAction(HostText(THostText::kReportSavePdf), this)),
+      save_csv_(new QAction(HostText(THostText::kReportExportCsv), this)) {
   setObjectName("reportPreview");
   setWindowTitle(Q(run_.title.empty() ? run_.report : run_.title));
   A4Portrait(*printer());
@@ -308,7 +308,7 @@ void TReportPreview::AskAndSave(const QString& suffix, const QString& filter) {
   const QString path = QFileDialog::getSaveFileName(this, windowTitle(), SuggestedFileName(suffix), filter);
   if (path.isEmpty()) return;
   const QString error = suffix == "pdf" ? WriteReportPdf(document_, path) : WriteReportCsv(run_, path);
-  if (!error.isEmpty()) QMessageBox::warning(this, QString::fromUtf8("Erro"), error);
+  if (!error.isEmpty()) QMessageBox::warning(this, HostText(THostText::kTitleError), error);
 }
 
 void TReportPreviewProvider::RunReport(const clib::TReportRun& run) {

@@ -10,11 +10,11 @@
 #include <QVBoxLayout>
 
 #include "desktop/host_texts.h"
+#include "desktop/qt_text.h"
 
 namespace desk {
 
 namespace {
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 constexpr int kRowRole = Qt::UserRole + 1;
 }  // namespace
 

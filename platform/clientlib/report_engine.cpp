@@ -4,6 +4,7 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "platform/clientlib/net/client_texts.h"
 #include "platform/clientlib/server_result.h"
 
 namespace clib {
@@ -20,17 +21,17 @@ std::shared_ptr<IReportDataProvider>& Provider() {
   return provider;
 }
 
-[[noreturn]] void BadAnswer(const std::string& method, const std::string& why) {
-  throw EServerError("Resposta inválida do servidor de aplicação: " + method + " " + why, 0, 0);
+[[noreturn]] void BadAnswer(const std::string& method, TClientText why) {
+  throw EServerError(ClientText(TClientText::kBadAnswerOf, {method, ClientText(why)}), 0, 0);
 }
 
-const rt::VariantArray& ArrayOf(const rt::Variant& v, const std::string& method, const char* what) {
-  if (v.type() != rt::Variant::Type::Array) BadAnswer(method, std::string("sem ") + what);
+const rt::VariantArray& ArrayOf(const rt::Variant& v, const std::string& method, TClientText missing) {
+  if (v.type() != rt::Variant::Type::Array) BadAnswer(method, missing);
   return v.AsArray();
 }
 
-const std::string& TextOf(const rt::Variant& v, const std::string& method, const char* what) {
-  if (v.type() != rt::Variant::Type::String) BadAnswer(method, std::string("sem ") + what);
+const std::string& TextOf(const rt::Variant& v, const std::string& method, TClientText missing) {
+  if (v.type() != rt::Variant::Type::String) BadAnswer(method, missing);
   return v.AsString();
 }
 
@@ -61,12 +62,14 @@ std::vector<TReportInfo> ListReports(IAppServer& server, const std::string& bran
   const std::string method = "GetRelatorios";
   const rt::Variant answer = CheckResultServ(server.Call(method, {branch, code}), true, 0);
   std::vector<TReportInfo> reports;
-  for (const rt::Variant& item : ArrayOf(answer, method, "lista de relatórios")) {
-    const rt::VariantArray& fields = ArrayOf(item, method, "relatório");
-    if (fields.size() != 3) BadAnswer(method, "com relatório incompleto");
-    TReportInfo info{TextOf(fields[0], method, "nome"), TextOf(fields[1], method, "título"), {}};
-    for (const rt::Variant& p : ArrayOf(fields[2], method, "parâmetros"))
-      info.params.push_back(TextOf(p, method, "parâmetro"));
+  for (const rt::Variant& item : ArrayOf(answer, method, TClientText::kNoReportList)) {
+    const rt::VariantArray& fields = ArrayOf(item, method, TClientText::kNoReport);
+    if (fields.size() != 3) BadAnswer(method, TClientText::kIncompleteReport);
+    TReportInfo info{TextOf(fields[0], method, TClientText::kNoReportName),
+                     TextOf(fields[1], method, TClientText::kNoReportTitle),
+                     {}};
+    for (const rt::Variant& p : ArrayOf(fields[2], method, TClientText::kNoReportParameters))
+      info.params.push_back(TextOf(p, method, TClientText::kNoReportParameter));
     reports.push_back(std::move(info));
   }
   return reports;
@@ -84,11 +87,10 @@ TReportRun FetchReport(IAppServer& server, const std::string& branch, const std:
     values.emplace_back(rt::VariantArray{p.Name(), p.IsNull() ? rt::Variant() : rt::Variant(p.AsString())});
   }
   const rt::Variant answer = CheckResultServ(server.Call(method, {branch, code, name, std::move(values)}), true, 0);
-  const rt::VariantArray& parts = ArrayOf(answer, method, "resultado");
-  if (parts.size() != 3 || parts[2].type() != rt::Variant::Type::Packet)
-    BadAnswer(method, "sem as linhas do relatório");
-  run.title = TextOf(parts[0], method, "título");
-  run.layout = TextOf(parts[1], method, "leiaute");
+  const rt::VariantArray& parts = ArrayOf(answer, method, TClientText::kNoReportResult);
+  if (parts.size() != 3 || parts[2].type() != rt::Variant::Type::Packet) BadAnswer(method, TClientText::kNoReportRows);
+  run.title = TextOf(parts[0], method, TClientText::kNoReportTitle);
+  run.layout = TextOf(parts[1], method, TClientText::kNoReportLayout);
   run.rows = parts[2].AsPacket();
   return run;
 }

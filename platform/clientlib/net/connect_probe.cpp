@@ -10,6 +10,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/clientlib/net/client_texts.h"
+
 namespace clib {
 namespace {
 
@@ -50,7 +52,7 @@ std::string DescribeConnectFailure(const std::string& host, int port, int timeou
   int error = 0;
   for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
     error = TryConnect(*address, timeout_seconds);
-    if (error == 0) return "o servidor aceitou a conexão mas não respondeu";
+    if (error == 0) return ClientText(TClientText::kAcceptedButSilent);
   }
   return std::strerror(error);
 }

@@ -9,6 +9,7 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include "platform/clientlib/net/client_texts.h"
 #include "platform/clientlib/net/connect_probe.h"
 #include "platform/clientlib/net/rpc_answer.h"
 #include "platform/runtime/blocking_wait.h"
@@ -21,7 +22,6 @@ using nlohmann::json;
 
 constexpr int kNotSignedIn = -32001;  // the server's code for a missing or expired token
 constexpr const char* kLoginMethod = "Auth.Login";
-constexpr const char* kServerFailure = "Falha no servidor de aplicação.";  // an error without its text
 
 std::int64_t MillisecondsSince(std::chrono::steady_clock::time_point started) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
@@ -42,7 +42,7 @@ std::optional<std::pair<int, std::string>> ErrorOf(const json& answer) {
   auto error = answer.find("error");
   if (error == answer.end()) return std::nullopt;
   int code = 0;
-  std::string message = kServerFailure;
+  std::string message = ClientText(TClientText::kServerFailure);
   if (error->is_object()) {
     auto c = error->find("code");
     if (c != error->end() && c->is_number_integer()) code = c->get<int>();
@@ -93,8 +93,8 @@ struct TNetConnection::Transport {
 namespace {
 std::string TooLargeAnswerText(std::size_t bytes, std::size_t limit) {
   constexpr std::size_t kMiB = 1u << 20;
-  return "A resposta do servidor de aplicação tem " + std::to_string((bytes + kMiB - 1) / kMiB) +
-         " MiB, acima do limite de " + std::to_string(limit / kMiB) + " MiB: grande demais para ser carregada";
+  return ClientText(TClientText::kAnswerTooLarge,
+                    {std::to_string((bytes + kMiB - 1) / kMiB), std::to_string(limit / kMiB)});
 }
 }  // namespace
 
@@ -235,12 +235,12 @@ std::string TNetConnection::FailureDetail(int error, std::int64_t waited_ms) con
     case httplib::Error::Connection:
       return DescribeConnectFailure(BareHost(host_), port_, connect_timeout_seconds_);
     case httplib::Error::SSLServerVerification:
-      return "certificado do servidor não reconhecido";
+      return ClientText(TClientText::kCertificateUnknown);
     case httplib::Error::SSLConnection:
-      return "falha na negociação da conexão segura (TLS)";
+      return ClientText(TClientText::kTlsFailed);
     case httplib::Error::SSLLoadingCerts:
-      return "não foi possível ler os certificados de autoridade" +
-             (ca_file_.empty() ? std::string() : " de " + ca_file_);
+      return ca_file_.empty() ? ClientText(TClientText::kCaUnreadable)
+                              : ClientText(TClientText::kCaUnreadableFrom, {ca_file_});
     default:
       return httplib::to_string(kind);
   }
@@ -254,15 +254,13 @@ std::string TNetConnection::UndeliveredText(const Reply& reply) const {
   // The request went out; no whole answer came back: the server stalled past the read
   // timeout, or the connection dropped (the server died or cut the answer short).
   if (reply.waited_ms >= static_cast<std::int64_t>(io_timeout_seconds_) * 1000 - 50) {
-    return "O servidor de aplicação " + server + " não respondeu em " + std::to_string(io_timeout_seconds_) +
-           " s. Tente de novo; se persistir, avise o suporte.";
+    return ClientText(TClientText::kServerSilent, {server, std::to_string(io_timeout_seconds_)});
   }
-  return "A conexão com o servidor de aplicação " + server + " caiu antes do fim da resposta.";
+  return ClientText(TClientText::kConnectionDropped, {server});
 }
 
 std::string TNetConnection::ConnectFailureText(const std::string& detail) const {
-  return "Não foi possível conectar ao servidor de aplicação " + BareHost(host_) + ":" + std::to_string(port_) + " (" +
-         detail + ")";
+  return ClientText(TClientText::kCannotConnect, {BareHost(host_) + ":" + std::to_string(port_), detail});
 }
 
 bool TNetConnection::SignInLocked() {
@@ -280,8 +278,7 @@ bool TNetConnection::SignInLocked() {
   }
   const json* result = answer.contains("result") ? &answer["result"] : nullptr;
   if (result == nullptr || !result->is_object() || !result->contains("token") || !(*result)["token"].is_string()) {
-    last_error_ =
-        "Resposta inválida do servidor de aplicação à identificação (HTTP " + std::to_string(reply.status) + ")";
+    last_error_ = ClientText(TClientText::kBadSignInAnswer, {std::to_string(reply.status)});
     return false;
   }
   token_ = (*result)["token"].get<std::string>();
@@ -302,7 +299,7 @@ ServerAnswer TNetConnection::Call(const std::string& method, std::vector<Arg> ar
   try {
     body = EncodeCall(next_id_, server_name_ + "." + method, args);
   } catch (const std::exception& e) {
-    return Fail(std::string("Argumento inválido para ") + method + ": " + e.what());
+    return Fail(ClientText(TClientText::kBadArgument, {method, e.what()}));
   }
   ++next_id_;
 
@@ -311,7 +308,7 @@ ServerAnswer TNetConnection::Call(const std::string& method, std::vector<Arg> ar
   for (int attempt = 0;; ++attempt) {
     Reply reply;
     // The host keeps its window alive while the answer is awaited (blocking_wait.h).
-    rt::BlockingWait().Wait("Aguardando o servidor (" + method + ")…", [&] { reply = PostLocked(body); });
+    rt::BlockingWait().Wait(ClientText(TClientText::kWaitingForServer, {method}), [&] { reply = PostLocked(body); });
     if (!reply.delivered) {
       // Never sent again: the server may have run the call.
       const std::string text = UndeliveredText(reply);
@@ -324,7 +321,7 @@ ServerAnswer TNetConnection::Call(const std::string& method, std::vector<Arg> ar
     try {
       answer = DecodeRpcAnswer(reply.body);
     } catch (const rt::DecodeError&) {
-      return Fail("Resposta inválida do servidor de aplicação (HTTP " + std::to_string(reply.status) + ")");
+      return Fail(ClientText(TClientText::kBadAnswerStatus, {std::to_string(reply.status)}));
     }
     const bool expired = answer.is_error && answer.error_code == kNotSignedIn;
     if (!expired || attempt > 0 || user_.empty()) break;
@@ -333,8 +330,9 @@ ServerAnswer TNetConnection::Call(const std::string& method, std::vector<Arg> ar
     if (!SignInLocked()) return Fail(last_error_);
   }
 
-  if (answer.is_error) return Fail(answer.error_message.value_or(kServerFailure), answer.error_code);
-  if (!answer.problem.empty()) return Fail("Resposta inválida do servidor de aplicação: " + answer.problem);
+  if (answer.is_error)
+    return Fail(answer.error_message.value_or(ClientText(TClientText::kServerFailure)), answer.error_code);
+  if (!answer.problem.empty()) return Fail(ClientText(TClientText::kBadAnswer, {answer.problem}));
 
   for (std::size_t i = 0; i < args.size() && i < answer.params.size(); ++i) {
     std::string* target = args[i].RefTarget();

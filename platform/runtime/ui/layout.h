@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 #include "platform/runtime/exception.h"
+#include "platform/runtime/ui_language.h"
 
 #include <nlohmann/json.hpp>
 
@@ -235,9 +236,6 @@ void UnregisterModule(TModuleRecord* module);
 // or its text is not valid JSON.
 nlohmann::json FindResource(const std::string& name);
 
-// The locale that selects language resource modules: ALLOC_UI_LANG, else LC_ALL,
-// else LC_MESSAGES, else LANG; "" (none) when unset or "C"/"POSIX".
-std::string CurrentUiLocale();
 // The language resource module of a library for a locale: "<library>.<ll_CC>" then
 // "<library>.<ll>" (from "en_GB.UTF-8": ".en_GB", then ".en"), the first that exists as
 // a regular file. nullopt for an empty locale or when none exists.

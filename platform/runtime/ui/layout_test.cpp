@@ -325,32 +325,6 @@ TEST_F(ResourceModuleTest, AMalformedLanguageModuleIsRefusedWithItsPath) {
   }
 }
 
-TEST(UiLocale, ComesFromTheEnvironmentInOrder) {
-  struct Saved {
-    const char* name;
-    std::optional<std::string> value;
-  };
-  std::vector<Saved> saved;
-  for (const char* name : {"ALLOC_UI_LANG", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* v = std::getenv(name);
-    saved.push_back({name, v ? std::optional<std::string>(v) : std::nullopt});
-    ::unsetenv(name);
-  }
-  EXPECT_EQ(CurrentUiLocale(), "");
-  ::setenv("LANG", "en_GB.UTF-8", 1);
-  EXPECT_EQ(CurrentUiLocale(), "en_GB.UTF-8");
-  ::setenv("LC_ALL", "C", 1);
-  EXPECT_EQ(CurrentUiLocale(), "");
-  ::setenv("ALLOC_UI_LANG", "pt_BR", 1);
-  EXPECT_EQ(CurrentUiLocale(), "pt_BR");
-  for (const auto& s : saved) {
-    if (s.value)
-      ::setenv(s.name, s.value->c_str(), 1);
-    else
-      ::unsetenv(s.name);
-  }
-}
-
 // The fuzz seeds of the layout reader (fuzz/corpus/layout): each one builds its form or
 // fails with a layout error that leaves no form behind.
 TEST(LayoutFuzzCorpus, EverySeedBuildsOrFailsCleanly) {

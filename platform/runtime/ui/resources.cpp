@@ -83,17 +83,6 @@ nlohmann::json FindResource(const std::string& name) {
   throw ELayoutError("Resource " + name + " not found");
 }
 
-std::string CurrentUiLocale() {
-  for (const char* variable : {"ALLOC_UI_LANG", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (!value || !*value) continue;
-    std::string locale = value;
-    if (locale == "C" || locale == "POSIX" || locale.rfind("C.", 0) == 0) return "";
-    return locale;
-  }
-  return "";
-}
-
 std::optional<std::string> FindResourceModule(const std::string& library_path, const std::string& locale) {
   if (library_path.empty()) return std::nullopt;
   for (const std::string& suffix : LocaleSuffixes(locale)) {
