@@ -1,5 +1,7 @@
 #include "desktop/main_window.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -165,11 +167,12 @@ bool TMainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void TMainWindow::UnloadPackage() {
   if (!package_) return;
-  // The screens' code lives in the library: they go before it is unloaded.
+  // The screens' code lives in the library: they go before it is unloaded, newest first.
   std::vector<rt::TForm*> forms = rt::Screen().Forms();
-  for (auto it = forms.rbegin(); it != forms.rend(); ++it) {
+  std::reverse(forms.begin(), forms.end());
+  for (rt::TForm* form : forms) {
     const auto& now = rt::Screen().Forms();
-    if (std::find(now.begin(), now.end(), *it) != now.end()) delete *it;
+    if (std::find(now.begin(), now.end(), form) != now.end()) delete form;
   }
   rt::Application().ProcessMessages();
   package_.reset();

@@ -174,7 +174,8 @@ class ReportPainter {
       const QRectF cell(ColumnLeft(static_cast<int>(c)) + 0.5 * mm_, y,
                         ColumnRight(static_cast<int>(c)) - ColumnLeft(static_cast<int>(c)) - mm_, height);
       const QString text = fm.elidedText(Q(cells[c]), Qt::ElideRight, cell.width());
-      p.drawText(cell, (doc_.columns[c].right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, text);
+      const Qt::Alignment alignment = (doc_.columns[c].right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+      p.drawText(cell, static_cast<int>(alignment.toInt()), text);
     }
   }
 

@@ -31,6 +31,7 @@
 // The library carries its own copy of the runtime whose symbols bind to this program's
 // copies (one runtime for host and module): for the address sanitizer these are the
 // same globals defined twice, which is the design here, not an error.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the sanitizer runtime looks this name up.
 extern "C" const char* __asan_default_options() { return "detect_odr_violation=0"; }
 
 namespace {
@@ -354,7 +355,7 @@ TEST_F(PackageTest, EveryLayoutFileIsTheResourceTheLibraryReads) {
   Call("CriaAlocaMaoObra");
   Call("CriaRelAlocMObra");
   for (const auto& [resource, path] : files) {
-    SCOPED_TRACE(resource + " from " + path);
+    SCOPED_TRACE(testing::Message() << resource << " from " << path);
     std::ifstream in(path);
     const nlohmann::json file = nlohmann::json::parse(in, nullptr, false);
     ASSERT_FALSE(file.is_discarded()) << "not valid JSON";

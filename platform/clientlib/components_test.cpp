@@ -32,8 +32,8 @@ class SilentListener {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(listener_, 0);
+    EXPECT_EQ(::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(::listen(listener_, 0), 0);
     socklen_t size = sizeof address;
     ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
     port_ = ntohs(address.sin_port);
@@ -41,7 +41,8 @@ class SilentListener {
     for (int i = 0; i < 16; ++i) {
       const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
       fillers_.push_back(fd);
-      ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+      // Non-blocking: the connect is in progress; the poll tells whether it completes.
+      (void)::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
       pollfd p{fd, POLLOUT, 0};
       if (::poll(&p, 1, 200) == 0) break;
     }

@@ -38,7 +38,8 @@ TReportRun TReportDesignerDialog::Execute(const std::string& report_name) {
   const auto found = std::find_if(reports.begin(), reports.end(), [&](const auto& r) { return r.name == report_name; });
   if (found == reports.end())
     throw std::invalid_argument("Report \"" + report_name + "\" not found for " + report_code_);
-  const TReportInfo report = *found;  // a copy: the screen's handler may change the code
+  // A copy: the screen's handler may change the code, and with it the list found in.
+  const TReportInfo report = *found;  // NOLINT(performance-unnecessary-copy-initialization)
   TReportParams params(report.params);
   if (BeforeGetQueryParams) BeforeGetQueryParams(this, params);
   TReportRun run = FetchReport(RequireConnection(), FiliProc(), report_code_, report.name, params);

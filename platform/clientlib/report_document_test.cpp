@@ -46,8 +46,9 @@ TReportRun RunOf(std::vector<rt::Row> rows, std::string tudo = "N") {
   return run;
 }
 
-rt::Row Unit(const char* seq, const char* item, rt::Variant cod, rt::Variant name, rt::Variant insc, rt::Variant type,
-             rt::Variant pay, rt::Variant amount, rt::Variant hour, rt::Variant generated) {
+rt::Row Unit(const char* seq, const char* item, const rt::Variant& cod, const rt::Variant& name,
+             const rt::Variant& insc, const rt::Variant& type, const rt::Variant& pay, const rt::Variant& amount,
+             const rt::Variant& hour, const rt::Variant& generated) {
   return {"12", seq, "2026-12-19T19:30:00", item, cod, name, insc, type, pay, amount, hour, 6.5, generated};
 }
 

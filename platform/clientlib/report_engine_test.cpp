@@ -76,8 +76,8 @@ TEST(ReportServerCallsTest, RefusalsAndAnswersOfAnotherShapeRaiseWithAText) {
     EXPECT_EQ(std::string(e.what()), server.refusal);
   }
   server.refusal.clear();
-  for (rt::Variant bad : {rt::Variant("x"), rt::Variant(rt::VariantArray{"Primeiro"}),
-                          rt::Variant(rt::VariantArray{rt::VariantArray{"Primeiro", "T", "P_A"}})}) {
+  for (const rt::Variant& bad : {rt::Variant("x"), rt::Variant(rt::VariantArray{"Primeiro"}),
+                                 rt::Variant(rt::VariantArray{rt::VariantArray{"Primeiro", "T", "P_A"}})}) {
     server.list = bad;
     EXPECT_THROW(ListReports(server, "0001", "TST"), EServerError) << bad.Describe();
   }

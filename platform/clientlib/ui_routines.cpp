@@ -28,6 +28,7 @@ bool Pesquisar(rt::TDataSource& source, const std::string& title, bool all_field
     try {
       for (ds->First(); !ds->Eof(); ds->Next()) {
         std::vector<std::string> row;
+        row.reserve(fields.size());
         for (rt::TField* f : fields) row.push_back(f->DisplayText());
         rows.push_back(std::move(row));
       }

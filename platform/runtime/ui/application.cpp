@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 #include "platform/runtime/abort.h"
 #include "platform/runtime/ui/forms.h"
@@ -54,7 +55,7 @@ bool TApplication::Guard(const std::function<void()>& fn) noexcept {
 void TApplication::HandleException(std::exception_ptr error) noexcept {
   std::string message;
   try {
-    std::rethrow_exception(error);
+    std::rethrow_exception(std::move(error));
   } catch (const EAbort&) {
     return;
   } catch (const std::exception& e) {

@@ -168,9 +168,10 @@ void TForm::FocusControl(TWinControl* target) {
   std::vector<TWinControl*> path;
   for (TWinControl* c = target; c && c != common; c = c->Parent()) path.push_back(c);
   focused_ = target;
-  for (auto it = path.rbegin(); it != path.rend(); ++it) {
-    exit_point_ = *it;
-    (*it)->DoEnter();
+  std::reverse(path.begin(), path.end());
+  for (TWinControl* control : path) {
+    exit_point_ = control;
+    control->DoEnter();
     if (generation != focus_generation_) return;
   }
 }

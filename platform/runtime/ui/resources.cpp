@@ -87,7 +87,8 @@ std::optional<std::string> FindResourceModule(const std::string& library_path, c
   if (library_path.empty()) return std::nullopt;
   for (const std::string& suffix : LocaleSuffixes(locale)) {
     if (!SafeSuffix(suffix)) continue;  // a locale never names another directory
-    std::string candidate = library_path + "." + suffix;
+    std::string candidate = library_path;
+    candidate.append(".").append(suffix);
     std::error_code error;
     if (std::filesystem::is_regular_file(candidate, error)) return candidate;
   }
