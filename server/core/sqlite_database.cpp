@@ -101,10 +101,7 @@ class SqliteDatabase final : public Database {
       const int rc = sqlite3_step(stmt);
       if (rc == SQLITE_DONE) break;
       if (rc != SQLITE_ROW) Fail(rc, sql);
-      std::vector<SqlValue> row;
-      row.reserve(count);
-      for (int i = 0; i < count; ++i) row.push_back(Column(stmt, i));
-      result.AddRow(std::move(row));
+      for (int i = 0; i < count; ++i) AddColumn(stmt, i, result);
     }
     return result;
   }
@@ -236,17 +233,17 @@ class SqliteDatabase final : public Database {
     return stmt;
   }
 
-  static SqlValue Column(sqlite3_stmt* stmt, int i) {
+  static void AddColumn(sqlite3_stmt* stmt, int i, ResultSet& result) {
     switch (sqlite3_column_type(stmt, i)) {
       case SQLITE_INTEGER:
-        return static_cast<std::int64_t>(sqlite3_column_int64(stmt, i));
+        return result.AddInt(sqlite3_column_int64(stmt, i));
       case SQLITE_FLOAT:
-        return sqlite3_column_double(stmt, i);
+        return result.AddFloat(sqlite3_column_double(stmt, i));
       case SQLITE_NULL:
-        return std::monostate{};
+        return result.AddNull();
       default: {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-        return std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)));
+        return result.AddText({text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))});
       }
     }
   }
