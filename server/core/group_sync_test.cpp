@@ -53,6 +53,7 @@ TEST(GroupSync, OneSyncServesEveryCommitWrittenMeanwhileAndNobodyReturnsEarly) {
   std::vector<int> not_durable_on_return;
   std::mutex failures;
   std::vector<std::thread> writers;
+  writers.reserve(kWriters);
   for (int w = 0; w < kWriters; ++w) {
     writers.emplace_back([&, w] {
       disk.Write(w);
@@ -84,6 +85,7 @@ TEST(GroupSync, AFailedSyncAcknowledgesNobodyAndTheOtherWaiterSyncsAgain) {
   });
   std::atomic<int> failed{0}, returned_durable{0};
   std::vector<std::thread> writers;
+  writers.reserve(2);
   for (int w = 0; w < 2; ++w) {
     writers.emplace_back([&, w] {
       disk.Write(w);

@@ -86,6 +86,7 @@ class PostgresDatabase final : public Database {
     PGresult* r = res.get();
     const int cols = PQnfields(r);
     std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(cols));
     for (int i = 0; i < cols; ++i) names.emplace_back(PQfname(r, i));
     ResultSet result(std::move(names));
     const int rows = PQntuples(r);

@@ -95,6 +95,7 @@ class SqliteDatabase final : public Database {
     Reset reset{stmt};
     std::vector<std::string> columns;
     const int count = sqlite3_column_count(stmt);
+    columns.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) columns.emplace_back(sqlite3_column_name(stmt, i));
     ResultSet result(std::move(columns));
     for (;;) {

@@ -32,7 +32,7 @@ using ErrorCode = boost::system::error_code;
 using std::chrono::seconds;
 
 constexpr const char* kJson = "application/json";
-constexpr std::size_t kHeaderLimit = 16 * 1024;
+constexpr std::size_t kHeaderLimit = std::size_t{16} * 1024;
 constexpr std::size_t kReadChunk = 4096;
 
 int PickThreads(int requested, int per_core, int minimum) {
@@ -298,7 +298,7 @@ class ConnectionOf final : public Connection {
   void Drain() {
     Lowest().expires_after(seconds(Options().read_timeout_seconds));
     buffer_.consume(buffer_.size());
-    stream_.async_read_some(buffer_.prepare(64 * 1024), [self = Self()](ErrorCode ec, std::size_t) {
+    stream_.async_read_some(buffer_.prepare(std::size_t{64} * 1024), [self = Self()](ErrorCode ec, std::size_t) {
       if (ec) return self->Close();
       self->Drain();
     });
