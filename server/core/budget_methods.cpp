@@ -56,15 +56,14 @@ rt::Variant DateTimeOf(const std::string& iso) {
   return nullptr;
 }
 
-// Values of a result set as the grid load hands them to its sink: a text read as often
-// as needed, a text read once (a variant may take it), and the same that may be NULL.
+// Values of a result set as the grid load hands them to its sink: a text, and a text
+// that may be NULL.
 struct Cell {
-  ResultSet& rows;
+  const ResultSet& rows;
   std::size_t row;
   int col;
 };
-struct OnceCell : Cell {};
-struct NullableOnceCell : Cell {};
+struct NullableCell : Cell {};
 
 // Builds the answer as variants: four packets in an array.
 class VariantSink {
@@ -85,9 +84,8 @@ class VariantSink {
 
  private:
   static rt::Variant ToVariant(const Cell& c) { return c.rows.Text(c.row, c.col); }
-  static rt::Variant ToVariant(const OnceCell& c) { return c.rows.TakeText(c.row, c.col); }
-  static rt::Variant ToVariant(const NullableOnceCell& c) {
-    return c.rows.IsNull(c.row, c.col) ? rt::Variant() : rt::Variant(c.rows.TakeText(c.row, c.col));
+  static rt::Variant ToVariant(const NullableCell& c) {
+    return c.rows.IsNull(c.row, c.col) ? rt::Variant() : rt::Variant(c.rows.Text(c.row, c.col));
   }
   template <class Value>
   requires(!std::derived_from<std::remove_cvref_t<Value>, Cell>) static rt::Variant ToVariant(Value&& value) {
@@ -119,7 +117,7 @@ class TextSink {
 
  private:
   void Put(const Cell& c) { PutText(c.rows.TextView(c.row, c.col, scratch_)); }
-  void Put(const NullableOnceCell& c) {
+  void Put(const NullableCell& c) {
     if (c.rows.IsNull(c.row, c.col)) return PutNull();
     PutText(c.rows.TextView(c.row, c.col, scratch_));
   }
@@ -165,7 +163,7 @@ void LoadGrid(CallContext& c, Sink& sink) {
   const std::vector<SqlValue> key = {branch, number, sequence};
   Transaction snapshot(c.db, false);  // header, allocations, items and payables of one moment
 
-  ResultSet h = c.db.Query(
+  const ResultSet h = c.db.Query(
       "SELECT s.branch, s.number, s.sequence, s.event_at, b.client_trade_name, s.event_type_name, "
       "s.service_type_name, s.guests, s.adults, s.children, s.duration_hours "
       "FROM budget_sequences s JOIN budgets b ON b.branch = s.branch AND b.number = s.number "
@@ -181,11 +179,11 @@ void LoadGrid(CallContext& c, Sink& sink) {
     return;
   }
   const double duration = h.Float(0, 10);
-  sink.Row(OnceCell{h, 0, 0}, OnceCell{h, 0, 1}, OnceCell{h, 0, 2}, DateTimeOf(h.Text(0, 3)), OnceCell{h, 0, 4},
-           OnceCell{h, 0, 5}, OnceCell{h, 0, 6}, h.Float(0, 7), h.Float(0, 8), h.Float(0, 9), duration);
+  sink.Row(Cell{h, 0, 0}, Cell{h, 0, 1}, Cell{h, 0, 2}, DateTimeOf(h.Text(0, 3)), Cell{h, 0, 4},
+           Cell{h, 0, 5}, Cell{h, 0, 6}, h.Float(0, 7), h.Float(0, 8), h.Float(0, 9), duration);
   sink.End();
 
-  ResultSet a = c.db.Query(
+  const ResultSet a = c.db.Query(
       "SELECT a.shift, a.product, a.supplier_code, p.registration, p.registration_type, p.trade_name, p.legal_name, "
       "a.stored_name, a.crew_time, a.payment_type, a.paid_cents, a.account_generated "
       "FROM allocations a JOIN professionals p ON p.supplier_code = a.supplier_code "
@@ -195,7 +193,7 @@ void LoadGrid(CallContext& c, Sink& sink) {
   for (std::size_t i = 0; i < a.size(); ++i) by_item[{a.Text(i, 0), a.Text(i, 1)}].push_back(i);
 
   // Items by product name, then shift: the records of one item stay adjacent.
-  ResultSet it = c.db.Query(
+  const ResultSet it = c.db.Query(
       "SELECT i.shift, i.product, p.name, i.quantity, i.charged_cents FROM labour_items i "
       "JOIN labour_products p ON p.code = i.product "
       "WHERE i.branch = ? AND i.number = ? AND i.sequence = ? ORDER BY p.name, i.shift, i.product",
@@ -214,10 +212,10 @@ void LoadGrid(CallContext& c, Sink& sink) {
     }
     int ordinal = 0;
     for (std::size_t r : found->second) {
-      sink.Row(FloatFromCents(a.Int(r, 10)), charged, static_cast<double>(++ordinal), product, name, OnceCell{a, r, 3},
-               OnceCell{a, r, 6}, OnceCell{a, r, 5}, quantity, OnceCell{a, r, 4}, OnceCell{a, r, 11}, OnceCell{a, r, 2},
-               branch, number, sequence, shift, NullableOnceCell{a, r, 7}, OnceCell{a, r, 8}, duration,
-               OnceCell{a, r, 9});
+      sink.Row(FloatFromCents(a.Int(r, 10)), charged, static_cast<double>(++ordinal), product, name, Cell{a, r, 3},
+               Cell{a, r, 6}, Cell{a, r, 5}, quantity, Cell{a, r, 4}, Cell{a, r, 11}, Cell{a, r, 2},
+               branch, number, sequence, shift, NullableCell{a, r, 7}, Cell{a, r, 8}, duration,
+               Cell{a, r, 9});
     }
   }
   sink.End();
@@ -225,13 +223,13 @@ void LoadGrid(CallContext& c, Sink& sink) {
   for (std::size_t i = 0; i < it.size(); ++i) sink.Row(Cell{it, i, 1}, it.Float(i, 3), Cell{it, i, 2}, Cell{it, i, 0});
   sink.End();
 
-  ResultSet p = c.db.Query(
+  const ResultSet p = c.db.Query(
       "SELECT p.supplier_code, p.branch, p.entry_number FROM payables p "
       "JOIN payable_budgets pb ON pb.payable_id = p.id "
       "WHERE pb.branch = ? AND pb.number = ? AND pb.sequence = ? ORDER BY p.entry_number",
       key);
   sink.Begin(packets::NfRelacOrc());
-  for (std::size_t i = 0; i < p.size(); ++i) sink.Row(OnceCell{p, i, 0}, OnceCell{p, i, 1}, OnceCell{p, i, 2});
+  for (std::size_t i = 0; i < p.size(); ++i) sink.Row(Cell{p, i, 0}, Cell{p, i, 1}, Cell{p, i, 2});
   sink.End();
   snapshot.Commit();
 }

@@ -1,6 +1,7 @@
 #include "server/core/database.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <sstream>
 
@@ -13,46 +14,92 @@ int ResultSet::ColumnIndex(const std::string& name) const {
   throw std::out_of_range("no column " + name + " in result");
 }
 
-bool ResultSet::IsNull(std::size_t row, int col) const {
-  return std::holds_alternative<std::monostate>(rows_.at(row).at(col));
+const ResultSet::Cell& ResultSet::At(std::size_t row, int col) const {
+  const std::size_t width = columns_.size();
+  if (col < 0 || static_cast<std::size_t>(col) >= width || row >= size()) {
+    throw std::out_of_range("no cell " + std::to_string(row) + ", " + std::to_string(col) + " in result");
+  }
+  return cells_[row * width + static_cast<std::size_t>(col)];
+}
+
+void ResultSet::AddText(std::string_view text) {
+  // Offsets are 32-bit: a result whose texts pass 4 GiB is refused, never wrapped.
+  if (texts_.size() + text.size() > UINT32_MAX) throw std::length_error("result texts larger than 4 GiB");
+  Cell cell{Cell::Kind::Text, {}};
+  cell.as.text = {static_cast<std::uint32_t>(texts_.size()), static_cast<std::uint32_t>(text.size())};
+  texts_.append(text);
+  cells_.push_back(cell);
+}
+
+bool ResultSet::IsNull(std::size_t row, int col) const { return At(row, col).kind == Cell::Kind::Null; }
+
+SqlValue ResultSet::Value(std::size_t row, int col) const {
+  const Cell& cell = At(row, col);
+  switch (cell.kind) {
+    case Cell::Kind::Int:
+      return cell.as.integer;
+    case Cell::Kind::Float:
+      return cell.as.real;
+    case Cell::Kind::Text:
+      return std::string(TextOf(cell));
+    case Cell::Kind::Null:
+      break;
+  }
+  return std::monostate{};
 }
 
 std::string ResultSet::Text(std::size_t row, int col) const {
-  const SqlValue& v = rows_.at(row).at(col);
-  if (auto s = std::get_if<std::string>(&v)) return *s;
-  if (auto i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
-  if (auto d = std::get_if<double>(&v)) {
-    std::ostringstream out;
-    out << *d;
-    return out.str();
+  const Cell& cell = At(row, col);
+  switch (cell.kind) {
+    case Cell::Kind::Text:
+      return std::string(TextOf(cell));
+    case Cell::Kind::Int:
+      return std::to_string(cell.as.integer);
+    case Cell::Kind::Float: {
+      std::ostringstream out;
+      out << cell.as.real;
+      return out.str();
+    }
+    case Cell::Kind::Null:
+      break;
   }
   return {};
 }
 
 std::string_view ResultSet::TextView(std::size_t row, int col, std::string& scratch) const {
-  if (auto s = std::get_if<std::string>(&rows_.at(row).at(col))) return *s;
+  const Cell& cell = At(row, col);
+  if (cell.kind == Cell::Kind::Text) return TextOf(cell);
   scratch = Text(row, col);
   return scratch;
 }
 
-std::string ResultSet::TakeText(std::size_t row, int col) {
-  if (auto s = std::get_if<std::string>(&rows_.at(row).at(col))) return std::move(*s);
-  return Text(row, col);
-}
-
 std::int64_t ResultSet::Int(std::size_t row, int col) const {
-  const SqlValue& v = rows_.at(row).at(col);
-  if (auto i = std::get_if<std::int64_t>(&v)) return *i;
-  if (auto d = std::get_if<double>(&v)) return static_cast<std::int64_t>(*d);
-  if (auto s = std::get_if<std::string>(&v)) return std::strtoll(s->c_str(), nullptr, 10);
+  const Cell& cell = At(row, col);
+  switch (cell.kind) {
+    case Cell::Kind::Int:
+      return cell.as.integer;
+    case Cell::Kind::Float:
+      return static_cast<std::int64_t>(cell.as.real);
+    case Cell::Kind::Text:
+      return std::strtoll(std::string(TextOf(cell)).c_str(), nullptr, 10);
+    case Cell::Kind::Null:
+      break;
+  }
   return 0;
 }
 
 double ResultSet::Float(std::size_t row, int col) const {
-  const SqlValue& v = rows_.at(row).at(col);
-  if (auto d = std::get_if<double>(&v)) return *d;
-  if (auto i = std::get_if<std::int64_t>(&v)) return static_cast<double>(*i);
-  if (auto s = std::get_if<std::string>(&v)) return std::strtod(s->c_str(), nullptr);
+  const Cell& cell = At(row, col);
+  switch (cell.kind) {
+    case Cell::Kind::Float:
+      return cell.as.real;
+    case Cell::Kind::Int:
+      return static_cast<double>(cell.as.integer);
+    case Cell::Kind::Text:
+      return std::strtod(std::string(TextOf(cell)).c_str(), nullptr);
+    case Cell::Kind::Null:
+      break;
+  }
   return 0;
 }
 

@@ -25,13 +25,15 @@ struct DbError : std::runtime_error {
   Kind kind;
 };
 
+// Rows read whole, kept flat: one cell per value and every text in one buffer, so that
+// reading a large result costs no allocation per value.
 class ResultSet {
  public:
   ResultSet() = default;
   explicit ResultSet(std::vector<std::string> columns) : columns_(std::move(columns)) {}
 
-  std::size_t size() const { return rows_.size(); }
-  bool empty() const { return rows_.empty(); }
+  std::size_t size() const { return columns_.empty() ? 0 : cells_.size() / columns_.size(); }
+  bool empty() const { return cells_.empty(); }
   const std::vector<std::string>& columns() const { return columns_; }
   int ColumnIndex(const std::string& name) const;  // throws when absent
 
@@ -40,8 +42,6 @@ class ResultSet {
   std::string Text(std::size_t row, int col) const;
   // The same text where it lies (a number rendered into `scratch`), valid while both live.
   std::string_view TextView(std::size_t row, int col, std::string& scratch) const;
-  // The same text, moved out of a text value (read each value once: it is left empty).
-  std::string TakeText(std::size_t row, int col);
   // Integer of a value (text parsed, float truncated); 0 for NULL.
   std::int64_t Int(std::size_t row, int col) const;
   // Float of a value (text parsed); 0 for NULL.
@@ -51,13 +51,31 @@ class ResultSet {
   std::int64_t Int(std::size_t row, const std::string& col) const { return Int(row, ColumnIndex(col)); }
   double Float(std::size_t row, const std::string& col) const { return Float(row, ColumnIndex(col)); }
 
-  const SqlValue& Value(std::size_t row, int col) const { return rows_.at(row).at(col); }
+  SqlValue Value(std::size_t row, int col) const;
 
-  void AddRow(std::vector<SqlValue> row) { rows_.push_back(std::move(row)); }
+  // A backend adds a row's values one by one, one per column, in column order.
+  void AddNull() { cells_.push_back({Cell::Kind::Null, {}}); }
+  void AddInt(std::int64_t value) { cells_.push_back({Cell::Kind::Int, {.integer = value}}); }
+  void AddFloat(double value) { cells_.push_back({Cell::Kind::Float, {.real = value}}); }
+  void AddText(std::string_view text);
 
  private:
+  struct Cell {
+    enum class Kind : std::uint8_t { Null, Int, Float, Text } kind;
+    union {
+      std::int64_t integer;
+      double real;
+      struct {
+        std::uint32_t offset, length;  // in texts_
+      } text;
+    } as;
+  };
+  const Cell& At(std::size_t row, int col) const;
+  std::string_view TextOf(const Cell& cell) const { return {texts_.data() + cell.as.text.offset, cell.as.text.length}; }
+
   std::vector<std::string> columns_;
-  std::vector<std::vector<SqlValue>> rows_;
+  std::vector<Cell> cells_;  // row after row
+  std::string texts_;
 };
 
 class Database {

@@ -86,14 +86,12 @@ class PostgresDatabase final : public Database {
     PGresult* r = res.get();
     const int cols = PQnfields(r);
     std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(cols));
     for (int i = 0; i < cols; ++i) names.emplace_back(PQfname(r, i));
     ResultSet result(std::move(names));
     const int rows = PQntuples(r);
     for (int row = 0; row < rows; ++row) {
-      std::vector<SqlValue> values;
-      values.reserve(cols);
-      for (int i = 0; i < cols; ++i) values.push_back(Value(r, row, i));
-      result.AddRow(std::move(values));
+      for (int i = 0; i < cols; ++i) AddValue(r, row, i, result);
     }
     return result;
   }
@@ -176,20 +174,20 @@ class PostgresDatabase final : public Database {
     throw DbError(kind, std::string(PQerrorMessage(conn_)) + " [" + sql + "]");
   }
 
-  static SqlValue Value(PGresult* r, int row, int col) {
-    if (PQgetisnull(r, row, col)) return std::monostate{};
+  static void AddValue(PGresult* r, int row, int col, ResultSet& result) {
+    if (PQgetisnull(r, row, col)) return result.AddNull();
     const char* text = PQgetvalue(r, row, col);
     switch (PQftype(r, col)) {
       case 20:  // int8
       case 21:  // int2
       case 23:  // int4
-        return static_cast<std::int64_t>(std::strtoll(text, nullptr, 10));
+        return result.AddInt(std::strtoll(text, nullptr, 10));
       case 700:   // float4
       case 701:   // float8
       case 1700:  // numeric
-        return std::strtod(text, nullptr);
+        return result.AddFloat(std::strtod(text, nullptr));
       default:
-        return std::string(text, static_cast<std::size_t>(PQgetlength(r, row, col)));
+        return result.AddText({text, static_cast<std::size_t>(PQgetlength(r, row, col))});
     }
   }
 

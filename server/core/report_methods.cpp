@@ -85,7 +85,7 @@ NamedValues CheckAgainstDeclared(const ReportDefinition& report, const NamedValu
 rt::FieldType ColumnType(const ResultSet& r, int col) {
   bool any_float = false, any_int = false;
   for (std::size_t i = 0; i < r.size(); ++i) {
-    const SqlValue& v = r.Value(i, col);
+    const SqlValue v = r.Value(i, col);
     if (std::holds_alternative<std::string>(v)) return rt::FieldType::String;
     any_float |= std::holds_alternative<double>(v);
     any_int |= std::holds_alternative<std::int64_t>(v);

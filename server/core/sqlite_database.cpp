@@ -1,5 +1,10 @@
 // SQLite backend: one connection per object; statements prepared once and cached.
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <chrono>
 #include <filesystem>
@@ -8,30 +13,59 @@
 #include <mutex>
 
 #include "server/core/database.h"
+#include "server/core/group_sync.h"
 
 namespace srv {
 namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
 
-// Writers of one database file in this process wait their turn on a mutex instead of in
-// SQLite's busy handler, which sleeps and retries (up to 100 ms a turn) and so lets a
-// queue of writers wait far longer than their transactions take. Other processes on the
-// same file still meet SQLite's own lock and busy timeout.
-std::shared_ptr<std::timed_mutex> WriterQueueOf(const std::string& path) {
+// What the connections of one database file in this process share.
+// Writers wait their turn on `turn` instead of in SQLite's busy handler, which sleeps and
+// retries (up to 100 ms a turn) and so lets a queue of writers wait far longer than
+// their transactions take. Other processes on the same file still meet SQLite's own lock
+// and busy timeout. A commit is made durable by `sync` after the turn has passed on
+// (group_sync.h): the connections run with synchronous=NORMAL, which in WAL mode writes a
+// commit without syncing it, and the commit is acknowledged only once a sync begun after
+// it has finished, as synchronous=FULL would have, but one device flush serves every
+// writer that committed meanwhile.
+struct SharedFile {
+  explicit SharedFile(std::string database) : path(std::move(database)), sync([this] { SyncWal(); }) {}
+
+  // Flushes the write-ahead log (where every commit lands first), or the database file
+  // when there is no log: a checkpoint that moved the log into the database and removed it
+  // has synced the database first, but flushing it again costs little and assumes nothing.
+  void SyncWal() const {
+    int fd = ::open((path + "-wal").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw DbError(DbError::Kind::Other, "cannot open " + path + " to sync it: " + std::strerror(errno));
+    const int rc = ::fdatasync(fd);
+    const int error = errno;
+    ::close(fd);
+    if (rc != 0) throw DbError(DbError::Kind::Other, "cannot sync " + path + ": " + std::strerror(error));
+  }
+
+  const std::string path;
+  std::timed_mutex turn;
+  GroupSync sync;
+};
+
+// The shared state of a database file, by its canonical path; null for memory databases
+// and URIs, which keep synchronous=FULL and SQLite's own locking.
+std::shared_ptr<SharedFile> SharedFileOf(const std::string& path) {
   if (path.empty() || path == ":memory:" || path.starts_with("file:")) return nullptr;
   static std::mutex guard;
-  static std::map<std::string, std::weak_ptr<std::timed_mutex>> queues;
+  static std::map<std::string, std::weak_ptr<SharedFile>> files;
   std::error_code error;
   const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
   const std::string key = error ? path : canonical.string();
   std::lock_guard lock(guard);
-  std::shared_ptr<std::timed_mutex> queue = queues[key].lock();
-  if (!queue) {
-    queue = std::make_shared<std::timed_mutex>();
-    queues[key] = queue;
+  std::shared_ptr<SharedFile> file = files[key].lock();
+  if (!file) {
+    file = std::make_shared<SharedFile>(key);
+    files[key] = file;
   }
-  return queue;
+  return file;
 }
 
 class SqliteDatabase final : public Database {
@@ -45,8 +79,9 @@ class SqliteDatabase final : public Database {
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-    writers_ = WriterQueueOf(path);
-    ExecuteScript("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=FULL;");
+    shared_ = SharedFileOf(path);
+    Run(std::string("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=") +
+        (shared_ ? "NORMAL;" : "FULL;"));
   }
   ~SqliteDatabase() override {
     for (auto& [sql, stmt] : cache_) sqlite3_finalize(stmt);
@@ -60,16 +95,14 @@ class SqliteDatabase final : public Database {
     Reset reset{stmt};
     std::vector<std::string> columns;
     const int count = sqlite3_column_count(stmt);
+    columns.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) columns.emplace_back(sqlite3_column_name(stmt, i));
     ResultSet result(std::move(columns));
     for (;;) {
       const int rc = sqlite3_step(stmt);
       if (rc == SQLITE_DONE) break;
       if (rc != SQLITE_ROW) Fail(rc, sql);
-      std::vector<SqlValue> row;
-      row.reserve(count);
-      for (int i = 0; i < count; ++i) row.push_back(Column(stmt, i));
-      result.AddRow(std::move(row));
+      for (int i = 0; i < count; ++i) AddColumn(stmt, i, result);
     }
     return result;
   }
@@ -81,47 +114,49 @@ class SqliteDatabase final : public Database {
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
     if (rc != SQLITE_DONE) Fail(rc, sql);
-    return sqlite3_changes(db_);
+    const std::int64_t changed = sqlite3_changes(db_);
+    // A write outside a transaction committed as it ran.
+    if (shared_ && sqlite3_get_autocommit(db_) && !sqlite3_stmt_readonly(stmt)) MakeDurable(shared_->sync.Committed());
+    return changed;
   }
 
   void ExecuteScript(const std::string& sql) override {
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error);
-    if (rc != SQLITE_OK) {
-      std::string message = error ? error : sqlite3_errstr(rc);
-      sqlite3_free(error);
-      throw DbError(KindOf(rc), message);
-    }
+    Run(sql);
+    // Statements outside a transaction committed as they ran.
+    if (shared_ && sqlite3_get_autocommit(db_)) MakeDurable(shared_->sync.Committed());
   }
 
   void Begin(bool write) override {
-    if (!write) return ExecuteScript("BEGIN");
-    if (writers_) {
-      writer_turn_ = std::unique_lock(*writers_, std::defer_lock);
+    if (!write) return Run("BEGIN");
+    if (shared_) {
+      writer_turn_ = std::unique_lock(shared_->turn, std::defer_lock);
       if (!writer_turn_.try_lock_for(std::chrono::milliseconds(kBusyTimeoutMs))) {
         throw DbError(DbError::Kind::Busy, "database is locked");
       }
     }
     try {
-      ExecuteScript("BEGIN IMMEDIATE");
+      Run("BEGIN IMMEDIATE");
     } catch (...) {
       EndWriterTurn();
       throw;
     }
   }
   void Commit() override {
+    const bool wrote = writer_turn_.owns_lock();
     try {
-      ExecuteScript("COMMIT");
+      Run("COMMIT");
     } catch (...) {
       EndWriterTurn();  // only when the transaction did end
       throw;
     }
+    const std::uint64_t ticket = wrote ? shared_->sync.Committed() : 0;
     EndWriterTurn();
+    if (wrote) MakeDurable(ticket);  // the next writer goes on meanwhile
   }
   void Rollback() override {
     if (!sqlite3_get_autocommit(db_)) {
       try {
-        ExecuteScript("ROLLBACK");
+        Run("ROLLBACK");
       } catch (...) {
         EndWriterTurn();
         throw;
@@ -141,6 +176,16 @@ class SqliteDatabase final : public Database {
       sqlite3_clear_bindings(stmt);
     }
   };
+
+  void Run(const std::string& sql) {
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error);
+    if (rc != SQLITE_OK) {
+      std::string message = error ? error : sqlite3_errstr(rc);
+      sqlite3_free(error);
+      throw DbError(KindOf(rc), message);
+    }
+  }
 
   static DbError::Kind KindOf(int rc) {
     switch (rc) {
@@ -189,20 +234,24 @@ class SqliteDatabase final : public Database {
     return stmt;
   }
 
-  static SqlValue Column(sqlite3_stmt* stmt, int i) {
+  static void AddColumn(sqlite3_stmt* stmt, int i, ResultSet& result) {
     switch (sqlite3_column_type(stmt, i)) {
       case SQLITE_INTEGER:
-        return static_cast<std::int64_t>(sqlite3_column_int64(stmt, i));
+        return result.AddInt(sqlite3_column_int64(stmt, i));
       case SQLITE_FLOAT:
-        return sqlite3_column_double(stmt, i);
+        return result.AddFloat(sqlite3_column_double(stmt, i));
       case SQLITE_NULL:
-        return std::monostate{};
+        return result.AddNull();
       default: {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-        return std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)));
+        return result.AddText({text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))});
       }
     }
   }
+
+  // Returns once the commit is on disk; a commit that cannot be made durable is reported
+  // as a failure (it is in the file, so a sent-again save finds it applied).
+  void MakeDurable(std::uint64_t ticket) { shared_->sync.WaitDurable(ticket); }
 
   // The next writer's turn comes once this connection's write transaction has ended.
   void EndWriterTurn() {
@@ -211,7 +260,7 @@ class SqliteDatabase final : public Database {
 
   sqlite3* db_ = nullptr;
   std::map<std::string, sqlite3_stmt*> cache_;
-  std::shared_ptr<std::timed_mutex> writers_;  // null: no in-process queue (memory databases)
+  std::shared_ptr<SharedFile> shared_;  // null: no in-process queue or group sync (memory databases)
   std::unique_lock<std::timed_mutex> writer_turn_;
 };
 
