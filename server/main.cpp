@@ -193,7 +193,9 @@ int Run(const Options& options) {
 
   spdlog::info("serving with {} worker threads{}", server.Threads(), server.Tls() ? " over TLS" : "");
   const bool ok = server.Serve();
-  pthread_kill(signal_waiter.native_handle(), SIGTERM);  // wakes the waiter if Serve ended by itself
+  // Wakes the waiter if Serve ended by itself: SIGTERM is blocked in every thread and
+  // taken by its sigwait, so it ends the wait, not the thread.
+  pthread_kill(signal_waiter.native_handle(), SIGTERM);  // NOLINT(bugprone-bad-signal-to-kill-thread)
   signal_waiter.join();
   if (!options.ready_file.empty()) std::filesystem::remove(options.ready_file);
   spdlog::info("stopped");

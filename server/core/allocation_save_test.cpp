@@ -194,6 +194,7 @@ TEST_P(SaveTest, ConcurrentSavesOfTheLastFreeUnitLetExactlyOneWin) {
                                {second_server.get(), second_login->session, "1008", ""}};
   std::atomic<int> ready{0};
   std::vector<std::thread> threads;
+  threads.reserve(std::size(clerks));
   for (Clerk& clerk : clerks) {
     threads.emplace_back([&clerk, &ready] {
       std::vector<rt::Variant> params = {GridDelta({Change("01", "MO001", kFree, {clerk.supplier, "", "", 10})})};

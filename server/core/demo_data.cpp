@@ -43,8 +43,8 @@ class Seeder {
   }
 
   void Professional(const char* supplier, const char* registration, const char* type, const char* trade,
-                    const char* legal, const char* payment_type, SqlValue payable_type,
-                    std::vector<const char*> products) {
+                    const char* legal, const char* payment_type, const SqlValue& payable_type,
+                    const std::vector<const char*>& products) {
     db_.Execute(
         "INSERT INTO professionals (supplier_code, registration, registration_type, trade_name, legal_name, "
         "payment_type, payable_type) VALUES (?, ?, ?, ?, ?, ?, ?)",
@@ -54,7 +54,7 @@ class Seeder {
     }
   }
 
-  void Budget(const char* branch, const char* number, const char* client, SqlValue company) {
+  void Budget(const char* branch, const char* number, const char* client, const SqlValue& company) {
     db_.Execute("INSERT INTO budgets (branch, number, client_trade_name, company_code) VALUES (?, ?, ?, ?)",
                 {branch, number, client, company});
   }
@@ -325,7 +325,7 @@ std::string GenerateLargeBudget(const StorageConfig& config, int units) {
   const int per_item_max = (units + kItems - 1) / kItems;
   char number[16];
   std::snprintf(number, sizeof number, "9%09d", units);
-  const std::string n = number;
+  std::string n = number;
 
   Transaction tx(*db, true);
   for (int p = 1; p <= kProducts; ++p) {

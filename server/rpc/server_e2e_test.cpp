@@ -144,7 +144,7 @@ TEST_F(ServerEndToEnd, UnreachableServerIsAFailedAnswerNamingHostAndPort) {
 
 TEST_F(ServerEndToEnd, OversizeBodyIsRefusedAndTheConnectionGoesOn) {
   Screen screen(Port());
-  const std::string huge(9 * 1024 * 1024, 'x');
+  const std::string huge(std::size_t{9} * 1024 * 1024, 'x');
   const clib::ServerAnswer refused = screen.net.Call("GetSequencial", {huge, "01"});
   EXPECT_FALSE(refused.ok);
   EXPECT_THAT(refused.error_text, HasSubstr("request body larger than 8388608 bytes"));
@@ -156,6 +156,7 @@ TEST_F(ServerEndToEnd, ConcurrentClientsEachGetTheirOwnAnswers) {
   constexpr int kClients = 8, kCalls = 25;
   std::atomic<int> good{0};
   std::vector<std::thread> clients;
+  clients.reserve(kClients);
   for (int i = 0; i < kClients; ++i) {
     clients.emplace_back([&] {
       Screen screen(Port());

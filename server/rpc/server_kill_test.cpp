@@ -212,7 +212,7 @@ TEST(ServerKill, EveryAcknowledgedWriteSurvivesAndNothingIsHalfDone) {
   while (rounds < kMaxRounds && std::chrono::steady_clock::now() - start < kTimeBudget) {
     std::vector<std::string> args{"--port", std::to_string(port),    "--data", data.path().string(), "--log-level",
                                   "error",  "--password-iterations", "1000"};
-    if (rounds == 0) args.push_back("--seed-demo");
+    if (rounds == 0) args.emplace_back("--seed-demo");
     ASSERT_TRUE(server.Start(args)) << server.Output();
     port = server.Port();
     ++rounds;
