@@ -369,6 +369,26 @@ TEST(PacketJsonReader, RefusesMalformedJsonSayingWhere) {
   EXPECT_NE(DecodeFailure([] { DecodeVariant("\"caf\xE9\""); }).find("invalid JSON"), std::string::npos);
 }
 
+// A text in a string with room after it is parsed where it is: what lies beyond its end
+// (here the rest of a longer text) is never taken as part of it.
+TEST(PacketJsonReader, ATextReadWhereItIsEndsAtItsSize) {
+  const std::string whole = EncodePacket(SamplePacket());
+  std::string held = whole;
+  held.append(200, ' ');
+  held.resize(whole.size());
+  ASSERT_GE(held.capacity(), held.size() + 64);
+  EXPECT_EQ(DecodePacket(held), DecodePacket(std::string_view(whole)));
+
+  std::string cut = whole + whole;  // the bytes after the cut still form valid JSON
+  cut.resize(whole.size() / 2);
+  EXPECT_EQ(DecodeFailure([&] { DecodePacket(cut); }).rfind("invalid JSON: ", 0), 0u);
+  std::string closed = "[1]";
+  closed.reserve(100);
+  closed.append(",2]");
+  closed.resize(3);
+  EXPECT_EQ(DecodeVariant(closed), Variant(VariantArray{Variant(1)}));
+}
+
 TEST(PacketJsonReader, NestingIsBoundedWithoutRecursingIntoTheText) {
   auto nested = [](std::size_t levels) { return std::string(levels, '[') + std::string(levels, ']'); };
   EXPECT_NO_THROW(DecodeVariant(nested(kMaxNestingDepth)));
