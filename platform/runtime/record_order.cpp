@@ -194,32 +194,22 @@ std::vector<std::uint32_t> RecordOrder::Ranks(const std::vector<std::uint32_t>& 
   return ranks;
 }
 
-// Orders by the ranks of the index fields, then by id (creation). Up to two fields, the
-// ranks make one 64-bit key sorted together with the id, in place and in cache; more
-// fields compare rank by rank.
+// Orders by the ranks of the index fields, then by id (creation): from the ids in
+// ascending order, one stable counting pass per field, the last field first, so that the
+// whole sort is linear in the records.
 void RecordOrder::Sort(std::vector<std::uint32_t>& ids) const {
-  const std::size_t k = index_fields_.size(), n = ids.size();
-  std::vector<std::vector<std::uint32_t>> ranks;
-  for (int field : index_fields_) ranks.push_back(Ranks(ids, field));
-  if (k <= 2) {
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(n);
-    for (std::size_t p = 0; p < n; ++p) {
-      std::uint64_t key = 0;
-      for (const std::vector<std::uint32_t>& column : ranks) key = key << 32 | column[p];
-      keyed[p] = {key, ids[p]};
-    }
-    std::sort(keyed.begin(), keyed.end());
-    for (std::size_t p = 0; p < n; ++p) ids[p] = keyed[p].second;
-    return;
-  }
-  std::vector<std::uint32_t> order(n);
+  std::sort(ids.begin(), ids.end());
+  const std::size_t n = ids.size();
+  std::vector<std::uint32_t> order(n), passed(n), count;
   std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    for (const std::vector<std::uint32_t>& column : ranks) {
-      if (column[a] != column[b]) return column[a] < column[b];
-    }
-    return ids[a] < ids[b];
-  });
+  for (auto field = index_fields_.rbegin(); field != index_fields_.rend(); ++field) {
+    const std::vector<std::uint32_t> ranks = Ranks(ids, *field);
+    count.assign(n + 2, 0);  // ranks run from 0 to at most n
+    for (std::uint32_t rank : ranks) ++count[rank + 1];
+    std::partial_sum(count.begin(), count.end(), count.begin());
+    for (std::uint32_t p : order) passed[count[ranks[p]]++] = p;
+    order.swap(passed);
+  }
   std::vector<std::uint32_t> sorted(n);
   for (std::size_t i = 0; i < n; ++i) sorted[i] = ids[order[i]];
   ids = std::move(sorted);
