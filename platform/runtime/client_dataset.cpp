@@ -677,7 +677,8 @@ void TClientDataSet::AppendThroughFields(Row& values) {
   Append();
   try {
     for (TField* field : field_list_) {
-      if (!field->Calculated() && !values[field->Index()].IsNull()) SetFieldValue(field->Index(), values[field->Index()]);
+      if (!field->Calculated() && !values[field->Index()].IsNull())
+        SetFieldValue(field->Index(), values[field->Index()]);
     }
     Post();
   } catch (...) {

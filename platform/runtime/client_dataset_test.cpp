@@ -542,11 +542,11 @@ TEST_P(AppendRecordTest, AValueAFieldCannotTakeAddsNothing) {
   EXPECT_EQ(ds.Describe("NAME;QTY"), "1:A|1 2:B|2* state=browse log=0");  // as after a cancelled Append
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothPaths, AppendRecordTest,
-    ::testing::Values(AppendPath{"Bulk", [](TClientDataSet& d) { d.DisableControls(); }},
-                      AppendPath{"ThroughFields", [](TClientDataSet& d) { d.AfterPost = [](TClientDataSet&) {}; }}),
-    [](const ::testing::TestParamInfo<AppendPath>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(BothPaths, AppendRecordTest,
+                         ::testing::Values(AppendPath{"Bulk", [](TClientDataSet& d) { d.DisableControls(); }},
+                                           AppendPath{"ThroughFields",
+                                                      [](TClientDataSet& d) { d.AfterPost = [](TClientDataSet&) {}; }}),
+                         [](const ::testing::TestParamInfo<AppendPath>& info) { return std::string(info.param.name); });
 
 TEST(DataSetFieldsTest, ARequiredFieldRefusesABulkAppendWithoutIt) {
   TClientDataSet ds("cdsReq");

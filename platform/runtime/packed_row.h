@@ -56,7 +56,7 @@ class PackedRow {
 
   double Number(int i) const;  // an integer, float or boolean as a number; else 0
   Variant Get(int i) const;
-  void GetInto(int i, Variant& out) const;  // as out = Get(i), a string assigned in place
+  void GetInto(int i, Variant& out) const;    // as out = Get(i), a string assigned in place
   Row Unpack(std::size_t field_count) const;  // missing values null
 
   bool operator==(const PackedRow& other) const {

@@ -186,7 +186,7 @@ std::vector<std::uint32_t> RecordOrder::Ranks(const std::vector<std::uint32_t>& 
   for (std::size_t p = 0; p < n; ++p) {
     if (keys[p].rank == 1) {
       ranks[p] = 1 + static_cast<std::uint32_t>(std::lower_bound(numbers.begin(), numbers.end(), keys[p].number) -
-                                                 numbers.begin());
+                                                numbers.begin());
     } else if (keys[p].rank == 2) {
       ranks[p] = text_rank[static_cast<std::size_t>(keys[p].number)];
     }

@@ -33,10 +33,10 @@ TEST(RecordOrder, IndexOrdersNullThenNumbersThenStringsTiesByCreation) {
 // two fields and three are ordered by different paths and must agree on the rule.
 TEST(RecordOrder, LaterFieldsBreakTiesOfEarlierOnes) {
   std::vector<PackedRow> records;
-  const Row rows[] = {{Variant("G"), Variant(2.0), Variant("x")},  {Variant("C"), Variant(1.0), Variant("y")},
-                      {Variant("G"), Variant(1.0), Variant("z")},  {Variant(), Variant(-0.0), Variant("x")},
-                      {Variant("G"), Variant(1), Variant("a")},    {Variant("C"), Variant(), Variant("b")},
-                      {Variant(), Variant(0.0), Variant("a")},     {Variant("G"), Variant("1"), Variant("a")}};
+  const Row rows[] = {{Variant("G"), Variant(2.0), Variant("x")}, {Variant("C"), Variant(1.0), Variant("y")},
+                      {Variant("G"), Variant(1.0), Variant("z")}, {Variant(), Variant(-0.0), Variant("x")},
+                      {Variant("G"), Variant(1), Variant("a")},   {Variant("C"), Variant(), Variant("b")},
+                      {Variant(), Variant(0.0), Variant("a")},    {Variant("G"), Variant("1"), Variant("a")}};
   for (const Row& row : rows) records.push_back(PackedRow::Pack(row));
   RecordOrder order(records);
   order.Reset(records.size());
@@ -45,9 +45,9 @@ TEST(RecordOrder, LaterFieldsBreakTiesOfEarlierOnes) {
     Ids view;
   };
   const Case cases[] = {
-      {{1}, Ids{5, 3, 6, 1, 2, 4, 0, 7}},            // -0.0 equals 0.0; 1 equals 1.0; numbers before "1"
-      {{0, 1}, Ids{3, 6, 5, 1, 2, 4, 0, 7}},         // null names first, then "C", then "G" by number
-      {{0, 1, 2}, Ids{6, 3, 5, 1, 4, 2, 0, 7}},      // the third field orders the two null names
+      {{1}, Ids{5, 3, 6, 1, 2, 4, 0, 7}},        // -0.0 equals 0.0; 1 equals 1.0; numbers before "1"
+      {{0, 1}, Ids{3, 6, 5, 1, 2, 4, 0, 7}},     // null names first, then "C", then "G" by number
+      {{0, 1, 2}, Ids{6, 3, 5, 1, 4, 2, 0, 7}},  // the third field orders the two null names
       {{2, 0, 1}, Ids{6, 4, 7, 5, 3, 0, 1, 2}},
   };
   for (const Case& c : cases) {
