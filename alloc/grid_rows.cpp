@@ -37,7 +37,7 @@ class TRowWriter {
  public:
   TRowWriter(rt::TClientDataSet& source, rt::TClientDataSet& grid, const TGridRowKey& key)
       : grid_(grid), free_(static_cast<std::size_t>(grid.FieldCount())), allocated_(free_.size()) {
-    for (const char* name : kAllocationTexts) texts_.push_back({&source.FieldByName(name), Index(name)});
+    for (const char* name : kAllocationTexts) texts_.emplace_back(&source.FieldByName(name), Index(name));
     src_valor_ = &source.FieldByName("VRPAGOFORNORC");
     valor_ = Index("VRPAGOFORNORC");
     turno_ = Index("NRTURNO");

@@ -84,11 +84,11 @@ PackedRow PackedRow::PackWith(std::uint32_t n, At at) {
   Put32(p, static_cast<std::uint32_t>(size));
   Put32(p + 4, n);
   std::size_t pos = 8 + 4 * (n + 1);
-  for (std::uint32_t i = 0; i < n; ++i) {
+  for (std::size_t i = 0; i < n; ++i) {
     Put32(p + 8 + 4 * i, static_cast<std::uint32_t>(pos));
     pos = PutPayload(p, pos, at(i));
   }
-  Put32(p + 8 + 4 * n, static_cast<std::uint32_t>(pos));
+  Put32(p + 8 + 4 * std::size_t{n}, static_cast<std::uint32_t>(pos));
   return out;
 }
 

@@ -202,8 +202,8 @@ void RecordOrder::Sort(std::vector<std::uint32_t>& ids) const {
   const std::size_t n = ids.size();
   std::vector<std::uint32_t> order(n), passed(n), count;
   std::iota(order.begin(), order.end(), 0u);
-  for (auto field = index_fields_.rbegin(); field != index_fields_.rend(); ++field) {
-    const std::vector<std::uint32_t> ranks = Ranks(ids, *field);
+  for (std::size_t j = index_fields_.size(); j-- > 0;) {  // the last field first
+    const std::vector<std::uint32_t> ranks = Ranks(ids, index_fields_[j]);
     count.assign(n + 2, 0);  // ranks run from 0 to at most n
     for (std::uint32_t rank : ranks) ++count[rank + 1];
     std::partial_sum(count.begin(), count.end(), count.begin());
