@@ -327,8 +327,9 @@ TEST_F(DataSetTest, AbortInBeforePostDuringAScrollCancelsTheScroll) {
   ds.BeforePost = [](TClientDataSet&) { Abort(); };
   int scrolls = 0;
   ds.AfterScroll = [&](TClientDataSet&) { ++scrolls; };
-  for (auto move : std::vector<std::function<void()>>{[&] { ds.Next(); }, [&] { ds.First(); }, [&] { ds.Last(); },
-                                                      [&] { ds.SetRecNo(3); }, [&] { ds.Append(); }}) {
+  for (const auto& move :
+       std::vector<std::function<void()>>{[&] { ds.Next(); }, [&] { ds.First(); }, [&] { ds.Last(); },
+                                          [&] { ds.SetRecNo(3); }, [&] { ds.Append(); }}) {
     EXPECT_THROW(move(), EAbort);
     EXPECT_EQ(State(), "1:A|1 2:X|2* 3:C|3 state=edit log=0");
   }

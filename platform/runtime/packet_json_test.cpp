@@ -231,9 +231,9 @@ TEST(PacketJsonWriter, RefusesWhatTheReaderWouldRefuse) {
   };
   for (const auto& [value, message] : cases) {
     SCOPED_TRACE(value.Describe());
-    const std::string from_text = EncodeFailure([&] { EncodeVariant(value); });
+    const std::string from_text = EncodeFailure([&value = value] { EncodeVariant(value); });
     EXPECT_NE(from_text.find(message), std::string::npos) << from_text;
-    const std::string from_json = EncodeFailure([&] { ToJson(value); });
+    const std::string from_json = EncodeFailure([&value = value] { ToJson(value); });
     EXPECT_NE(from_json.find(message), std::string::npos) << from_json;
   }
   DataPacket bad_label = SamplePacket();
@@ -326,9 +326,9 @@ TEST(PacketJsonReader, RefusesHostileInputNamingTheProblem) {
   };
   for (const auto& [text, message] : cases) {
     SCOPED_TRACE(text);
-    const std::string from_text = DecodeFailure([&] { DecodeVariant(text); });
+    const std::string from_text = DecodeFailure([&text = text] { DecodeVariant(text); });
     EXPECT_NE(from_text.find(message), std::string::npos) << from_text;
-    const std::string from_json = DecodeFailure([&] { VariantFromJson(nlohmann::json::parse(text)); });
+    const std::string from_json = DecodeFailure([&text = text] { VariantFromJson(nlohmann::json::parse(text)); });
     EXPECT_NE(from_json.find(message), std::string::npos) << from_json;
   }
 }
@@ -400,7 +400,7 @@ TEST(PacketJsonReader, NestingIsBoundedWithoutRecursingIntoTheText) {
   std::string delta = R"({"$packet":{"version":1,"fields":[{"name":"D","type":"datetime"}],"rows":[)"
                       R"({"kind":"modified","old":[{"$date":"2026-01-01T00:00:00"}],"new":[null]}]}})";
   std::string wrapped = delta;
-  for (int i = 0; i < kMaxNestingDepth - 6; ++i) wrapped = "[" + wrapped + "]";
+  for (int i = 0; i < kMaxNestingDepth - 6; ++i) wrapped.insert(0, 1, '[').push_back(']');
   EXPECT_NO_THROW(DecodeVariant(wrapped));
   EXPECT_EQ(DecodeFailure([&] { DecodeVariant("[" + wrapped + "]"); }), "nesting deeper than 64 levels");
 

@@ -62,6 +62,7 @@ TEST(RecordOrder, PlacedOrderIsTheOrderPlacingGives) {
   for (const int waiting : {1, 3, 8, 9, 40}) {
     SCOPED_TRACE(waiting);
     std::vector<PackedRow> records;
+    records.reserve(20);
     for (int i = 0; i < 20; ++i) records.push_back(PackedRow::Pack({Variant(std::to_string((i * 7) % 20))}));
     RecordOrder order(records);
     order.Reset(records.size());
