@@ -2,6 +2,11 @@
 // payables, a row is checked before it is posted (professional, payment type, crew time
 // against the labour item's list) and saved to the server at once; the hours column;
 // the key filter per column.
+#include <bit>
+#include <cstdint>
+#include <optional>
+#include <string>
+
 #include "alloc/conversions.h"
 #include "alloc/frm_aloca_mao.h"
 #include "alloc/screen_support.h"
@@ -17,6 +22,18 @@ constexpr int kAviGravacao = 6;  // busy animation of a save
 // The keys a registration column takes once the row has a professional.
 bool TeclaDeRegistro(char c) {
   return alloc::IsDigit(c) || c == rt::Input::kBackspace || c == rt::Input::kTab || c == rt::Input::kReturn;
+}
+
+// The hours as text; every row of a load has the event's hours, so the last text is
+// kept for the same hours (a load of 10,000 rows formats them once, not 10,000 times).
+const std::string& TextoHoras(double horas) {
+  thread_local std::optional<std::uint64_t> ultimas;  // the bits of the hours formatted last
+  thread_local std::string texto;
+  if (ultimas != std::bit_cast<std::uint64_t>(horas)) {
+    texto = clib::HoursText(horas);
+    ultimas = std::bit_cast<std::uint64_t>(horas);
+  }
+  return texto;
 }
 
 }  // namespace
@@ -52,7 +69,7 @@ void TfrmAlocaMao::cdsForneMaoAfterPost(rt::TClientDataSet& DataSet) {
 }
 
 void TfrmAlocaMao::cdsForneMaoCalcFields(rt::TClientDataSet& DataSet) {
-  DataSet.FieldByName("QTHORAS").SetAsString(clib::HoursText(DataSet.FieldByName("QTHREVENTO").AsFloat()));
+  DataSet.FieldByName("QTHORAS").SetAsString(TextoHoras(DataSet.FieldByName("QTHREVENTO").AsFloat()));
 }
 
 void TfrmAlocaMao::dbgPadraoKeyPress(rt::TObject* Sender, char& Key) {

@@ -1,6 +1,7 @@
 #include "alloc/grid_rows.h"
 
 #include <cmath>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -17,73 +18,69 @@ struct TItem {
   double quantidade = 0;
 };
 
+// The field's AsString (a null reads as "") into `to`, reusing the string it holds.
+void ReadText(const rt::TField& from, rt::Variant& to) {
+  from.ReadValue(to);
+  if (to.type() != rt::Variant::Type::String) to = from.AsString();
+}
+
 // The allocation texts copied from an allocated record into its row, by name in both.
 constexpr const char* kAllocationTexts[] = {"CDFORNECED",    "NRINSJURFORN",   "NMFANTFORN",
                                             "NMRAZSOCFORN",  "NMFORNMOBRA",    "HRINITUMOBRA",
                                             "IDCONTAGERADA", "IDTIPOPAGAFORN", "IDTPIJURFORN"};
 
 // Fields looked up once per load, not once per row: a large budget has thousands of rows.
+// A row is assembled in a reused list of values (its strings keep their capacity) and
+// appended whole, without a field write per value: one list for free units, whose
+// allocation values stay null, one for allocated units.
 class TRowWriter {
  public:
   TRowWriter(rt::TClientDataSet& source, rt::TClientDataSet& grid, const TGridRowKey& key)
-      : grid_(grid), key_(key), cd_filial_(key.cd_filial), nr_orcamento_(key.nr_orcamento), nr_seq_(key.nr_seq) {
-    for (const char* name : kAllocationTexts) texts_.push_back({&source.FieldByName(name), &grid.FieldByName(name)});
+      : grid_(grid), free_(static_cast<std::size_t>(grid.FieldCount())), allocated_(free_.size()) {
+    for (const char* name : kAllocationTexts) texts_.emplace_back(&source.FieldByName(name), Index(name));
     src_valor_ = &source.FieldByName("VRPAGOFORNORC");
-    valor_ = &grid.FieldByName("VRPAGOFORNORC");
-    filial_ = &grid.FieldByName("CDFILIAL");
-    orcamento_ = &grid.FieldByName("NRORCAEVENTO");
-    seq_ = &grid.FieldByName("NRSEQORCAEVE");
-    turno_ = &grid.FieldByName("NRTURNO");
-    produto_ = &grid.FieldByName("CDPRODUTO");
-    nome_ = &grid.FieldByName("NMPRODUTO");
-    numero_ = &grid.FieldByName("NRFORNE");
-    horas_ = &grid.FieldByName("QTHREVENTO");
+    valor_ = Index("VRPAGOFORNORC");
+    turno_ = Index("NRTURNO");
+    produto_ = Index("CDPRODUTO");
+    nome_ = Index("NMPRODUTO");
+    numero_ = Index("NRFORNE");
+    for (rt::Row* row : {&free_, &allocated_}) {
+      (*row)[Index("CDFILIAL")] = key.cd_filial;
+      (*row)[Index("NRORCAEVENTO")] = key.nr_orcamento;
+      (*row)[Index("NRSEQORCAEVE")] = key.nr_seq;
+      (*row)[Index("QTHREVENTO")] = key.qt_hr_evento;
+    }
   }
 
   // A free unit of the item.
   void Free(const TItem& item, long long n) {
-    grid_.Append();
-    Common(item, n);
-    grid_.Post();
+    Common(free_, item, n);
+    grid_.AppendRecord(free_);
   }
 
   // A unit filled from the allocated record now current in the source.
   void Allocated(const TItem& item, long long n) {
-    grid_.Append();
-    Common(item, n);
-    for (auto& [from, to] : texts_) CopyText(*from, *to);
-    valor_->SetAsFloat(src_valor_->AsFloat());  // an absent amount reads as 0
-    grid_.Post();
+    Common(allocated_, item, n);
+    for (auto& [from, to] : texts_) ReadText(*from, allocated_[to]);
+    allocated_[valor_] = src_valor_->AsFloat();  // an absent amount reads as 0
+    grid_.AppendRecord(allocated_);
   }
 
  private:
-  // As to.SetAsString(from.AsString()) (a null is copied as ""), without the text's
-  // two extra copies when the value is a string already.
-  static void CopyText(const rt::TField& from, rt::TField& to) {
-    const rt::Variant value = from.Value();
-    if (value.type() == rt::Variant::Type::String) {
-      to.SetValue(value);
-    } else {
-      to.SetAsString(from.AsString());
-    }
-  }
+  std::size_t Index(const char* name) const { return static_cast<std::size_t>(grid_.FieldByName(name).Index()); }
 
-  void Common(const TItem& item, long long n) {
-    filial_->SetValue(cd_filial_);
-    orcamento_->SetValue(nr_orcamento_);
-    seq_->SetValue(nr_seq_);
-    turno_->SetValue(item.turno);
-    produto_->SetValue(item.produto);
-    nome_->SetValue(item.nome);
-    numero_->SetAsInteger(n);
-    if (!key_.qt_hr_evento.IsNull()) horas_->SetValue(key_.qt_hr_evento);
+  void Common(rt::Row& row, const TItem& item, long long n) const {
+    row[turno_] = item.turno;
+    row[produto_] = item.produto;
+    row[nome_] = item.nome;
+    row[numero_] = static_cast<std::int64_t>(n);
   }
 
   rt::TClientDataSet& grid_;
-  const TGridRowKey& key_;
-  const rt::Variant cd_filial_, nr_orcamento_, nr_seq_;  // the key's texts, as every row is given them
-  std::vector<std::pair<rt::TField*, rt::TField*>> texts_;
-  rt::TField *src_valor_, *valor_, *filial_, *orcamento_, *seq_, *turno_, *produto_, *nome_, *numero_, *horas_;
+  rt::Row free_, allocated_;  // the rows being appended; the key's values stay in them
+  std::vector<std::pair<const rt::TField*, std::size_t>> texts_;
+  const rt::TField* src_valor_;
+  std::size_t valor_, turno_, produto_, nome_, numero_;
 };
 
 }  // namespace
@@ -101,9 +98,11 @@ void BuildAllocationRows(rt::TClientDataSet& allocations, rt::TClientDataSet& gr
   rt::TField& fornecedor = allocations.FieldByName("CDFORNECED");
   TRowWriter writer(allocations, grid, key);
 
-  auto take_item = [&] {
-    return TItem{rt::Variant(turno.AsString()), rt::Variant(produto.AsString()), rt::Variant(nome.AsString()),
-                 quantidade.AsFloat()};
+  auto take_item = [&](TItem& into) {
+    ReadText(turno, into.turno);
+    ReadText(produto, into.produto);
+    ReadText(nome, into.nome);
+    into.quantidade = quantidade.AsFloat();
   };
   // Closing an item adds its free units after the allocated ones.
   auto close_item = [&](const TItem& item, long long next) {
@@ -112,16 +111,19 @@ void BuildAllocationRows(rt::TClientDataSet& allocations, rt::TClientDataSet& gr
 
   allocations.First();
   if (allocations.Eof()) return;  // an empty packet adds no row
-  TItem item = take_item();
+  TItem item, record;
+  take_item(item);
   long long next = 1;
+  rt::Variant cd_fornecedor;
   for (; !allocations.Eof(); allocations.Next()) {
-    TItem record = take_item();
+    take_item(record);
     if (record.turno != item.turno || record.produto != item.produto) {
       close_item(item, next);
       next = 1;
     }
-    if (!clib::EmptyString(fornecedor.AsString())) writer.Allocated(record, next++);
-    item = std::move(record);
+    ReadText(fornecedor, cd_fornecedor);
+    if (!clib::EmptyString(cd_fornecedor.AsString())) writer.Allocated(record, next++);
+    std::swap(item, record);
   }
   close_item(item, next);
 }

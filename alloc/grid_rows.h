@@ -25,8 +25,9 @@ long long UnitsOf(double quantity);
 // Appends to `grid` (open, in browse state) the rows that `allocations` (the
 // cdsFornMaoAux packet: one record per allocation, an item without allocation as one
 // record with a blank CDFORNECED, the records of an item adjacent) calls for, walking
-// it from its first record. Each row is appended, filled and posted on its own; a
-// failure leaves the rows posted so far and goes on to the caller.
+// it from its first record. Each row is appended whole (AppendRecord: during the load's
+// bulk change, packed straight from its values); a failure leaves the rows appended so
+// far and goes on to the caller.
 void BuildAllocationRows(rt::TClientDataSet& allocations, rt::TClientDataSet& grid, const TGridRowKey& key);
 
 }  // namespace alloc

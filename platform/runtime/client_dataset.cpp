@@ -35,6 +35,14 @@ bool StoresAsIs(const FieldDef& def, const Variant& value) {
   }
 }
 
+// The value as a field of this definition stores it: the value itself when it is already
+// of the field's type and size, else its conversion, made in `converted`.
+const Variant* AsStored(const FieldDef& def, const Variant& value, Variant& converted) {
+  if (StoresAsIs(def, value)) return &value;
+  converted = CoerceToField(def, value);
+  return &converted;
+}
+
 std::vector<std::string> SplitNames(const std::string& names) {
   std::vector<std::string> out;
   std::size_t start = 0;
@@ -107,6 +115,19 @@ struct TClientDataSet::Impl {
   void StartBuffer(Row values) {
     buffer = std::move(values);
     buffer_null.assign(buffer.size(), 0);
+  }
+
+  // `values` converted in place to the fields' types, as a field write converts;
+  // calculated fields null. Throws for a value a field cannot take.
+  void ConvertToFields(Row& values) const {
+    for (const TField* field : ds.field_list_) {
+      Variant& value = values[static_cast<std::size_t>(field->Index())];
+      if (field->Calculated()) {
+        value = Variant();
+      } else if (!StoresAsIs(field->Def(), value)) {
+        value = CoerceToField(field->Def(), value);
+      }
+    }
   }
 
   void StartEmptyBuffer(std::size_t fields) {
@@ -212,15 +233,31 @@ struct TClientDataSet::Impl {
     ds.modified_ = false;
   }
 
+  // The required fields of a record about to be written (`nulls`, when given, marks
+  // values that read as null whatever the row holds).
+  void CheckRequired(const Row& row, const unsigned char* nulls) const {
+    for (const TField* field : ds.field_list_) {
+      const auto f = static_cast<std::size_t>(field->Index());
+      if (field->Required() && !field->Calculated() && ((nulls != nullptr && nulls[f]) || row[f].IsNull())) {
+        throw EDatabaseError(ds.name_ + ": Field '" + field->FieldName() + "' must have a value");
+      }
+    }
+  }
+
+  // Writes the record being inserted and logs it.
+  void WriteInserted(PackedRow packed) {
+    log.Add(edit_id, RowKind::Inserted, PackedRow());
+    records[edit_id] = std::move(packed);
+    editing = inserting = false;
+    order.Reposition(cur, !ds.ControlsDisabled());
+  }
+
   // Writes the edit buffer into the record and the change log.
   void WriteBuffer() {
     const std::uint32_t id = edit_id;
     PackedRow packed = PackedRow::Pack(buffer, buffer_null.data());
     if (inserting) {
-      log.Add(id, RowKind::Inserted, PackedRow());
-      records[id] = std::move(packed);
-      editing = inserting = false;
-      order.Reposition(cur, !ds.ControlsDisabled());
+      WriteInserted(std::move(packed));
       return;
     }
     editing = false;
@@ -361,16 +398,18 @@ std::shared_ptr<TClientDataSet::TPreparedData> TClientDataSet::PrepareData(const
   }
   std::vector<PackedRow> records;
   records.reserve(packet.rows.size());
-  Row row(defs.size());
+  // Values already of their field's type and size (nearly all) are packed where they are.
+  std::vector<const Variant*> values(defs.size());
+  Row converted(defs.size());
   for (const Row& source : packet.rows) {
     if (source.size() != packet.fields.size()) {
       throw EDatabaseError(name_ + ": A row of the data packet has " + std::to_string(source.size()) + " values for " +
                            std::to_string(packet.fields.size()) + " fields");
     }
     for (std::size_t f = 0; f < defs.size(); ++f) {
-      row[f] = column_of[f] < 0 ? Variant() : CoerceToField(defs[f], source[column_of[f]]);
+      values[f] = column_of[f] < 0 ? nullptr : AsStored(defs[f], source[column_of[f]], converted[f]);
     }
-    records.push_back(PackedRow::Pack(row));
+    records.push_back(PackedRow::PackReferenced(values));
   }
   auto prepared = std::make_shared<TPreparedData>();
   prepared->defs = std::move(defs);
@@ -593,6 +632,62 @@ void TClientDataSet::InsertRecord(bool append) {
   if (AfterScroll) AfterScroll(*this);
 }
 
+void TClientDataSet::AppendRecord(Row& values) {
+  RequireActive();
+  if (values.size() != field_list_.size()) {
+    throw EDatabaseError(name_ + ": AppendRecord needs one value per field (" + std::to_string(values.size()) +
+                         " given for " + std::to_string(field_list_.size()) + " fields)");
+  }
+  if (!BulkAppendApplies()) {
+    AppendThroughFields(values);
+    return;
+  }
+  CheckBrowseMode();
+  Impl& s = *impl_;
+  // What Append does with controls disabled and no handler, then what Post does, with
+  // `values` as the buffer.
+  const auto id = static_cast<std::uint32_t>(s.records.size());
+  s.records.emplace_back();
+  s.cur = static_cast<long>(s.order.View().size());
+  s.order.Add(s.cur, id);
+  s.edit_id = id;
+  s.editing = s.inserting = true;
+  SetState(dsInsert);
+  try {
+    s.ConvertToFields(values);
+    s.Calc(values);
+    s.CheckRequired(values, nullptr);
+  } catch (...) {
+    s.DropEdit();
+    SetState(dsBrowse);
+    throw;
+  }
+  s.WriteInserted(PackedRow::Pack(values));
+  modified_ = false;
+  bof_ = eof_ = false;
+  SetState(dsBrowse);
+}
+
+bool TClientDataSet::BulkAppendApplies() const {
+  return ControlsDisabled() && !BeforeInsert && !AfterInsert && !BeforeScroll && !AfterScroll && !BeforePost &&
+         !AfterPost;
+}
+
+void TClientDataSet::AppendThroughFields(Row& values) {
+  Append();
+  try {
+    for (TField* field : field_list_) {
+      if (!field->Calculated() && !values[field->Index()].IsNull())
+        SetFieldValue(field->Index(), values[field->Index()]);
+    }
+    Post();
+  } catch (...) {
+    if (impl_->inserting) Cancel();
+    throw;
+  }
+  for (std::size_t f = 0; f < values.size(); ++f) values[f] = GetFieldValue(static_cast<int>(f));  // as stored
+}
+
 void TClientDataSet::Edit() {
   RequireActive();
   if (impl_->editing) return;
@@ -618,11 +713,7 @@ void TClientDataSet::Post() {
   UpdateRecord();
   if (BeforePost) BeforePost(*this);
   impl_->CalcBuffer();
-  for (const TField* field : field_list_) {
-    if (field->Required() && !field->Calculated() && impl_->BufferValue(field->Index()).IsNull()) {
-      throw EDatabaseError(name_ + ": Field '" + field->FieldName() + "' must have a value");
-    }
-  }
+  impl_->CheckRequired(impl_->buffer, impl_->buffer_null.data());
   impl_->WriteBuffer();
   modified_ = false;
   if (!impl_->order.View().empty()) bof_ = eof_ = false;
@@ -762,6 +853,20 @@ Variant TClientDataSet::GetFieldValue(int field_index) const {
     impl_->CalcBuffer();
   }
   return impl_->Read(field_index);
+}
+
+void TClientDataSet::GetFieldValue(int field_index, Variant& out) const {
+  const Impl& s = *impl_;
+  if (s.calc_row != nullptr || s.read_id >= 0 || s.editing) {
+    out = GetFieldValue(field_index);
+    return;
+  }
+  const long id = s.CurrentId();  // a stored record: its string straight into `out`
+  if (id < 0 || static_cast<std::size_t>(id) >= s.records.size()) {
+    out = Variant();
+  } else {
+    s.records[id].GetInto(field_index, out);
+  }
 }
 
 void TClientDataSet::SetFieldValue(int field_index, const Variant& value) {

@@ -98,6 +98,15 @@ class TClientDataSet {
   void Post();
   void Cancel();
   void Delete();
+  // Appends a record holding `values` (one per field, in field order; those of calculated
+  // fields are ignored, as they are computed), as Append, a write of every non-null
+  // value and Post would; `values` serves as the record's buffer and holds the record as
+  // stored on return (converted to the fields' types, calculated fields computed). All
+  // or nothing: a value a field cannot take, a refused check or a handler's exception
+  // throws and adds no record. While controls are disabled and no insert, post or
+  // scroll handler is attached (a bulk load), the record is packed straight from
+  // `values`, without a field write per value.
+  void AppendRecord(Row& values);
   bool Modified() const { return modified_; }
   void CheckBrowseMode();  // posts a modified buffer, cancels an unmodified one
 
@@ -126,6 +135,7 @@ class TClientDataSet {
 
   // ---- For fields, data sources and views
   Variant GetFieldValue(int field_index) const;
+  void GetFieldValue(int field_index, Variant& out) const;  // into `out`, its string reused
   void SetFieldValue(int field_index, const Variant& value);
   Variant GetOldFieldValue(int field_index) const;
   void DataEvent(TDataEvent event, TField* field = nullptr, int distance = 0);
@@ -141,6 +151,8 @@ class TClientDataSet {
   struct Impl;
 
   void InsertRecord(bool append);
+  bool BulkAppendApplies() const;
+  void AppendThroughFields(Row& values);
   void Scrolled(long old_position);  // recalculates and notifies when the cursor moved
   void SetState(TDataSetState state);
   void RequireActive() const;

@@ -327,8 +327,9 @@ TEST_F(DataSetTest, AbortInBeforePostDuringAScrollCancelsTheScroll) {
   ds.BeforePost = [](TClientDataSet&) { Abort(); };
   int scrolls = 0;
   ds.AfterScroll = [&](TClientDataSet&) { ++scrolls; };
-  for (auto move : std::vector<std::function<void()>>{[&] { ds.Next(); }, [&] { ds.First(); }, [&] { ds.Last(); },
-                                                      [&] { ds.SetRecNo(3); }, [&] { ds.Append(); }}) {
+  for (const auto& move :
+       std::vector<std::function<void()>>{[&] { ds.Next(); }, [&] { ds.First(); }, [&] { ds.Last(); },
+                                          [&] { ds.SetRecNo(3); }, [&] { ds.Append(); }}) {
     EXPECT_THROW(move(), EAbort);
     EXPECT_EQ(State(), "1:A|1 2:X|2* 3:C|3 state=edit log=0");
   }
@@ -501,6 +502,64 @@ TEST_F(CalcFieldsTest, AnEmptiedDataSetMovesAndRefillsSafely) {
   ds.Post();
   ds.First();
   EXPECT_EQ(ds.Describe("NAME;HOURS"), "1:C|3h* state=browse log=1");
+}
+
+// ---- Appending whole records: the bulk path (controls disabled, no handler) and the
+// path through the fields must leave the same records, log and values behind.
+
+struct AppendPath {
+  const char* name;
+  std::function<void(TClientDataSet&)> prepare;
+};
+
+class AppendRecordTest : public CalcFieldsTest, public ::testing::WithParamInterface<AppendPath> {};
+
+TEST_P(AppendRecordTest, StoresConvertedValuesWithCalculatedFieldsAndLogsAnInsert) {
+  GetParam().prepare(ds);
+  Row values = {Variant("CUT AFTER TEN"), Variant(std::int64_t{4}), Variant("ignored")};
+  ds.AppendRecord(values);
+  EXPECT_EQ(Values(values), "\"CUT AFTER \"|4|\"4h\"");  // as stored: cut, a float, computed
+  EXPECT_EQ(values[1].type(), Variant::Type::Float);
+  values[0] = Variant("D");
+  values[1] = Variant();
+  ds.AppendRecord(values);
+  if (ds.ControlsDisabled()) ds.EnableControls();
+  EXPECT_EQ(ds.Describe("NAME;QTY;HOURS"), "1:A|1|1h 2:B|2|2h 3:CUT AFTER |4|4h 4:D||h* state=browse log=2");
+  EXPECT_EQ(DeltaText(ds.Delta()), "inserted(-|- -> \"CUT AFTER \"|4) inserted(-|- -> \"D\"|-)");
+}
+
+TEST_P(AppendRecordTest, AValueAFieldCannotTakeAddsNothing) {
+  GetParam().prepare(ds);
+  Row values = {Variant("C"), Variant("not a number"), Variant()};
+  EXPECT_THROW(ds.AppendRecord(values), EDatabaseError);
+  Row short_row = {Variant("C")};
+  EXPECT_THROW(ds.AppendRecord(short_row), EDatabaseError);
+  ds.OnCalcFields = [](TClientDataSet& d) {
+    if (d.FieldByName("NAME").AsString() == "BAD") throw EDatabaseError("refused by the calculation");
+  };
+  Row refused = {Variant("BAD"), Variant(1.0), Variant()};
+  EXPECT_THROW(ds.AppendRecord(refused), EDatabaseError);
+  if (ds.ControlsDisabled()) ds.EnableControls();
+  EXPECT_EQ(ds.Describe("NAME;QTY"), "1:A|1 2:B|2* state=browse log=0");  // as after a cancelled Append
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPaths, AppendRecordTest,
+                         ::testing::Values(AppendPath{"Bulk", [](TClientDataSet& d) { d.DisableControls(); }},
+                                           AppendPath{"ThroughFields",
+                                                      [](TClientDataSet& d) { d.AfterPost = [](TClientDataSet&) {}; }}),
+                         [](const ::testing::TestParamInfo<AppendPath>& info) { return std::string(info.param.name); });
+
+TEST(DataSetFieldsTest, ARequiredFieldRefusesABulkAppendWithoutIt) {
+  TClientDataSet ds("cdsReq");
+  FieldDef code = Str("CODE", 4);
+  code.required = true;
+  ds.SetFieldDefs({code, Num("QTY")});
+  ds.CreateDataSet();
+  ds.DisableControls();
+  Row values = {Variant(), Variant(1.0)};
+  EXPECT_THROW(ds.AppendRecord(values), EDatabaseError);
+  ds.EnableControls();
+  EXPECT_EQ(ds.Describe(), "state=browse log=0");
 }
 
 // ---- Loading
@@ -695,6 +754,22 @@ TEST_F(IndexTest, ViewsReadAnyRecordWithoutMovingTheCursor) {
   EXPECT_EQ(ds.State(), dsEdit);
   EXPECT_EQ(scrolls, 0);
   EXPECT_THROW(TReadRecordScope(ds, 9), EDatabaseError);
+  // Reading into a variant answers the same as Value, in a read scope, the buffer and storage.
+  Variant into;
+  for (int recno : {1, 2, 8}) {
+    TReadRecordScope scope(ds, recno);
+    ds.FieldByName("NMPRODUTO").ReadValue(into);
+    EXPECT_EQ(into, ds.FieldByName("NMPRODUTO").Value()) << recno;
+  }
+  ds.FieldByName("NRTURNO").ReadValue(into);
+  EXPECT_EQ(into, Variant("99"));
+  ds.Cancel();
+  ds.First();
+  ds.FieldByName("NMPRODUTO").ReadValue(into);
+  EXPECT_TRUE(into.IsNull());
+  ds.Next();
+  ds.FieldByName("NMPRODUTO").ReadValue(into);
+  EXPECT_EQ(into, Variant("COPEIRO"));
 }
 
 TEST_F(DataSetTest, EmptyingPostsAPendingEditThroughTheUsualChecks) {

@@ -131,6 +131,7 @@ int TField::DisplayWidth() const {
 }
 
 Variant TField::Value() const { return dataset_->GetFieldValue(index_); }
+void TField::ReadValue(Variant& out) const { dataset_->GetFieldValue(index_, out); }
 void TField::SetValue(const Variant& value) { dataset_->SetFieldValue(index_, value); }
 bool TField::IsNull() const { return Value().IsNull(); }
 void TField::Clear() { SetValue(Variant()); }

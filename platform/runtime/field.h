@@ -63,6 +63,7 @@ class TField {
 
   // Value in the current record (the edit buffer while editing).
   Variant Value() const;
+  void ReadValue(Variant& out) const;   // Value() into `out`, reusing its string (loops over records)
   void SetValue(const Variant& value);  // converted to the field's type; throws if it cannot be
   bool IsNull() const;
   void Clear();  // sets null

@@ -69,12 +69,13 @@ std::size_t PutPayload(unsigned char* p, std::size_t pos, const Variant& v) {
   return pos;
 }
 
+const Variant kNull;
+
 }  // namespace
 
-PackedRow PackedRow::Pack(const Row& row, const unsigned char* nulls) {
-  static const Variant kNull;
-  auto at = [&](std::size_t i) -> const Variant& { return nulls != nullptr && nulls[i] ? kNull : row[i]; };
-  const auto n = static_cast<std::uint32_t>(row.size());
+// Packs the values `at(0) .. at(n - 1)`: sizes first, then one block written in place.
+template <typename At>
+PackedRow PackedRow::PackWith(std::uint32_t n, At at) {
   std::size_t size = 8 + 4 * (n + 1);
   for (std::size_t i = 0; i < n; ++i) size += 1 + PayloadSize(at(i));
   PackedRow out;
@@ -83,12 +84,22 @@ PackedRow PackedRow::Pack(const Row& row, const unsigned char* nulls) {
   Put32(p, static_cast<std::uint32_t>(size));
   Put32(p + 4, n);
   std::size_t pos = 8 + 4 * (n + 1);
-  for (std::uint32_t i = 0; i < n; ++i) {
+  for (std::size_t i = 0; i < n; ++i) {
     Put32(p + 8 + 4 * i, static_cast<std::uint32_t>(pos));
     pos = PutPayload(p, pos, at(i));
   }
-  Put32(p + 8 + 4 * n, static_cast<std::uint32_t>(pos));
+  Put32(p + 8 + 4 * std::size_t{n}, static_cast<std::uint32_t>(pos));
   return out;
+}
+
+PackedRow PackedRow::Pack(const Row& row, const unsigned char* nulls) {
+  return PackWith(static_cast<std::uint32_t>(row.size()),
+                  [&](std::size_t i) -> const Variant& { return nulls != nullptr && nulls[i] ? kNull : row[i]; });
+}
+
+PackedRow PackedRow::PackReferenced(const std::vector<const Variant*>& values) {
+  return PackWith(static_cast<std::uint32_t>(values.size()),
+                  [&](std::size_t i) -> const Variant& { return values[i] != nullptr ? *values[i] : kNull; });
 }
 
 Row PackedRow::Unpack(std::size_t field_count) const {

@@ -22,6 +22,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "platform/runtime/packet.h"
 #include "platform/runtime/variant.h"
@@ -35,6 +36,9 @@ class PackedRow {
   // `nulls`, when given, marks values to store as null whatever the row holds there.
   // A value that is an array or a packet throws EDatabaseError.
   static PackedRow Pack(const Row& row, const unsigned char* nulls = nullptr);
+  // The same from a value per field seen through pointers (a null pointer: a null), so
+  // that a load packs a packet's values where they are, without copying them into a row.
+  static PackedRow PackReferenced(const std::vector<const Variant*>& values);
 
   bool Empty() const { return data_ == nullptr; }
 
@@ -52,6 +56,7 @@ class PackedRow {
 
   double Number(int i) const;  // an integer, float or boolean as a number; else 0
   Variant Get(int i) const;
+  void GetInto(int i, Variant& out) const;    // as out = Get(i), a string assigned in place
   Row Unpack(std::size_t field_count) const;  // missing values null
 
   bool operator==(const PackedRow& other) const {
@@ -61,6 +66,8 @@ class PackedRow {
   }
 
  private:
+  template <typename At>
+  static PackedRow PackWith(std::uint32_t n, At at);
   template <typename V>
   static V Load(const void* p) {
     V v;
@@ -106,6 +113,14 @@ inline Variant PackedRow::Get(int i) const {
     }
     default:
       return Variant();
+  }
+}
+
+inline void PackedRow::GetInto(int i, Variant& out) const {
+  if (TypeAt(i) == Variant::Type::String) {
+    out.AssignString(Bytes(i));
+  } else {
+    out = Get(i);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "platform/runtime/field.h"
 
@@ -35,6 +36,18 @@ TEST(PackedRow, EveryStorableValueComesBackWithItsType) {
   }
   EXPECT_EQ(packed.Unpack(row.size()), row);
   EXPECT_EQ(packed.Bytes(8), "Mão de obra — 12 h");
+
+  // Read into one reused variant, whatever it held before, and packed from pointers.
+  Variant into(3.5);
+  std::vector<const Variant*> pointers;
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    SCOPED_TRACE(i);
+    packed.GetInto(static_cast<int>(i), into);
+    EXPECT_EQ(into.type(), row[i].type());
+    EXPECT_EQ(into, row[i]);
+    pointers.push_back(row[i].IsNull() ? nullptr : &row[i]);
+  }
+  EXPECT_EQ(PackedRow::PackReferenced(pointers), packed);
 }
 
 TEST(PackedRow, NumbersForTheIndex) {

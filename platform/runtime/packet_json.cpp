@@ -432,7 +432,19 @@ std::string Encode(const auto& write) {
 // Reading. One walker, over either parsed form: a Node gives the JSON kind and value of
 // one element and visits the members of a container.
 
-enum class JsonKind { Null, Bool, Int, OutOfRange, Float, String, Array, Object, Other };
+// The kinds carry simdjson's tape letters, so that a parsed element tells its kind
+// without a translation (a large packet asks every value).
+enum class JsonKind : char {
+  Null = 'n',
+  Bool = 't',
+  Int = 'l',
+  OutOfRange = 'u',  // an integer only above the int64 range
+  Float = 'd',
+  String = '"',
+  Array = '[',
+  Object = '{',
+  Other = 0
+};
 
 const char* JsonKindName(JsonKind k) {
   switch (k) {
@@ -512,25 +524,15 @@ class SimdNode {
   explicit SimdNode(simdjson::dom::element e) : e_(e) {}
   ALLOC_HOT JsonKind Kind() const {
     using T = simdjson::dom::element_type;
-    switch (e_.type()) {
-      case T::NULL_VALUE:
-        return JsonKind::Null;
-      case T::BOOL:
-        return JsonKind::Bool;
-      case T::INT64:
-        return JsonKind::Int;
-      case T::UINT64:
-        return JsonKind::OutOfRange;  // only above the int64 range
-      case T::DOUBLE:
-        return JsonKind::Float;
-      case T::STRING:
-        return JsonKind::String;
-      case T::ARRAY:
-        return JsonKind::Array;
-      case T::OBJECT:
-        return JsonKind::Object;
-    }
-    return JsonKind::Other;
+    static_assert(static_cast<char>(T::NULL_VALUE) == static_cast<char>(JsonKind::Null) &&
+                  static_cast<char>(T::BOOL) == static_cast<char>(JsonKind::Bool) &&
+                  static_cast<char>(T::INT64) == static_cast<char>(JsonKind::Int) &&
+                  static_cast<char>(T::UINT64) == static_cast<char>(JsonKind::OutOfRange) &&
+                  static_cast<char>(T::DOUBLE) == static_cast<char>(JsonKind::Float) &&
+                  static_cast<char>(T::STRING) == static_cast<char>(JsonKind::String) &&
+                  static_cast<char>(T::ARRAY) == static_cast<char>(JsonKind::Array) &&
+                  static_cast<char>(T::OBJECT) == static_cast<char>(JsonKind::Object));
+    return static_cast<JsonKind>(e_.type());
   }
   ALLOC_HOT bool Bool() const { return e_.get_bool().value_unsafe(); }
   ALLOC_HOT std::int64_t Int() const { return e_.get_int64().value_unsafe(); }
@@ -810,8 +812,9 @@ class Reader {
     if (width != fields.size()) Fail(RowWidthProblem(row_number, width, fields.size(), part));
     Row row;
     row.reserve(width);
+    std::size_t column = 0;
     n.ForEachItem(
-        [&](const Node& item) { AppendFieldValue(row, item, fields[row.size()], depth + 1, row_number, part); });
+        [&](const Node& item) { AppendFieldValue(row, item, fields[column++], depth + 1, row_number, part); });
     return row;
   }
 
@@ -900,13 +903,15 @@ std::string SyntaxMessage(std::string_view text) {
 
 // Parses `text` and hands the root to `read`, all within one parser's lifetime.
 template <class F>
-auto WithParsedText(std::string_view text, const DecodeLimits& limits, F&& read) {
+auto WithParsedText(JsonText source, const DecodeLimits& limits, F&& read) {
+  const std::string_view text = source.Text();
   if (text.size() > limits.max_text_bytes)
     Fail("text of " + std::to_string(text.size()) + " bytes exceeds the limit of " +
          std::to_string(limits.max_text_bytes) + " bytes");
   // One parser and one padded copy of the text per thread keep their memory from call
   // to call (simdjson reads a few bytes past the end); a huge text's buffers are
-  // released after use rather than held for the life of the thread.
+  // released after use rather than held for the life of the thread. A text with room
+  // for those bytes after it is not copied.
   thread_local simdjson::dom::parser parser;
   thread_local std::string padded;
   constexpr std::size_t kKeptCapacity = 8u << 20;
@@ -918,11 +923,15 @@ auto WithParsedText(std::string_view text, const DecodeLimits& limits, F&& read)
       std::string().swap(padded);
     }
   } release{text.size()};
-  padded.reserve(text.size() + simdjson::SIMDJSON_PADDING);
-  padded.assign(text);
+  const char* bytes = text.data();
+  if (source.Room() < simdjson::SIMDJSON_PADDING) {
+    padded.reserve(text.size() + simdjson::SIMDJSON_PADDING);
+    padded.assign(text);
+    bytes = padded.data();
+  }
 
   simdjson::dom::element root;
-  const simdjson::error_code error = parser.parse(padded.data(), padded.size(), false).get(root);
+  const simdjson::error_code error = parser.parse(bytes, text.size(), false).get(root);
   if (error == simdjson::DEPTH_ERROR) Fail("nesting deeper than 64 levels");
   if (error) {
     const std::string located = error == simdjson::MEMALLOC ? "" : SyntaxMessage(text);
@@ -948,10 +957,10 @@ nlohmann::json ToJson(const DataPacket& packet) { return nlohmann::json::parse(E
 Variant VariantFromJson(const nlohmann::json& json) { return Reader<NlohmannNode>().Value(NlohmannNode(json), 0); }
 DataPacket PacketFromJson(const nlohmann::json& json) { return Reader<NlohmannNode>().Packet(NlohmannNode(json), 0); }
 
-Variant DecodeVariant(std::string_view text, const DecodeLimits& limits) {
+Variant DecodeVariant(JsonText text, const DecodeLimits& limits) {
   return WithParsedText(text, limits, [](const SimdNode& root) { return Reader<SimdNode>().Value(root, 0); });
 }
-DataPacket DecodePacket(std::string_view text, const DecodeLimits& limits) {
+DataPacket DecodePacket(JsonText text, const DecodeLimits& limits) {
   return WithParsedText(text, limits, [](const SimdNode& root) { return Reader<SimdNode>().Packet(root, 0); });
 }
 
@@ -1002,7 +1011,7 @@ void JsonNode::ForEachMember(const std::function<void(std::string_view, const Js
 }
 Variant JsonNode::ToVariant() const { return Reader<SimdNode>().Value(JsonNodeAccess::Simd(*this), 0); }
 
-void ReadJsonText(std::string_view text, const DecodeLimits& limits, const std::function<void(const JsonNode&)>& read) {
+void ReadJsonText(JsonText text, const DecodeLimits& limits, const std::function<void(const JsonNode&)>& read) {
   WithParsedText(text, limits, [&](const SimdNode& root) { read(JsonNodeAccess::Of(root.Element())); });
 }
 

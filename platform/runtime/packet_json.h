@@ -47,6 +47,22 @@ inline constexpr int kMaxNestingDepth = 64;  // arrays and objects inside each o
 inline constexpr int kMaxFields = 1024;
 inline constexpr int kMaxFieldSize = 1'000'000;  // characters of a string field
 
+// A text to read. One held in a std::string with room after its bytes for the parser's
+// look-ahead (a string grown by appending nearly always has it) is parsed where it is;
+// any other text is first copied into a padded buffer.
+class JsonText {
+ public:
+  JsonText(const char* text) : text_(text) {}
+  JsonText(std::string_view text) : text_(text) {}
+  JsonText(const std::string& text) : text_(text), room_(text.capacity() - text.size()) {}
+  std::string_view Text() const { return text_; }
+  std::size_t Room() const { return room_; }  // bytes that may be read after the text
+
+ private:
+  std::string_view text_;
+  std::size_t room_ = 0;
+};
+
 // Variants.
 nlohmann::json ToJson(const Variant& value);
 Variant VariantFromJson(const nlohmann::json& json);
@@ -54,13 +70,13 @@ std::string EncodeVariant(const Variant& value);
 // Appends what EncodeVariant returns to `out` (a large answer is written once, in place);
 // after an EncodeError `out` ends with a partial text.
 void EncodeVariantTo(std::string& out, const Variant& value);
-Variant DecodeVariant(std::string_view text, const DecodeLimits& limits = {});
+Variant DecodeVariant(JsonText text, const DecodeLimits& limits = {});
 
 // Data packets (a variant that must be a packet).
 nlohmann::json ToJson(const DataPacket& packet);
 DataPacket PacketFromJson(const nlohmann::json& json);
 std::string EncodePacket(const DataPacket& packet);
-DataPacket DecodePacket(std::string_view text, const DecodeLimits& limits = {});
+DataPacket DecodePacket(JsonText text, const DecodeLimits& limits = {});
 
 // A value of a JSON text parsed by ReadJsonText, for readers of an envelope around
 // variants (the client's JSON-RPC answer reader): they walk the envelope themselves and
@@ -89,6 +105,6 @@ class JsonNode {
 
 // Parses `text` once (the size limit and the syntax messages of DecodeVariant, which
 // throw DecodeError) and hands its root to `read`.
-void ReadJsonText(std::string_view text, const DecodeLimits& limits, const std::function<void(const JsonNode&)>& read);
+void ReadJsonText(JsonText text, const DecodeLimits& limits, const std::function<void(const JsonNode&)>& read);
 
 }  // namespace rt

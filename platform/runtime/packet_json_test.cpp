@@ -231,9 +231,9 @@ TEST(PacketJsonWriter, RefusesWhatTheReaderWouldRefuse) {
   };
   for (const auto& [value, message] : cases) {
     SCOPED_TRACE(value.Describe());
-    const std::string from_text = EncodeFailure([&] { EncodeVariant(value); });
+    const std::string from_text = EncodeFailure([&value = value] { EncodeVariant(value); });
     EXPECT_NE(from_text.find(message), std::string::npos) << from_text;
-    const std::string from_json = EncodeFailure([&] { ToJson(value); });
+    const std::string from_json = EncodeFailure([&value = value] { ToJson(value); });
     EXPECT_NE(from_json.find(message), std::string::npos) << from_json;
   }
   DataPacket bad_label = SamplePacket();
@@ -326,9 +326,9 @@ TEST(PacketJsonReader, RefusesHostileInputNamingTheProblem) {
   };
   for (const auto& [text, message] : cases) {
     SCOPED_TRACE(text);
-    const std::string from_text = DecodeFailure([&] { DecodeVariant(text); });
+    const std::string from_text = DecodeFailure([&text = text] { DecodeVariant(text); });
     EXPECT_NE(from_text.find(message), std::string::npos) << from_text;
-    const std::string from_json = DecodeFailure([&] { VariantFromJson(nlohmann::json::parse(text)); });
+    const std::string from_json = DecodeFailure([&text = text] { VariantFromJson(nlohmann::json::parse(text)); });
     EXPECT_NE(from_json.find(message), std::string::npos) << from_json;
   }
 }
@@ -369,6 +369,26 @@ TEST(PacketJsonReader, RefusesMalformedJsonSayingWhere) {
   EXPECT_NE(DecodeFailure([] { DecodeVariant("\"caf\xE9\""); }).find("invalid JSON"), std::string::npos);
 }
 
+// A text in a string with room after it is parsed where it is: what lies beyond its end
+// (here the rest of a longer text) is never taken as part of it.
+TEST(PacketJsonReader, ATextReadWhereItIsEndsAtItsSize) {
+  const std::string whole = EncodePacket(SamplePacket());
+  std::string held = whole;
+  held.append(200, ' ');
+  held.resize(whole.size());
+  ASSERT_GE(held.capacity(), held.size() + 64);
+  EXPECT_EQ(DecodePacket(held), DecodePacket(std::string_view(whole)));
+
+  std::string cut = whole + whole;  // the bytes after the cut still form valid JSON
+  cut.resize(whole.size() / 2);
+  EXPECT_EQ(DecodeFailure([&] { DecodePacket(cut); }).rfind("invalid JSON: ", 0), 0u);
+  std::string closed = "[1]";
+  closed.reserve(100);
+  closed.append(",2]");
+  closed.resize(3);
+  EXPECT_EQ(DecodeVariant(closed), Variant(VariantArray{Variant(1)}));
+}
+
 TEST(PacketJsonReader, NestingIsBoundedWithoutRecursingIntoTheText) {
   auto nested = [](std::size_t levels) { return std::string(levels, '[') + std::string(levels, ']'); };
   EXPECT_NO_THROW(DecodeVariant(nested(kMaxNestingDepth)));
@@ -380,7 +400,7 @@ TEST(PacketJsonReader, NestingIsBoundedWithoutRecursingIntoTheText) {
   std::string delta = R"({"$packet":{"version":1,"fields":[{"name":"D","type":"datetime"}],"rows":[)"
                       R"({"kind":"modified","old":[{"$date":"2026-01-01T00:00:00"}],"new":[null]}]}})";
   std::string wrapped = delta;
-  for (int i = 0; i < kMaxNestingDepth - 6; ++i) wrapped = "[" + wrapped + "]";
+  for (int i = 0; i < kMaxNestingDepth - 6; ++i) wrapped.insert(0, 1, '[').push_back(']');
   EXPECT_NO_THROW(DecodeVariant(wrapped));
   EXPECT_EQ(DecodeFailure([&] { DecodeVariant("[" + wrapped + "]"); }), "nesting deeper than 64 levels");
 

@@ -155,52 +155,61 @@ int RecordOrder::CompareIds(std::uint32_t a, std::uint32_t b) const {
 // Keys are taken out once into contiguous cells, and the strings of each key field are
 // replaced by their rank among the column's distinct strings, so that the sort compares
 // numbers only (a grid holds few distinct products).
-void RecordOrder::Sort(std::vector<std::uint32_t>& ids) const {
-  struct Cell {
-    int rank;  // as SortKey: 0 null, 1 number, 2 string
-    double value;
-    bool operator<(const Cell& o) const { return rank != o.rank ? rank < o.rank : value < o.value; }
-    bool operator!=(const Cell& o) const { return rank != o.rank || value != o.value; }
-  };
-  const std::size_t k = index_fields_.size(), n = ids.size();
-  std::vector<Cell> cells(n * k);
+// Each key value of the records `ids`, for one field, as its rank among the field's
+// distinct values in index order (null 0, then the numbers, then the strings), so that
+// the sort compares small integers, however the values are stored.
+std::vector<std::uint32_t> RecordOrder::Ranks(const std::vector<std::uint32_t>& ids, int field) const {
+  const std::size_t n = ids.size();
+  std::vector<SortKey> keys(n);
+  std::vector<double> numbers;
   std::unordered_map<std::string_view, std::uint32_t> distinct;
   std::vector<std::string_view> texts;
-  for (std::size_t j = 0; j < k; ++j) {
-    distinct.clear();
-    texts.clear();
-    for (std::size_t p = 0; p < n; ++p) {
-      const SortKey key = KeyOf(records_[ids[p]], index_fields_[j]);
-      Cell& cell = cells[p * k + j];
-      cell.rank = key.rank;
-      cell.value = key.number;
-      if (key.rank == 2) {
-        const auto [it, added] = distinct.try_emplace(key.text, static_cast<std::uint32_t>(texts.size()));
-        if (added) texts.push_back(key.text);
-        cell.value = it->second;  // provisional: order of first sight
-      }
-    }
-    if (texts.empty()) continue;
-    std::vector<std::uint32_t> by_text(texts.size());
-    std::iota(by_text.begin(), by_text.end(), 0u);
-    std::sort(by_text.begin(), by_text.end(), [&](std::uint32_t a, std::uint32_t b) { return texts[a] < texts[b]; });
-    std::vector<double> rank_of(texts.size());
-    for (std::size_t r = 0; r < by_text.size(); ++r) rank_of[by_text[r]] = static_cast<double>(r);
-    for (std::size_t p = 0; p < n; ++p) {
-      Cell& cell = cells[p * k + j];
-      if (cell.rank == 2) cell.value = rank_of[static_cast<std::size_t>(cell.value)];
+  for (std::size_t p = 0; p < n; ++p) {
+    keys[p] = KeyOf(records_[ids[p]], field);
+    if (keys[p].rank == 1) numbers.push_back(keys[p].number);
+    if (keys[p].rank == 2) {
+      const auto [it, added] = distinct.try_emplace(keys[p].text, static_cast<std::uint32_t>(texts.size()));
+      if (added) texts.push_back(keys[p].text);
+      keys[p].number = it->second;  // provisional: the order of first sight
     }
   }
-  std::vector<std::uint32_t> order(n);
-  std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    const Cell* ca = &cells[a * k];
-    const Cell* cb = &cells[b * k];
-    for (std::size_t j = 0; j < k; ++j) {
-      if (ca[j] != cb[j]) return ca[j] < cb[j];
+  std::sort(numbers.begin(), numbers.end());
+  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+  std::vector<std::uint32_t> by_text(texts.size());
+  std::iota(by_text.begin(), by_text.end(), 0u);
+  std::sort(by_text.begin(), by_text.end(), [&](std::uint32_t a, std::uint32_t b) { return texts[a] < texts[b]; });
+  std::vector<std::uint32_t> text_rank(texts.size());
+  const auto first_text = static_cast<std::uint32_t>(1 + numbers.size());
+  for (std::size_t r = 0; r < by_text.size(); ++r) text_rank[by_text[r]] = first_text + static_cast<std::uint32_t>(r);
+
+  std::vector<std::uint32_t> ranks(n, 0);
+  for (std::size_t p = 0; p < n; ++p) {
+    if (keys[p].rank == 1) {
+      ranks[p] = 1 + static_cast<std::uint32_t>(std::lower_bound(numbers.begin(), numbers.end(), keys[p].number) -
+                                                numbers.begin());
+    } else if (keys[p].rank == 2) {
+      ranks[p] = text_rank[static_cast<std::size_t>(keys[p].number)];
     }
-    return ids[a] < ids[b];
-  });
+  }
+  return ranks;
+}
+
+// Orders by the ranks of the index fields, then by id (creation): from the ids in
+// ascending order, one stable counting pass per field, the last field first, so that the
+// whole sort is linear in the records.
+void RecordOrder::Sort(std::vector<std::uint32_t>& ids) const {
+  std::sort(ids.begin(), ids.end());
+  const std::size_t n = ids.size();
+  std::vector<std::uint32_t> order(n), passed(n), count;
+  std::iota(order.begin(), order.end(), 0u);
+  for (std::size_t j = index_fields_.size(); j-- > 0;) {  // the last field first
+    const std::vector<std::uint32_t> ranks = Ranks(ids, index_fields_[j]);
+    count.assign(n + 2, 0);  // ranks run from 0 to at most n
+    for (std::uint32_t rank : ranks) ++count[rank + 1];
+    std::partial_sum(count.begin(), count.end(), count.begin());
+    for (std::uint32_t p : order) passed[count[ranks[p]]++] = p;
+    order.swap(passed);
+  }
   std::vector<std::uint32_t> sorted(n);
   for (std::size_t i = 0; i < n; ++i) sorted[i] = ids[order[i]];
   ids = std::move(sorted);

@@ -51,6 +51,7 @@ class RecordOrder {
  private:
   int CompareIds(std::uint32_t a, std::uint32_t b) const;
   void Sort(std::vector<std::uint32_t>& ids) const;
+  std::vector<std::uint32_t> Ranks(const std::vector<std::uint32_t>& ids, int field) const;
 
   const std::vector<PackedRow>& records_;
   std::vector<std::uint32_t> view_;

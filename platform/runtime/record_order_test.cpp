@@ -29,12 +29,40 @@ TEST(RecordOrder, IndexOrdersNullThenNumbersThenStringsTiesByCreation) {
   EXPECT_EQ(order.View(), (Ids{0, 1, 2, 3, 4, 5, 6, 7}));
 }
 
+// Several fields: the first decides, the next break its ties, creation breaks the rest;
+// two fields and three are ordered by different paths and must agree on the rule.
+TEST(RecordOrder, LaterFieldsBreakTiesOfEarlierOnes) {
+  std::vector<PackedRow> records;
+  const Row rows[] = {{Variant("G"), Variant(2.0), Variant("x")}, {Variant("C"), Variant(1.0), Variant("y")},
+                      {Variant("G"), Variant(1.0), Variant("z")}, {Variant(), Variant(-0.0), Variant("x")},
+                      {Variant("G"), Variant(1), Variant("a")},   {Variant("C"), Variant(), Variant("b")},
+                      {Variant(), Variant(0.0), Variant("a")},    {Variant("G"), Variant("1"), Variant("a")}};
+  for (const Row& row : rows) records.push_back(PackedRow::Pack(row));
+  RecordOrder order(records);
+  order.Reset(records.size());
+  struct Case {
+    std::vector<int> fields;
+    Ids view;
+  };
+  const Case cases[] = {
+      {{1}, Ids{5, 3, 6, 1, 2, 4, 0, 7}},        // -0.0 equals 0.0; 1 equals 1.0; numbers before "1"
+      {{0, 1}, Ids{3, 6, 5, 1, 2, 4, 0, 7}},     // null names first, then "C", then "G" by number
+      {{0, 1, 2}, Ids{6, 3, 5, 1, 4, 2, 0, 7}},  // the third field orders the two null names
+      {{2, 0, 1}, Ids{6, 4, 7, 5, 3, 0, 1, 2}},
+  };
+  for (const Case& c : cases) {
+    order.SetIndex(c.fields);
+    EXPECT_EQ(order.View(), c.view) << ::testing::PrintToString(c.fields);
+  }
+}
+
 // Records added at the end wait; the look at the placed order must agree with placing,
 // whether Place inserts the few waiting records one by one or sorts them all.
 TEST(RecordOrder, PlacedOrderIsTheOrderPlacingGives) {
   for (const int waiting : {1, 3, 8, 9, 40}) {
     SCOPED_TRACE(waiting);
     std::vector<PackedRow> records;
+    records.reserve(20);
     for (int i = 0; i < 20; ++i) records.push_back(PackedRow::Pack({Variant(std::to_string((i * 7) % 20))}));
     RecordOrder order(records);
     order.Reset(records.size());

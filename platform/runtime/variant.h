@@ -70,6 +70,16 @@ class Variant {
   const DataPacket& AsPacket() const { return *std::get<std::shared_ptr<const DataPacket>>(value_); }
   std::shared_ptr<const DataPacket> PacketPtr() const { return std::get<std::shared_ptr<const DataPacket>>(value_); }
 
+  // Makes this the string `s`, reusing the string it holds (and its capacity) if any:
+  // loops that read many records into one variant allocate once.
+  void AssignString(std::string_view s) {
+    if (auto* held = std::get_if<std::string>(&value_)) {
+      held->assign(s);
+    } else {
+      value_.emplace<std::string>(s);
+    }
+  }
+
   // A short human-readable rendering for messages and test output:
   // null, true, 12, 1.5, "text", 2026-01-31T10:00:00, [..], <packet 3x21>.
   std::string Describe() const;
