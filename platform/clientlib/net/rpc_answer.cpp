@@ -45,7 +45,7 @@ void ReadResult(const std::optional<rt::JsonNode>& result, RpcAnswer& answer) {
 
 }  // namespace
 
-RpcAnswer DecodeRpcAnswer(std::string_view text, const rt::DecodeLimits& limits) {
+RpcAnswer DecodeRpcAnswer(rt::JsonText text, const rt::DecodeLimits& limits) {
   RpcAnswer answer;
   rt::ReadJsonText(text, limits, [&](const rt::JsonNode& root) {
     if (!root.IsObject()) Fail(std::string("expected a JSON-RPC response object, got ") + root.KindName());

@@ -27,7 +27,8 @@ struct RpcAnswer {
 };
 
 // Throws rt::DecodeError only when the text is not a JSON object; an ill-formed result is
-// reported in `problem`. An "error" member wins over a "result".
-RpcAnswer DecodeRpcAnswer(std::string_view text, const rt::DecodeLimits& limits = {});
+// reported in `problem`. An "error" member wins over a "result". A std::string with room
+// after its text (rt::JsonText) is parsed where it is, without a padded copy.
+RpcAnswer DecodeRpcAnswer(rt::JsonText text, const rt::DecodeLimits& limits = {});
 
 }  // namespace clib
