@@ -322,6 +322,7 @@ TEST(ServerConnections, CallsPastTheLimitWaitTheirTurnWhileTheSocketsAreStillSer
     const int callers = c.threads + 1;
     std::vector<std::string> answers(static_cast<std::size_t>(callers));
     std::vector<std::thread> calls;
+    calls.reserve(static_cast<std::size_t>(callers));
     for (int i = 0; i < callers; ++i) {
       calls.emplace_back([&, i] {
         clib::TNetConnection net;
