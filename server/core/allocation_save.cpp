@@ -278,6 +278,10 @@ rt::Variant SetForneMao(CallContext& c) {
     units.push_back(std::move(u));
   }
 
+  std::vector<std::string> budgets;
+  for (const UnitChange& u : units) budgets.push_back(BudgetTurns::Key(u.branch, u.number, u.sequence));
+  const BudgetTurns::Turn turn = c.turns.Take(std::move(budgets));
+
   Transaction tx(c.db, true);
   std::map<std::tuple<std::string, std::string, std::string>, bool> checked_budgets;
   for (const UnitChange& u : units) {
