@@ -36,7 +36,7 @@ class BudgetTurns {
   static std::string Key(const std::string& branch, const std::string& number, const std::string& sequence);
 
   // Waits for the turn of every key (in sorted order, so that two calls sharing keys
-  // cannot each hold one the other waits for).
+  // cannot each hold one the other waits for). No keys: nothing to wait for.
   Turn Take(std::vector<std::string> keys);
 
  private:
