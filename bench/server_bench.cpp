@@ -5,7 +5,7 @@
 //
 // Prints, per scenario, calls per second and the median and 99th percentile latency:
 //   GetAlocaForne (the whole budget) and SetForneMao (one row) from 1, 4 and 16 clients,
-//   GetSequencial (a small call) from 4 clients,
+//   GetSequencial (a small call) from 1 and 4 clients,
 // and the ratio of the server's time for GetAlocaForne to the bare SQL of the same rows
 // (the same four queries run with the sqlite3 API on the same file), and, side by side in
 // process, the grid load's answer text written from the rows against variants encoded.
@@ -397,9 +397,13 @@ int main(int argc, char** argv) {
       });
       PrintRow("SetForneMao (one row)", clients, saves[clients]);
     }
-    PrintRow("GetSequencial (small)", 4, Drive(port, 4, seconds, [&](clib::TNetConnection& net, int) {
-               return net.Call("GetSequencial", {number, "01"});
-             }));
+    std::map<int, Figures> small;
+    for (int clients : {1, 4}) {
+      small[clients] = Drive(port, clients, seconds, [&](clib::TNetConnection& net, int) {
+        return net.Call("GetSequencial", {number, "01"});
+      });
+      PrintRow("GetSequencial (small)", clients, small[clients]);
+    }
 
     std::map<int, Figures> two_servers;
     if (!options->postgres.empty()) {
@@ -478,6 +482,8 @@ int main(int argc, char** argv) {
     std::printf("figures: http_over_sql=%.3g business_over_sql=%.3g rows_text_over_variants=%.3g",
                 load[1].median_ms / bare, Percentile(direct, 0.5) / bare,
                 Percentile(as_text, 0.5) / Percentile(via_variants, 0.5));
+    std::printf(" grid_median_ms_1=%.3g small_median_ms_1=%.3g small_calls_per_s_4=%.0f", load[1].median_ms,
+                small[1].median_ms, small[4].calls_per_second);
     for (const auto& [clients, f] : saves)
       std::printf(" save_calls_per_s_%d=%.0f save_p99_ms_%d=%.3g", clients, f.calls_per_second, clients, f.p99_ms);
     for (const auto& [clients, f] : two_servers)

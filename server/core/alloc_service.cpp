@@ -123,7 +123,7 @@ auto DbAllocService::Guarded(const Session& session, const std::string& method, 
                              Run run) {
   try {
     auto db = pool_.Acquire();
-    CallContext context{*db, session, params};
+    CallContext context{*db, session, params, turns_};
     return run(context);
   } catch (const DbError& e) {
     // The detail (SQL, constraint) goes to the log, never to the clerk. The call's

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "server/core/budget_turns.h"
 #include "server/core/connection_pool.h"
 #include "server/core/service_factory.h"
 
@@ -29,6 +30,7 @@ class DbAllocService final : public AllocService {
 
   StorageConfig config_;
   ConnectionPool pool_;
+  BudgetTurns turns_;
   std::string dummy_hash_;  // verified against when the operator is unknown, so timing tells nothing
 };
 

@@ -248,6 +248,18 @@ bool AlreadyApplied(Database& db, const UnitChange& u) {
   return u.old_supplier.empty() || u.old_supplier == u.new_supplier || allocation_of(u.old_supplier).empty();
 }
 
+// The budget sequences whose turns a save waits for: on PostgreSQL, whose row lock lets
+// a newcomer overtake the saves already waiting. None on SQLite: its writers of one file
+// already wait for each other on the process's writer mutex, and a turn held there would
+// also hold back the group flush that lets several commits share one sync (saves at 16
+// clients fell from about 3,900 to 2,450 a second).
+std::vector<std::string> TurnKeys(const Database& db, const std::vector<UnitChange>& units) {
+  std::vector<std::string> keys;
+  if (db.backend() != Database::Backend::Postgres) return keys;
+  for (const UnitChange& u : units) keys.push_back(BudgetTurns::Key(u.branch, u.number, u.sequence));
+  return keys;
+}
+
 }  // namespace
 
 rt::Variant SetForneMao(CallContext& c) {
@@ -277,6 +289,8 @@ rt::Variant SetForneMao(CallContext& c) {
     c.RequireBranch(u.branch);
     units.push_back(std::move(u));
   }
+
+  const BudgetTurns::Turn turn = c.turns.Take(TurnKeys(c.db, units));
 
   Transaction tx(c.db, true);
   std::map<std::tuple<std::string, std::string, std::string>, bool> checked_budgets;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/runtime/variant.h"
+#include "server/core/budget_turns.h"
 #include "server/core/database.h"
 #include "server/service.h"
 
@@ -16,6 +17,7 @@ struct CallContext {
   Database& db;
   const Session& session;
   std::vector<rt::Variant>& params;
+  BudgetTurns& turns;  // saves of one budget sequence in the order they came
 
   const std::string& Str(std::size_t i) const { return params[i].AsString(); }
   // Refuses a branch the session's operator was not granted.

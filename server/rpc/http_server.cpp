@@ -20,6 +20,8 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/ssl.hpp>
 
+#include "server/rpc/call_gate.h"
+
 namespace srv {
 namespace {
 
@@ -90,10 +92,12 @@ struct Listener {
         worker_count(PickThreads(options.threads, 4, 16)),
         io_thread_count(options.io_threads > 0
                             ? options.io_threads
-                            : std::max(1, static_cast<int>(std::thread::hardware_concurrency()) / 2)),
+                            : std::max(2, static_cast<int>(std::thread::hardware_concurrency()) / 2)),
+        io(io_thread_count),
         handler(service, options.rpc),
+        calls(worker_count, io_thread_count - 1),
         workers(static_cast<std::size_t>(worker_count)),
-        acceptor(io) {
+        acceptor(net::make_strand(io)) {
     if (!options.tls_certificate_file.empty() || !options.tls_key_file.empty()) {
       if (options.tls_certificate_file.empty() || options.tls_key_file.empty()) {
         throw std::runtime_error("HTTPS needs both a certificate and a key");
@@ -104,6 +108,15 @@ struct Listener {
 
   void Accept();
   void Admit(tcp::socket socket);
+  // Starts a call on a worker once a turn is free.
+  void RunOnWorker(CallGate::Call call) {
+    if (calls.TryEnter()) return net::post(workers, std::move(call));
+    if (CallGate::Call now = calls.Queue(std::move(call))) net::post(workers, std::move(now));
+  }
+  // Gives back a finished call's turn; a queued call that takes it over starts on a worker.
+  void PassOn(CallGate::Call next) {
+    if (next) net::post(workers, std::move(next));
+  }
   // Called by a connection as it ends.
   void Forget(std::uint64_t id, const std::string& address) {
     std::lock_guard lock(mutex);
@@ -114,12 +127,13 @@ struct Listener {
   HttpServerOptions options;
   const int worker_count;
   const int io_thread_count;
-  net::io_context io;  // first: outlives everything that runs on it
+  net::io_context io;  // before what runs on it: outlives it
   RpcHandler handler;
-  net::thread_pool workers;  // after the handler: joined before it goes
+  CallGate calls;
+  net::thread_pool workers;  // after the handler and the gate: joined before they go
   std::optional<ssl::context> tls;
-  tcp::acceptor acceptor;
-  net::steady_timer accept_pause{io};
+  tcp::acceptor acceptor;  // on a strand of its own, as are the pause timer and Stop's closing
+  net::steady_timer accept_pause{acceptor.get_executor()};
   std::atomic<bool> stopping{false};
   std::atomic<std::int64_t> last_cap_warning{0};
 
@@ -130,7 +144,7 @@ struct Listener {
 };
 
 // One client connection, over plain TCP or TLS. Its steps run one at a time on the
-// connection's strand; only the method call runs on a worker.
+// connection's strand, the method call too unless it goes to a worker.
 template <class Stream>
 class ConnectionOf final : public Connection {
   static constexpr bool kTls = !std::is_same_v<Stream, beast::tcp_stream>;
@@ -249,23 +263,38 @@ class ConnectionOf final : public Connection {
     Respond(404, HttpErrorBody(404, 0));
   }
 
-  // The method runs on a worker; its answer comes back to this connection's strand.
+  // While another I/O thread is free the method runs here, on the thread that read the
+  // request, and the answer is written from here too: the call crosses no thread.
+  // Otherwise it runs on a worker (once a turn is free) and its answer comes back to
+  // this connection's strand.
   void Call(http::request<http::string_body>& request) {
-    auto work = net::make_work_guard(stream_.get_executor());
-    net::post(server_.workers, [self = Self(), work = std::move(work), body = std::move(request.body()),
-                                authorization = std::string(request[http::field::authorization])]() mutable {
-      RpcReply reply;
-      try {
-        reply = self->server_.handler.Handle(body, authorization, self->peer_);
-      } catch (const std::exception& e) {  // Handle promises not to throw; a fault must not kill the server
-        spdlog::error("http POST /rpc: {}", e.what());
-        reply = {500, HttpErrorBody(500, 0)};
-      }
+    std::string authorization(request[http::field::authorization]);
+    if (server_.calls.TryEnterHere()) {
+      RpcReply reply = Answer(request.body(), authorization);
+      server_.PassOn(server_.calls.LeaveHere());
       std::vector<rt::Variant> spent = std::move(reply.spent);
-      net::post(self->stream_.get_executor(),
-                [self, reply = std::move(reply)]() mutable { self->Deliver(std::move(reply)); });
-      spent.clear();  // here, on the worker, while the I/O thread writes the answer
-    });
+      Deliver(std::move(reply));
+      return;  // the spent values are freed once the answer is in the socket
+    }
+    auto work = net::make_work_guard(stream_.get_executor());
+    server_.RunOnWorker(
+        [self = Self(), work, body = std::move(request.body()), authorization = std::move(authorization)]() {
+          RpcReply reply = self->Answer(body, authorization);
+          self->server_.PassOn(self->server_.calls.Leave());
+          std::vector<rt::Variant> spent = std::move(reply.spent);
+          net::post(self->stream_.get_executor(),
+                    [self, reply = std::move(reply)]() mutable { self->Deliver(std::move(reply)); });
+          spent.clear();  // here, on the worker, while the I/O thread writes the answer
+        });
+  }
+
+  RpcReply Answer(const std::string& body, const std::string& authorization) const {
+    try {
+      return server_.handler.Handle(body, authorization, peer_);
+    } catch (const std::exception& e) {  // Handle promises not to throw; a fault must not kill the server
+      spdlog::error("http POST /rpc: {}", e.what());
+      return {500, HttpErrorBody(500, 0)};
+    }
   }
 
   // A throttled answer waits on a timer, holding no worker.
@@ -280,7 +309,9 @@ class ConnectionOf final : public Connection {
   void Respond(int status, std::string body, bool then_close = false) {
     response_.emplace(static_cast<http::status>(status), version_ ? version_ : 11);
     if (!body.empty()) response_->set(http::field::content_type, kJson);
-    response_->keep_alive(keep_alive_ && !then_close && !stopping_);
+    // The server's own flag too: a call run on this strand when the server was told to
+    // stop has not seen the connection's yet.
+    response_->keep_alive(keep_alive_ && !then_close && !stopping_ && !server_.stopping);
     response_->body() = std::move(body);
     response_->prepare_payload();
     const bool drain = status == 413;  // the client may still be sending the body
@@ -338,6 +369,7 @@ class ConnectionOf final : public Connection {
 };
 
 void Listener::Accept() {
+  // Each connection on a strand of its own.
   acceptor.async_accept(net::make_strand(io), [this](ErrorCode ec, tcp::socket socket) {
     if (stopping || !acceptor.is_open()) return;
     if (ec) {
@@ -453,7 +485,7 @@ bool HttpServer::Serve() {
 void HttpServer::Stop() {
   Impl& impl = *impl_;
   if (impl.stopping.exchange(true)) return;
-  net::post(impl.io, [&impl] {
+  net::post(impl.acceptor.get_executor(), [&impl] {
     ErrorCode ignored;
     impl.acceptor.close(ignored);
     impl.accept_pause.cancel();

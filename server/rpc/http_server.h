@@ -7,8 +7,11 @@
 // matching HTTP status (404, 413, ...).
 //
 // A few I/O threads wait on every connection at once; an open connection that is idle,
-// or that sends its request slowly, holds no thread. Only a complete request goes to a
-// worker of the pool, which runs the method and hands the answer back to be written.
+// or that sends its request slowly, holds no thread. A complete request is run by the
+// I/O thread that read it, which writes the answer itself (no hand-off between threads),
+// as long as another I/O thread is left to serve the sockets; otherwise it goes to a
+// worker of the pool, which hands the answer back to be written. At most `threads`
+// methods run at once; further requests wait their turn without holding a thread.
 // Each request has deadlines (docs/server-program.md): an idle kept-alive connection is
 // closed after the keep-alive time, its headers must arrive within the header deadline
 // and its body within the body deadline. A client address may hold only so many
@@ -26,9 +29,10 @@ namespace srv {
 
 struct HttpServerOptions {
   std::size_t max_body_bytes = 8 * 1024 * 1024;
-  // Workers that run the methods (database calls block); 0 picks max(16, 4 x cores).
+  // Methods that may run at once (database calls block); 0 picks max(16, 4 x cores).
   int threads = 0;
-  // Threads that wait on the sockets, parse and write; 0 picks one per two cores.
+  // Threads that wait on the sockets, parse and write, and run a method themselves while
+  // one of them stays free; 0 picks max(2, one per two cores).
   int io_threads = 0;
   std::size_t keep_alive_max_count = 10000;  // requests on one connection before it is recycled
   int keep_alive_seconds = 5;                // an idle connection between requests is closed after this

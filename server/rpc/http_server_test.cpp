@@ -14,7 +14,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,6 +25,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/clientlib/net/net_connection.h"
+#include "server/rpc/fake_service_for_tests.h"
+#include "server/rpc/http_server.h"
 #include "server/rpc/server_process_for_tests.h"
 
 namespace srv {
@@ -256,6 +260,93 @@ TEST(ServerConnections, ThrottledSignInWaitsWithoutHoldingAWorker) {
   EXPECT_GT(clerk_ms, 0);
   EXPECT_LT(clerk_ms, 100.0);
   EXPECT_GE(delayed_ms, 900.0);
+}
+
+// The fake business layer with a method "Hold" that runs until Release(), counting how
+// many run at once: a long report or a slow database.
+class HoldingService : public fakes::FakeService {
+ public:
+  rt::Variant Call(const Session& session, const std::string& method, std::vector<rt::Variant>& params) override {
+    if (method != "Hold") return FakeService::Call(session, method, params);
+    std::unique_lock lock(mutex_);
+    ++started_;
+    most_at_once_ = std::max(most_at_once_, ++running_);
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return released_; });
+    --running_;
+    return "held";
+  }
+  void Release() {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+  // Waits up to `wait` for `count` calls to have started; the number started.
+  int WaitForStarted(int count, std::chrono::milliseconds wait) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, wait, [&] { return started_ >= count; });
+    return started_;
+  }
+  int MostAtOnce() {
+    std::lock_guard lock(mutex_);
+    return most_at_once_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool released_ = false;
+  int started_ = 0;
+  int running_ = 0;
+  int most_at_once_ = 0;
+};
+
+// At most `threads` methods run at once, whether on the thread that read the request or
+// on a worker; the next request waits its turn and is answered once one finishes. While
+// every turn is taken the sockets are still served: a health check, a new connection.
+TEST(ServerConnections, CallsPastTheLimitWaitTheirTurnWhileTheSocketsAreStillServed) {
+  struct Case {
+    int threads;
+    int io_threads;
+  };
+  for (const Case c : {Case{1, 2}, Case{2, 2}, Case{3, 3}}) {
+    SCOPED_TRACE("threads " + std::to_string(c.threads) + ", I/O threads " + std::to_string(c.io_threads));
+    HoldingService service;
+    HttpServerOptions options;
+    options.threads = c.threads;
+    options.io_threads = c.io_threads;
+    HttpServer server(service, options);
+    const int port = server.Bind("127.0.0.1", 0);
+    std::thread serving([&] { server.Serve(); });
+
+    const int callers = c.threads + 1;
+    std::vector<std::string> answers(static_cast<std::size_t>(callers));
+    std::vector<std::thread> calls;
+    calls.reserve(static_cast<std::size_t>(callers));
+    for (int i = 0; i < callers; ++i) {
+      calls.emplace_back([&, i] {
+        clib::TNetConnection net;
+        net.SetHost("127.0.0.1");
+        net.SetPort(port);
+        net.SetCredentials("demo", "demo");
+        net.SetTimeouts(5, 5);
+        const clib::ServerAnswer answer = net.Call("Hold", {});
+        answers[static_cast<std::size_t>(i)] = answer.ok ? answer.value.AsString() : answer.error_text;
+      });
+    }
+    EXPECT_EQ(service.WaitForStarted(c.threads, std::chrono::seconds(2)), c.threads);
+    RawConnection checker("127.0.0.3", port);
+    EXPECT_EQ(checker.Exchange(kHealth), "HTTP/1.1 200 OK") << "answered while every turn is taken";
+    EXPECT_EQ(service.WaitForStarted(callers, std::chrono::milliseconds(300)), c.threads)
+        << "the call past the limit waits";
+
+    service.Release();
+    for (auto& call : calls) call.join();
+    EXPECT_THAT(answers, ::testing::Each(std::string("held")));
+    EXPECT_EQ(service.MostAtOnce(), c.threads);
+    server.Stop();
+    serving.join();
+  }
 }
 
 // A self-signed certificate for 127.0.0.1 and its key, made by the openssl program.
