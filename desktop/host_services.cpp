@@ -48,6 +48,13 @@ QMessageBox::StandardButton ToQt(rt::TMsgDlgBtn button) {
   return QMessageBox::Ok;
 }
 
+// Qt's own button texts are English whatever the clerk's language: the host says them.
+static_assert(static_cast<int>(THostText::kButtonHelp) - static_cast<int>(THostText::kButtonYes) == rt::mbHelp,
+              "the button texts follow rt::TMsgDlgBtn");
+QString ButtonText(rt::TMsgDlgBtn button) {
+  return HostText(static_cast<THostText>(static_cast<int>(THostText::kButtonYes) + static_cast<int>(button)));
+}
+
 QMessageBox::Icon IconOf(rt::TMsgDlgType type) {
   switch (type) {
     case rt::mtWarning:
@@ -88,6 +95,7 @@ rt::TModalResult TQtDialogService::MessageDlg(const std::string& text, rt::TMsgD
   std::vector<std::pair<QAbstractButton*, rt::TMsgDlgBtn>> made;
   for (rt::TMsgDlgBtn b : buttons) made.emplace_back(static_cast<QAbstractButton*>(box.addButton(ToQt(b))), b);
   if (made.empty()) made.emplace_back(static_cast<QAbstractButton*>(box.addButton(QMessageBox::Ok)), rt::mbOK);
+  for (auto& [button, kind] : made) button->setText(ButtonText(kind));
   // Escape answers the cautious button: No, else Cancel, else the only one.
   for (auto want : {rt::mbNo, rt::mbCancel, rt::mbOK})
     if (auto it = std::find_if(made.begin(), made.end(), [&](auto& p) { return p.second == want; }); it != made.end()) {
@@ -103,6 +111,7 @@ rt::TModalResult TQtDialogService::MessageDlg(const std::string& text, rt::TMsgD
 
 void TQtDialogService::ShowError(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, TitleOf(rt::mtError), Q(text), QMessageBox::Ok, parent_);
+  box.button(QMessageBox::Ok)->setText(ButtonText(rt::mbOK));
   if (OnDialogShown) OnDialogShown(box);
   box.exec();
 }

@@ -37,6 +37,17 @@ constexpr std::array<rt::TTranslatedText, static_cast<size_t>(THostText::kCount)
     {"Salvar PDF…", "Save PDF…"},
     {"Exportar CSV…", "Export CSV…"},
     {"Não foi possível gravar %1", "Could not write %1"},
+    {"&Sim", "&Yes"},
+    {"&Não", "&No"},
+    {"OK", "OK"},
+    {"Cancelar", "Cancel"},
+    {"&Abortar", "&Abort"},
+    {"&Repetir", "&Retry"},
+    {"&Ignorar", "&Ignore"},
+    {"&Todos", "&All"},
+    {"N&ão para todos", "N&o to All"},
+    {"Sim para &todos", "Yes to &All"},
+    {"Aj&uda", "&Help"},
 }};
 
 }  // namespace

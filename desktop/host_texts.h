@@ -39,6 +39,18 @@ enum class THostText {
   kReportSavePdf,
   kReportExportCsv,
   kReportCannotWrite,  // %1: the file
+  // The message boxes' buttons, in rt::TMsgDlgBtn order.
+  kButtonYes,
+  kButtonNo,
+  kButtonOk,
+  kButtonCancel,
+  kButtonAbort,
+  kButtonRetry,
+  kButtonIgnore,
+  kButtonAll,
+  kButtonNoToAll,
+  kButtonYesToAll,
+  kButtonHelp,
   kCount
 };
 

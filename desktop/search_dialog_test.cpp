@@ -153,7 +153,7 @@ TEST(DialogService, ConfirmationOffersYesAndNoAndEscapeMeansNo) {
   };
   EXPECT_EQ(service.MessageDlg("Confirma?", rt::mtConfirmation, {rt::mbYes, rt::mbNo}, 0), rt::mrNo);
   buttons.sort();
-  EXPECT_EQ(buttons, QStringList({"No", "Yes"}));
+  EXPECT_EQ(buttons, QStringList({QString::fromUtf8("Não"), "Sim"}));  // in the clerk's language
 }
 
 TEST(BusyOverlay, CoversItsParentAndTurnsWhileShown) {

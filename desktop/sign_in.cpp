@@ -4,6 +4,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
 #include <algorithm>
@@ -88,6 +89,8 @@ TSignInDialog::TSignInDialog(const TSignIn& initial, QWidget* parent)
   form->addRow(HostText(THostText::kSignInBranch), branch_);
   form->addRow(problem_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setText(HostText(THostText::kButtonOk));
+  buttons->button(QDialogButtonBox::Cancel)->setText(HostText(THostText::kButtonCancel));
   connect(buttons, &QDialogButtonBox::accepted, this, &TSignInDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &TSignInDialog::reject);
   form->addRow(buttons);
