@@ -7,27 +7,21 @@
 
 namespace alloc {
 
-namespace {
-
-[[noreturn]] void BadAnswer(const std::string& method, const std::string& why) {
-  throw clib::EServerError(clib::ClientText(clib::TClientText::kBadAnswerOf, {method, why}), 0, 0);
-}
-
-}  // namespace
-
 void LoadPacket(rt::TClientDataSet& dataset, const rt::Variant& payload, const std::string& method) {
   if (payload.type() != rt::Variant::Type::Packet)
-    BadAnswer(method, clib::ClientText(clib::TClientText::kExpectedPacket));
+    clib::ThrowBadAnswer(method, clib::ClientText(clib::TClientText::kExpectedPacket));
   dataset.SetData(payload.AsPacket());
 }
 
 std::array<std::shared_ptr<const rt::DataPacket>, 4> AlocaForneAnswer(const rt::Variant& payload) {
-  const std::string expected = clib::ClientText(clib::TClientText::kExpectedFourPackets);
-  if (payload.type() != rt::Variant::Type::Array || payload.AsArray().size() != 4) BadAnswer("GetAlocaForne", expected);
+  const auto refuse = [] {
+    clib::ThrowBadAnswer("GetAlocaForne", clib::ClientText(clib::TClientText::kExpectedFourPackets));
+  };
+  if (payload.type() != rt::Variant::Type::Array || payload.AsArray().size() != 4) refuse();
   std::array<std::shared_ptr<const rt::DataPacket>, 4> packets;
   for (std::size_t i = 0; i < packets.size(); ++i) {
     const rt::Variant& element = payload.AsArray()[i];
-    if (element.type() != rt::Variant::Type::Packet) BadAnswer("GetAlocaForne", expected);
+    if (element.type() != rt::Variant::Type::Packet) refuse();
     packets[i] = element.PacketPtr();
   }
   return packets;
@@ -35,13 +29,13 @@ std::array<std::shared_ptr<const rt::DataPacket>, 4> AlocaForneAnswer(const rt::
 
 const rt::Variant& ArrayElement(const rt::Variant& payload, std::size_t i, const std::string& method) {
   if (payload.type() != rt::Variant::Type::Array || payload.AsArray().size() <= i)
-    BadAnswer(method, clib::ClientText(clib::TClientText::kExpectedPacketList, {std::to_string(i + 1)}));
+    clib::ThrowBadAnswer(method, clib::ClientText(clib::TClientText::kExpectedPacketList, {std::to_string(i + 1)}));
   return payload.AsArray()[i];
 }
 
 bool BooleanAnswer(const rt::Variant& payload, const std::string& method) {
   if (payload.type() != rt::Variant::Type::Boolean)
-    BadAnswer(method, clib::ClientText(clib::TClientText::kExpectedBoolean));
+    clib::ThrowBadAnswer(method, clib::ClientText(clib::TClientText::kExpectedBoolean));
   return payload.AsBool();
 }
 

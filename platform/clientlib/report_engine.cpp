@@ -21,9 +21,7 @@ std::shared_ptr<IReportDataProvider>& Provider() {
   return provider;
 }
 
-[[noreturn]] void BadAnswer(const std::string& method, TClientText why) {
-  throw EServerError(ClientText(TClientText::kBadAnswerOf, {method, ClientText(why)}), 0, 0);
-}
+[[noreturn]] void BadAnswer(const std::string& method, TClientText why) { ThrowBadAnswer(method, ClientText(why)); }
 
 const rt::VariantArray& ArrayOf(const rt::Variant& v, const std::string& method, TClientText missing) {
   if (v.type() != rt::Variant::Type::Array) BadAnswer(method, missing);

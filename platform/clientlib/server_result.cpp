@@ -1,5 +1,6 @@
 #include "platform/clientlib/server_result.h"
 
+#include "platform/clientlib/net/client_texts.h"
 #include "platform/runtime/abort.h"
 #include "platform/runtime/ui/services.h"
 
@@ -14,6 +15,10 @@ rt::Variant CheckResultServ(const ServerAnswer& answer, bool raise_on_error, int
 void MensErro(const std::string& text, bool abort) {
   rt::Dialogs().MessageDlg(text, rt::mtError, {rt::mbOK}, 0);
   if (abort) rt::Abort();
+}
+
+void ThrowBadAnswer(const std::string& method, const std::string& why) {
+  throw EServerError(ClientText(TClientText::kBadAnswerOf, {method, why}), 0, 0);
 }
 
 }  // namespace clib

@@ -28,6 +28,10 @@ class EServerError : public std::runtime_error {
 // Null otherwise. help_context travels with the error for the dialog.
 rt::Variant CheckResultServ(const ServerAnswer& answer, bool raise_on_error = true, int help_context = 0);
 
+// Raises EServerError for an answer of `method` that is not what its caller expects
+// ("Resposta inválida do servidor de aplicação em METHOD: WHY", in the clerk's language).
+[[noreturn]] void ThrowBadAnswer(const std::string& method, const std::string& why);
+
 // Shows text as an error dialog through the dialog service, then ends the operation in
 // progress with the silent abort (rt::EAbort). With abort false it only shows the text.
 void MensErro(const std::string& text, bool abort = true);
