@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include "platform/runtime/heap_tuning.h"
 #include "platform/runtime/packet.h"
 #include "server/core/service_factory.h"
 
@@ -47,6 +48,21 @@ void BM_GetAlocaForne(benchmark::State& state) {
 }
 BENCHMARK(BM_GetAlocaForne)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
+// The grid load as the HTTP server runs it: the answer's text written from the rows.
+void BM_WriteAlocaForne(benchmark::State& state) {
+  auto& w = W();
+  const std::string n = w.budgets[static_cast<int>(state.range(0))];
+  std::string text;
+  for (auto _ : state) {
+    std::vector<rt::Variant> p = {"0001", n, "01"};
+    text.clear();
+    w.service->CallToText(w.session, "GetAlocaForne", p, text);
+    benchmark::DoNotOptimize(text.data());
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_WriteAlocaForne)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
 void BM_GetTurma(benchmark::State& state) {
   auto& w = W();
   for (auto _ : state) {
@@ -79,4 +95,7 @@ void BM_SetForneMaoChangeAmount(benchmark::State& state) {
 }
 BENCHMARK(BM_SetForneMaoChangeAmount)->Unit(benchmark::kMillisecond);
 }  // namespace
-int main(int argc, char** argv) { return bench_support::BenchmarkMain(argc, argv); }
+int main(int argc, char** argv) {
+  rt::TuneHeapForLargePackets();  // as the server does
+  return bench_support::BenchmarkMain(argc, argv);
+}

@@ -193,6 +193,23 @@ TEST_P(QueryTest, GridLoadHasOneRecordPerAllocationOrOneBlankPerEmptyItem) {
   for (const rt::Variant& p : unknown.AsArray()) EXPECT_TRUE(p.AsPacket().rows.empty());
 }
 
+// Within an item the records follow the order the allocations were made, not the
+// professionals' codes: a professional added later with a lower code comes last.
+TEST_P(QueryTest, GridLoadKeepsEachItemsAllocationsInTheOrderMade) {
+  Exec(
+      "INSERT INTO allocations (branch, number, sequence, shift, product, supplier_code, stored_name, crew_time, "
+      "payment_type, paid_cents) VALUES ('0001', '0000000012', '01', '01', 'MO001', '1002', 'Maria', '0800', "
+      "'FOLHAPAGA', 9000)");
+  const rt::DataPacket alloc = Call("GetAlocaForne", {"0001", "0000000012", "01"}).AsArray()[1].AsPacket();
+  std::string garcom;
+  for (std::size_t r = 0; r < alloc.rows.size(); ++r) {
+    auto at = [&](const char* f) { return alloc.rows[r][static_cast<std::size_t>(alloc.FieldIndex(f))]; };
+    if (at("CDPRODUTO").AsString() == "MO001" && at("NRTURNO").AsString() == "01")
+      garcom += at("CDFORNECED").AsString() + "#" + at("NRFORNE").Describe() + " ";
+  }
+  EXPECT_EQ(garcom, "1001#1 1003#2 1002#3 ");
+}
+
 // The grid load written straight from the rows is the same text as its variants
 // encoded: on the demo budgets (accented names, payables, an unknown budget), a generated
 // large one, and a stored name longer than its field (cut to the same characters).

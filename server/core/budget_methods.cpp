@@ -1,8 +1,9 @@
 // Budget selection and the loading of the grid: GetPesqOrca, GetSequencial, GetAlocaForne.
+#include <algorithm>
 #include <concepts>
-#include <map>
 #include <optional>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 #include "platform/runtime/packet.h"
@@ -48,7 +49,56 @@ rt::Variant GetSequencial(CallContext& c) {
 
 namespace {
 
-using ItemKey = std::pair<std::string, std::string>;  // shift, product
+// The labour items' positions by shift and product (columns 0 and 1 of their rows),
+// looked up without building a key.
+class ItemIndex {
+ public:
+  explicit ItemIndex(const ResultSet& items) {
+    entries_.reserve(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) entries_.push_back({items.Text(i, 0), items.Text(i, 1), i});
+    std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) { return a.key() < b.key(); });
+  }
+  // The item of row `row` of `rows`, whose columns 0 and 1 are a shift and a product.
+  std::optional<std::size_t> Find(const ResultSet& rows, std::size_t row) {
+    const Key key{rows.TextView(row, 0, scratch_[0]), rows.TextView(row, 1, scratch_[1])};
+    const auto at = std::lower_bound(entries_.begin(), entries_.end(), key,
+                                     [](const Entry& e, const Key& k) { return e.key() < k; });
+    if (at == entries_.end() || at->key() != key) return std::nullopt;
+    return at->item;
+  }
+
+ private:
+  using Key = std::pair<std::string_view, std::string_view>;
+  struct Entry {
+    std::string shift, product;
+    std::size_t item;
+    Key key() const { return {shift, product}; }
+  };
+  std::vector<Entry> entries_;
+  std::string scratch_[2];  // a number rendered as text
+};
+
+// An allocation's place in the grid: its item's position and the order it was made in.
+struct Placed {
+  std::size_t item;
+  std::int64_t id;
+  std::size_t row;  // in the allocations' result
+};
+
+// The allocations (shift, product first; id in column 12) by item, then id; an
+// allocation without its item is left out.
+std::vector<Placed> PlaceByItem(const ResultSet& items, const ResultSet& allocations) {
+  ItemIndex index(items);
+  std::vector<Placed> placed;
+  placed.reserve(allocations.size());
+  for (std::size_t r = 0; r < allocations.size(); ++r) {
+    if (const std::optional<std::size_t> item = index.Find(allocations, r))
+      placed.push_back({*item, allocations.Int(r, 12), r});
+  }
+  std::sort(placed.begin(), placed.end(),
+            [](const Placed& x, const Placed& y) { return std::tie(x.item, x.id) < std::tie(y.item, y.id); });
+  return placed;
+}
 
 rt::Variant DateTimeOf(const std::string& iso) {
   rt::DateTime dt;
@@ -179,18 +229,9 @@ void LoadGrid(CallContext& c, Sink& sink) {
     return;
   }
   const double duration = h.Float(0, 10);
-  sink.Row(Cell{h, 0, 0}, Cell{h, 0, 1}, Cell{h, 0, 2}, DateTimeOf(h.Text(0, 3)), Cell{h, 0, 4},
-           Cell{h, 0, 5}, Cell{h, 0, 6}, h.Float(0, 7), h.Float(0, 8), h.Float(0, 9), duration);
+  sink.Row(Cell{h, 0, 0}, Cell{h, 0, 1}, Cell{h, 0, 2}, DateTimeOf(h.Text(0, 3)), Cell{h, 0, 4}, Cell{h, 0, 5},
+           Cell{h, 0, 6}, h.Float(0, 7), h.Float(0, 8), h.Float(0, 9), duration);
   sink.End();
-
-  const ResultSet a = c.db.Query(
-      "SELECT a.shift, a.product, a.supplier_code, p.registration, p.registration_type, p.trade_name, p.legal_name, "
-      "a.stored_name, a.crew_time, a.payment_type, a.paid_cents, a.account_generated "
-      "FROM allocations a JOIN professionals p ON p.supplier_code = a.supplier_code "
-      "WHERE a.branch = ? AND a.number = ? AND a.sequence = ? ORDER BY a.id",
-      key);
-  std::map<ItemKey, std::vector<std::size_t>> by_item;
-  for (std::size_t i = 0; i < a.size(); ++i) by_item[{a.Text(i, 0), a.Text(i, 1)}].push_back(i);
 
   // Items by product name, then shift: the records of one item stay adjacent.
   const ResultSet it = c.db.Query(
@@ -198,24 +239,35 @@ void LoadGrid(CallContext& c, Sink& sink) {
       "JOIN labour_products p ON p.code = i.product "
       "WHERE i.branch = ? AND i.number = ? AND i.sequence = ? ORDER BY p.name, i.shift, i.product",
       key);
+  // Each item's allocations in the order they were made: read in the index's order and
+  // sorted here by item and id, where small keys sort faster than the database sorts
+  // whole rows.
+  const ResultSet a = c.db.Query(
+      "SELECT a.shift, a.product, a.supplier_code, p.registration, p.registration_type, p.trade_name, p.legal_name, "
+      "a.stored_name, a.crew_time, a.payment_type, a.paid_cents, a.account_generated, a.id "
+      "FROM allocations a JOIN professionals p ON p.supplier_code = a.supplier_code "
+      "WHERE a.branch = ? AND a.number = ? AND a.sequence = ?",
+      key);
+  const std::vector<Placed> placed = PlaceByItem(it, a);
+
   sink.Begin(packets::FornMaoAux());
+  auto next = placed.begin();
   for (std::size_t i = 0; i < it.size(); ++i) {
     const Cell shift{it, i, 0}, product{it, i, 1}, name{it, i, 2};
     const double quantity = it.Float(i, 3);
     const double charged = FloatFromCents(it.Int(i, 4));
-    const auto found = by_item.find({it.Text(i, 0), it.Text(i, 1)});
-    if (found == by_item.end()) {
+    if (next == placed.end() || next->item != i) {
       // The item's one free record: blank professional, no allocation values.
       sink.Row(nullptr, charged, nullptr, product, name, nullptr, nullptr, nullptr, quantity, nullptr, nullptr, "",
                branch, number, sequence, shift, nullptr, nullptr, duration, nullptr);
       continue;
     }
     int ordinal = 0;
-    for (std::size_t r : found->second) {
+    for (; next != placed.end() && next->item == i; ++next) {
+      const std::size_t r = next->row;
       sink.Row(FloatFromCents(a.Int(r, 10)), charged, static_cast<double>(++ordinal), product, name, Cell{a, r, 3},
-               Cell{a, r, 6}, Cell{a, r, 5}, quantity, Cell{a, r, 4}, Cell{a, r, 11}, Cell{a, r, 2},
-               branch, number, sequence, shift, NullableCell{a, r, 7}, Cell{a, r, 8}, duration,
-               Cell{a, r, 9});
+               Cell{a, r, 6}, Cell{a, r, 5}, quantity, Cell{a, r, 4}, Cell{a, r, 11}, Cell{a, r, 2}, branch, number,
+               sequence, shift, NullableCell{a, r, 7}, Cell{a, r, 8}, duration, Cell{a, r, 9});
     }
   }
   sink.End();
