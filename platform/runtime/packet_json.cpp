@@ -267,10 +267,31 @@ class TextWriter {
   // fraction ("2.0") so that the reader sees a float.
   void Float(double d) {
     if (!std::isfinite(d)) throw EncodeError("a non-finite float (" + Variant(d).Describe() + ") cannot travel");
+    if (WriteCents(d)) return;
     char buffer[32];
     char* end = std::to_chars(buffer, buffer + sizeof buffer, d).ptr;
     out_.append(buffer, end);
     if (std::string_view(buffer, end).find_first_of(".e") == std::string_view::npos) out_ += ".0";
+  }
+
+  // Most floats that travel are counts and amounts of money: a whole number of cents
+  // under 10,000 in size is written from its digits, the same text as the shortest form
+  // above (tested over the whole range) without its search. False for any other value.
+  bool WriteCents(double d) {
+    if (!(d > -1e4 && d < 1e4)) return false;
+    const long long cents = std::llround(d * 100);
+    if (static_cast<double>(cents) / 100 != d) return false;
+    if (cents == 0 && std::signbit(d)) return false;  // "-0.0"
+    const unsigned long long size = cents < 0 ? -static_cast<unsigned long long>(cents) : cents;
+    char buffer[16];
+    char* end = buffer;
+    if (cents < 0) *end++ = '-';
+    end = std::to_chars(end, buffer + sizeof buffer, size / 100).ptr;
+    *end++ = '.';
+    *end++ = static_cast<char>('0' + size % 100 / 10);
+    if (size % 10 != 0) *end++ = static_cast<char>('0' + size % 10);
+    out_.append(buffer, end);
+    return true;
   }
 
   // A JSON string: the text must be UTF-8; quotes, backslashes and control characters

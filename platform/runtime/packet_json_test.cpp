@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -181,6 +182,26 @@ TEST(PacketJsonWriter, FloatsAreShortestAndReadBackExactly) {
     ASSERT_EQ(back.type(), Variant::Type::Float);
     EXPECT_EQ(back.AsFloat(), c.value);
   }
+}
+
+// Whole cents under 10,000 are written by a shortcut: it must give the shortest form's
+// text for every one of them, and leave the values just beside them to the search.
+TEST(PacketJsonWriter, AmountsInCentsAreWrittenAsTheirShortestForm) {
+  const auto shortest = [](double d) {
+    char buffer[32];
+    std::string text(buffer, std::to_chars(buffer, buffer + sizeof buffer, d).ptr);
+    if (text.find_first_of(".e") == std::string::npos) text += ".0";
+    return text;
+  };
+  int wrong = 0;
+  for (long long cents = -1'000'001; cents <= 1'000'001; ++cents) {
+    const double d = static_cast<double>(cents) / 100;
+    for (const double value : {d, std::nextafter(d, 1e9)}) {
+      const std::string text = EncodeVariant(value);
+      if (text != shortest(value) && wrong++ < 5) ADD_FAILURE() << text << " for " << shortest(value);
+    }
+  }
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST(PacketJsonWriter, CalculatedFieldsDoNotTravel) {
