@@ -15,11 +15,13 @@ int ResultSet::ColumnIndex(const std::string& name) const {
 }
 
 const ResultSet::Cell& ResultSet::At(std::size_t row, int col) const {
+  // No division (size() has one): this runs for every value the server reads.
   const std::size_t width = columns_.size();
-  if (col < 0 || static_cast<std::size_t>(col) >= width || row >= size()) {
+  const std::size_t at = row * width + static_cast<std::size_t>(col);
+  if (col < 0 || static_cast<std::size_t>(col) >= width || at >= cells_.size()) {
     throw std::out_of_range("no cell " + std::to_string(row) + ", " + std::to_string(col) + " in result");
   }
-  return cells_[row * width + static_cast<std::size_t>(col)];
+  return cells_[at];
 }
 
 void ResultSet::AddText(std::string_view text) {

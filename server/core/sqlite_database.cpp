@@ -234,17 +234,22 @@ class SqliteDatabase final : public Database {
     return stmt;
   }
 
+  // The value is read through sqlite3_column_value once rather than three column calls
+  // (each takes the connection's error state); the connection has no mutex (NOMUTEX) and
+  // one thread uses it at a time, so the value needs no protection.
   static void AddColumn(sqlite3_stmt* stmt, int i, ResultSet& result) {
-    switch (sqlite3_column_type(stmt, i)) {
+    sqlite3_value* value = sqlite3_column_value(stmt, i);
+    switch (sqlite3_value_type(value)) {
       case SQLITE_INTEGER:
-        return result.AddInt(sqlite3_column_int64(stmt, i));
+        return result.AddInt(sqlite3_value_int64(value));
       case SQLITE_FLOAT:
-        return result.AddFloat(sqlite3_column_double(stmt, i));
+        return result.AddFloat(sqlite3_value_double(value));
       case SQLITE_NULL:
         return result.AddNull();
       default: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-        return result.AddText({text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))});
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        if (text == nullptr) throw DbError(DbError::Kind::Other, "out of memory reading a text value");
+        return result.AddText({text, static_cast<std::size_t>(sqlite3_value_bytes(value))});
       }
     }
   }
