@@ -204,6 +204,23 @@ TEST(PacketJsonWriter, AmountsInCentsAreWrittenAsTheirShortestForm) {
   EXPECT_EQ(wrong, 0);
 }
 
+// Strings are checked eight bytes at a time: a character to escape, a non-ASCII one or
+// a broken one is found at every place in and across those words.
+TEST(PacketJsonWriter, StringsAreEscapedWhereverTheCharacterFalls) {
+  for (const std::string special : {"\"", "\\", "\n", "\x01", "\x1f", "\x7f", "é", "ção"}) {
+    for (std::size_t at = 0; at <= 17; ++at) {
+      std::string text(17, 'a');
+      text.insert(at, special);
+      EXPECT_EQ(EncodeVariant(text), nlohmann::json(text).dump()) << at;
+    }
+  }
+  for (std::size_t at = 0; at <= 17; ++at) {
+    std::string broken(17, 'a');
+    broken.insert(at, "\xC3");  // a character's first byte alone
+    EXPECT_THROW(EncodeVariant(broken), EncodeError) << at;
+  }
+}
+
 TEST(PacketJsonWriter, CalculatedFieldsDoNotTravel) {
   DataPacket p;
   p.fields = {StringField("HRINITUMOBRA", 5), StringField("QTHORAS", 8), TypedField("QTHREVENTO", FieldType::Float)};
