@@ -1,6 +1,7 @@
 // Budget selection and the loading of the grid: GetPesqOrca, GetSequencial, GetAlocaForne.
 #include <algorithm>
 #include <concepts>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <tuple>
@@ -61,9 +62,12 @@ class ItemIndex {
   // The item of row `row` of `rows`, whose columns 0 and 1 are a shift and a product.
   std::optional<std::size_t> Find(const ResultSet& rows, std::size_t row) {
     const Key key{rows.TextView(row, 0, scratch_[0]), rows.TextView(row, 1, scratch_[1])};
+    // Rows of one item mostly come together (the database reads them by shift and product).
+    if (last_ < entries_.size() && entries_[last_].key() == key) return entries_[last_].item;
     const auto at = std::lower_bound(entries_.begin(), entries_.end(), key,
                                      [](const Entry& e, const Key& k) { return e.key() < k; });
     if (at == entries_.end() || at->key() != key) return std::nullopt;
+    last_ = static_cast<std::size_t>(at - entries_.begin());
     return at->item;
   }
 
@@ -75,7 +79,8 @@ class ItemIndex {
     Key key() const { return {shift, product}; }
   };
   std::vector<Entry> entries_;
-  std::string scratch_[2];  // a number rendered as text
+  std::size_t last_ = SIZE_MAX;  // the entry found last
+  std::string scratch_[2];       // a number rendered as text
 };
 
 // An allocation's place in the grid: its item's position and the order it was made in.
