@@ -1,6 +1,7 @@
-// The server's business layer alone, without HTTP: the grid load of a large budget,
-// a crew-time lookup, and the save of one changed row (with its fsync), on SQLite, or
-// on PostgreSQL when BENCH_PG holds a libpq connection string.
+// The server's business layer alone, without HTTP: the grid load of a large budget (as
+// variants, and as the answer's text the HTTP server writes), a crew-time lookup, and
+// the save of one changed row (with its fsync), on SQLite, or on PostgreSQL when
+// BENCH_PG holds a libpq connection string. The heap is set as the server sets it.
 #include <benchmark/benchmark.h>
 
 #include "bench/figures_line.h"
