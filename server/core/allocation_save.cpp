@@ -110,14 +110,31 @@ void CheckPaymentType(const std::string& code) {
   }
 }
 
-// The professional's legal name when allowed for the product; refuses otherwise.
-std::string AllowedProfessional(Database& db, const std::string& supplier, const std::string& product) {
-  const ResultSet r = db.Query(
-      "SELECT p.legal_name FROM product_professionals pp JOIN professionals p ON p.supplier_code = pp.supplier_code "
-      "WHERE pp.product = ? AND pp.supplier_code = ?",
-      {product, supplier});
-  if (r.empty()) throw ServiceError(texts::kProfNotAllowed);
-  return r.Text(0, 0);
+// The legal names of the professionals a delta brings in, by (supplier, product); none
+// when the professional is not allowed for the product. Read before the save takes its
+// budget's turn: nothing a save changes decides them, so the turn is not held for them.
+using ProfessionalNames = std::map<std::pair<std::string, std::string>, std::optional<std::string>>;
+
+ProfessionalNames AllowedProfessionals(Database& db, const std::vector<UnitChange>& units) {
+  ProfessionalNames names;
+  for (const UnitChange& u : units) {
+    if (u.new_supplier.empty() || u.new_supplier == kRemoval) continue;
+    auto [at, fresh] = names.try_emplace({u.new_supplier, u.product});
+    if (!fresh) continue;
+    const ResultSet r = db.Query(
+        "SELECT p.legal_name FROM product_professionals pp JOIN professionals p ON p.supplier_code = pp.supplier_code "
+        "WHERE pp.product = ? AND pp.supplier_code = ?",
+        {u.product, u.new_supplier});
+    if (!r.empty()) at->second = r.Text(0, 0);
+  }
+  return names;
+}
+
+// The new professional's legal name when allowed for the product; refuses otherwise.
+const std::string& AllowedProfessional(const ProfessionalNames& names, const UnitChange& u) {
+  const auto it = names.find({u.new_supplier, u.product});
+  if (it == names.end() || !it->second) throw ServiceError(texts::kProfNotAllowed);
+  return *it->second;
 }
 
 void CheckCrewTime(Database& db, const UnitChange& u) {
@@ -158,14 +175,15 @@ void GuardDuplicate(F&& write) {
   }
 }
 
-void Insert(Database& db, const UnitChange& u, double quantity, const std::string& operator_id) {
+void Insert(Database& db, const UnitChange& u, double quantity, const ProfessionalNames& names,
+            const std::string& operator_id) {
   auto key = ItemKey(u);
   const ResultSet used = db.Query(
       "SELECT COUNT(*) FROM allocations WHERE branch = ? AND number = ? AND sequence = ? AND shift = ? AND product = ?",
       key);
   const std::int64_t units = quantity > 0 ? static_cast<std::int64_t>(std::trunc(quantity)) : 0;
   if (used.Int(0, 0) >= units) throw ServiceError(texts::kNoFreeUnit);
-  const std::string name = AllowedProfessional(db, u.new_supplier, u.product);
+  const std::string& name = AllowedProfessional(names, u);
   CheckCrewTime(db, u);
   CheckPaymentType(u.new_payment);
   const std::int64_t cents = NewCents(u.new_amount);
@@ -186,7 +204,8 @@ void Insert(Database& db, const UnitChange& u, double quantity, const std::strin
   RecordHistory(db, std::move(line));
 }
 
-void ChangeOrRemove(Database& db, const UnitChange& u, bool remove, const std::string& operator_id) {
+void ChangeOrRemove(Database& db, const UnitChange& u, bool remove, const ProfessionalNames& names,
+                    const std::string& operator_id) {
   auto key = ItemKey(u);
   key.emplace_back(u.old_supplier);
   const ResultSet r = db.Query(std::string("SELECT id, paid_cents, crew_time, payment_type, row_version, "
@@ -212,7 +231,7 @@ void ChangeOrRemove(Database& db, const UnitChange& u, bool remove, const std::s
     RecordHistory(db, std::move(line));
     return;
   }
-  const std::string name = AllowedProfessional(db, u.new_supplier, u.product);
+  const std::string& name = AllowedProfessional(names, u);
   if (u.new_crew != r.Text(0, 2)) CheckCrewTime(db, u);
   CheckPaymentType(u.new_payment);
   const std::int64_t cents = NewCents(u.new_amount);
@@ -246,6 +265,23 @@ bool AlreadyApplied(Database& db, const UnitChange& u) {
       now.Text(0, 2) != u.new_payment)
     return false;
   return u.old_supplier.empty() || u.old_supplier == u.new_supplier || allocation_of(u.old_supplier).empty();
+}
+
+enum class SequenceState { Unknown, Frozen, Open };
+
+// Locks the budget sequence's row until the end of the transaction (so that saves,
+// generation and cancellation of one budget queue one behind the other) and says, in the
+// same round trip, whether it exists and whether payables generated from it freeze its
+// allocations.
+SequenceState LockOpenSequence(Database& db, const UnitChange& u) {
+  const ResultSet r =
+      db.Query(std::string("SELECT CASE WHEN EXISTS (SELECT 1 FROM payable_budgets p WHERE p.branch = s.branch AND "
+                           "p.number = s.number AND p.sequence = s.sequence) THEN 1 ELSE 0 END "
+                           "FROM budget_sequences s WHERE s.branch = ? AND s.number = ? AND s.sequence = ?") +
+                   db.ForUpdate(),
+               {u.branch, u.number, u.sequence});
+  if (r.empty()) return SequenceState::Unknown;
+  return r.Int(0, 0) != 0 ? SequenceState::Frozen : SequenceState::Open;
 }
 
 // The budget sequences whose turns a save waits for: on PostgreSQL, whose row lock lets
@@ -290,15 +326,19 @@ rt::Variant SetForneMao(CallContext& c) {
     units.push_back(std::move(u));
   }
 
-  const BudgetTurns::Turn turn = c.turns.Take(TurnKeys(c.db, units));
-
+  // BEGIN and the reads that no save changes come before the turn: the turn is held only
+  // for what orders this save against the others of its budget.
   Transaction tx(c.db, true);
+  const ProfessionalNames names = AllowedProfessionals(c.db, units);
+  BudgetTurns::Turn turn = c.turns.Take(TurnKeys(c.db, units));
+
   std::map<std::tuple<std::string, std::string, std::string>, bool> checked_budgets;
   for (const UnitChange& u : units) {
     auto [at, fresh] = checked_budgets.try_emplace({u.branch, u.number, u.sequence}, true);
     if (fresh) {
-      if (!LockSequence(c.db, u.branch, u.number, u.sequence)) throw ServiceError(texts::kBudgetUnknown);
-      if (HasPayables(c.db, u.branch, u.number, u.sequence)) throw ServiceError(texts::kAccountsExist);
+      const SequenceState sequence = LockOpenSequence(c.db, u);
+      if (sequence == SequenceState::Unknown) throw ServiceError(texts::kBudgetUnknown);
+      if (sequence == SequenceState::Frozen) throw ServiceError(texts::kAccountsExist);
     }
     const bool removal = u.new_supplier == kRemoval;
     if (u.old_supplier.empty() && (removal || u.new_supplier.empty())) continue;  // a free unit stays free
@@ -312,13 +352,16 @@ rt::Variant SetForneMao(CallContext& c) {
     if (!removal && !u.new_supplier.empty() && AlreadyApplied(c.db, u)) continue;
 
     if (u.old_supplier.empty()) {
-      Insert(c.db, u, item.Float(0, 0), c.session.operator_id);
+      Insert(c.db, u, item.Float(0, 0), names, c.session.operator_id);
     } else if (u.new_supplier.empty()) {
       throw ServiceError(texts::kProfessionalRequired);
     } else {
-      ChangeOrRemove(c.db, u, removal, c.session.operator_id);
+      ChangeOrRemove(c.db, u, removal, names, c.session.operator_id);
     }
   }
+  // The next save of the budget may start while this one commits: the rows locked here
+  // keep its reads behind the commit, and it is the only one of this server waiting there.
+  turn.PassOn();
   tx.Commit();
   return nullptr;
 }
