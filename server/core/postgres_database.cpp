@@ -1,9 +1,11 @@
 // PostgreSQL backend over libpq: statements prepared once per connection by their
-// text, parameters sent as text, "?" placeholders renumbered to $n.
+// text, parameters sent as text, "?" placeholders renumbered to $n. Several statements
+// asked for at once go in one pipeline: one round trip instead of one each.
 #include <libpq-fe.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <map>
 
 #include "server/core/database.h"
@@ -53,6 +55,33 @@ class PgResult {
   PGresult* r_;
 };
 
+// Parameters as the texts libpq sends; valid while the SqlValues live.
+class TextParams {
+ public:
+  explicit TextParams(const std::vector<SqlValue>& params) : texts_(params.size()), values_(params.size(), nullptr) {
+    for (std::size_t i = 0; i < params.size(); ++i) {
+      const SqlValue& v = params[i];
+      if (auto s = std::get_if<std::string>(&v)) {
+        values_[i] = s->c_str();
+      } else if (auto n = std::get_if<std::int64_t>(&v)) {
+        texts_[i] = std::to_string(*n);
+        values_[i] = texts_[i].c_str();
+      } else if (auto d = std::get_if<double>(&v)) {
+        char buffer[40];
+        std::snprintf(buffer, sizeof buffer, "%.17g", *d);
+        texts_[i] = buffer;
+        values_[i] = texts_[i].c_str();
+      }
+    }
+  }
+  int size() const { return static_cast<int>(values_.size()); }
+  const char* const* values() const { return values_.data(); }
+
+ private:
+  std::vector<std::string> texts_;
+  std::vector<const char*> values_;
+};
+
 class PostgresDatabase final : public Database {
  public:
   PostgresDatabase(const std::string& conninfo, const std::string& schema) {
@@ -83,17 +112,46 @@ class PostgresDatabase final : public Database {
 
   ResultSet Query(const std::string& sql, const std::vector<SqlValue>& params) override {
     PgResult res(Run(sql, params));
-    PGresult* r = res.get();
-    const int cols = PQnfields(r);
-    std::vector<std::string> names;
-    names.reserve(static_cast<std::size_t>(cols));
-    for (int i = 0; i < cols; ++i) names.emplace_back(PQfname(r, i));
-    ResultSet result(std::move(names));
-    const int rows = PQntuples(r);
-    for (int row = 0; row < rows; ++row) {
-      for (int i = 0; i < cols; ++i) AddValue(r, row, i, result);
+    return Rows(res.get());
+  }
+
+  // The statements go out together and their results come back in order. After a
+  // failure PostgreSQL skips the rest of the pipeline; its results are read and dropped
+  // so that the connection is ready for the next call, and the first failure is thrown.
+  // The statements are small, so a blocking connection cannot stall on a full buffer.
+  std::vector<ResultSet> QueryEach(const std::vector<Statement>& statements) override {
+    if (statements.size() < 2) return Database::QueryEach(statements);
+    std::vector<const std::string*> names;
+    names.reserve(statements.size());
+    for (const Statement& statement : statements) names.push_back(&Prepared(statement.sql));  // not in a pipeline
+    if (PQenterPipelineMode(conn_) != 1) throw DbError(DbError::Kind::Other, PQerrorMessage(conn_));
+    std::size_t sent = 0;
+    for (; sent < statements.size(); ++sent) {
+      const TextParams params(statements[sent].params);
+      if (PQsendQueryPrepared(conn_, names[sent]->c_str(), params.size(), params.values(), nullptr, nullptr, 0) != 1)
+        break;
     }
-    return result;
+    if (PQpipelineSync(conn_) != 1) {  // the connection is lost; the pool drops it (not Healthy)
+      throw DbError(DbError::Kind::Other, std::string("cannot send to PostgreSQL: ") + PQerrorMessage(conn_));
+    }
+    std::vector<ResultSet> results;
+    std::exception_ptr failure;
+    for (std::size_t i = 0; i < sent && !failure; ++i) {
+      PgResult res(PQgetResult(conn_));
+      try {
+        Check(res.get(), statements[i].sql);
+        results.push_back(Rows(res.get()));
+      } catch (const DbError&) {
+        failure = std::current_exception();
+      }
+      DropResultsUntilNull();  // the end of statement i's results
+    }
+    if (!failure && sent < statements.size()) {
+      failure = std::make_exception_ptr(DbError(DbError::Kind::Other, PQerrorMessage(conn_)));
+    }
+    DrainPipeline();
+    if (failure) std::rethrow_exception(failure);
+    return results;
   }
 
   std::int64_t Execute(const std::string& sql, const std::vector<SqlValue>& params) override {
@@ -118,11 +176,13 @@ class PostgresDatabase final : public Database {
   const char* ForUpdate() const override { return " FOR UPDATE"; }
   void LockForMigration() override { ExecuteScript("SELECT pg_advisory_xact_lock(4700)"); }
   bool Healthy() const override {
-    return PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) == PQTRANS_IDLE;
+    return PQstatus(conn_) == CONNECTION_OK && PQpipelineStatus(conn_) == PQ_PIPELINE_OFF &&
+           PQtransactionStatus(conn_) == PQTRANS_IDLE;
   }
 
  private:
-  PGresult* Run(const std::string& sql, const std::vector<SqlValue>& params) {
+  // The name of the statement prepared on this connection for `sql`, prepared on first use.
+  const std::string& Prepared(const std::string& sql) {
     auto it = prepared_.find(sql);
     if (it == prepared_.end()) {
       const std::string name = "s" + std::to_string(prepared_.size() + 1);
@@ -130,24 +190,13 @@ class PostgresDatabase final : public Database {
       Check(prep.get(), sql);
       it = prepared_.emplace(sql, name).first;
     }
-    std::vector<std::string> texts(params.size());
-    std::vector<const char*> values(params.size(), nullptr);
-    for (std::size_t i = 0; i < params.size(); ++i) {
-      const SqlValue& v = params[i];
-      if (auto s = std::get_if<std::string>(&v)) {
-        values[i] = s->c_str();
-      } else if (auto n = std::get_if<std::int64_t>(&v)) {
-        texts[i] = std::to_string(*n);
-        values[i] = texts[i].c_str();
-      } else if (auto d = std::get_if<double>(&v)) {
-        char buffer[40];
-        std::snprintf(buffer, sizeof buffer, "%.17g", *d);
-        texts[i] = buffer;
-        values[i] = texts[i].c_str();
-      }
-    }
-    PGresult* r =
-        PQexecPrepared(conn_, it->second.c_str(), static_cast<int>(params.size()), values.data(), nullptr, nullptr, 0);
+    return it->second;
+  }
+
+  PGresult* Run(const std::string& sql, const std::vector<SqlValue>& params) {
+    const std::string& name = Prepared(sql);
+    const TextParams values(params);
+    PGresult* r = PQexecPrepared(conn_, name.c_str(), values.size(), values.values(), nullptr, nullptr, 0);
     try {
       Check(r, sql);
     } catch (...) {
@@ -172,6 +221,35 @@ class PostgresDatabase final : public Database {
     else if (code == "40001" || code == "40P01" || code == "55P03")
       kind = DbError::Kind::Busy;
     throw DbError(kind, std::string(PQerrorMessage(conn_)) + " [" + sql + "]");
+  }
+
+  void DropResultsUntilNull() {
+    while (PGresult* r = PQgetResult(conn_)) PQclear(r);
+  }
+
+  // Reads what is left of a pipeline up to its sync point and leaves pipeline mode.
+  void DrainPipeline() {
+    while (PQpipelineStatus(conn_) != PQ_PIPELINE_OFF) {
+      PGresult* r = PQgetResult(conn_);
+      if (r == nullptr) {
+        if (PQexitPipelineMode(conn_) == 1 || PQstatus(conn_) != CONNECTION_OK) return;
+        continue;  // the results of a statement ended; more follow
+      }
+      PQclear(r);
+    }
+  }
+
+  static ResultSet Rows(PGresult* r) {
+    const int cols = PQnfields(r);
+    std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(cols));
+    for (int i = 0; i < cols; ++i) names.emplace_back(PQfname(r, i));
+    ResultSet result(std::move(names));
+    const int rows = PQntuples(r);
+    for (int row = 0; row < rows; ++row) {
+      for (int i = 0; i < cols; ++i) AddValue(r, row, i, result);
+    }
+    return result;
   }
 
   static void AddValue(PGresult* r, int row, int col, ResultSet& result) {
