@@ -56,6 +56,14 @@ TEST_P(DatabaseTest, TransactionGuardRollsBackUnlessCommitted) {
   const ResultSet r = db_->Query("SELECT k FROM t ORDER BY k");
   ASSERT_EQ(r.size(), 1u);
   EXPECT_EQ(r.Text(0, 0), "kept");
+  // Transactions in which nothing ran end cleanly either way.
+  { Transaction tx(*db_, true); }
+  {
+    Transaction tx(*db_, false);
+    tx.Commit();
+  }
+  EXPECT_TRUE(db_->Healthy());
+  EXPECT_EQ(db_->Query("SELECT COUNT(*) FROM t").Int(0, 0), 1);
 }
 
 TEST_P(DatabaseTest, ConstraintViolationsAreTold) {

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <exception>
 #include <map>
+#include <memory>
+#include <utility>
 
 #include "server/core/database.h"
 
@@ -43,17 +45,10 @@ bool IsIdentifier(const std::string& s) {
   return !(s[0] >= '0' && s[0] <= '9');
 }
 
-class PgResult {
- public:
-  explicit PgResult(PGresult* r) : r_(r) {}
-  ~PgResult() { PQclear(r_); }
-  PgResult(const PgResult&) = delete;
-  PgResult& operator=(const PgResult&) = delete;
-  PGresult* get() const { return r_; }
-
- private:
-  PGresult* r_;
+struct ClearResult {
+  void operator()(PGresult* r) const { PQclear(r); }
 };
+using PgResult = std::unique_ptr<PGresult, ClearResult>;
 
 // Parameters as the texts libpq sends; valid while the SqlValues live.
 class TextParams {
@@ -111,76 +106,91 @@ class PostgresDatabase final : public Database {
   Backend backend() const override { return Backend::Postgres; }
 
   ResultSet Query(const std::string& sql, const std::vector<SqlValue>& params) override {
+    if (pending_begin_ != nullptr) return Rows(Pipeline({{sql, params}}).front().get());
     PgResult res(Run(sql, params));
     return Rows(res.get());
   }
 
-  // The statements go out together and their results come back in order. After a
-  // failure PostgreSQL skips the rest of the pipeline; its results are read and dropped
-  // so that the connection is ready for the next call, and the first failure is thrown.
-  // The statements are small, so a blocking connection cannot stall on a full buffer.
   std::vector<ResultSet> QueryEach(const std::vector<Statement>& statements) override {
-    if (statements.size() < 2) return Database::QueryEach(statements);
-    std::vector<const std::string*> names;
-    names.reserve(statements.size());
-    for (const Statement& statement : statements) names.push_back(&Prepared(statement.sql));  // not in a pipeline
-    if (PQenterPipelineMode(conn_) != 1) throw DbError(DbError::Kind::Other, PQerrorMessage(conn_));
-    std::size_t sent = 0;
-    for (; sent < statements.size(); ++sent) {
-      const TextParams params(statements[sent].params);
-      if (PQsendQueryPrepared(conn_, names[sent]->c_str(), params.size(), params.values(), nullptr, nullptr, 0) != 1)
-        break;
-    }
-    if (PQpipelineSync(conn_) != 1) {  // the connection is lost; the pool drops it (not Healthy)
-      throw DbError(DbError::Kind::Other, std::string("cannot send to PostgreSQL: ") + PQerrorMessage(conn_));
-    }
-    std::vector<ResultSet> results;
-    std::exception_ptr failure;
-    for (std::size_t i = 0; i < sent && !failure; ++i) {
-      PgResult res(PQgetResult(conn_));
-      try {
-        Check(res.get(), statements[i].sql);
-        results.push_back(Rows(res.get()));
-      } catch (const DbError&) {
-        failure = std::current_exception();
-      }
-      DropResultsUntilNull();  // the end of statement i's results
-    }
-    if (!failure && sent < statements.size()) {
-      failure = std::make_exception_ptr(DbError(DbError::Kind::Other, PQerrorMessage(conn_)));
-    }
-    DrainPipeline();
-    if (failure) std::rethrow_exception(failure);
-    return results;
+    if (statements.size() < 2 && pending_begin_ == nullptr) return Database::QueryEach(statements);
+    std::vector<ResultSet> rows;
+    rows.reserve(statements.size());
+    for (const PgResult& res : Pipeline(statements)) rows.push_back(Rows(res.get()));
+    return rows;
   }
 
   std::int64_t Execute(const std::string& sql, const std::vector<SqlValue>& params) override {
-    PgResult res(Run(sql, params));
+    PgResult res(pending_begin_ != nullptr ? Pipeline({{sql, params}}).front().release() : Run(sql, params));
     const char* affected = PQcmdTuples(res.get());
     return affected && *affected ? std::strtoll(affected, nullptr, 10) : 0;
   }
 
   void ExecuteScript(const std::string& sql) override {
+    if (const char* begin = std::exchange(pending_begin_, nullptr)) ExecuteScript(begin);
     PgResult res(PQexec(conn_, sql.c_str()));
     Check(res.get(), sql);
   }
 
-  // A read transaction sees one snapshot for all its statements.
+  // BEGIN is not sent on its own: it goes out with the transaction's first statement,
+  // one round trip less per transaction. A read transaction sees one snapshot for all
+  // its statements.
   void Begin(bool write) override {
-    ExecuteScript(write ? "BEGIN" : "BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY");
+    pending_begin_ = write ? "BEGIN" : "BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY";
   }
-  void Commit() override { ExecuteScript("COMMIT"); }
+  void Commit() override {
+    if (std::exchange(pending_begin_, nullptr) != nullptr) return;  // no statement ran: nothing to commit
+    ExecuteScript("COMMIT");
+  }
   void Rollback() override {
+    pending_begin_ = nullptr;
     if (PQtransactionStatus(conn_) != PQTRANS_IDLE) ExecuteScript("ROLLBACK");
   }
   const char* ForUpdate() const override { return " FOR UPDATE"; }
   void LockForMigration() override { ExecuteScript("SELECT pg_advisory_xact_lock(4700)"); }
   bool Healthy() const override {
     return PQstatus(conn_) == CONNECTION_OK && PQpipelineStatus(conn_) == PQ_PIPELINE_OFF &&
-           PQtransactionStatus(conn_) == PQTRANS_IDLE;
+           PQtransactionStatus(conn_) == PQTRANS_IDLE && pending_begin_ == nullptr;
   }
 
  private:
+  // Sends the statements together, after the pending BEGIN if there is one, and returns
+  // their results in order. After a failure PostgreSQL skips the rest of the pipeline;
+  // its results are read and dropped so that the connection is ready for the next call,
+  // and the first failure is thrown. The statements are small, so a blocking connection
+  // cannot stall on a full buffer.
+  std::vector<PgResult> Pipeline(const std::vector<Statement>& statements) {
+    std::vector<const std::string*> names;
+    names.reserve(statements.size());
+    for (const Statement& statement : statements) names.push_back(&Prepared(statement.sql));  // not in a pipeline
+    const char* begin = std::exchange(pending_begin_, nullptr);
+    if (PQenterPipelineMode(conn_) != 1) throw DbError(DbError::Kind::Other, PQerrorMessage(conn_));
+    bool sent = begin == nullptr || PQsendQueryParams(conn_, begin, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+    for (std::size_t i = 0; sent && i < statements.size(); ++i) {
+      const TextParams params(statements[i].params);
+      sent = PQsendQueryPrepared(conn_, names[i]->c_str(), params.size(), params.values(), nullptr, nullptr, 0) == 1;
+    }
+    if (!sent || PQpipelineSync(conn_) != 1) {  // the connection is lost; the pool drops it (not Healthy)
+      throw DbError(DbError::Kind::Other, std::string("cannot send to PostgreSQL: ") + PQerrorMessage(conn_));
+    }
+    std::vector<PgResult> results;
+    std::exception_ptr failure;
+    const std::size_t first = begin != nullptr ? 1 : 0;  // the BEGIN's result comes first
+    for (std::size_t i = 0; i < first + statements.size() && !failure; ++i) {
+      PgResult res(PQgetResult(conn_));
+      try {
+        const bool is_begin = i < first;
+        Check(res.get(), is_begin ? std::string(begin) : statements[i - first].sql);
+        if (!is_begin) results.push_back(std::move(res));
+      } catch (const DbError&) {
+        failure = std::current_exception();
+      }
+      DropResultsUntilNull();  // the end of this statement's results
+    }
+    DrainPipeline();
+    if (failure) std::rethrow_exception(failure);
+    return results;
+  }
+
   // The name of the statement prepared on this connection for `sql`, prepared on first use.
   const std::string& Prepared(const std::string& sql) {
     auto it = prepared_.find(sql);
@@ -271,6 +281,7 @@ class PostgresDatabase final : public Database {
 
   PGconn* conn_ = nullptr;
   std::map<std::string, std::string> prepared_;
+  const char* pending_begin_ = nullptr;  // a BEGIN not sent yet (see Begin)
 };
 
 }  // namespace
