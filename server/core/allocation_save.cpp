@@ -301,7 +301,7 @@ void Insert(Database& db, const UnitChange& u, const UnitReads& reads, const Pro
   line.new_paid_cents = cents;
   line.new_crew_time = u.new_crew;
   line.new_payment_type = u.new_payment;
-  RecordHistory(db, std::move(line));
+  RecordHistory(db, line);
 }
 
 // Changes one allocation guarded by its row version (`write` returns the row it changed)
