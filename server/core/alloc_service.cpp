@@ -109,12 +109,17 @@ std::optional<LoginResult> DbAllocService::Login(const std::string& operator_id,
 std::optional<Session> DbAllocService::Authenticate(const std::string& token) {
   if (!IsTokenShaped(token)) return std::nullopt;
   auto db = pool_.Acquire();
-  const ResultSet s =
-      db->Query("SELECT operator_id FROM sessions WHERE token_hash = ? AND expires_at > ?", {Sha256Hex(token), Now()});
+  // The session and its operator's branches in one round trip: every call asks for them.
+  const ResultSet s = db->Query(
+      "SELECT s.operator_id, b.branch FROM sessions s LEFT JOIN operator_branches b ON b.operator_id = s.operator_id "
+      "WHERE s.token_hash = ? AND s.expires_at > ? ORDER BY b.branch",
+      {Sha256Hex(token), Now()});
   if (s.empty()) return std::nullopt;
   Session session;
   session.operator_id = s.Text(0, 0);
-  session.branches = BranchesOf(*db, session.operator_id);
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (!s.IsNull(i, 1)) session.branches.push_back(s.Text(i, 1));  // null: an operator with no branch
+  }
   return session;
 }
 

@@ -32,6 +32,20 @@ TEST_P(SessionTest, SignInOpensASessionSharedByEveryInstanceOnTheDatabase) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM sessions WHERE token_hash = ?", {Sha256Hex(login->token)}), 1);
 }
 
+TEST_P(SessionTest, ASessionCarriesEveryBranchOfItsOperatorOrNone) {
+  const auto login = service_->Login("demo", "demo");
+  ASSERT_TRUE(login);
+  Exec("INSERT INTO operator_branches (operator_id, branch) VALUES ('demo', '0004'), ('demo', '0002')");
+  auto session = service_->Authenticate(login->token);
+  ASSERT_TRUE(session);
+  EXPECT_EQ(session->branches, (std::vector<std::string>{"0001", "0002", "0004"}));
+  Exec("DELETE FROM operator_branches WHERE operator_id = 'demo'");
+  session = service_->Authenticate(login->token);
+  ASSERT_TRUE(session) << "a valid session of an operator without branches";
+  EXPECT_EQ(session->operator_id, "demo");
+  EXPECT_TRUE(session->branches.empty());
+}
+
 TEST_P(SessionTest, WrongCredentialsAndBadTokensAreRefused) {
   EXPECT_FALSE(service_->Login("demo", "DEMO"));
   EXPECT_FALSE(service_->Login("demo", ""));

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <set>
 #include <tuple>
 
 #include "platform/runtime/packet.h"
@@ -110,14 +111,31 @@ void CheckPaymentType(const std::string& code) {
   }
 }
 
-// The professional's legal name when allowed for the product; refuses otherwise.
-std::string AllowedProfessional(Database& db, const std::string& supplier, const std::string& product) {
-  const ResultSet r = db.Query(
-      "SELECT p.legal_name FROM product_professionals pp JOIN professionals p ON p.supplier_code = pp.supplier_code "
-      "WHERE pp.product = ? AND pp.supplier_code = ?",
-      {product, supplier});
-  if (r.empty()) throw ServiceError(texts::kProfNotAllowed);
-  return r.Text(0, 0);
+// The legal names of the professionals a delta brings in, by (supplier, product); none
+// when the professional is not allowed for the product. Read before the save takes its
+// budget's turn: nothing a save changes decides them, so the turn is not held for them.
+using ProfessionalNames = std::map<std::pair<std::string, std::string>, std::optional<std::string>>;
+
+ProfessionalNames AllowedProfessionals(Database& db, const std::vector<UnitChange>& units) {
+  ProfessionalNames names;
+  for (const UnitChange& u : units) {
+    if (u.new_supplier.empty() || u.new_supplier == kRemoval) continue;
+    auto [at, fresh] = names.try_emplace({u.new_supplier, u.product});
+    if (!fresh) continue;
+    const ResultSet r = db.Query(
+        "SELECT p.legal_name FROM product_professionals pp JOIN professionals p ON p.supplier_code = pp.supplier_code "
+        "WHERE pp.product = ? AND pp.supplier_code = ?",
+        {u.product, u.new_supplier});
+    if (!r.empty()) at->second = r.Text(0, 0);
+  }
+  return names;
+}
+
+// The new professional's legal name when allowed for the product; refuses otherwise.
+const std::string& AllowedProfessional(const ProfessionalNames& names, const UnitChange& u) {
+  const auto it = names.find({u.new_supplier, u.product});
+  if (it == names.end() || !it->second) throw ServiceError(texts::kProfNotAllowed);
+  return *it->second;
 }
 
 void CheckCrewTime(Database& db, const UnitChange& u) {
@@ -158,24 +176,124 @@ void GuardDuplicate(F&& write) {
   }
 }
 
-void Insert(Database& db, const UnitChange& u, double quantity, const std::string& operator_id) {
-  auto key = ItemKey(u);
-  const ResultSet used = db.Query(
-      "SELECT COUNT(*) FROM allocations WHERE branch = ? AND number = ? AND sequence = ? AND shift = ? AND product = ?",
-      key);
+// A row of the delta: which of the cases at the top of the file it is.
+bool StaysFree(const UnitChange& u) {
+  return u.old_supplier.empty() && (u.new_supplier == kRemoval || u.new_supplier.empty());
+}
+bool IsRemoval(const UnitChange& u) { return u.new_supplier == kRemoval; }
+bool BringsInAnother(const UnitChange& u) {
+  return !IsRemoval(u) && !u.new_supplier.empty() && u.new_supplier != u.old_supplier;
+}
+
+enum class SequenceState { Unknown, Frozen, Open };
+
+// What a row of the delta is decided on, read in one go: the budget sequence's row
+// (for the first row of each budget), locked until the end of the transaction so that
+// saves, generation and cancellation of one budget queue one behind the other, with
+// whether payables generated from it freeze its allocations; the labour item, locked so
+// that concurrent saves of its units queue there; and, read after those locks, the
+// allocations the row names and the item's count of them. The statements run in this
+// order, so each read sees what the locks protect.
+struct UnitReads {
+  SequenceState sequence = SequenceState::Open;
+  ResultSet item;      // quantity
+  ResultSet old_held;  // the old professional's allocation, locked (changes and removals)
+  ResultSet new_held;  // the new professional's allocation (another professional brought in)
+  ResultSet used;      // how many allocations the item holds (a free unit filled)
+};
+
+UnitReads ReadUnit(Database& db, const UnitChange& u, bool lock_sequence) {
+  const std::vector<SqlValue> sequence_key = {u.branch, u.number, u.sequence};
+  auto allocation_of = [&](const std::string& supplier) {
+    auto key = ItemKey(u);
+    key.emplace_back(supplier);
+    return key;
+  };
+  std::vector<Database::Statement> statements;
+  std::vector<ResultSet UnitReads::*> into;
+  if (lock_sequence) {
+    statements.push_back(
+        {std::string("SELECT CASE WHEN EXISTS (SELECT 1 FROM payable_budgets p WHERE p.branch = s.branch AND "
+                     "p.number = s.number AND p.sequence = s.sequence) THEN 1 ELSE 0 END "
+                     "FROM budget_sequences s WHERE s.branch = ? AND s.number = ? AND s.sequence = ?") +
+             db.ForUpdate(),
+         sequence_key});
+    into.push_back(nullptr);
+  }
+  if (!StaysFree(u)) {
+    statements.push_back({std::string("SELECT quantity FROM labour_items WHERE branch = ? AND number = ? "
+                                      "AND sequence = ? AND shift = ? AND product = ?") +
+                              db.ForUpdate(),
+                          ItemKey(u)});
+    into.push_back(&UnitReads::item);
+    if (!u.old_supplier.empty() && !u.new_supplier.empty()) {
+      statements.push_back({std::string("SELECT id, paid_cents, crew_time, payment_type, row_version, "
+                                        "account_generated FROM allocations WHERE branch = ? AND number = ? AND "
+                                        "sequence = ? AND shift = ? AND product = ? AND supplier_code = ?") +
+                                db.ForUpdate(),
+                            allocation_of(u.old_supplier)});
+      into.push_back(&UnitReads::old_held);
+    }
+    if (BringsInAnother(u)) {
+      statements.push_back(
+          {"SELECT paid_cents, crew_time, payment_type FROM allocations WHERE branch = ? AND "
+           "number = ? AND sequence = ? AND shift = ? AND product = ? AND supplier_code = ?",
+           allocation_of(u.new_supplier)});
+      into.push_back(&UnitReads::new_held);
+    }
+    if (u.old_supplier.empty()) {
+      statements.push_back(
+          {"SELECT COUNT(*) FROM allocations WHERE branch = ? AND number = ? AND sequence = ? AND "
+           "shift = ? AND product = ?",
+           ItemKey(u)});
+      into.push_back(&UnitReads::used);
+    }
+  }
+  std::vector<ResultSet> results = db.QueryEach(statements);
+  UnitReads reads;
+  for (std::size_t i = 0; i < results.size(); ++i) {
+    if (into[i] != nullptr) {
+      reads.*into[i] = std::move(results[i]);
+    } else if (results[i].empty()) {
+      reads.sequence = SequenceState::Unknown;
+    } else if (results[i].Int(0, 0) != 0) {
+      reads.sequence = SequenceState::Frozen;
+    }
+  }
+  return reads;
+}
+
+// Whether an allocation read with its paid cents, crew time and payment type from column
+// `first` on holds the row's new values.
+bool HoldsNewValues(const ResultSet& r, int first, const UnitChange& u) {
+  const auto cents = CentsFromFloat(u.new_amount);
+  return !r.empty() && cents && r.Int(0, first) == *cents && r.Text(0, first + 1) == u.new_crew &&
+         r.Text(0, first + 2) == u.new_payment;
+}
+
+// Whether the item already holds what the row asks for (see the top of the file).
+bool AlreadyApplied(const UnitReads& reads, const UnitChange& u) {
+  if (BringsInAnother(u)) return HoldsNewValues(reads.new_held, 0, u) && reads.old_held.empty();
+  return !IsRemoval(u) && HoldsNewValues(reads.old_held, 1, u);  // the same professional, new values
+}
+
+void Insert(Database& db, const UnitChange& u, const UnitReads& reads, const ProfessionalNames& names,
+            const std::string& operator_id) {
+  const double quantity = reads.item.Float(0, 0);
   const std::int64_t units = quantity > 0 ? static_cast<std::int64_t>(std::trunc(quantity)) : 0;
-  if (used.Int(0, 0) >= units) throw ServiceError(texts::kNoFreeUnit);
-  const std::string name = AllowedProfessional(db, u.new_supplier, u.product);
+  if (reads.used.Int(0, 0) >= units) throw ServiceError(texts::kNoFreeUnit);
+  const std::string& name = AllowedProfessional(names, u);
   CheckCrewTime(db, u);
   CheckPaymentType(u.new_payment);
   const std::int64_t cents = NewCents(u.new_amount);
-  key.insert(key.end(), {u.new_supplier, name, u.new_crew, u.new_payment, cents});
+  auto values = ItemKey(u);
+  values.insert(values.end(), {u.new_supplier, name, u.new_crew, u.new_payment, cents});
   std::int64_t id = 0;
   GuardDuplicate([&] {
     id = db.Query(
                "INSERT INTO allocations (branch, number, sequence, shift, product, supplier_code, stored_name, "
                "crew_time, payment_type, paid_cents) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id",
-               key)
+               values)
              .Int(0, 0);
   });
   HistoryEntry line = HistoryLine(u, history::kAllocated, operator_id, id);
@@ -183,17 +301,20 @@ void Insert(Database& db, const UnitChange& u, double quantity, const std::strin
   line.new_paid_cents = cents;
   line.new_crew_time = u.new_crew;
   line.new_payment_type = u.new_payment;
-  RecordHistory(db, std::move(line));
+  RecordHistory(db, line);
 }
 
-void ChangeOrRemove(Database& db, const UnitChange& u, bool remove, const std::string& operator_id) {
-  auto key = ItemKey(u);
-  key.emplace_back(u.old_supplier);
-  const ResultSet r = db.Query(std::string("SELECT id, paid_cents, crew_time, payment_type, row_version, "
-                                           "account_generated FROM allocations WHERE branch = ? AND number = ? AND "
-                                           "sequence = ? AND shift = ? AND product = ? AND supplier_code = ?") +
-                                   db.ForUpdate(),
-                               key);
+// Changes one allocation guarded by its row version (`write` returns the row it changed)
+// and records the history line, both sent at once; a row changed since it was read is
+// refused as stale, and the history line goes with the rolled back transaction.
+void WriteWithHistory(Database& db, const Database::Statement& write, const HistoryEntry& line) {
+  if (db.QueryEach({write, HistoryStatement(line)}).front().size() != 1) throw ServiceError(texts::kStale);
+}
+
+// `r` is the old professional's allocation as ReadUnit read it.
+void ChangeOrRemove(Database& db, const UnitChange& u, const ResultSet& r, const ProfessionalNames& names,
+                    const std::string& operator_id) {
+  const bool remove = IsRemoval(u);
   if (r.empty() || !SameAmount(u.old_amount, r.Int(0, 1)) || r.Text(0, 2) != u.old_crew ||
       r.Text(0, 3) != u.old_payment) {
     throw ServiceError(texts::kStale);
@@ -206,46 +327,25 @@ void ChangeOrRemove(Database& db, const UnitChange& u, bool remove, const std::s
   line.old_crew_time = r.Text(0, 2);
   line.old_payment_type = r.Text(0, 3);
   if (remove) {
-    if (db.Execute("DELETE FROM allocations WHERE id = ? AND row_version = ?", {id, version}) != 1) {
-      throw ServiceError(texts::kStale);
-    }
-    RecordHistory(db, std::move(line));
+    WriteWithHistory(db, {"DELETE FROM allocations WHERE id = ? AND row_version = ? RETURNING id", {id, version}},
+                     line);
     return;
   }
-  const std::string name = AllowedProfessional(db, u.new_supplier, u.product);
+  const std::string& name = AllowedProfessional(names, u);
   if (u.new_crew != r.Text(0, 2)) CheckCrewTime(db, u);
   CheckPaymentType(u.new_payment);
   const std::int64_t cents = NewCents(u.new_amount);
-  GuardDuplicate([&] {
-    if (db.Execute("UPDATE allocations SET supplier_code = ?, stored_name = ?, crew_time = ?, payment_type = ?, "
-                   "paid_cents = ?, row_version = row_version + 1 WHERE id = ? AND row_version = ?",
-                   {u.new_supplier, name, u.new_crew, u.new_payment, cents, id, version}) != 1) {
-      throw ServiceError(texts::kStale);
-    }
-  });
   line.new_supplier = u.new_supplier;
   line.new_paid_cents = cents;
   line.new_crew_time = u.new_crew;
   line.new_payment_type = u.new_payment;
-  RecordHistory(db, std::move(line));
-}
-
-// Whether the item already holds what the row asks for (see the top of the file).
-bool AlreadyApplied(Database& db, const UnitChange& u) {
-  auto allocation_of = [&](const std::string& supplier) {
-    auto key = ItemKey(u);
-    key.emplace_back(supplier);
-    return db.Query(
-        "SELECT paid_cents, crew_time, payment_type FROM allocations WHERE branch = ? AND number = ? AND "
-        "sequence = ? AND shift = ? AND product = ? AND supplier_code = ?",
-        key);
-  };
-  const ResultSet now = allocation_of(u.new_supplier);
-  const auto cents = CentsFromFloat(u.new_amount);
-  if (now.empty() || !cents || now.Int(0, 0) != *cents || now.Text(0, 1) != u.new_crew ||
-      now.Text(0, 2) != u.new_payment)
-    return false;
-  return u.old_supplier.empty() || u.old_supplier == u.new_supplier || allocation_of(u.old_supplier).empty();
+  GuardDuplicate([&] {
+    WriteWithHistory(db,
+                     {"UPDATE allocations SET supplier_code = ?, stored_name = ?, crew_time = ?, payment_type = ?, "
+                      "paid_cents = ?, row_version = row_version + 1 WHERE id = ? AND row_version = ? RETURNING id",
+                      {u.new_supplier, name, u.new_crew, u.new_payment, cents, id, version}},
+                     line);
+  });
 }
 
 // The budget sequences whose turns a save waits for: on PostgreSQL, whose row lock lets
@@ -290,35 +390,33 @@ rt::Variant SetForneMao(CallContext& c) {
     units.push_back(std::move(u));
   }
 
-  const BudgetTurns::Turn turn = c.turns.Take(TurnKeys(c.db, units));
-
+  // BEGIN and the reads that no save changes come before the turn: the turn is held only
+  // for what orders this save against the others of its budget.
   Transaction tx(c.db, true);
-  std::map<std::tuple<std::string, std::string, std::string>, bool> checked_budgets;
-  for (const UnitChange& u : units) {
-    auto [at, fresh] = checked_budgets.try_emplace({u.branch, u.number, u.sequence}, true);
-    if (fresh) {
-      if (!LockSequence(c.db, u.branch, u.number, u.sequence)) throw ServiceError(texts::kBudgetUnknown);
-      if (HasPayables(c.db, u.branch, u.number, u.sequence)) throw ServiceError(texts::kAccountsExist);
-    }
-    const bool removal = u.new_supplier == kRemoval;
-    if (u.old_supplier.empty() && (removal || u.new_supplier.empty())) continue;  // a free unit stays free
+  const ProfessionalNames names = AllowedProfessionals(c.db, units);
+  BudgetTurns::Turn turn = c.turns.Take(TurnKeys(c.db, units));
 
-    // Lock the labour item, so that concurrent saves of its units queue here.
-    const ResultSet item = c.db.Query(std::string("SELECT quantity FROM labour_items WHERE branch = ? AND number = ? "
-                                                  "AND sequence = ? AND shift = ? AND product = ?") +
-                                          c.db.ForUpdate(),
-                                      ItemKey(u));
-    if (item.empty()) throw ServiceError(texts::kItemUnknown);
-    if (!removal && !u.new_supplier.empty() && AlreadyApplied(c.db, u)) continue;
+  std::set<std::tuple<std::string, std::string, std::string>> locked_budgets;
+  for (const UnitChange& u : units) {
+    const bool first_of_budget = locked_budgets.emplace(u.branch, u.number, u.sequence).second;
+    const UnitReads reads = ReadUnit(c.db, u, first_of_budget);
+    if (reads.sequence == SequenceState::Unknown) throw ServiceError(texts::kBudgetUnknown);
+    if (reads.sequence == SequenceState::Frozen) throw ServiceError(texts::kAccountsExist);
+    if (StaysFree(u)) continue;
+    if (reads.item.empty()) throw ServiceError(texts::kItemUnknown);
+    if (AlreadyApplied(reads, u)) continue;
 
     if (u.old_supplier.empty()) {
-      Insert(c.db, u, item.Float(0, 0), c.session.operator_id);
+      Insert(c.db, u, reads, names, c.session.operator_id);
     } else if (u.new_supplier.empty()) {
       throw ServiceError(texts::kProfessionalRequired);
     } else {
-      ChangeOrRemove(c.db, u, removal, c.session.operator_id);
+      ChangeOrRemove(c.db, u, reads.old_held, names, c.session.operator_id);
     }
   }
+  // The next save of the budget may start while this one commits: the rows locked here
+  // keep its reads behind the commit, and it is the only one of this server waiting there.
+  turn.PassOn();
   tx.Commit();
   return nullptr;
 }

@@ -146,6 +146,8 @@ TEST_P(SaveTest, InvalidRowsAreRefusedWithTheClerksText) {
       {Change("01", "MO009", kFree, {"1004", "", "", 0}), "Mão de obra não cadastrada no orçamento."},
       {{"0000000013", "01", "02", "MO001", {"1001", "2000", "CONTAPAGAR", 130}, {"*", "*", "", 0}},
        texts::kAccountsExist},
+      // Refused for the budget's payables alone: the unit is not one whose account was generated.
+      {{"0000000013", "01", "02", "MO001", kFree, {"1004", "", "", 0}}, texts::kAccountsExist},
       {{"0000000099", "01", "02", "MO001", kFree, {"1001", "", "", 0}}, texts::kBudgetUnknown},
   };
   const std::int64_t before = Count("SELECT COUNT(*) FROM allocations");

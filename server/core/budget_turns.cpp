@@ -25,6 +25,7 @@ void BudgetTurns::TakeOne(const std::string& key) {
 }
 
 void BudgetTurns::Release(const std::vector<std::string>& keys) {
+  if (keys.empty()) return;
   std::lock_guard lock(mutex_);
   for (const std::string& key : keys) {
     const auto it = queues_.find(key);

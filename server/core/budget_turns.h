@@ -20,13 +20,21 @@ namespace srv {
 
 class BudgetTurns {
  public:
-  // Holds the turns of some budget sequences until it goes.
+  // Holds the turns of some budget sequences until it goes or passes them on.
   class Turn {
    public:
     Turn(BudgetTurns& owner, std::vector<std::string> keys) : owner_(owner), keys_(std::move(keys)) {}
-    ~Turn() { owner_.Release(keys_); }
+    ~Turn() { PassOn(); }
     Turn(const Turn&) = delete;
     Turn& operator=(const Turn&) = delete;
+
+    // Lets the next in line go now; a second call does nothing. A save passes its turn
+    // on just before its COMMIT: the rows it locked keep the next save's reads behind the
+    // commit, while the next save's wake-up overlaps it.
+    void PassOn() {
+      owner_.Release(keys_);
+      keys_.clear();
+    }
 
    private:
     BudgetTurns& owner_;

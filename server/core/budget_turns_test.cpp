@@ -78,6 +78,36 @@ TEST(BudgetTurnsTest, OtherBudgetsDoNotWaitAndSharedOnesAreNotDeadlocked) {
   backward.join();
 }
 
+TEST(BudgetTurnsTest, ATurnPassedOnLetsTheNextGoBeforeItGoesAndOnlyOnce) {
+  BudgetTurns turns;
+  const std::string key = BudgetTurns::Key("0001", "42", "01");
+  std::atomic<int> done{0};
+  BudgetTurns::Turn first = turns.Take({key});
+  std::thread second([&] {
+    const BudgetTurns::Turn mine = turns.Take({key});
+    ++done;
+  });
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(done.load(), 0) << "the second save ran while the first held the turn";
+  first.PassOn();
+  EXPECT_TRUE(Reaches(done, 1)) << "the turn passed on did not reach the next in line";
+  second.join();
+  // Passed on twice (and again when it goes): the turn taken after it is not released.
+  BudgetTurns::Turn third = turns.Take({key});
+  first.PassOn();
+  std::thread fourth([&] {
+    const BudgetTurns::Turn mine = turns.Take({key});
+    ++done;
+  });
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(done.load(), 1) << "a turn passed on twice released the next holder's";
+  first.PassOn();  // still nothing
+  EXPECT_EQ(done.load(), 1);
+  third.PassOn();
+  EXPECT_TRUE(Reaches(done, 2));
+  fourth.join();
+}
+
 TEST(BudgetTurnsTest, KeysOfDifferentBudgetsDiffer) {
   EXPECT_NE(BudgetTurns::Key("0001", "12", "3"), BudgetTurns::Key("0001", "1", "23"));
 }

@@ -7,6 +7,13 @@
 
 namespace srv {
 
+std::vector<ResultSet> Database::QueryEach(const std::vector<Statement>& statements) {
+  std::vector<ResultSet> results;
+  results.reserve(statements.size());
+  for (const Statement& statement : statements) results.push_back(Query(statement.sql, statement.params));
+  return results;
+}
+
 int ResultSet::ColumnIndex(const std::string& name) const {
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     if (columns_[i] == name) return static_cast<int>(i);

@@ -91,6 +91,15 @@ class Database {
   // Runs several statements without parameters (migrations).
   virtual void ExecuteScript(const std::string& sql) = 0;
 
+  struct Statement {
+    std::string sql;
+    std::vector<SqlValue> params;
+  };
+  // Runs statements that return rows in order, as Query would one by one, and returns
+  // their rows; the first failure throws and the statements after it are not run. A
+  // backend may send them together (PostgreSQL: one round trip for all of them).
+  virtual std::vector<ResultSet> QueryEach(const std::vector<Statement>& statements);
+
   // Transactions. `write` starts a write transaction at once (SQLite: BEGIN IMMEDIATE,
   // so that two writers queue at the start instead of failing at their first write); a
   // read transaction reads one consistent snapshot (PostgreSQL: REPEATABLE READ).

@@ -56,6 +56,14 @@ TEST_P(DatabaseTest, TransactionGuardRollsBackUnlessCommitted) {
   const ResultSet r = db_->Query("SELECT k FROM t ORDER BY k");
   ASSERT_EQ(r.size(), 1u);
   EXPECT_EQ(r.Text(0, 0), "kept");
+  // Transactions in which nothing ran end cleanly either way.
+  { Transaction tx(*db_, true); }
+  {
+    Transaction tx(*db_, false);
+    tx.Commit();
+  }
+  EXPECT_TRUE(db_->Healthy());
+  EXPECT_EQ(db_->Query("SELECT COUNT(*) FROM t").Int(0, 0), 1);
 }
 
 TEST_P(DatabaseTest, ConstraintViolationsAreTold) {
@@ -67,6 +75,41 @@ TEST_P(DatabaseTest, ConstraintViolationsAreTold) {
     EXPECT_EQ(e.kind, DbError::Kind::UniqueViolation);
   }
   EXPECT_THROW(db_->Query("SELECT nothing FROM nowhere"), DbError);
+}
+
+TEST_P(DatabaseTest, StatementsRunTogetherAnswerInOrderAndStopAtTheFirstFailure) {
+  db_->Execute("INSERT INTO t (k, n) VALUES ('a', 1), ('b', 2)");
+  {
+    Transaction tx(*db_, true);
+    const std::vector<ResultSet> rows =
+        db_->QueryEach({{std::string("SELECT n FROM t WHERE k = ?") + db_->ForUpdate(), {"b"}},
+                        {"SELECT k FROM t WHERE n > ? ORDER BY k", {std::int64_t{0}}},
+                        {"UPDATE t SET n = n + 10 WHERE k = ? RETURNING n", {"a"}},
+                        {"SELECT n FROM t WHERE k = ?", {"a"}}});
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].Int(0, 0), 2);
+    ASSERT_EQ(rows[1].size(), 2u);
+    EXPECT_EQ(rows[1].Text(1, 0), "b");
+    EXPECT_EQ(rows[2].Int(0, 0), 11);
+    EXPECT_EQ(rows[3].Int(0, 0), 11) << "a statement did not see the one before it";
+    tx.Commit();
+  }
+  {
+    Transaction tx(*db_, true);
+    try {
+      db_->QueryEach({{"INSERT INTO t (k, n) VALUES ('c', 3) RETURNING n", {}},
+                      {"INSERT INTO t (k, n) VALUES ('a', 4) RETURNING n", {}},
+                      {"INSERT INTO t (k, n) VALUES ('d', 5) RETURNING n", {}}});
+      ADD_FAILURE() << "a duplicate key went unreported";
+    } catch (const DbError& e) {
+      EXPECT_EQ(e.kind, DbError::Kind::UniqueViolation) << e.what();
+    }
+  }
+  // Rolled back as a whole, and the connection serves the next statements.
+  EXPECT_EQ(db_->Query("SELECT COUNT(*) FROM t").Int(0, 0), 2);
+  EXPECT_EQ(db_->QueryEach({{"SELECT n FROM t WHERE k = 'a'", {}}, {"SELECT n FROM t WHERE k = 'b'", {}}})[1].Int(0, 0),
+            2);
+  EXPECT_TRUE(db_->Healthy());
 }
 
 TEST_P(DatabaseTest, MigrationsApplyOnceAndRecordTheirVersion) {

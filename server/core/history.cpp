@@ -43,8 +43,13 @@ std::string Side(const std::string& supplier, const std::optional<std::int64_t>&
 
 }  // namespace
 
-void RecordHistory(Database& db, HistoryEntry e) {
-  db.Execute(
+void RecordHistory(Database& db, const HistoryEntry& e) {
+  const Database::Statement insert = HistoryStatement(e);
+  db.Execute(insert.sql, insert.params);
+}
+
+Database::Statement HistoryStatement(const HistoryEntry& e) {
+  return {
       "INSERT INTO allocation_history (at, operator_id, action, branch, number, sequence, shift, product, "
       "allocation_id, old_supplier, new_supplier, old_paid_cents, new_paid_cents, old_crew_time, new_crew_time, "
       "old_payment_type, new_payment_type, entry_numbers) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
@@ -53,7 +58,7 @@ void RecordHistory(Database& db, HistoryEntry e) {
        TextOrNull(e.shift), TextOrNull(e.product), IntOrNull(e.allocation_id), TextOrNull(e.old_supplier),
        TextOrNull(e.new_supplier), IntOrNull(e.old_paid_cents), IntOrNull(e.new_paid_cents),
        TextOrNull(e.old_crew_time), TextOrNull(e.new_crew_time), TextOrNull(e.old_payment_type),
-       TextOrNull(e.new_payment_type), TextOrNull(e.entry_numbers)});
+       TextOrNull(e.new_payment_type), TextOrNull(e.entry_numbers)}};
 }
 
 std::vector<HistoryEntry> BudgetHistory(Database& db, const std::string& branch, const std::string& number) {

@@ -35,7 +35,9 @@ struct HistoryEntry {
 };
 
 // Appends one line, stamped now; call inside the change's transaction.
-void RecordHistory(Database& db, HistoryEntry entry);
+void RecordHistory(Database& db, const HistoryEntry& entry);
+// The statement that records it, for a caller that sends it together with others.
+Database::Statement HistoryStatement(const HistoryEntry& entry);
 
 // The lines of a budget (every sequence), oldest first.
 std::vector<HistoryEntry> BudgetHistory(Database& db, const std::string& branch, const std::string& number);

@@ -26,12 +26,6 @@ std::string Trim(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
-bool HasPayables(Database& db, const std::string& branch, const std::string& number, const std::string& sequence) {
-  return !db.Query("SELECT 1 FROM payable_budgets WHERE branch = ? AND number = ? AND sequence = ? LIMIT 1",
-                   {branch, number, sequence})
-              .empty();
-}
-
 bool LockSequence(Database& db, const std::string& branch, const std::string& number, const std::string& sequence) {
   return !db.Query(std::string("SELECT 1 FROM budget_sequences WHERE branch = ? AND number = ? AND sequence = ?") +
                        db.ForUpdate(),

@@ -30,8 +30,6 @@ struct CallContext {
 std::string Trim(const std::string& text);
 inline bool IsBlank(const std::string& text) { return Trim(text).empty(); }
 
-// Whether the budget sequence has payables generated (its allocations are frozen).
-bool HasPayables(Database& db, const std::string& branch, const std::string& number, const std::string& sequence);
 // Whether the budget sequence exists; inside a write transaction it also locks the
 // sequence's row until the end of the transaction, so that saves, generation and
 // cancellation of one budget sequence queue one behind the other on every backend.

@@ -64,7 +64,7 @@ void RecordPayables(CallContext& c, const BudgetKey& k, const char* action, cons
   line.number = k.number;
   line.sequence = k.sequence;
   line.entry_numbers = entry_numbers;
-  RecordHistory(c.db, std::move(line));
+  RecordHistory(c.db, line);
 }
 
 // "a,b,c" of one column of a result.

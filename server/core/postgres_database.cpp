@@ -1,10 +1,14 @@
 // PostgreSQL backend over libpq: statements prepared once per connection by their
-// text, parameters sent as text, "?" placeholders renumbered to $n.
+// text, parameters sent as text, "?" placeholders renumbered to $n. Several statements
+// asked for at once go in one pipeline: one round trip instead of one each.
 #include <libpq-fe.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <map>
+#include <memory>
+#include <utility>
 
 #include "server/core/database.h"
 
@@ -41,16 +45,36 @@ bool IsIdentifier(const std::string& s) {
   return !(s[0] >= '0' && s[0] <= '9');
 }
 
-class PgResult {
+struct ClearResult {
+  void operator()(PGresult* r) const { PQclear(r); }
+};
+using PgResult = std::unique_ptr<PGresult, ClearResult>;
+
+// Parameters as the texts libpq sends; valid while the SqlValues live.
+class TextParams {
  public:
-  explicit PgResult(PGresult* r) : r_(r) {}
-  ~PgResult() { PQclear(r_); }
-  PgResult(const PgResult&) = delete;
-  PgResult& operator=(const PgResult&) = delete;
-  PGresult* get() const { return r_; }
+  explicit TextParams(const std::vector<SqlValue>& params) : texts_(params.size()), values_(params.size(), nullptr) {
+    for (std::size_t i = 0; i < params.size(); ++i) {
+      const SqlValue& v = params[i];
+      if (auto s = std::get_if<std::string>(&v)) {
+        values_[i] = s->c_str();
+      } else if (auto n = std::get_if<std::int64_t>(&v)) {
+        texts_[i] = std::to_string(*n);
+        values_[i] = texts_[i].c_str();
+      } else if (auto d = std::get_if<double>(&v)) {
+        char buffer[40];
+        std::snprintf(buffer, sizeof buffer, "%.17g", *d);
+        texts_[i] = buffer;
+        values_[i] = texts_[i].c_str();
+      }
+    }
+  }
+  int size() const { return static_cast<int>(values_.size()); }
+  const char* const* values() const { return values_.data(); }
 
  private:
-  PGresult* r_;
+  std::vector<std::string> texts_;
+  std::vector<const char*> values_;
 };
 
 class PostgresDatabase final : public Database {
@@ -82,47 +106,93 @@ class PostgresDatabase final : public Database {
   Backend backend() const override { return Backend::Postgres; }
 
   ResultSet Query(const std::string& sql, const std::vector<SqlValue>& params) override {
+    if (pending_begin_ != nullptr) return Rows(Pipeline({{sql, params}}).front().get());
     PgResult res(Run(sql, params));
-    PGresult* r = res.get();
-    const int cols = PQnfields(r);
-    std::vector<std::string> names;
-    names.reserve(static_cast<std::size_t>(cols));
-    for (int i = 0; i < cols; ++i) names.emplace_back(PQfname(r, i));
-    ResultSet result(std::move(names));
-    const int rows = PQntuples(r);
-    for (int row = 0; row < rows; ++row) {
-      for (int i = 0; i < cols; ++i) AddValue(r, row, i, result);
-    }
-    return result;
+    return Rows(res.get());
+  }
+
+  std::vector<ResultSet> QueryEach(const std::vector<Statement>& statements) override {
+    if (statements.size() < 2 && pending_begin_ == nullptr) return Database::QueryEach(statements);
+    std::vector<ResultSet> rows;
+    rows.reserve(statements.size());
+    for (const PgResult& res : Pipeline(statements)) rows.push_back(Rows(res.get()));
+    return rows;
   }
 
   std::int64_t Execute(const std::string& sql, const std::vector<SqlValue>& params) override {
-    PgResult res(Run(sql, params));
+    PgResult res(pending_begin_ != nullptr ? Pipeline({{sql, params}}).front().release() : Run(sql, params));
     const char* affected = PQcmdTuples(res.get());
     return affected && *affected ? std::strtoll(affected, nullptr, 10) : 0;
   }
 
   void ExecuteScript(const std::string& sql) override {
+    if (const char* begin = std::exchange(pending_begin_, nullptr)) ExecuteScript(begin);
     PgResult res(PQexec(conn_, sql.c_str()));
     Check(res.get(), sql);
   }
 
-  // A read transaction sees one snapshot for all its statements.
+  // BEGIN is not sent on its own: it goes out with the transaction's first statement,
+  // one round trip less per transaction. A read transaction sees one snapshot for all
+  // its statements.
   void Begin(bool write) override {
-    ExecuteScript(write ? "BEGIN" : "BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY");
+    pending_begin_ = write ? "BEGIN" : "BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY";
   }
-  void Commit() override { ExecuteScript("COMMIT"); }
+  void Commit() override {
+    if (std::exchange(pending_begin_, nullptr) != nullptr) return;  // no statement ran: nothing to commit
+    ExecuteScript("COMMIT");
+  }
   void Rollback() override {
+    pending_begin_ = nullptr;
     if (PQtransactionStatus(conn_) != PQTRANS_IDLE) ExecuteScript("ROLLBACK");
   }
   const char* ForUpdate() const override { return " FOR UPDATE"; }
   void LockForMigration() override { ExecuteScript("SELECT pg_advisory_xact_lock(4700)"); }
   bool Healthy() const override {
-    return PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) == PQTRANS_IDLE;
+    return PQstatus(conn_) == CONNECTION_OK && PQpipelineStatus(conn_) == PQ_PIPELINE_OFF &&
+           PQtransactionStatus(conn_) == PQTRANS_IDLE && pending_begin_ == nullptr;
   }
 
  private:
-  PGresult* Run(const std::string& sql, const std::vector<SqlValue>& params) {
+  // Sends the statements together, after the pending BEGIN if there is one, and returns
+  // their results in order. After a failure PostgreSQL skips the rest of the pipeline;
+  // its results are read and dropped so that the connection is ready for the next call,
+  // and the first failure is thrown. The statements are small, so a blocking connection
+  // cannot stall on a full buffer.
+  std::vector<PgResult> Pipeline(const std::vector<Statement>& statements) {
+    std::vector<const std::string*> names;
+    names.reserve(statements.size());
+    for (const Statement& statement : statements) names.push_back(&Prepared(statement.sql));  // not in a pipeline
+    const char* begin = std::exchange(pending_begin_, nullptr);
+    if (PQenterPipelineMode(conn_) != 1) throw DbError(DbError::Kind::Other, PQerrorMessage(conn_));
+    bool sent = begin == nullptr || PQsendQueryParams(conn_, begin, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+    for (std::size_t i = 0; sent && i < statements.size(); ++i) {
+      const TextParams params(statements[i].params);
+      sent = PQsendQueryPrepared(conn_, names[i]->c_str(), params.size(), params.values(), nullptr, nullptr, 0) == 1;
+    }
+    if (!sent || PQpipelineSync(conn_) != 1) {  // the connection is lost; the pool drops it (not Healthy)
+      throw DbError(DbError::Kind::Other, std::string("cannot send to PostgreSQL: ") + PQerrorMessage(conn_));
+    }
+    std::vector<PgResult> results;
+    std::exception_ptr failure;
+    const std::size_t first = begin != nullptr ? 1 : 0;  // the BEGIN's result comes first
+    for (std::size_t i = 0; i < first + statements.size() && !failure; ++i) {
+      PgResult res(PQgetResult(conn_));
+      try {
+        const bool is_begin = i < first;
+        Check(res.get(), is_begin ? std::string(begin) : statements[i - first].sql);
+        if (!is_begin) results.push_back(std::move(res));
+      } catch (const DbError&) {
+        failure = std::current_exception();
+      }
+      DropResultsUntilNull();  // the end of this statement's results
+    }
+    DrainPipeline();
+    if (failure) std::rethrow_exception(failure);
+    return results;
+  }
+
+  // The name of the statement prepared on this connection for `sql`, prepared on first use.
+  const std::string& Prepared(const std::string& sql) {
     auto it = prepared_.find(sql);
     if (it == prepared_.end()) {
       const std::string name = "s" + std::to_string(prepared_.size() + 1);
@@ -130,24 +200,13 @@ class PostgresDatabase final : public Database {
       Check(prep.get(), sql);
       it = prepared_.emplace(sql, name).first;
     }
-    std::vector<std::string> texts(params.size());
-    std::vector<const char*> values(params.size(), nullptr);
-    for (std::size_t i = 0; i < params.size(); ++i) {
-      const SqlValue& v = params[i];
-      if (auto s = std::get_if<std::string>(&v)) {
-        values[i] = s->c_str();
-      } else if (auto n = std::get_if<std::int64_t>(&v)) {
-        texts[i] = std::to_string(*n);
-        values[i] = texts[i].c_str();
-      } else if (auto d = std::get_if<double>(&v)) {
-        char buffer[40];
-        std::snprintf(buffer, sizeof buffer, "%.17g", *d);
-        texts[i] = buffer;
-        values[i] = texts[i].c_str();
-      }
-    }
-    PGresult* r =
-        PQexecPrepared(conn_, it->second.c_str(), static_cast<int>(params.size()), values.data(), nullptr, nullptr, 0);
+    return it->second;
+  }
+
+  PGresult* Run(const std::string& sql, const std::vector<SqlValue>& params) {
+    const std::string& name = Prepared(sql);
+    const TextParams values(params);
+    PGresult* r = PQexecPrepared(conn_, name.c_str(), values.size(), values.values(), nullptr, nullptr, 0);
     try {
       Check(r, sql);
     } catch (...) {
@@ -174,6 +233,35 @@ class PostgresDatabase final : public Database {
     throw DbError(kind, std::string(PQerrorMessage(conn_)) + " [" + sql + "]");
   }
 
+  void DropResultsUntilNull() {
+    while (PGresult* r = PQgetResult(conn_)) PQclear(r);
+  }
+
+  // Reads what is left of a pipeline up to its sync point and leaves pipeline mode.
+  void DrainPipeline() {
+    while (PQpipelineStatus(conn_) != PQ_PIPELINE_OFF) {
+      PGresult* r = PQgetResult(conn_);
+      if (r == nullptr) {
+        if (PQexitPipelineMode(conn_) == 1 || PQstatus(conn_) != CONNECTION_OK) return;
+        continue;  // the results of a statement ended; more follow
+      }
+      PQclear(r);
+    }
+  }
+
+  static ResultSet Rows(PGresult* r) {
+    const int cols = PQnfields(r);
+    std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(cols));
+    for (int i = 0; i < cols; ++i) names.emplace_back(PQfname(r, i));
+    ResultSet result(std::move(names));
+    const int rows = PQntuples(r);
+    for (int row = 0; row < rows; ++row) {
+      for (int i = 0; i < cols; ++i) AddValue(r, row, i, result);
+    }
+    return result;
+  }
+
   static void AddValue(PGresult* r, int row, int col, ResultSet& result) {
     if (PQgetisnull(r, row, col)) return result.AddNull();
     const char* text = PQgetvalue(r, row, col);
@@ -193,6 +281,7 @@ class PostgresDatabase final : public Database {
 
   PGconn* conn_ = nullptr;
   std::map<std::string, std::string> prepared_;
+  const char* pending_begin_ = nullptr;  // a BEGIN not sent yet (see Begin)
 };
 
 }  // namespace
