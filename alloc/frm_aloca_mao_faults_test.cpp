@@ -4,7 +4,6 @@
 // answers half or not in JSON. Faults on the wire come from a relay in front of the
 // server (server/rpc/answer_relay_for_tests.h); a stop happens in the host's wait, right
 // before the request leaves.
-#include <signal.h>
 #include <sqlite3.h>
 
 #include <chrono>
@@ -58,7 +57,7 @@ class ServerFaultTest : public ScreenTest {
   }
   void TearDown() override {
     ScreenTest::TearDown();
-    ::kill(server_.Pid(), SIGCONT);  // a stalled server must still stop
+    server_.Resume();  // a stalled server must still stop
   }
 
   // The screen's next connection goes to `port` (the server's or the relay's).
@@ -188,7 +187,7 @@ TEST_F(ServerFaultTest, StalledServerEndsTheWaitAtTheTimeoutNamingTheServer) {
   OpenBudget("12", "1");
   ASSERT_EQ(GridRows(), kLoaded) << services_.Log();
   F().netAloc().Connection().SetTimeouts(2, 1);
-  ::kill(server_.Pid(), SIGSTOP);
+  server_.Pause();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Reloaded(), kLoaded);
   const auto waited = std::chrono::steady_clock::now() - start;
@@ -196,7 +195,7 @@ TEST_F(ServerFaultTest, StalledServerEndsTheWaitAtTheTimeoutNamingTheServer) {
                                  " não respondeu em 1 s. Tente de novo; se persistir, avise o suporte.");
   EXPECT_TRUE(services_.BusyBalanced());
   EXPECT_LT(waited, std::chrono::milliseconds(2500));
-  ::kill(server_.Pid(), SIGCONT);
+  server_.Resume();
   EXPECT_EQ(Reloaded(), kLoaded);  // and the next call goes on
   EXPECT_EQ(services_.Log(), "Busy(1) | Busy off");
 }

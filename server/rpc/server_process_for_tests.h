@@ -18,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -218,6 +219,16 @@ class ServerProcess {
     Kill();
     return exit_code_;
   }
+
+  // Stops the server (SIGSTOP) and returns once all its threads have stopped: until
+  // then a thread already on a core could still answer a request sent after the signal.
+  void Pause() {
+    ::kill(pid_, SIGSTOP);
+    int status = 0;
+    while (::waitpid(pid_, &status, WUNTRACED) == -1 && errno == EINTR) {
+    }
+  }
+  void Resume() { ::kill(pid_, SIGCONT); }
 
   int Port() const { return port_; }
   pid_t Pid() const { return pid_; }
