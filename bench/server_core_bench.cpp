@@ -20,9 +20,10 @@ struct World {
   srv::Session session;
   std::map<int, std::string> budgets;
 };
+World* world = nullptr;  // made on first use; its service is closed before exit
 World& W() {
   static World* w = [] {
-    auto* w = new World;
+    auto* w = world = new World;
     const auto dir = std::filesystem::temp_directory_path() / "alloc_server_core_bench";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
@@ -98,5 +99,9 @@ BENCHMARK(BM_SetForneMaoChangeAmount)->Unit(benchmark::kMillisecond);
 }  // namespace
 int main(int argc, char** argv) {
   rt::TuneHeapForLargePackets();  // as the server does
-  return bench_support::BenchmarkMain(argc, argv);
+  const int rc = bench_support::BenchmarkMain(argc, argv);
+  // The service's own threads (the SQLite group flush) must end before the process's
+  // statics are torn down.
+  if (world != nullptr) world->service.reset();
+  return rc;
 }
