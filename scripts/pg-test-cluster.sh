@@ -39,6 +39,10 @@ case "${1:-start}" in
     if ! as_owner "$bindir/pg_ctl" -D "$dir/data" status >/dev/null 2>&1; then
       as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w \
         -o "-p $port -k $dir -c listen_addresses='' $durability" start >/dev/null
+    else
+      # Already running, maybe started on another port: say the port it listens on
+      # (the fourth line of postmaster.pid).
+      port=$(sed -n 4p "$dir/data/postmaster.pid")
     fi
     echo "host=$dir port=$port user=$owner dbname=postgres"
     ;;
