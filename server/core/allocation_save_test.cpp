@@ -7,6 +7,7 @@
 #include <thread>
 #include <utility>
 
+#include "server/core/history.h"
 #include "server/core/methods.h"
 #include "server/core/service_fixture.h"
 
@@ -296,33 +297,54 @@ TEST_P(SaveTest, SavesOfTheSameRowsInOppositeOrdersNeitherDeadlockNorDouble) {
 }
 
 // A save of a budget and the generation of its payables at once: either the save lands
-// first and the payable includes it, or the save is refused as the budget is frozen.
-// Round after round (cancelled in between) so that both orders come up.
+// first (its history line comes before the generation's, and the payable includes a
+// professional paid by account), or it is refused as the budget is frozen; a save
+// waiting behind the generation must see the payables it made, also for a professional
+// paid through the payroll, whose allocation generation does not flag. Round after round
+// (cancelled in between) so that both orders come up.
 TEST_P(SaveTest, SaveRacingGenerationLandsBeforeItOrIsRefused) {
+  struct Case {
+    const char* supplier;
+    const char* crew;
+    const char* payment;
+  };
+  const Case cases[] = {{"1008", "1130", "CONTAPAGAR"}, {"1005", "1100", "FOLHAPAGA"}};  // 12/02, 01/MO005
   constexpr int kRounds = 8;
-  for (int round = 0; round < kRounds; ++round) {
-    const std::int64_t stored = Count(
-        "SELECT paid_cents FROM allocations WHERE number = '0000000012' AND sequence = '02' AND supplier_code = "
-        "'1008'");
-    const UnitChange raise{"0000000012",
-                           "02",
-                           "01",
-                           "MO005",
-                           {"1008", "1130", "CONTAPAGAR", static_cast<double>(stored) / 100},
-                           {"1008", "1130", "CONTAPAGAR", static_cast<double>(stored + 100) / 100}};
-    const auto refusals =
-        AtOnce("SetForneMao", {GridDelta({raise})}, "GeraConta", {"0001", "0000000012", "02", "demo"});
-    ASSERT_EQ(refusals[1], "") << "round " << round;
-    ASSERT_TRUE(refusals[0] == "" || refusals[0] == texts::kAccountsExist) << refusals[0];
-    const std::int64_t now_stored = Count(
-        "SELECT paid_cents FROM allocations WHERE number = '0000000012' AND sequence = '02' AND supplier_code = "
-        "'1008'");
-    EXPECT_EQ(now_stored, refusals[0].empty() ? stored + 100 : stored) << "round " << round;
-    EXPECT_EQ(Count("SELECT p.amount_cents FROM payables p JOIN payable_budgets pb ON pb.payable_id = p.id "
-                    "WHERE pb.number = '0000000012' AND pb.sequence = '02' AND p.supplier_code = '1008'"),
-              now_stored)
-        << "round " << round;
-    EXPECT_TRUE(Call("SetCancelaConta", {"0001", "0000000012", "02"}).IsNull());
+  for (const Case& c : cases) {
+    const std::string paid =
+        std::string(
+            "SELECT paid_cents FROM allocations WHERE number = '0000000012' AND sequence = '02' AND "
+            "supplier_code = '") +
+        c.supplier + "'";
+    const auto last_line = [&](const char* action) {
+      return Count("SELECT COALESCE(MAX(id), 0) FROM allocation_history WHERE action = ?", {std::string(action)});
+    };
+    for (int round = 0; round < kRounds; ++round) {
+      const std::int64_t stored = Count(paid);
+      const UnitChange raise{"0000000012",
+                             "02",
+                             "01",
+                             "MO005",
+                             {c.supplier, c.crew, c.payment, static_cast<double>(stored) / 100},
+                             {c.supplier, c.crew, c.payment, static_cast<double>(stored + 100) / 100}};
+      const auto refusals =
+          AtOnce("SetForneMao", {GridDelta({raise})}, "GeraConta", {"0001", "0000000012", "02", "demo"});
+      ASSERT_EQ(refusals[1], "") << c.supplier << ", round " << round;
+      ASSERT_TRUE(refusals[0] == "" || refusals[0] == texts::kAccountsExist) << refusals[0];
+      const bool saved = refusals[0].empty();
+      EXPECT_EQ(Count(paid), saved ? stored + 100 : stored) << c.supplier << ", round " << round;
+      if (saved) {
+        EXPECT_LT(last_line(history::kChanged), last_line(history::kPayablesGenerated))
+            << c.supplier << ", round " << round << ": the save landed after the generation";
+      }
+      EXPECT_EQ(Count("SELECT COALESCE(SUM(p.amount_cents), 0) FROM payables p JOIN payable_budgets pb ON "
+                      "pb.payable_id = p.id WHERE pb.number = '0000000012' AND pb.sequence = '02' AND "
+                      "p.supplier_code = '1008'"),
+                Count("SELECT paid_cents FROM allocations WHERE number = '0000000012' AND sequence = '02' AND "
+                      "supplier_code = '1008'"))
+          << c.supplier << ", round " << round;
+      EXPECT_TRUE(Call("SetCancelaConta", {"0001", "0000000012", "02"}).IsNull());
+    }
   }
 }
 
