@@ -1,9 +1,13 @@
 // Saving the grid (SetForneMao): inserts into free units, changes, removals, optimistic
 // concurrency, validation and atomicity, on each backend.
+#include <array>
 #include <atomic>
+#include <memory>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 
+#include "server/core/history.h"
 #include "server/core/methods.h"
 #include "server/core/service_fixture.h"
 
@@ -37,6 +41,46 @@ class SaveTest : public ServiceTest {
     return {"0000000012", "01", shift, product, std::move(from), std::move(to)};
   }
   const Unit joao{"1001", "0800", "CONTAPAGAR", 120.0};  // as loaded in 12/01, GARÇOM shift 01
+
+  // Makes two calls at once, the first through this server and the second through
+  // another one on the same database; answers their refusals ("" when done). Any
+  // failure counts, a deadlock reported by the database included.
+  std::array<std::string, 2> AtOnce(const std::string& first_method, std::vector<rt::Variant> first_params,
+                                    const std::string& second_method, std::vector<rt::Variant> second_params) {
+    if (!second_server_) {
+      second_server_ = OpenService(config_);
+      const auto login = second_server_->Login("demo", "demo");
+      if (!login) throw std::runtime_error("the demo operator cannot sign in to the second server");
+      second_session_ = login->session;
+    }
+    struct Clerk {
+      AllocService* service;
+      const Session* session;
+      const std::string& method;
+      std::vector<rt::Variant>& params;
+    };
+    const std::array<Clerk, 2> clerks = {Clerk{service_.get(), &session_, first_method, first_params},
+                                         Clerk{second_server_.get(), &second_session_, second_method, second_params}};
+    std::array<std::string, 2> refusals;
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < clerks.size(); ++i) {
+      threads.emplace_back([&, i] {
+        ++ready;
+        while (ready < 2) std::this_thread::yield();
+        try {
+          clerks[i].service->Call(*clerks[i].session, clerks[i].method, clerks[i].params);
+        } catch (const std::exception& e) {
+          refusals[i] = e.what();
+        }
+      });
+    }
+    for (auto& t : threads) t.join();
+    return refusals;
+  }
+
+  std::unique_ptr<AllocService> second_server_;
+  Session second_session_;
 };
 
 TEST_P(SaveTest, FreeUnitTakesAProfessionalUntilTheItemIsFull) {
@@ -216,6 +260,92 @@ TEST_P(SaveTest, ConcurrentSavesOfTheLastFreeUnitLetExactlyOneWin) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM allocations WHERE number = '0000000012' AND sequence = '01' AND shift = '01' "
                   "AND product = 'MO001'"),
             3);
+}
+
+// Two clerks send the same two-row change at once, its rows in opposite orders, round
+// after round: whatever the order the rows are locked in, neither save waits for the
+// other in a cycle (a deadlock would refuse one), the first applies the change and the
+// second finds it applied; nothing is lost or doubled.
+TEST_P(SaveTest, SavesOfTheSameRowsInOppositeOrdersNeitherDeadlockNorDouble) {
+  struct Case {
+    const char* name;
+    Unit first_from, first_to;    // 12/01, GARÇOM shift 01
+    Unit second_from, second_to;  // 12/01, COPEIRO shift 02
+  };
+  const Unit ana{"1005", "1900", "FOLHAPAGA", 100.0};
+  const Case cases[] = {
+      {"new values", joao, {"1001", "0800", "CONTAPAGAR", 121.0}, ana, {"1005", "1900", "FOLHAPAGA", 101.0}},
+      {"other professionals", joao, {"1008", "0800", "CONTAPAGAR", 120.0}, ana, {"1006", "1900", "FOLHAPAGA", 100.0}},
+  };
+  constexpr int kRounds = 8;
+  for (const Case& c : cases) {
+    const std::int64_t lines_before = Count("SELECT COUNT(*) FROM allocation_history");
+    for (int round = 0; round < kRounds; ++round) {
+      const bool back = round % 2 == 1;
+      const UnitChange first =
+          Change("01", "MO001", back ? c.first_to : c.first_from, back ? c.first_from : c.first_to);
+      const UnitChange second =
+          Change("02", "MO002", back ? c.second_to : c.second_from, back ? c.second_from : c.second_to);
+      const auto refusals =
+          AtOnce("SetForneMao", {GridDelta({first, second})}, "SetForneMao", {GridDelta({second, first})});
+      ASSERT_EQ(refusals[0] + refusals[1], "") << c.name << ", round " << round;
+    }
+    EXPECT_EQ(Stored("01", "MO001"), "1001@12000,0800,CONTAPAGAR 1003@12000,0830,CONTAPAGAR") << c.name;
+    EXPECT_EQ(Stored("02", "MO002"), "1005@10000,1900,FOLHAPAGA") << c.name;
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM allocation_history") - lines_before, 2 * kRounds) << c.name;
+  }
+}
+
+// A save of a budget and the generation of its payables at once: either the save lands
+// first (its history line comes before the generation's, and the payable includes a
+// professional paid by account), or it is refused as the budget is frozen; a save
+// waiting behind the generation must see the payables it made, also for a professional
+// paid through the payroll, whose allocation generation does not flag. Round after round
+// (cancelled in between) so that both orders come up.
+TEST_P(SaveTest, SaveRacingGenerationLandsBeforeItOrIsRefused) {
+  struct Case {
+    const char* supplier;
+    const char* crew;
+    const char* payment;
+  };
+  const Case cases[] = {{"1008", "1130", "CONTAPAGAR"}, {"1005", "1100", "FOLHAPAGA"}};  // 12/02, 01/MO005
+  constexpr int kRounds = 8;
+  for (const Case& c : cases) {
+    const std::string paid =
+        std::string(
+            "SELECT paid_cents FROM allocations WHERE number = '0000000012' AND sequence = '02' AND "
+            "supplier_code = '") +
+        c.supplier + "'";
+    const auto last_line = [&](const char* action) {
+      return Count("SELECT COALESCE(MAX(id), 0) FROM allocation_history WHERE action = ?", {std::string(action)});
+    };
+    for (int round = 0; round < kRounds; ++round) {
+      const std::int64_t stored = Count(paid);
+      const UnitChange raise{"0000000012",
+                             "02",
+                             "01",
+                             "MO005",
+                             {c.supplier, c.crew, c.payment, static_cast<double>(stored) / 100},
+                             {c.supplier, c.crew, c.payment, static_cast<double>(stored + 100) / 100}};
+      const auto refusals =
+          AtOnce("SetForneMao", {GridDelta({raise})}, "GeraConta", {"0001", "0000000012", "02", "demo"});
+      ASSERT_EQ(refusals[1], "") << c.supplier << ", round " << round;
+      ASSERT_TRUE(refusals[0] == "" || refusals[0] == texts::kAccountsExist) << refusals[0];
+      const bool saved = refusals[0].empty();
+      EXPECT_EQ(Count(paid), saved ? stored + 100 : stored) << c.supplier << ", round " << round;
+      if (saved) {
+        EXPECT_LT(last_line(history::kChanged), last_line(history::kPayablesGenerated))
+            << c.supplier << ", round " << round << ": the save landed after the generation";
+      }
+      EXPECT_EQ(Count("SELECT COALESCE(SUM(p.amount_cents), 0) FROM payables p JOIN payable_budgets pb ON "
+                      "pb.payable_id = p.id WHERE pb.number = '0000000012' AND pb.sequence = '02' AND "
+                      "p.supplier_code = '1008'"),
+                Count("SELECT paid_cents FROM allocations WHERE number = '0000000012' AND sequence = '02' AND "
+                      "supplier_code = '1008'"))
+          << c.supplier << ", round " << round;
+      EXPECT_TRUE(Call("SetCancelaConta", {"0001", "0000000012", "02"}).IsNull());
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, SaveTest, ::testing::Values(testing::Backend::Sqlite, testing::Backend::Postgres),

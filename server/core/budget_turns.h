@@ -1,12 +1,12 @@
 // Saves of one budget sequence take their turns in the order they came.
 //
-// The database keeps them apart already (the sequence's row is read FOR UPDATE), but
-// PostgreSQL's row lock is not first come, first served: when its holder commits, the
-// waiter it wakes must still get a core, and a save that arrives meanwhile takes the row
-// first. With many clerks saving one budget on busy cores, some saves were overtaken
-// again and again (waits past 100 ms while the median was 10 ms). A turn taken here,
-// before the transaction, queues them in arrival order; the row lock stays, for other
-// server processes on the same database.
+// The database keeps apart what two saves could break together (their row locks), but
+// PostgreSQL's locks are not first come, first served: when a holder commits, the
+// waiter it wakes must still get a core, and a save that arrives meanwhile goes first.
+// With many clerks saving one budget on busy cores, some saves were overtaken again and
+// again (waits past 100 ms while the median was 10 ms). A turn taken here, before the
+// transaction's locks, queues them in arrival order; a save passes it on before its
+// COMMIT, so the commits of one budget still overlap and share the log's flushes.
 #pragma once
 
 #include <condition_variable>
