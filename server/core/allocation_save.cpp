@@ -17,7 +17,6 @@
 #include <cmath>
 #include <map>
 #include <optional>
-#include <set>
 #include <tuple>
 
 #include "platform/runtime/packet.h"
