@@ -1,6 +1,9 @@
 #include "alloc/frm_aloca_mao.h"
 
 #include "alloc/cli_evt04700.h"
+#include "alloc/screen_support.h"
+#include "platform/runtime/ui/application.h"
+#include "platform/runtime/ui/services.h"
 #include "platform/clientlib/server_result.h"
 #include "platform/clientlib/session.h"
 
@@ -8,6 +11,7 @@ void TfrmAlocaMao::PublishHandlers() {
   clib::TfrmPadraoGrid::PublishHandlers();
   Publish("FormCreate", &TfrmAlocaMao::FormCreate);
   Publish("FormClose", &TfrmAlocaMao::FormClose);
+  Publish("FormCloseQuery", &TfrmAlocaMao::FormCloseQuery);
   Publish("netAlocBeforeConnect", &TfrmAlocaMao::netAlocBeforeConnect);
   // Budget selection.
   Publish("edtNrOrcamentoKeyPress", &TfrmAlocaMao::edtNrOrcamentoKeyPress);
@@ -28,6 +32,7 @@ void TfrmAlocaMao::PublishHandlers() {
   Publish("cdsForneMaoBeforeEdit", &TfrmAlocaMao::cdsForneMaoBeforeEdit);
   Publish("cdsForneMaoBeforePost", &TfrmAlocaMao::cdsForneMaoBeforePost);
   Publish("cdsForneMaoAfterPost", &TfrmAlocaMao::cdsForneMaoAfterPost);
+  Publish("cdsForneMaoBeforeDelete", &TfrmAlocaMao::cdsForneMaoBeforeDelete);
   Publish("cdsForneMaoCalcFields", &TfrmAlocaMao::cdsForneMaoCalcFields);
   Publish("dbgPadraoColEnter", &TfrmAlocaMao::dbgPadraoColEnter);
   Publish("dbgPadraoColExit", &TfrmAlocaMao::dbgPadraoColExit);
@@ -66,6 +71,20 @@ void TfrmAlocaMao::LigaTextoCampos() {
 void TfrmAlocaMao::netAlocBeforeConnect(rt::TObject*) {
   netAloc().SetHost(clib::WebURL());
   netAloc().SetPort(clib::WebPort());
+}
+
+void TfrmAlocaMao::FormCloseQuery(rt::TObject*, bool& CanClose) {
+  rt::TClientDataSet& grade = cdsForneMao();
+  try {
+    GravaPendentes();
+    return;
+  } catch (...) {
+    rt::Application().HandleException(std::current_exception());  // the check's or the save's message
+  }
+  // The refusal's own question may have discarded them already.
+  if (!grade.Active() || (!alloc::Editando(grade) && grade.ChangeCount() == 0)) return;
+  CanClose = rt::MessageDlg(msgPadrao().Msg("FECHA_DESCARTA"), rt::mtConfirmation, {rt::mbYes, rt::mbNo}, 0) == rt::mrYes;
+  if (CanClose && alloc::Editando(grade)) grade.Cancel();
 }
 
 void TfrmAlocaMao::FormClose(rt::TObject* Sender, rt::TCloseAction& Action) {

@@ -33,6 +33,9 @@ class TfrmAlocaMao : public clib::TfrmPadraoGrid {
   void FormCreate(rt::TObject* Sender) override;
   // boStCriado false, then the base close handling with the same action.
   void FormClose(rt::TObject* Sender, rt::TCloseAction& Action) override;
+  // Closing saves what is pending first; when that fails the clerk is asked whether to
+  // close anyway, discarding it.
+  void FormCloseQuery(rt::TObject* Sender, bool& CanClose);
   // Host and port of the application server, from the session.
   void netAlocBeforeConnect(rt::TObject* Sender);
 
@@ -77,6 +80,7 @@ class TfrmAlocaMao : public clib::TfrmPadraoGrid {
   void cdsForneMaoBeforeEdit(rt::TClientDataSet& DataSet);
   void cdsForneMaoBeforePost(rt::TClientDataSet& DataSet);
   void cdsForneMaoAfterPost(rt::TClientDataSet& DataSet);
+  void cdsForneMaoBeforeDelete(rt::TClientDataSet& DataSet);
   void cdsForneMaoCalcFields(rt::TClientDataSet& DataSet);
   void dbgPadraoColEnter(rt::TObject* Sender);
   void dbgPadraoColExit(rt::TObject* Sender);
@@ -150,6 +154,9 @@ class TfrmAlocaMao : public clib::TfrmPadraoGrid {
   // GetVrPgMObra and GetTurma for the current row's labour item, into their datasets.
   void CarregaValorPadrao();
   void CarregaTurmas();
+  // Writes the labour item's default amount and/or crew time (cdsVrPagMObra's row of the
+  // unit's shift) into the row, and remembers for whom they were written.
+  void EscrevePadrao(bool valor, bool turma);
   // Steps of Vd_Fornecedor inside its exception guard; the removal of a professional.
   void ValidaProfissional(rt::TField& registro);
   void RemoveProfissional();
@@ -157,6 +164,8 @@ class TfrmAlocaMao : public clib::TfrmPadraoGrid {
   // message key's text ("N_PARAM_…") or goes on unchanged.
   rt::Variant ChamaConta(alloc::TBusyScope& busy, const std::string& method, std::vector<clib::Arg> args);
   void MensagemDaFalha(const std::string& failure);
+  // A supplier code of a unit without professional: blank, or the removal marker.
+  static bool SemProfissional(const std::string& cdforneced);
   // Get_VrPgMObra or GetTpFormPgProf for the budget in hand, under the busy animation.
   bool VerificaConta(const std::string& method);
   // The text handlers of the fields, which a layout cannot name.
@@ -166,4 +175,24 @@ class TfrmAlocaMao : public clib::TfrmPadraoGrid {
   void AplicaBotoes(bool grade_com_foco);
   // Steps 4 to 7 of the load: cdsForneMao emptied and rebuilt from cdsFornMaoAux.
   void MontaGrade();
+  // The load itself (GetAlocaForne into the four datasets, the rows built, the buttons
+  // set), with no look at what the grid holds.
+  void CarregaOrcamento();
+  // Discards what the grid holds unsaved and loads the budget again, the cursor on the
+  // same unit of labour where it is still there.
+  void RecarregaNaLinha();
+  // Nothing the clerk typed is lost before an action that reloads or leaves the grid:
+  // a row being edited is posted through its checks, and every change not yet saved is
+  // sent. A refused check or a failed save stops the action with its message, the
+  // changes kept.
+  void GravaPendentes();
+  // SetForneMao with the delta of cdsForneMao, then the change log merged.
+  void EnviaAlteracoes(rt::TClientDataSet& DataSet);
+  // After the server refused a save: the refusal, and the question whether to discard
+  // the unsaved changes and reload; ends the operation either way (silent abort).
+  void OfereceDescarte(const std::string& recusa);
+
+  // The supplier code whose defaults the edited row's amount and crew time hold: the
+  // row's own when its edit began, the new one once its defaults were written.
+  std::string stFornComPadrao;
 };

@@ -154,6 +154,60 @@ INSTANTIATE_TEST_SUITE_P(
                                 "A conexão com o servidor de aplicação %s caiu antes do fim da resposta."}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A change whose save failed is sent before generation: while the server is away nothing
+// is generated and the change stays; once it is back the change goes first, and the
+// payables are built from it.
+TEST_F(ServerFaultTest, GenerationSendsTheFailedSaveFirstAndGeneratesNothingWhileItFails) {
+  OpenBudget("12", "2");  // complete: generation goes through
+  ASSERT_EQ(Focused(), "dbgPadrao") << services_.Log();
+  wait_.Arm("SetForneMao", [this] { server_.Kill(); });
+  rt::TDBGrid& grid = F().dbgPadrao();
+  ASSERT_TRUE(grid.SelectCell(2, alloc::testing::kValor));
+  ASSERT_TRUE(grid.TypeText("95"));
+  EXPECT_FALSE(grid.Key(rt::VK_UP));
+  ASSERT_EQ(F().cdsForneMao().ChangeCount(), 1);
+  const std::string refused = "Error: Não foi possível conectar ao servidor de aplicação " + Server() +
+                              " (Connection refused)";
+  services_.Clear();
+  EXPECT_FALSE(rt::Input::Click(F().Control("sbtGeraConta")));
+  EXPECT_EQ(services_.Log(), "Busy(6) | Busy off | " + refused);  // the save again, and nothing else
+  EXPECT_EQ(F().cdsForneMao().ChangeCount(), 1);
+
+  Restart();
+  services_.Clear();
+  services_.Answer(rt::mrOk);
+  ASSERT_TRUE(rt::Input::Click(F().Control("sbtGeraConta"))) << services_.Log();
+  EXPECT_EQ(services_.Log(),
+            "Busy(6) | Busy off | Busy(6) | Busy off | Busy(6) | Busy off | Busy(6) | MessageDlg(information, OK): "
+            "Conta gerada com sucesso. -> OK | Busy off | Busy(1) | Busy off");
+  EXPECT_FALSE(F().cdsNfRelacOrc().IsEmpty());
+  F().cdsForneMao().SetRecNo(2);
+  EXPECT_EQ(F().cdsForneMao().FieldByName("VRPAGOFORNORC").AsFloat(), 95.0);
+}
+
+// A clearing whose save fails clears nothing: the grid shows what the server holds, and
+// leaving it later completes nothing.
+TEST_F(ServerFaultTest, AFailedClearingLeavesEveryProfessionalInPlace) {
+  OpenBudget("12", "1");
+  ASSERT_EQ(GridRows(), kLoaded) << services_.Log();
+  wait_.Arm("SetForneMao", [this] { server_.Kill(); });
+  services_.Clear();
+  services_.Answer(rt::mrYes);
+  EXPECT_FALSE(rt::Input::Click(F().Control("sbtLimpaForn")));
+  EXPECT_EQ(services_.Log(),
+            "MessageDlg(confirmation, Yes|No): Todos os profissionais do orçamento serão apagados. Confirma operação? "
+            "-> Yes | Busy(6) | Busy off | MessageDlg(error, OK): Nenhum profissional foi apagado: Não foi possível "
+            "conectar ao servidor de aplicação " +
+                Server() + " (Connection refused) -> OK");
+  EXPECT_EQ(GridRows(), kLoaded);
+  EXPECT_EQ(F().cdsForneMao().ChangeCount(), 0);
+
+  Restart();
+  ASSERT_TRUE(rt::Input::FocusControl(F().edtNrOrcamento()));
+  OpenBudget("12", "1");
+  EXPECT_EQ(GridRows(), kLoaded);
+}
+
 // A restart between two actions drops the kept-alive socket and the server forgets the
 // session: the next call signs in again once and goes on, directly and through the
 // relay, which counts the sign-ins.

@@ -26,6 +26,22 @@ void TfrmAlocaMao::panFiltroExit(rt::TObject*) {
 }
 
 void TfrmAlocaMao::sbtVerificarClick(rt::TObject*) {
+  GravaPendentes();  // a reload never drops what the clerk typed
+  CarregaOrcamento();
+}
+
+void TfrmAlocaMao::RecarregaNaLinha() {
+  rt::TClientDataSet& grade = cdsForneMao();
+  if (alloc::Editando(grade)) grade.Cancel();
+  std::vector<rt::Variant> unidade;
+  const char* const chave = "NRTURNO;CDPRODUTO;NRFORNE";
+  if (grade.Active() && !grade.IsEmpty())
+    for (const char* field : {"NRTURNO", "CDPRODUTO", "NRFORNE"}) unidade.push_back(grade.FieldByName(field).Value());
+  CarregaOrcamento();
+  if (!unidade.empty() && grade.Active()) grade.Locate(chave, unidade);
+}
+
+void TfrmAlocaMao::CarregaOrcamento() {
   {
     alloc::TBusyScope busy(kAviCarga);
     auto packets = alloc::AlocaForneAnswer(
@@ -123,8 +139,7 @@ void TfrmAlocaMao::dbgPadraoExit(rt::TObject*) {
     // Nothing typed is lost: a row being edited is posted through its checks and saved,
     // and a change whose save failed earlier is sent again. A refusal keeps the focus in
     // the grid with the row as it was.
-    if (alloc::Editando(grade)) grade.Post();
-    if (grade.ChangeCount() > 0) cdsForneMaoAfterPost(grade);
+    GravaPendentes();
     grade.EmptyDataSet();
   }
   AplicaBotoes(false);  // the focus is leaving the grid

@@ -51,9 +51,7 @@ void TfrmAlocaMao::EscolheProfissional() {
   };
   for (const char* field : kCamposCopiados) copia(field, lista, field);
   copia("NMFORNMOBRA", lista, "NMRAZSOCFORN");
-  rt::TClientDataSet& padrao = DataSet("cdsVrPagMObra");
-  grade.FieldByName("VRPAGOFORNORC").SetAsFloat(padrao.FieldByName("VRPAGOMOBRA").AsFloat());
-  copia("HRINITUMOBRA", padrao, "HRINITUMOBRA");
+  EscrevePadrao(true, true);
   copia("IDTIPOPAGAFORN", lista, "IDTIPOPAGAPROF");
 }
 
@@ -70,6 +68,20 @@ void TfrmAlocaMao::CarregaValorPadrao() {
                     ChamaServidor("GetVrPgMObra", {Linha("CDPRODUTO"), Linha("NRORCAEVENTO"), Linha("NRSEQORCAEVE"),
                                                    Linha("CDFILIAL")}),
                     "GetVrPgMObra");
+}
+
+void TfrmAlocaMao::EscrevePadrao(bool valor, bool turma) {
+  rt::TClientDataSet& padrao = DataSet("cdsVrPagMObra");
+  // One answer row per shift of the product: the row of the unit's own shift, else the
+  // first (an empty answer gives 0 and no crew time).
+  const std::string turno = Linha("NRTURNO");
+  padrao.First();
+  while (!padrao.Eof() && padrao.FieldByName("NRTURNO").AsString() != turno) padrao.Next();
+  if (padrao.Eof()) padrao.First();
+  rt::TClientDataSet& grade = cdsForneMao();
+  if (valor) grade.FieldByName("VRPAGOFORNORC").SetAsFloat(padrao.FieldByName("VRPAGOMOBRA").AsFloat());
+  if (turma) grade.FieldByName("HRINITUMOBRA").SetAsString(padrao.FieldByName("HRINITUMOBRA").AsString());
+  stFornComPadrao = grade.FieldByName("CDFORNECED").AsString();
 }
 
 void TfrmAlocaMao::CarregaTurmas() {
@@ -98,11 +110,14 @@ void TfrmAlocaMao::dbgPadraoColExit(rt::TObject*) {
   if (name == "NRINSJURFORN") {
     Vd_Fornecedor();
     if (clib::EmptyString(Linha("NRINSJURFORN"))) return;
+    // The item's defaults only for a new professional, or where the clerk left a blank:
+    // an amount or crew time typed for this professional is never overwritten.
+    const bool novo = Linha("CDFORNECED") != stFornComPadrao;
+    const bool sem_valor = grade.FieldByName("VRPAGOFORNORC").IsNull();
+    const bool sem_turma = clib::EmptyString(Linha("HRINITUMOBRA"));
+    if (!novo && !sem_valor && !sem_turma) return;
     CarregaValorPadrao();
-    rt::TClientDataSet& padrao = DataSet("cdsVrPagMObra");
-    padrao.First();
-    grade.FieldByName("VRPAGOFORNORC").SetAsFloat(padrao.FieldByName("VRPAGOMOBRA").AsFloat());
-    grade.FieldByName("HRINITUMOBRA").SetAsString(padrao.FieldByName("HRINITUMOBRA").AsString());
+    EscrevePadrao(novo || sem_valor, novo || sem_turma);
   } else if (name == "IDTIPOPAGAFORN") {
     Vd_VerificaPgto();
   } else if (name == "HRINITUMOBRA") {
@@ -133,8 +148,10 @@ void TfrmAlocaMao::ValidaProfissional(rt::TField& registro) {
     if (rt::MessageDlg(msgPadrao().Msg("DEL_FORN"), rt::mtConfirmation, {rt::mbYes, rt::mbNo}, 0) == rt::mrNo)
       rt::Abort();
   }
+  // Blanks count as empty here as they do for the question above: a registration of
+  // spaces removes the professional, it never asks the server with an empty key.
   std::string bare = alloc::LimpaMascara(registro.AsString());
-  if (bare.empty()) {
+  if (clib::EmptyString(bare)) {
     RemoveProfissional();
     return;
   }

@@ -288,6 +288,12 @@ TEST_F(ModelTest, ConnectionAndMessageTable) {
       {"N_PARAM_CDEMPRESAORCA", "Não foi gravado o código da empresa informada na tela do Contratante."},
       {"N_PARAM_EMITIDO", "Cancelamento não pode ser realizado, pois existe(m) boleto(s) emitido(s)."},
       {"N_PARAM_DESCONTADO", "Cancelamento não pode ser realizado, pois existe(m) boleto(s) descontado(s)."},
+      // The screen's own, for what the clerk is told about unsaved work.
+      {"DESCARTA_RECUSA",
+       "A alteração não foi gravada. Descartar as alterações não gravadas e recarregar o orçamento como está no "
+       "servidor? (Não: elas ficam na grade para gravar de novo.)"},
+      {"LIMPA_N_FEITA", "Nenhum profissional foi apagado: %s"},
+      {"FECHA_DESCARTA", "As alterações não gravadas serão perdidas. Fechar a tela mesmo assim?"},
   };
   EXPECT_EQ(F().msgPadrao().Items().size(), std::size(texts));
   for (const auto& [key, text] : texts) {

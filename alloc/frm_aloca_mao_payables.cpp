@@ -22,11 +22,11 @@ void Informa(const std::string& text) { rt::MessageDlg(text, rt::mtInformation, 
 void TfrmAlocaMao::sbtGeraContaClick(rt::TObject*) {
   rt::TClientDataSet& grade = cdsForneMao();
   if (!grade.Active() || grade.IsEmpty()) return;
+  GravaPendentes();  // the payables are built from what the server holds
   rt::TClientDataSet& copia = cdsForneAux();
   copia.SetData(grade.Data());
   for (copia.First(); !copia.Eof(); copia.Next())
-    if (clib::EmptyString(copia.FieldByName("CDFORNECED").AsString()))
-      clib::MensErro(msgPadrao().Msg("FORN_EMPTY"), true);
+    if (SemProfissional(copia.FieldByName("CDFORNECED").AsString())) clib::MensErro(msgPadrao().Msg("FORN_EMPTY"), true);
   Vd_VerifVrPg();
   Vd_VerifTpPagForn();
   {
@@ -43,6 +43,7 @@ void TfrmAlocaMao::sbtGeraContaClick(rt::TObject*) {
 void TfrmAlocaMao::sbtCancelaContaClick(rt::TObject*) {
   rt::TClientDataSet& cabecalho = cdsOrcaEvento();
   auto chave = [&](const char* field) { return cabecalho.Active() ? cabecalho.FieldByName(field).AsString() : ""; };
+  GravaPendentes();  // the reload after the cancellation must not drop them
   {
     alloc::TBusyScope busy(kAviProcesso);
     ChamaConta(busy, "SetCancelaConta", {chave("CDFILIAL"), chave("NRORCAEVENTO"), chave("NRSEQORCAEVE")});
@@ -89,17 +90,38 @@ bool TfrmAlocaMao::VerificaConta(const std::string& method) {
 void TfrmAlocaMao::sbtLimpaFornClick(rt::TObject*) {
   if (rt::MessageDlg(msgPadrao().Msg("LIMPA_FORN"), rt::mtConfirmation, {rt::mbYes, rt::mbNo}, 0) != rt::mrYes) return;
   rt::TClientDataSet& grade = cdsForneMao();
+  GravaPendentes();  // so that the marks below are the only changes, and can be taken back
+  const rt::DataPacket antes = grade.Data();
+  const int linha = grade.RecNo();
   {
     alloc::TBulkChange bulk(grade);  // no row is checked or saved on its own; restored on every path
-    for (grade.First(); !grade.Eof(); grade.Next()) {
-      if (clib::EmptyString(grade.FieldByName("CDFORNECED").AsString())) continue;
-      grade.Edit();
-      for (const char* field : {"CDFORNECED", "NMFORNMOBRA", "HRINITUMOBRA"}) grade.FieldByName(field).SetAsString("*");
-      grade.Post();
+    try {
+      for (grade.First(); !grade.Eof(); grade.Next()) {
+        if (SemProfissional(grade.FieldByName("CDFORNECED").AsString())) continue;
+        grade.Edit();
+        for (const char* field : {"CDFORNECED", "NMFORNMOBRA", "HRINITUMOBRA"})
+          grade.FieldByName(field).SetAsString("*");
+        grade.Post();
+      }
+      if (grade.ChangeCount() > 0) EnviaAlteracoes(grade);  // one save of every marked row
+    } catch (const std::exception& e) {
+      // Nothing was cleared: the marks are taken back, so that the grid shows what the
+      // server holds and no later save or exit completes the clearing unasked.
+      if (alloc::Editando(grade)) grade.Cancel();
+      grade.SetData(antes);
+      if (linha > 0) grade.SetRecNo(linha);
+      bulk.Restore();
+      std::string text = msgPadrao().Msg("LIMPA_N_FEITA");
+      if (const std::size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, e.what());
+      clib::MensErro(text, true);
     }
-    cdsForneMaoAfterPost(grade);  // one save of every marked row
   }
   sbtVerificarClick(&Control("sbtVerificar"));
+}
+
+bool TfrmAlocaMao::SemProfissional(const std::string& cdforneced) {
+  // The removal marker counts as no professional: a removed one is never paid.
+  return clib::EmptyString(cdforneced) || cdforneced == "*";
 }
 
 void TfrmAlocaMao::sbtImprimirClick(rt::TObject*) { CriaRelAlocMObra(); }

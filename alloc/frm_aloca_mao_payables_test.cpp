@@ -142,18 +142,38 @@ TEST_F(PayablesTest, ClearingMarksTheAllocatedRowsAndSavesOnce) {
                 kReload);
 }
 
-TEST_F(PayablesTest, AFailedClearingKeepsTheMarksAndRestoresHandlersAndControls) {
-  Open(false);
-  Server().fail["SetForneMao"] = "Servidor indisponível.";
-  services_.Answer(rt::mrYes);
-  EXPECT_FALSE(Click("sbtLimpaForn"));
-  EXPECT_NE(Journal().find("Busy off | Error: Servidor indisponível."), std::string::npos);
-  rt::TClientDataSet& rows = F().cdsForneMao();
-  EXPECT_EQ(GridRows(), "COPEIRA/01 #1 * | COPEIRA/01 #2 - | COPEIRA/01 #3 - | GARÇOM/01 #1 * | GARÇOM/01 #2 *");
-  EXPECT_EQ(rows.ChangeCount(), 3);
-  EXPECT_FALSE(rows.ControlsDisabled());
-  EXPECT_TRUE(rows.BeforeInsert && rows.BeforeEdit && rows.BeforePost && rows.AfterPost);
-  EXPECT_TRUE(services_.BusyBalanced());
+// A clearing whose save fails (refused or not reached) clears nothing: the marks are
+// taken back, so that the grid shows what the server holds and no later exit, reload or
+// save completes the clearing unasked.
+TEST_F(PayablesTest, AFailedClearingTakesItsMarksBackAndSaysNothingWasCleared) {
+  for (int code : {-32000, 0}) {
+    SCOPED_TRACE(code);
+    F().edtNrOrcamento().SetText("");
+    Open(false);
+    const std::string loaded = GridRows();
+    ASSERT_EQ(loaded, "COPEIRA/01 #1 1005 | COPEIRA/01 #2 - | COPEIRA/01 #3 - | GARÇOM/01 #1 1001 | GARÇOM/01 #2 1002");
+    F().cdsForneMao().SetRecNo(4);
+    Server().fail["SetForneMao"] = "Servidor indisponível.";
+    Server().fail_code = code;
+    services_.Answer(rt::mrYes);
+    EXPECT_FALSE(Click("sbtLimpaForn"));
+    EXPECT_NE(Journal().find("Busy off | MessageDlg(error, OK): Nenhum profissional foi apagado: Servidor "
+                             "indisponível. -> OK"),
+              std::string::npos);
+    rt::TClientDataSet& rows = F().cdsForneMao();
+    EXPECT_EQ(GridRows(), loaded);
+    EXPECT_EQ(rows.RecNo(), 4);
+    EXPECT_EQ(rows.FieldByName("NMFORNMOBRA").AsString(), "Razão 1001");
+    EXPECT_EQ(rows.ChangeCount(), 0);
+    EXPECT_FALSE(rows.ControlsDisabled());
+    EXPECT_TRUE(rows.BeforeInsert && rows.BeforeEdit && rows.BeforePost && rows.AfterPost);
+    EXPECT_TRUE(services_.BusyBalanced());
+
+    // Leaving the grid saves nothing: there is nothing to save.
+    Server().fail.clear();
+    ASSERT_TRUE(rt::Input::FocusControl(F().edtNrOrcamento()));
+    EXPECT_EQ(Journal().find("SetForneMao"), std::string::npos);
+  }
 }
 
 TEST_F(PayablesTest, ClearingABudgetWithoutProfessionalsSavesNothing) {

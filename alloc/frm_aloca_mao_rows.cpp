@@ -14,6 +14,7 @@
 #include "platform/clientlib/server_result.h"
 #include "platform/runtime/abort.h"
 #include "platform/runtime/ui/input.h"
+#include "platform/runtime/ui/services.h"
 
 namespace {
 
@@ -41,10 +42,16 @@ const std::string& TextoHoras(double horas) {
 // Rows come only from the load: every insert or append is refused without a message.
 void TfrmAlocaMao::cdsForneMaoBeforeInsert(rt::TClientDataSet&) { rt::Abort(); }
 
-void TfrmAlocaMao::cdsForneMaoBeforeEdit(rt::TClientDataSet&) {
+void TfrmAlocaMao::cdsForneMaoBeforeEdit(rt::TClientDataSet& DataSet) {
   rt::TClientDataSet& contas = cdsNfRelacOrc();
   if (contas.Active() && !contas.IsEmpty()) clib::MensErro(msgPadrao().Msg("EXISTE_CONTA"), true);
+  stFornComPadrao = DataSet.FieldByName("CDFORNECED").AsString();
 }
+
+// Rows come only from the load and leave only with it: a delete, from the navigator or
+// any other path, is refused without a message, as an insert is. A professional is
+// removed by clearing the registration.
+void TfrmAlocaMao::cdsForneMaoBeforeDelete(rt::TClientDataSet&) { rt::Abort(); }
 
 void TfrmAlocaMao::cdsForneMaoBeforePost(rt::TClientDataSet& DataSet) {
   Vd_Fornecedor();
@@ -63,9 +70,37 @@ void TfrmAlocaMao::cdsForneMaoBeforePost(rt::TClientDataSet& DataSet) {
 
 void TfrmAlocaMao::cdsForneMaoAfterPost(rt::TClientDataSet& DataSet) {
   if (DataSet.ChangeCount() <= 0) return;
+  try {
+    EnviaAlteracoes(DataSet);
+  } catch (const clib::EServerError& e) {
+    // The server answered and refused: asking it again gives the same answer, so the
+    // clerk is offered the way out. A failure to reach it goes on as it is (kept, sent
+    // again with the next save).
+    if (e.Code() != 0) OfereceDescarte(e.what());
+    throw;
+  }
+}
+
+void TfrmAlocaMao::EnviaAlteracoes(rt::TClientDataSet& DataSet) {
   alloc::TBusyScope busy(kAviGravacao);
   ChamaServidor("SetForneMao", {rt::Variant(DataSet.Delta())});
   DataSet.MergeChangeLog();  // only after the server applied it: a failed save stays in the log
+}
+
+void TfrmAlocaMao::OfereceDescarte(const std::string& recusa) {
+  const std::string question = recusa + "\n\n" + msgPadrao().Msg("DESCARTA_RECUSA");
+  if (rt::MessageDlg(question, rt::mtConfirmation, {rt::mbYes, rt::mbNo}, 0) == rt::mrYes) RecarregaNaLinha();
+  rt::Abort();  // the clerk has read the refusal in the question
+}
+
+void TfrmAlocaMao::GravaPendentes() {
+  rt::TClientDataSet& grade = cdsForneMao();
+  if (!grade.Active()) return;
+  if (alloc::Editando(grade)) {
+    grade.UpdateRecord();   // typing still in the cell's editor counts
+    grade.CheckBrowseMode();  // a changed row posted through its checks (the post saves), an untouched one dropped
+  }
+  if (grade.ChangeCount() > 0) cdsForneMaoAfterPost(grade);
 }
 
 void TfrmAlocaMao::cdsForneMaoCalcFields(rt::TClientDataSet& DataSet) {

@@ -118,6 +118,31 @@ TEST_F(FreshServerTest, AllocatedProfessionalIsFoundAfterAReload) {
   EXPECT_EQ(rows.FieldByName("VRPAGOFORNORC").AsFloat(), 100.0);
 }
 
+// GARÇOM is offered in two shifts of 12/01 (01: 120,00 at 08:00; 02: 150,00 at 19:00):
+// a professional put on the shift-02 unit gets that shift's defaults, and the post
+// accepts its crew time.
+TEST_F(FreshServerTest, AProfessionalOnASecondShiftUnitGetsThatShiftsDefaultsAndSaves) {
+  OpenBudget("12", "1");
+  ASSERT_EQ(Focused(), "dbgPadrao") << services_.Log();
+  rt::TDBGrid& grid = F().dbgPadrao();
+  ASSERT_TRUE(grid.SelectCell(6, alloc::testing::kProf));  // GARÇOM/02 #2, free
+  ASSERT_EQ(F().cdsForneMao().FieldByName("NRTURNO").AsString(), "02");
+  services_.ChooseRow(3);  // Maria Souza, free that evening
+  ASSERT_TRUE(grid.EditButtonClick()) << services_.Log();
+  ASSERT_TRUE(grid.Key(rt::VK_TAB)) << services_.Log();
+  rt::TClientDataSet& rows = F().cdsForneMao();
+  EXPECT_EQ(rows.FieldByName("CDFORNECED").AsString(), "1002");
+  EXPECT_EQ(rows.FieldByName("VRPAGOFORNORC").AsFloat(), 150.0);
+  EXPECT_EQ(rows.FieldByName("HRINITUMOBRA").AsString(), "1900");
+  services_.Clear();
+  ASSERT_TRUE(grid.Key(rt::VK_UP)) << services_.Log();
+  EXPECT_EQ(services_.Log(), "Busy(6) | Busy off");
+  ASSERT_TRUE(rt::Input::Click(F().Control("sbtVerificar")));
+  rows.SetRecNo(6);  // GARÇOM/02 #2
+  EXPECT_EQ(rows.FieldByName("NRTURNO").AsString() + " " + rows.FieldByName("HRINITUMOBRA").AsString(), "02 1900");
+  EXPECT_EQ(rows.FieldByName("VRPAGOFORNORC").AsFloat(), 150.0);
+}
+
 TEST_F(FreshServerTest, TheHistoryRecordsWhatTheClerkSavedAndNothingOfARefusal) {
   OpenBudget("12", "1");
   services_.Clear();
@@ -127,10 +152,10 @@ TEST_F(FreshServerTest, TheHistoryRecordsWhatTheClerkSavedAndNothingOfARefusal) 
   rt::TDBGrid& grid = F().dbgPadrao();
   ASSERT_TRUE(grid.SelectCell(8, kValor));  // MAÎTRE/02 #1, free: an amount alone
   ASSERT_TRUE(grid.TypeText("50"));
+  services_.Answer(rt::mrYes);        // discard the refused change and reload
   EXPECT_FALSE(grid.Key(rt::VK_UP));  // no professional: the server refuses to store an amount alone
   const std::string story = services_.Log();
-  ASSERT_TRUE(grid.Key(rt::VK_ESCAPE));
-  ASSERT_TRUE(rt::Input::Click(F().Control("sbtVerificar"))) << story;
+  EXPECT_EQ(F().cdsForneMao().ChangeCount(), 0) << story;
 
   rt::TClientDataSet history;
   history.SetData(
@@ -247,18 +272,29 @@ TEST_F(FreshServerTest, TwoClerksTakeTheLastFreeUnitAndTheSecondIsRefused) {
   Allocate(first, 8, "52998224725", "EM FOLHA");  // MAÎTRE/02 #1, the item's only unit
   EXPECT_EQ(services_.Log(), "Busy(6) | Busy off");
   services_.Clear();
+  const std::string refusal =
+      "Não há unidade livre nesta mão de obra: outro usuário a preencheu desde que foi carregada. Recarregue o "
+      "orçamento.\n\nA alteração não foi gravada. Descartar as alterações não gravadas e recarregar o orçamento como "
+      "está no servidor? (Não: elas ficam na grade para gravar de novo.)";
+  services_.Answer(rt::mrNo);  // keep it: the second clerk's choice stays pending
   Allocate(second, 8, "39053344705", "EM FOLHA");
-  EXPECT_EQ(services_.Log(),
-            "Busy(6) | Busy off | Error: Não há unidade livre nesta mão de obra: outro usuário a preencheu desde que "
-            "foi carregada. Recarregue o orçamento.");
-  EXPECT_EQ(second.cdsForneMao().ChangeCount(), 1);  // the second clerk's choice is still pending
+  EXPECT_EQ(services_.Log(), "Busy(6) | Busy off | MessageDlg(confirmation, Yes|No): " + refusal + " -> No");
+  EXPECT_EQ(second.cdsForneMao().ChangeCount(), 1);
   second.cdsForneMao().SetRecNo(8);
   EXPECT_EQ(second.cdsForneMao().FieldByName("CDFORNECED").AsString(), "1004");
 
-  ASSERT_TRUE(rt::Input::Click(second.Control("sbtVerificar")));
+  // The reload sends it again and is refused again: now the clerk takes the way out.
+  services_.Clear();
+  services_.Answer(rt::mrYes);
+  EXPECT_FALSE(rt::Input::Click(second.Control("sbtVerificar")));
+  EXPECT_EQ(services_.Log(),
+            "Busy(6) | Busy off | MessageDlg(confirmation, Yes|No): " + refusal + " -> Yes | Busy(1) | Busy off");
+  EXPECT_EQ(second.cdsForneMao().ChangeCount(), 0);
   EXPECT_EQ(GridRows(),
             "COPEIRA/02 #1 1005 | COPEIRA/02 #2 - | GARÇOM/01 #1 1001 | GARÇOM/02 #1 1004 | GARÇOM/01 #2 1003 | "
             "GARÇOM/02 #2 - | GARÇOM/01 #3 - | MAÎTRE/02 #1 1001");  // the first clerk's choice, once
+  EXPECT_EQ(second.cdsForneMao().RecNo(), 8);  // still on the unit the clerk was at
+  EXPECT_TRUE(rt::Input::FocusControl(second.edtNrOrcamento()));  // and the clerk can leave the grid
 
   rt::Input::CloseForm(second);
   form_ = &first;

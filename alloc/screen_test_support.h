@@ -79,12 +79,14 @@ class TFakeServer : public clib::IAppServer {
   std::vector<Values> payables;     // its payables packet
   rt::Variant qt_hr_evento = 6.5;
   std::map<std::string, std::string> fail;  // method -> the server's failure text
+  int fail_code = -32000;  // the server refused; 0: the server could not be reached
   // Professionals: the cdsProdForn fields plus "PRODUTO", the labour product they serve.
   std::vector<Values> professionals;
   // Allocations the server reports for a professional (cdsVdProf rows, by CDFORNECED).
   std::vector<Values> allocated;
   // The labour item's defaults (GetVrPgMObra; none: an empty answer) and crew times.
   std::optional<Values> defaults = Values{{"VRPAGOMOBRA", 120.5}, {"HRINITUMOBRA", "0830"}};
+  std::vector<Values> other_shifts;  // further GetVrPgMObra rows, after `defaults`
   std::vector<std::string> crew_times{"0800", "0830"};
   // Answers of the checks before generation and of GeraConta.
   bool value_check = true, payment_check = true;
@@ -100,7 +102,7 @@ class TFakeServer : public clib::IAppServer {
     }
     if (method == "SetForneMao") line = "SetForneMao(" + DeltaText(args.at(0).Value().AsPacket());
     journal_.push_back(line + ")");
-    if (auto it = fail.find(method); it != fail.end()) return {false, rt::Variant(), it->second, -32000};
+    if (auto it = fail.find(method); it != fail.end()) return {false, rt::Variant(), it->second, fail_code};
     auto text = [&](std::size_t i) { return args.at(i).Value().AsString(); };
     if (method == "GetPesqOrca") {
       std::vector<Values> rows;
@@ -146,6 +148,7 @@ class TFakeServer : public clib::IAppServer {
     if (method == "GetVrPgMObra") {
       std::vector<Values> rows;
       if (defaults) rows.push_back(*defaults);
+      rows.insert(rows.end(), other_shifts.begin(), other_shifts.end());
       return Ok(packet("cdsVrPagMObra", rows));
     }
     if (method == "GetTurma") {
@@ -246,7 +249,16 @@ class ScreenTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (boStCriado) rt::Input::CloseForm(*frmAlocaMao);
+    if (boStCriado) {
+      // What a test leaves unsaved is dropped here, so that closing asks nothing; the
+      // tests of closing close the screen themselves.
+      rt::TClientDataSet& rows = frmAlocaMao->cdsForneMao();
+      if (rows.Active()) {
+        rows.Cancel();
+        rows.MergeChangeLog();
+      }
+      rt::Input::CloseForm(*frmAlocaMao);
+    }
     rt::Application().ProcessMessages();
     clib::TNetConnectionComponent::SetAppServerProvider(nullptr);
   }
@@ -323,6 +335,52 @@ class ScreenTest : public ::testing::Test {
   TJournalServices journal_services_{services_, journal_};
   std::shared_ptr<TFakeServer> server_;
   TfrmAlocaMao* form_ = nullptr;
+};
+
+// A budget with one allocated and one free unit of waiters, and two professionals the
+// server offers for waiters.
+class EditingScreenTest : public ScreenTest {
+ protected:
+  void SetUp() override {
+    ScreenTest::SetUp();
+    Server().allocations = {Aux("01", "GAR", "GARÇOM", 2, "1001", 150.0)};
+    Server().professionals = {
+        Professional("1001", "52998224701", "Fantasia 1001", "Razão 1001", "CONTAPAGAR"),
+        Professional("1002", "11144477735", "Ana", "Ana Souza Eventos", "FOLHAPAGA"),
+    };
+    OpenBudget("12");
+    Journal();
+  }
+
+  static Values Professional(const std::string& code, const std::string& reg, const std::string& fant,
+                             const std::string& razao, const std::string& pgto) {
+    return {{"PRODUTO", "GAR"},   {"CDFORNECED", code},    {"NRINSJURFORN", reg},   {"IDTPIJURFORN", "F"},
+            {"NMFANTFORN", fant}, {"NMRAZSOCFORN", razao}, {"IDTIPOPAGAPROF", pgto}};
+  }
+
+  rt::TDBGrid& Grid() { return F().dbgPadrao(); }
+  rt::TClientDataSet& Rows() { return F().cdsForneMao(); }
+  std::string Field(const char* name) { return Rows().FieldByName(name).AsString(); }
+  // The row's professional and allocation as "CDFORNECED reg name | payment amount crew".
+  std::string Row() {
+    auto text = [&](const char* name) {
+      rt::TField& f = Rows().FieldByName(name);
+      return f.IsNull() ? std::string("null") : f.AsString();
+    };
+    return text("CDFORNECED") + " " + text("NRINSJURFORN") + " " + text("NMFORNMOBRA") + " | " +
+           text("IDTIPOPAGAFORN") + " " + text("VRPAGOFORNORC") + " " + text("HRINITUMOBRA");
+  }
+  std::string State() {
+    switch (Rows().State()) {
+      case rt::dsEdit:
+        return "edit";
+      case rt::dsBrowse:
+        return "browse";
+      default:
+        return "other";
+    }
+  }
+  std::string Column() { return Grid().SelectedField() ? Grid().SelectedField()->FieldName() : "(none)"; }
 };
 
 }  // namespace alloc::testing

@@ -309,9 +309,12 @@ bool TGridView::event(QEvent* event) {
     }
   }
   if (event->type() == QEvent::ShortcutOverride) {
-    // Plain keys belong to the grid; short-cuts with Ctrl or Alt go to the menus.
+    // Plain keys belong to the grid; short-cuts with Ctrl or Alt, and function keys, go
+    // to the menus first, as a menu's short-cut comes before a control's key (F2 reloads
+    // while the screen offers it; a function key no enabled item carries reaches the grid).
     auto* key = static_cast<QKeyEvent*>(event);
-    if (!(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+    const bool function_key = key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F35;
+    if (!(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && !function_key) {
       event->accept();
       return true;
     }

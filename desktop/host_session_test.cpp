@@ -26,6 +26,7 @@
 #include "desktop/host_services.h"
 #include "desktop/main_window.h"
 #include "desktop/qt_canvas.h"
+#include "desktop/host_screen_test_support.h"
 #include "desktop/qt_test_support.h"
 #include "desktop/report_view.h"
 #include "desktop/search_dialog.h"
@@ -41,7 +42,7 @@ namespace {
 
 const auto* const qt_env = ::testing::AddGlobalTestEnvironment(new testing::QtEnvironment);
 
-class HostSession : public ::testing::Test {
+class HostSession : public testing::THostScreenTest {
  protected:
   static void SetUpTestSuite() {
     server_ = new srv::fakes::ServerProcess;
@@ -57,32 +58,9 @@ class HostSession : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_GT(server_->Port(), 0);
-    TSignIn sign_in{"127.0.0.1", server_->Port(), "demo", "demo", "0001"};
-    ASSERT_EQ(CheckSignIn(sign_in), "");
-    ApplySignIn(sign_in);
-    window_ = std::make_unique<TMainWindow>();
-    // Every dialog is written down and dismissed (nobody answers in a test).
-    window_->Services().Dialogs().OnDialogShown = [this](QDialog& dialog) {
-      if (auto* box = qobject_cast<QMessageBox*>(&dialog)) dialogs_ += box->text().toStdString() + ";";
-      QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
-    };
-    window_->show();
-    window_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
-    window_->LoadPackage(DefaultPackagePath());
-    ASSERT_TRUE(window_->CallExport("IniProc"));
-    screen_ = nullptr;
-    for (rt::TForm* form : rt::Screen().Forms())
-      if (form->ClassName() == "TfrmAlocaMao") screen_ = form;
-    ASSERT_NE(screen_, nullptr);
+    OpenScreen(server_->Port());
   }
-  void TearDown() override { window_.reset(); }
 
-  TFormPeer& Peer() { return *window_->PeerOf(screen_); }
-  template <class W = QWidget>
-  W* Widget(const char* name) {
-    return qobject_cast<W*>(Peer().PeerOf(screen_->FindComponent(name)));
-  }
   std::string EnabledButtons() {
     std::string out;
     for (const char* name : {"sbtLimpaForn", "sbtGeraConta", "sbtCancelaConta"})
@@ -91,13 +69,9 @@ class HostSession : public ::testing::Test {
       if (Peer().ActionOf(screen_->Find<rt::TMenuItem>(name))->isEnabled()) out += std::string(name) + " ";
     return out;
   }
-  rt::TDBGrid& Grid() { return *screen_->Find<rt::TDBGrid>("dbgPadrao"); }
 
   static srv::fakes::ServerProcess* server_;
   static srv::fakes::TempDir* data_;
-  std::unique_ptr<TMainWindow> window_;
-  rt::TForm* screen_ = nullptr;
-  std::string dialogs_;
 };
 
 srv::fakes::ServerProcess* HostSession::server_ = nullptr;
@@ -354,30 +328,9 @@ TEST_F(HostSession, AClerkAllocatesAProfessionalWithTheKeyboardAlone) {
   ASSERT_EQ(QApplication::focusWidget(), view);
   // The search list is answered with keys: Down to the second professional, Enter.
   std::string search_title;
-  window_->Services().Dialogs().OnDialogShown = [&](QDialog& dialog) {
-    auto* search = qobject_cast<TSearchDialog*>(&dialog);
-    if (!search) {
-      if (auto* box = qobject_cast<QMessageBox*>(&dialog)) dialogs_ += box->text().toStdString() + ";";
-      QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
-      return;
-    }
-    search_title = search->windowTitle().toStdString();
-    QTimer::singleShot(0, search, [search] {
-      // The dialog's own focus: its window is the active one on a desktop.
-      QTest::keyClick(search->focusWidget(), Qt::Key_Down);
-      QTest::keyClick(search->focusWidget(), Qt::Key_Return);
-    });
-    QTimer::singleShot(3000, search, [search] { search->reject(); });  // never hang the suite
-  };
-
-  // The arrows to a column, as a clerk moves along a row.
-  auto to_column = [&](const char* field) {
-    const int target = Grid().Columns().IndexOfField(field);
-    while (Grid().SelectedIndex() > target) QTest::keyClick(view, Qt::Key_Left);
-    while (Grid().SelectedIndex() < target) QTest::keyClick(view, Qt::Key_Right);
-  };
+  AnswerSearchListWith(1, &search_title);
   QTest::keyClick(view, Qt::Key_Down);  // COPEIRA/02 #2, a free unit
-  to_column("NRINSJURFORN");
+  ToColumn("NRINSJURFORN");
   QTest::keyClick(view, Qt::Key_Return, Qt::ControlModifier);
   EXPECT_EQ(search_title, "Profissional");
   rt::TClientDataSet& rows = *Grid().DataSet();
@@ -388,7 +341,7 @@ TEST_F(HostSession, AClerkAllocatesAProfessionalWithTheKeyboardAlone) {
   EXPECT_EQ(rows.ChangeCount(), 0);
   EXPECT_EQ(rows.State(), rt::dsBrowse);
   QTest::keyClick(view, Qt::Key_Up);  // back to the row: a new amount, typed
-  to_column("VRPAGOFORNORC");
+  ToColumn("VRPAGOFORNORC");
   QTest::keyClicks(view, "1234,5");
   QTest::keyClick(view, Qt::Key_Down);
   EXPECT_EQ(dialogs_, "");

@@ -90,6 +90,7 @@ void RegisterAll() {
       .Property("BeforeInsert", DataSetEventSetter(&rt::TClientDataSet::BeforeInsert))
       .Property("BeforeEdit", DataSetEventSetter(&rt::TClientDataSet::BeforeEdit))
       .Property("BeforePost", DataSetEventSetter(&rt::TClientDataSet::BeforePost))
+      .Property("BeforeDelete", DataSetEventSetter(&rt::TClientDataSet::BeforeDelete))
       .Property("AfterPost", DataSetEventSetter(&rt::TClientDataSet::AfterPost))
       .Property("OnCalcFields", DataSetEventSetter(&rt::TClientDataSet::OnCalcFields));
 
