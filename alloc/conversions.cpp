@@ -29,4 +29,20 @@ std::string LimpaMascara(std::string registration) {
 
 std::string MascaraHora(const std::string& stored) { return rt::FormatMaskText("99:99;0", stored); }
 
+std::string ComArgumentos(std::string text, const std::vector<std::string>& args) {
+  std::size_t from = 0;
+  for (const std::string& arg : args) {
+    const std::size_t at = text.find("%s", from);
+    if (at == std::string::npos) break;
+    text.replace(at, 2, arg);
+    from = at + arg.size();
+  }
+  return text;
+}
+
+std::string NomeOrcamento(const std::string& numero, const std::string& sequencia) {
+  const std::size_t first = numero.find_first_not_of('0');
+  return (first == std::string::npos ? numero : numero.substr(first)) + "/" + sequencia;
+}
+
 }  // namespace alloc

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace alloc {
 
@@ -19,5 +20,12 @@ std::string LimpaMascara(std::string registration);
 // A stored crew time ("0830") as shown through the mask "99:99;0" with the user's time
 // separator ("08:30"); unfilled positions show as blanks.
 std::string MascaraHora(const std::string& stored);
+
+// A message text with its "%s" replaced by the arguments, in order; a "%s" beyond the
+// arguments stays, an argument beyond the "%s" is dropped.
+std::string ComArgumentos(std::string text, const std::vector<std::string>& args);
+
+// A budget as the screen names it: "15/01" for number "0000000015", sequence "01".
+std::string NomeOrcamento(const std::string& numero, const std::string& sequencia);
 
 }  // namespace alloc

@@ -65,6 +65,7 @@ void TfrmAlocaMao::LigaTextoCampos() {
   };
   cdsForneMao().FieldByName("HRINITUMOBRA").OnGetText = get(&TfrmAlocaMao::cdsForneMaoHRINITUMOBRAGetText);
   DataSet("cdsProdForn").FieldByName("NRINSJURFORN").OnGetText = get(&TfrmAlocaMao::cdsProdFornNRINSJURFORNGetText);
+  DataSet("cdsProdForn").FieldByName("DSALOCACAO").OnGetText = get(&TfrmAlocaMao::cdsProdFornDSALOCACAOGetText);
   DataSet("cdsTurma").FieldByName("HRINITUMOBRA").OnGetText = get(&TfrmAlocaMao::cdsTurmaHRINITUMOBRAGetText);
 }
 

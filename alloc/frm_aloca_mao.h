@@ -90,6 +90,8 @@ class TfrmAlocaMao : public clib::TfrmPadraoGrid {
                                rt::TGridDrawState State);
   void cdsForneMaoNRINSJURFORNGetText(rt::TField& Sender, std::string& Text, bool DisplayText);
   void cdsProdFornNRINSJURFORNGetText(rt::TField& Sender, std::string& Text, bool DisplayText);
+  // The search list's availability column: "Livre", or where the professional is booked.
+  void cdsProdFornDSALOCACAOGetText(rt::TField& Sender, std::string& Text, bool DisplayText);
   void cdsForneMaoIDTIPOPAGAFORNGetText(rt::TField& Sender, std::string& Text, bool DisplayText);
   void cdsForneMaoIDTIPOPAGAFORNSetText(rt::TField& Sender, const std::string& Text);
   void cdsForneMaoHRINITUMOBRAGetText(rt::TField& Sender, std::string& Text, bool DisplayText);

@@ -60,6 +60,18 @@ void TfrmAlocaMao::cdsProdFornNRINSJURFORNGetText(rt::TField& Sender, std::strin
   Text = RegistroMascarado(Sender.DataSet());
 }
 
+void TfrmAlocaMao::cdsProdFornDSALOCACAOGetText(rt::TField& Sender, std::string& Text, bool) {
+  // The server's "" (free at the unit's time), "*" (booked in a budget the operator may
+  // not see) or where the professional is booked ("15/01 GARÇOM 19:00").
+  const std::string onde = Sender.AsString();
+  if (onde.empty())
+    Text = msgPadrao().Msg("LIVRE");
+  else if (onde == "*")
+    Text = msgPadrao().Msg("ALOCADO_OUTRO");
+  else
+    Text = alloc::ComArgumentos(msgPadrao().Msg("ALOCADO"), {onde});
+}
+
 // ---- Amount key rule and payment check ----------------------------------------------
 
 void TfrmAlocaMao::Vd_Virgula(rt::TDBGrid& grid, const std::string& field, char& Key) {

@@ -28,7 +28,7 @@ TEST_F(EditingTest, PickingFromTheListFillsNineFieldsThenPostValidatesAndSaves) 
   services_.ChooseRow(1);
   ASSERT_TRUE(Grid().EditButtonClick());
   EXPECT_EQ(Journal(),
-            "GetProdForn(GAR, , , ) | PickList(Profissional; Código|Nome do Profissional; 2 rows) -> 1 | "
+            "GetProdForn(GAR, , 0001, 0000000012) | PickList(Profissional; Código|Nome do Profissional|Disponibilidade; 2 rows) -> 1 | "
             "GetVrPgMObra(GAR, 0000000012, 00, 0001)");
   EXPECT_EQ(State(), "edit");
   EXPECT_EQ(Row(), "1002 11144477735 Ana Souza Eventos | FOLHAPAGA 120,5 0830");
@@ -48,12 +48,45 @@ TEST_F(EditingTest, PickingFromTheListFillsNineFieldsThenPostValidatesAndSaves) 
   EXPECT_TRUE(F().stInscricao.empty());
 }
 
+// The list and the validation carry the unit (sequence, shift, crew time): the list shows
+// who is free then, and a booking at that time under another product is refused by name.
+TEST_F(EditingTest, TheListShowsWhoIsFreeAndABookingAtTheSameTimeIsRefusedByName) {
+  Server().professionals[0]["DSALOCACAO"] = "";
+  Server().professionals[1]["DSALOCACAO"] = "15/01 COPEIRA 19:00";
+  Server().professionals.push_back(Professional("1009", "71428793860", "Zé", "José", "CONTAPAGAR"));
+  Server().professionals.back()["DSALOCACAO"] = "*";
+  ASSERT_TRUE(Grid().SelectCell(2, kProf));
+  services_.CancelPick();
+  ASSERT_TRUE(Grid().EditButtonClick());
+  EXPECT_EQ(Server().unit_sent, "00 01 ");  // sequence, shift, no crew time yet
+  const auto& shown = services_.PickLists().back().rows;
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].at(2), "Livre");
+  EXPECT_EQ(shown[1].at(2), "Alocado: 15/01 COPEIRA 19:00");
+  EXPECT_EQ(shown[2].at(2), "Alocado em outro evento");
+
+  Server().allocated = {{{"CDFORNECED", "1002"},
+                         {"CDPRODUTO", "COP"},
+                         {"NRORCAEVENTO", "0000000015"},
+                         {"NRSEQORCAEVE", "01"},
+                         {"NMPRODUTO", "COPEIRA"},
+                         {"DSINICIO", "19/12 19:00"}}};
+  Journal();
+  ASSERT_TRUE(Grid().TypeText("11144477735"));
+  EXPECT_FALSE(Grid().Key(rt::VK_TAB));
+  EXPECT_EQ(Journal(),
+            "GetProdForn(GAR, F11144477735, 0001, 0000000012) | MessageDlg(error, OK): O profissional já está alocado "
+            "no mesmo horário: orçamento 15/01, COPEIRA, 19/12 19:00. -> OK");
+  EXPECT_EQ(Server().unit_sent, "00 01 ");
+  EXPECT_EQ(Column(), "NRINSJURFORN");
+}
+
 TEST_F(EditingTest, ClosingTheListWithoutAChoiceLeavesTheRowAsItWas) {
   ASSERT_TRUE(Grid().SelectCell(2, kProf));
   services_.CancelPick();
   ASSERT_TRUE(Grid().EditButtonClick());
   EXPECT_EQ(Journal(),
-            "GetProdForn(GAR, , , ) | PickList(Profissional; Código|Nome do Profissional; 2 rows) -> cancelled");
+            "GetProdForn(GAR, , 0001, 0000000012) | PickList(Profissional; Código|Nome do Profissional|Disponibilidade; 2 rows) -> cancelled");
   EXPECT_EQ(State(), "browse");
   EXPECT_EQ(Row(), "null null null | null null null");
 }

@@ -38,7 +38,10 @@ void TfrmAlocaMao::dbgPadraoEditButtonClick(rt::TObject*) {
 
 void TfrmAlocaMao::EscolheProfissional() {
   rt::TClientDataSet& lista = DataSet("cdsProdForn");
-  const rt::Variant answer = ChamaServidor("GetProdForn", {Linha("CDPRODUTO"), "", "", ""});
+  // With the unit's key the server puts those free at the unit's time first.
+  const rt::Variant answer = ChamaServidor("GetProdForn", {Linha("CDPRODUTO"), "", Linha("CDFILIAL"),
+                                                           Linha("NRORCAEVENTO"), Linha("NRSEQORCAEVE"),
+                                                           Linha("NRTURNO"), Linha("HRINITUMOBRA")});
   alloc::LoadPacket(lista, alloc::ArrayElement(answer, 0, "GetProdForn"), "GetProdForn");
   const std::string title = msgPadrao().Msg("PROF") + "|" + msgPadrao().Msg("N_FORN");
   if (!clib::Pesquisar(DataSource("dtsProdForn"), title, false, true)) return;
@@ -161,7 +164,8 @@ void TfrmAlocaMao::ValidaProfissional(rt::TField& registro) {
   rt::TClientDataSet& achado = DataSet("cdsVdForn");
   rt::TClientDataSet& alocado = DataSet("cdsVdProf");
   const rt::Variant answer = ChamaServidor(
-      "GetProdForn", {Linha("CDPRODUTO"), clib::Arg::Ref(stInscricao), Linha("CDFILIAL"), edtNrOrcamento().Text()});
+      "GetProdForn", {Linha("CDPRODUTO"), clib::Arg::Ref(stInscricao), Linha("CDFILIAL"), edtNrOrcamento().Text(),
+                      Linha("NRSEQORCAEVE"), Linha("NRTURNO"), Linha("HRINITUMOBRA")});
   alloc::LoadPacket(achado, alloc::ArrayElement(answer, 0, "GetProdForn"), "GetProdForn");
   alloc::LoadPacket(alocado, alloc::ArrayElement(answer, 1, "GetProdForn"), "GetProdForn");
 
@@ -171,6 +175,16 @@ void TfrmAlocaMao::ValidaProfissional(rt::TField& registro) {
     const std::string produto = Linha("CDPRODUTO");
     for (alocado.First(); !alocado.Eof(); alocado.Next())
       if (alocado.FieldByName("CDPRODUTO").AsString() == produto) clib::MensErro(msgPadrao().Msg("PROF_CAD"), true);
+    // Booked at an overlapping time under another product: the professional cannot be
+    // at both; the message names where.
+    alocado.First();
+    if (!alocado.Eof()) {
+      auto campo = [&](const char* name) { return alocado.FieldByName(name).AsString(); };
+      clib::MensErro(alloc::ComArgumentos(msgPadrao().Msg("PROF_OCUPADO"),
+                                          {alloc::NomeOrcamento(campo("NRORCAEVENTO"), campo("NRSEQORCAEVE")),
+                                           campo("NMPRODUTO"), campo("DSINICIO")}),
+                     true);
+    }
   }
   // Unchanged registration and no answer: the row keeps the professional it holds (the
   // server checks it again when the row is saved).

@@ -209,9 +209,9 @@ TEST_F(ModelTest, OtherDatasetsAndDataSources) {
       {"cdsPesqOrca", "CDFILIAL NRORCAEVENTO NRSEQORCAEVE"},
       {"cdsVdOrcaEven", "CDFILIAL NRORCAEVENTO NRSEQORCAEVE"},
       {"cdsSequencial", "NRORCAEVENTO NRSEQORCAEVE"},
-      {"cdsProdForn", "CDFORNECED NRINSJURFORN IDTPIJURFORN NMRAZSOCFORN NMFANTFORN IDTIPOPAGAPROF"},
+      {"cdsProdForn", "CDFORNECED NRINSJURFORN IDTPIJURFORN NMRAZSOCFORN NMFANTFORN IDTIPOPAGAPROF DSALOCACAO"},
       {"cdsVdForn", "CDFORNECED NRINSJURFORN IDTPIJURFORN NMFANTFORN NMRAZSOCFORN"},
-      {"cdsVdProf", "NRORCAEVENTO CDPRODUTO CDFORNECED HRINITUMOBRA NRSEQORCAEVE"},
+      {"cdsVdProf", "NRORCAEVENTO CDPRODUTO CDFORNECED HRINITUMOBRA NRSEQORCAEVE NMPRODUTO DSINICIO"},
       {"cdsVrPagMObra",
        "CDFILIAL NRORCAEVENTO NRSEQORCAEVE NRTURNO CDPRODUTO NMPRODUTO DSTURNO CDARVPROD VRCOBRMOBRA VRPAGOMOBRA "
        "HRINITUMOBRA"},
@@ -294,6 +294,11 @@ TEST_F(ModelTest, ConnectionAndMessageTable) {
        "servidor? (Não: elas ficam na grade para gravar de novo.)"},
       {"LIMPA_N_FEITA", "Nenhum profissional foi apagado: %s"},
       {"FECHA_DESCARTA", "As alterações não gravadas serão perdidas. Fechar a tela mesmo assim?"},
+      // and of who is free when.
+      {"PROF_OCUPADO", "O profissional já está alocado no mesmo horário: orçamento %s, %s, %s."},
+      {"LIVRE", "Livre"},
+      {"ALOCADO", "Alocado: %s"},
+      {"ALOCADO_OUTRO", "Alocado em outro evento"},
   };
   EXPECT_EQ(F().msgPadrao().Items().size(), std::size(texts));
   for (const auto& [key, text] : texts) {

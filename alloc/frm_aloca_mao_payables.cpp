@@ -3,6 +3,7 @@
 // button. A refusal of the server that carries a message key ("N_PARAM_…", optionally
 // "|" and one argument) is shown as the key's text.
 #include "alloc/bulk_change.h"
+#include "alloc/conversions.h"
 #include "alloc/frm_aloca_mao.h"
 #include "alloc/screen_support.h"
 #include "platform/clientlib/routines.h"
@@ -66,10 +67,8 @@ void TfrmAlocaMao::MensagemDaFalha(const std::string& failure) {
   if (failure.find("N_PARAM_") == std::string::npos) return;  // the failure goes on as it is
   const std::size_t bar = failure.find('|');
   std::string text = msgPadrao().Msg(failure.substr(0, bar));
-  if (bar != std::string::npos) {
-    // The one argument in place of "%s"; a text without "%s" is shown unchanged.
-    if (const std::size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, failure.substr(bar + 1));
-  }
+  // The one argument in place of "%s"; a text without "%s" is shown unchanged.
+  if (bar != std::string::npos) text = alloc::ComArgumentos(text, {failure.substr(bar + 1)});
   clib::MensErro(text, true);
 }
 
@@ -111,9 +110,7 @@ void TfrmAlocaMao::sbtLimpaFornClick(rt::TObject*) {
       grade.SetData(antes);
       if (linha > 0) grade.SetRecNo(linha);
       bulk.Restore();
-      std::string text = msgPadrao().Msg("LIMPA_N_FEITA");
-      if (const std::size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, e.what());
-      clib::MensErro(text, true);
+      clib::MensErro(alloc::ComArgumentos(msgPadrao().Msg("LIMPA_N_FEITA"), {e.what()}), true);
     }
   }
   sbtVerificarClick(&Control("sbtVerificar"));

@@ -127,11 +127,11 @@ TEST_F(FreshServerTest, AProfessionalOnASecondShiftUnitGetsThatShiftsDefaultsAnd
   rt::TDBGrid& grid = F().dbgPadrao();
   ASSERT_TRUE(grid.SelectCell(6, alloc::testing::kProf));  // GARÇOM/02 #2, free
   ASSERT_EQ(F().cdsForneMao().FieldByName("NRTURNO").AsString(), "02");
-  services_.ChooseRow(3);  // Maria Souza, free that evening
+  services_.ChooseRow(0);  // the first of those free that evening: Garçons Aurora
   ASSERT_TRUE(grid.EditButtonClick()) << services_.Log();
   ASSERT_TRUE(grid.Key(rt::VK_TAB)) << services_.Log();
   rt::TClientDataSet& rows = F().cdsForneMao();
-  EXPECT_EQ(rows.FieldByName("CDFORNECED").AsString(), "1002");
+  EXPECT_EQ(rows.FieldByName("CDFORNECED").AsString(), "1003");
   EXPECT_EQ(rows.FieldByName("VRPAGOFORNORC").AsFloat(), 150.0);
   EXPECT_EQ(rows.FieldByName("HRINITUMOBRA").AsString(), "1900");
   services_.Clear();
@@ -269,7 +269,7 @@ TEST_F(FreshServerTest, TwoClerksTakeTheLastFreeUnitAndTheSecondIsRefused) {
   OpenBudget("12", "1");
   services_.Clear();
 
-  Allocate(first, 8, "52998224725", "EM FOLHA");  // MAÎTRE/02 #1, the item's only unit
+  Allocate(first, 6, "11222333000181", "GERAR CONTA");  // GARÇOM/02 #2, the item's last free unit
   EXPECT_EQ(services_.Log(), "Busy(6) | Busy off");
   services_.Clear();
   const std::string refusal =
@@ -277,11 +277,11 @@ TEST_F(FreshServerTest, TwoClerksTakeTheLastFreeUnitAndTheSecondIsRefused) {
       "orçamento.\n\nA alteração não foi gravada. Descartar as alterações não gravadas e recarregar o orçamento como "
       "está no servidor? (Não: elas ficam na grade para gravar de novo.)";
   services_.Answer(rt::mrNo);  // keep it: the second clerk's choice stays pending
-  Allocate(second, 8, "39053344705", "EM FOLHA");
+  Allocate(second, 6, "11144477735", "EM FOLHA");
   EXPECT_EQ(services_.Log(), "Busy(6) | Busy off | MessageDlg(confirmation, Yes|No): " + refusal + " -> No");
   EXPECT_EQ(second.cdsForneMao().ChangeCount(), 1);
-  second.cdsForneMao().SetRecNo(8);
-  EXPECT_EQ(second.cdsForneMao().FieldByName("CDFORNECED").AsString(), "1004");
+  second.cdsForneMao().SetRecNo(6);
+  EXPECT_EQ(second.cdsForneMao().FieldByName("CDFORNECED").AsString(), "1002");
 
   // The reload sends it again and is refused again: now the clerk takes the way out.
   services_.Clear();
@@ -292,8 +292,8 @@ TEST_F(FreshServerTest, TwoClerksTakeTheLastFreeUnitAndTheSecondIsRefused) {
   EXPECT_EQ(second.cdsForneMao().ChangeCount(), 0);
   EXPECT_EQ(GridRows(),
             "COPEIRA/02 #1 1005 | COPEIRA/02 #2 - | GARÇOM/01 #1 1001 | GARÇOM/02 #1 1004 | GARÇOM/01 #2 1003 | "
-            "GARÇOM/02 #2 - | GARÇOM/01 #3 - | MAÎTRE/02 #1 1001");  // the first clerk's choice, once
-  EXPECT_EQ(second.cdsForneMao().RecNo(), 8);  // still on the unit the clerk was at
+            "GARÇOM/02 #2 1003 | GARÇOM/01 #3 - | MAÎTRE/02 #1 -");  // the first clerk's choice, once
+  EXPECT_EQ(second.cdsForneMao().RecNo(), 6);  // still on the unit the clerk was at
   EXPECT_TRUE(rt::Input::FocusControl(second.edtNrOrcamento()));  // and the clerk can leave the grid
 
   rt::Input::CloseForm(second);

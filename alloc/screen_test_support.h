@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -91,12 +92,22 @@ class TFakeServer : public clib::IAppServer {
   // Answers of the checks before generation and of GeraConta.
   bool value_check = true, payment_check = true;
   rt::Variant gera_conta;
+  // The unit the last GetProdForn carried: "sequence shift crew".
+  std::string unit_sent;
   // Packets shaped like the screen's own datasets (set by the fixture).
   std::function<rt::DataPacket(const std::string& dataset, const std::vector<Values>&)> packet;
 
   clib::ServerAnswer Call(const std::string& method, std::vector<clib::Arg> args) override {
     std::string line = method + "(";
-    for (std::size_t i = 0; i < args.size(); ++i) {
+    // GetProdForn's unit (sequence, shift, crew time) is kept apart: journals read the
+    // four arguments every lookup has.
+    std::size_t shown = args.size();
+    if (method == "GetProdForn") {
+      unit_sent.clear();
+      for (std::size_t i = 4; i < args.size(); ++i) unit_sent += (i > 4 ? " " : "") + args[i].Value().AsString();
+      shown = std::min<std::size_t>(shown, 4);
+    }
+    for (std::size_t i = 0; i < shown; ++i) {
       const rt::Variant& v = args[i].Value();
       line += (i ? ", " : "") + (v.type() == rt::Variant::Type::String ? v.AsString() : v.Describe());
     }

@@ -61,14 +61,14 @@ TEST_F(HostSafety, ASecondShiftUnitChosenFromTheListGetsItsShiftsDefaultsAndSave
   ASSERT_TRUE(OpenBudget(*window_, "12", "1")) << dialogs_;
   auto* view = Peer().GridView();
   ASSERT_EQ(QApplication::focusWidget(), view);
-  AnswerSearchListWith(3);  // Maria Souza, free that evening
+  AnswerSearchListWith(0);  // Enter: the first of those free that evening, Garçons Aurora
   for (int i = 1; i < 6; ++i) QTest::keyClick(view, Qt::Key_Down);  // GARÇOM/02 #2, free
   rt::TClientDataSet& rows = *Grid().DataSet();
   ASSERT_EQ(rows.FieldByName("NMPRODUTO").AsString() + "/" + rows.FieldByName("NRTURNO").AsString(), "GARÇOM/02");
   ToColumn("NRINSJURFORN");
   QTest::keyClick(view, Qt::Key_Return, Qt::ControlModifier);
   QTest::keyClick(view, Qt::Key_Tab);
-  EXPECT_EQ(rows.FieldByName("CDFORNECED").AsString(), "1002");
+  EXPECT_EQ(rows.FieldByName("CDFORNECED").AsString(), "1003");
   EXPECT_EQ(rows.FieldByName("VRPAGOFORNORC").AsFloat(), 150.0);
   EXPECT_EQ(rows.FieldByName("HRINITUMOBRA").DisplayText(), "19:00");
   QTest::keyClick(view, Qt::Key_Down);  // posted and saved

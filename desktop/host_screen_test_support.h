@@ -72,8 +72,9 @@ class THostScreenTest : public ::testing::Test {
   void ToColumn(const char* field) {
     QWidget* view = Peer().GridView();
     const int target = Grid().Columns().IndexOfField(field);
-    while (Grid().SelectedIndex() > target) QTest::keyClick(view, Qt::Key_Left);
-    while (Grid().SelectedIndex() < target) QTest::keyClick(view, Qt::Key_Right);
+    for (int moves = 0; moves < 32 && Grid().SelectedIndex() != target; ++moves)
+      QTest::keyClick(view, Grid().SelectedIndex() > target ? Qt::Key_Left : Qt::Key_Right);
+    ASSERT_EQ(Grid().SelectedIndex(), target) << "the arrows did not reach " << field;
   }
 
   TFormPeer& Peer() { return *window_->PeerOf(screen_); }

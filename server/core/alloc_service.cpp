@@ -13,7 +13,8 @@
 namespace srv {
 namespace {
 
-// A method's parameters: one letter per position, 's' string, 'd' delta packet, 'a' array.
+// A method's parameters: one letter per position, 's' string, 'd' delta packet, 'a' array;
+// those after a '|' may be left out (newer clients send them, older ones do not).
 struct MethodSignature {
   const char* params;
   rt::Variant (*run)(CallContext&);
@@ -26,7 +27,8 @@ const std::map<std::string, MethodSignature>& Methods() {
       {"GetPesqOrca", {"sss", &GetPesqOrca}},
       {"GetSequencial", {"ss", &GetSequencial}},
       {"GetAlocaForne", {"sss", &GetAlocaForne, &WriteAlocaForne}},
-      {"GetProdForn", {"ssss", &GetProdForn}},
+      // product, registration, branch, number | the unit's sequence, shift and crew time
+      {"GetProdForn", {"ssss|sss", &GetProdForn}},
       {"GetVrPgMObra", {"ssss", &GetVrPgMObra}},
       {"GetTurma", {"sssss", &GetTurma}},
       {"SetForneMao", {"d", &SetForneMao}},
@@ -42,22 +44,27 @@ const std::map<std::string, MethodSignature>& Methods() {
 }
 
 void CheckParams(const std::string& method, const char* signature, const std::vector<rt::Variant>& params) {
-  const std::size_t expected = std::char_traits<char>::length(signature);
-  if (params.size() != expected) {
-    throw InvalidParams(method + " expects " + std::to_string(expected) + " parameter(s), got " +
-                        std::to_string(params.size()));
+  std::string letters = signature;
+  const std::size_t bar = letters.find('|');
+  const std::size_t required = bar == std::string::npos ? letters.size() : bar;
+  if (bar != std::string::npos) letters.erase(bar, 1);
+  const std::size_t most = letters.size();
+  if (params.size() < required || params.size() > most) {
+    const std::string expected =
+        required == most ? std::to_string(most) : std::to_string(required) + " to " + std::to_string(most);
+    throw InvalidParams(method + " expects " + expected + " parameter(s), got " + std::to_string(params.size()));
   }
-  for (std::size_t i = 0; i < expected; ++i) {
+  for (std::size_t i = 0; i < params.size(); ++i) {
     const rt::Variant& p = params[i];
-    if (signature[i] == 's' && p.type() != rt::Variant::Type::String) {
+    if (letters[i] == 's' && p.type() != rt::Variant::Type::String) {
       throw InvalidParams(method + ": parameter " + std::to_string(i + 1) + " must be a string, got " +
                           rt::TypeName(p.type()));
     }
-    if (signature[i] == 'a' && p.type() != rt::Variant::Type::Array) {
+    if (letters[i] == 'a' && p.type() != rt::Variant::Type::Array) {
       throw InvalidParams(method + ": parameter " + std::to_string(i + 1) + " must be an array, got " +
                           rt::TypeName(p.type()));
     }
-    if (signature[i] == 'd' && (p.type() != rt::Variant::Type::Packet || !p.AsPacket().IsDelta())) {
+    if (letters[i] == 'd' && (p.type() != rt::Variant::Type::Packet || !p.AsPacket().IsDelta())) {
       throw InvalidParams(
           method + ": parameter " + std::to_string(i + 1) + " must be a delta packet, got " +
           (p.type() == rt::Variant::Type::Packet ? std::string("a data packet") : std::string(rt::TypeName(p.type()))));

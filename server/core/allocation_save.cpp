@@ -14,12 +14,14 @@
 // again after its answer was lost on the way is applied once. A removal is never taken
 // as done (the professional may never have been there): sent again, it is refused as
 // stale; nothing is doubled and the clerk reloads.
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <optional>
 #include <tuple>
 
 #include "platform/runtime/packet.h"
+#include "server/core/booking.h"
 #include "server/core/history.h"
 #include "server/core/methods.h"
 #include "server/core/money.h"
@@ -197,6 +199,14 @@ bool ChangesTheItemsHolders(const UnitChange& u) {
 // The allocation a row changes or removes (it names its old professional).
 bool ChangesAnAllocation(const UnitChange& u) { return !u.old_supplier.empty() && !u.new_supplier.empty(); }
 
+// Whether a row books its professional anew: a free unit filled, another professional
+// brought in, or the crew time moved. Two saves booking one professional must not both
+// find the time free, so they queue on the professional's row.
+bool Books(const UnitChange& u) {
+  if (StaysFree(u) || IsRemoval(u) || u.new_supplier.empty()) return false;
+  return u.old_supplier.empty() || BringsInAnother(u) || u.new_crew != u.old_crew;
+}
+
 using BudgetKey = std::tuple<std::string, std::string, std::string>;
 BudgetKey BudgetOf(const UnitChange& u) { return {u.branch, u.number, u.sequence}; }
 
@@ -207,9 +217,11 @@ BudgetKey BudgetOf(const UnitChange& u) { return {u.branch, u.number, u.sequence
 //   saves in progress and hold back new ones; whether payables exist is read by the
 //   next statement, after the lock, so a save that waited for a generation sees it;
 // - the labour items whose holders the delta changes (ChangesTheItemsHolders), for update;
+// - the professionals it books (Books), for update;
 // - the allocations it changes or removes, for update.
 // Always in this order, and each kind in one global order (budgets and items by key,
-// allocations by id), so that two saves cannot each hold what the other waits for.
+// professionals by code, allocations by id), so that two saves cannot each hold what the
+// other waits for.
 // SQLite's write transaction already excludes every other writer: only the budgets'
 // statements are sent there.
 class DeltaLocks {
@@ -228,6 +240,7 @@ class DeltaLocks {
     if (db.backend() != Database::Backend::Postgres) return;
     AddLock("SELECT 1 FROM labour_items WHERE (branch, number, sequence, shift, product) IN ", 5,
             " ORDER BY branch, number, sequence, shift, product FOR UPDATE", units, ChangesTheItemsHolders, false);
+    AddProfessionalsLock(units);
     AddLock("SELECT id FROM allocations WHERE (branch, number, sequence, shift, product, supplier_code) IN ", 6,
             " ORDER BY id FOR UPDATE", units, ChangesAnAllocation, true);
   }
@@ -248,6 +261,22 @@ class DeltaLocks {
   SequenceState State(const UnitChange& u) const { return budgets_.at(BudgetOf(u)); }
 
  private:
+  void AddProfessionalsLock(const std::vector<UnitChange>& units) {
+    std::vector<std::string> codes;
+    for (const UnitChange& u : units)
+      if (Books(u)) codes.push_back(u.new_supplier);
+    if (codes.empty()) return;
+    std::sort(codes.begin(), codes.end());
+    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+    Database::Statement s{"SELECT 1 FROM professionals WHERE supplier_code IN (", {}};
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+      s.sql += i ? ", ?" : "?";
+      s.params.emplace_back(codes[i]);
+    }
+    s.sql += ") ORDER BY supplier_code FOR UPDATE";
+    statements_.push_back(std::move(s));
+  }
+
   // One statement locking the rows `wanted` picks, by a row-value IN list (one tuple per
   // row: the item key, plus the old professional when `with_supplier`).
   void AddLock(const char* head, int columns, const char* tail, const std::vector<UnitChange>& units,
@@ -348,8 +377,38 @@ bool AlreadyApplied(const UnitReads& reads, const UnitChange& u) {
   return !IsRemoval(u) && HoldsNewValues(reads.old_held, 1, u);  // the same professional, new values
 }
 
+// The booking the row's new professional takes, refused when it overlaps another of the
+// professional's (the allocation `replaced` aside: the row's own, being changed). The
+// refusal names the booking unless it is in a branch the operator may not see. Runs after
+// the delta's locks, which hold the professional's row on PostgreSQL.
+Booking CheckedBooking(Database& db, const Session& session, const UnitChange& u, std::int64_t replaced) {
+  const ResultSet seq = db.Query(
+      "SELECT event_at, duration_hours FROM budget_sequences WHERE branch = ? AND number = ? AND sequence = ?",
+      {u.branch, u.number, u.sequence});
+  const std::optional<Booking> booking = seq.empty() ? std::nullopt
+                                                     : BookingOf(seq.Text(0, 0), seq.Float(0, 1), u.new_crew);
+  if (!booking) return {};
+  const ResultSet other = db.Query(
+      "SELECT a.branch, a.number, a.sequence, lp.name, a.booked_from, a.booked_until FROM allocations a "
+      "JOIN labour_products lp ON lp.code = a.product WHERE a.supplier_code = ? AND a.booked_from < ? "
+      "AND a.booked_until > ? AND a.id <> ? "
+      // the same item is the one-professional-per-item rule's (its own refusal)
+      "AND NOT (a.branch = ? AND a.number = ? AND a.sequence = ? AND a.shift = ? AND a.product = ?) "
+      "ORDER BY a.booked_from LIMIT 1",
+      {u.new_supplier, booking->until, booking->from, replaced, u.branch, u.number, u.sequence, u.shift, u.product});
+  if (other.empty()) return *booking;
+  const auto& branches = session.branches;
+  if (std::find(branches.begin(), branches.end(), other.Text(0, 0)) == branches.end())
+    throw ServiceError(texts::kProfBookedElsewhere);
+  std::string number = other.Text(0, 1);
+  number.erase(0, std::min(number.find_first_not_of('0'), number.size()));
+  throw ServiceError(texts::ProfBookedAt(number + "/" + other.Text(0, 2), other.Text(0, 3),
+                                         BookingStartText({other.Int(0, 4), other.Int(0, 5)})));
+}
+
 void Insert(Database& db, const UnitChange& u, const UnitReads& reads, const ProfessionalNames& names,
-            const std::string& operator_id) {
+            const Session& session) {
+  const std::string& operator_id = session.operator_id;
   const double quantity = reads.item.Float(0, 0);
   const std::int64_t units = quantity > 0 ? static_cast<std::int64_t>(std::trunc(quantity)) : 0;
   if (reads.used.Int(0, 0) >= units) throw ServiceError(texts::kNoFreeUnit);
@@ -358,12 +417,14 @@ void Insert(Database& db, const UnitChange& u, const UnitReads& reads, const Pro
   CheckPaymentType(u.new_payment);
   const std::int64_t cents = NewCents(u.new_amount);
   auto values = ItemKey(u);
-  values.insert(values.end(), {u.new_supplier, name, u.new_crew, u.new_payment, cents});
   std::int64_t id = 0;
   GuardDuplicate([&] {
+    const Booking booking = CheckedBooking(db, session, u, 0);
+    values.insert(values.end(), {u.new_supplier, name, u.new_crew, u.new_payment, cents, booking.from, booking.until});
     id = db.Query(
                "INSERT INTO allocations (branch, number, sequence, shift, product, supplier_code, stored_name, "
-               "crew_time, payment_type, paid_cents) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id",
+               "crew_time, payment_type, paid_cents, booked_from, booked_until) "
+               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id",
                values)
              .Int(0, 0);
   });
@@ -384,7 +445,8 @@ void WriteWithHistory(Database& db, const Database::Statement& write, const Hist
 
 // `r` is the old professional's allocation as ReadUnit read it.
 void ChangeOrRemove(Database& db, const UnitChange& u, const ResultSet& r, const ProfessionalNames& names,
-                    const std::string& operator_id) {
+                    const Session& session) {
+  const std::string& operator_id = session.operator_id;
   const bool remove = IsRemoval(u);
   if (r.empty() || !SameAmount(u.old_amount, r.Int(0, 1)) || r.Text(0, 2) != u.old_crew ||
       r.Text(0, 3) != u.old_payment) {
@@ -411,6 +473,17 @@ void ChangeOrRemove(Database& db, const UnitChange& u, const ResultSet& r, const
   line.new_crew_time = u.new_crew;
   line.new_payment_type = u.new_payment;
   GuardDuplicate([&] {
+    if (Books(u)) {
+      const Booking booking = CheckedBooking(db, session, u, id);
+      WriteWithHistory(db,
+                       {"UPDATE allocations SET supplier_code = ?, stored_name = ?, crew_time = ?, payment_type = ?, "
+                        "paid_cents = ?, booked_from = ?, booked_until = ?, row_version = row_version + 1 "
+                        "WHERE id = ? AND row_version = ? RETURNING id",
+                        {u.new_supplier, name, u.new_crew, u.new_payment, cents, booking.from, booking.until, id,
+                         version}},
+                       line);
+      return;
+    }
     WriteWithHistory(db,
                      {"UPDATE allocations SET supplier_code = ?, stored_name = ?, crew_time = ?, payment_type = ?, "
                       "paid_cents = ?, row_version = row_version + 1 WHERE id = ? AND row_version = ? RETURNING id",
@@ -482,11 +555,11 @@ rt::Variant SetForneMao(CallContext& c) {
     if (AlreadyApplied(reads, u)) continue;
 
     if (u.old_supplier.empty()) {
-      Insert(c.db, u, reads, names, c.session.operator_id);
+      Insert(c.db, u, reads, names, c.session);
     } else if (u.new_supplier.empty()) {
       throw ServiceError(texts::kProfessionalRequired);
     } else {
-      ChangeOrRemove(c.db, u, reads.old_held, names, c.session.operator_id);
+      ChangeOrRemove(c.db, u, reads.old_held, names, c.session);
     }
   }
   // The next save of the budget may start while this one commits.

@@ -89,8 +89,8 @@ TEST_P(SaveTest, FreeUnitTakesAProfessionalUntilTheItemIsFull) {
   EXPECT_EQ(Stored("01", "MO001"), "1001@12000,0800,CONTAPAGAR 1003@12000,0830,CONTAPAGAR 1004@10000,0830,FOLHAPAGA");
   EXPECT_EQ(Save({Change("01", "MO001", kFree, {"1008", "", "", 0})}), texts::kNoFreeUnit);
   // GARÇOM/02 has quantity 2.9: two units, one allocated.
-  EXPECT_EQ(Save({Change("02", "MO001", kFree, {"1008", "1930", "CONTAPAGAR", 150})}), "");
-  EXPECT_EQ(Save({Change("02", "MO001", kFree, {"1002", "", "", 0})}), texts::kNoFreeUnit);
+  EXPECT_EQ(Save({Change("02", "MO001", kFree, {"1002", "1930", "CONTAPAGAR", 150})}), "");
+  EXPECT_EQ(Save({Change("02", "MO001", kFree, {"1001", "", "", 0})}), texts::kNoFreeUnit);
   // COZINHEIRO/01 has quantity 0: no unit at all.
   EXPECT_EQ(Save({Change("01", "MO003", kFree, {"1002", "", "", 0})}), texts::kNoFreeUnit);
 }
@@ -108,7 +108,7 @@ TEST_P(SaveTest, ChangesAndRemovalsLocateTheAllocationByItsLoadedValues) {
   EXPECT_EQ(Save({Change("01", "MO001", {"1008", "0830", "FOLHAPAGA", 130.5}, {"*", "*", "", 0})}), "");
   EXPECT_EQ(Stored("01", "MO001"), "1003@12000,0830,CONTAPAGAR");
   // The unit removed earlier in the same grid (old "*") takes a professional again.
-  EXPECT_EQ(Save({Change("01", "MO001", {"*", "*", "", 0}, {"1004", "", "", 0})}), "");
+  EXPECT_EQ(Save({Change("01", "MO001", {"*", "*", "", 0}, {"1004", "0800", "", 0})}), "");
   // A free unit marked for removal stays free.
   EXPECT_EQ(Save({Change("02", "MO004", kFree, {"*", "*", "", 0})}), "");
   EXPECT_EQ(Count("SELECT COUNT(*) FROM allocations WHERE product = 'MO004'"), 0);
@@ -160,9 +160,9 @@ TEST_P(SaveTest, DeltaSentAgainAfterItsAnswerWasLostIsAppliedOnce) {
     EXPECT_EQ(Save({c.change}), "") << c.what;
     EXPECT_EQ(Stored("01", "MO001"), c.stored) << c.what;
     // Sent again with the next change of the grid: the first is not applied twice.
-    EXPECT_EQ(Save({c.change, Change("02", "MO001", kFree, {"1008", "1930", "CONTAPAGAR", 150})}), "") << c.what;
+    EXPECT_EQ(Save({c.change, Change("02", "MO001", kFree, {"1002", "1930", "CONTAPAGAR", 150})}), "") << c.what;
     EXPECT_EQ(Stored("01", "MO001"), c.stored) << c.what;
-    EXPECT_EQ(Stored("02", "MO001"), "1004@15000,1900,CONTAPAGAR 1008@15000,1930,CONTAPAGAR") << c.what;
+    EXPECT_EQ(Stored("02", "MO001"), "1004@15000,1900,CONTAPAGAR 1002@15000,1930,CONTAPAGAR") << c.what;
   }
   // A removal sent again is refused as stale (the professional may never have been
   // there): nothing is doubled and the clerk reloads.
@@ -243,7 +243,8 @@ TEST_P(SaveTest, ConcurrentSavesOfTheLastFreeUnitLetExactlyOneWin) {
   threads.reserve(std::size(clerks));
   for (Clerk& clerk : clerks) {
     threads.emplace_back([&clerk, &ready] {
-      std::vector<rt::Variant> params = {GridDelta({Change("01", "MO001", kFree, {clerk.supplier, "", "", 10})})};
+      // The morning crew: both professionals are free then (booked that evening).
+      std::vector<rt::Variant> params = {GridDelta({Change("01", "MO001", kFree, {clerk.supplier, "0800", "", 10})})};
       ++ready;
       while (ready < 2) std::this_thread::yield();
       try {
@@ -260,6 +261,60 @@ TEST_P(SaveTest, ConcurrentSavesOfTheLastFreeUnitLetExactlyOneWin) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM allocations WHERE number = '0000000012' AND sequence = '01' AND shift = '01' "
                   "AND product = 'MO001'"),
             3);
+}
+
+// A save that would book a professional at two overlapping units is refused, naming the
+// booking where the operator may see it; the unit's own allocation never counts.
+TEST_P(SaveTest, NobodyIsBookedAtTwoOverlappingUnits) {
+  auto at25 = [](const char* product, Unit to) {
+    return UnitChange{"0000000025", "01", "02", product, kFree, std::move(to)};
+  };
+  struct Case {
+    const char* name;
+    UnitChange change;
+    std::string refusal;
+  } cases[] = {
+      {"12/01's evening waiter at 25/01", at25("MO001", {"1004", "2030", "CONTAPAGAR", 120}),
+       texts::ProfBookedAt("12/01", "GARÇOM", "19/12 19:00")},
+      {"under another product", at25("MO002", {"1008", "2030", "CONTAPAGAR", 100}),
+       texts::ProfBookedAt("15/01", "GARÇOM", "19/12 19:00")},
+      {"booked in a branch the operator may not see", at25("MO003", {"1007", "2030", "CONTAPAGAR", 100}),
+       texts::kProfBookedElsewhere},
+      {"the crew time moved onto another booking",
+       Change("01", "MO001", {"1003", "0830", "CONTAPAGAR", 120}, {"1003", "", "CONTAPAGAR", 120}), ""},
+      {"free that evening", at25("MO001", {"1001", "2030", "CONTAPAGAR", 120}), ""},
+      {"and its own allocation does not count: a new amount",
+       {"0000000025", "01", "02", "MO001", {"1001", "2030", "CONTAPAGAR", 120}, {"1001", "2100", "CONTAPAGAR", 125}},
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Save({c.change}), c.refusal);
+  }
+  // 1003 moved to the event's start (19:30): booked on both of 12/01's shifts would be
+  // refused, but 1003 holds only the morning one, so the move is taken.
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM allocations WHERE supplier_code = '1001' AND number = '0000000025'"), 1);
+}
+
+// Two servers book one professional on two overlapping events at once: exactly one wins.
+TEST_P(SaveTest, ConcurrentBookingsOfOneProfessionalAtOneTimeLetExactlyOneWin) {
+  for (int round = 0; round < 4; ++round) {
+    SCOPED_TRACE(round);
+    const UnitChange at12{"0000000012", "01", "02", "MO001", kFree, {"1002", "1930", "CONTAPAGAR", 150}};
+    const UnitChange at25{"0000000025", "01", "02", "MO001", kFree, {"1002", "2030", "CONTAPAGAR", 120}};
+    const auto refusals =
+        round % 2 ? AtOnce("SetForneMao", {GridDelta({at12})}, "SetForneMao", {GridDelta({at25})})
+                  : AtOnce("SetForneMao", {GridDelta({at25})}, "SetForneMao", {GridDelta({at12})});
+    EXPECT_EQ(refusals[0].empty() + refusals[1].empty(), 1) << refusals[0] << " / " << refusals[1];
+    EXPECT_NE((refusals[0] + refusals[1]).find("O profissional já está alocado no mesmo horário"), std::string::npos)
+        << refusals[0] << " / " << refusals[1];
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM allocations WHERE supplier_code = '1002' AND number IN ('0000000012', "
+                    "'0000000025')"),
+              1);
+    TearDown();
+    SetUp();
+    second_server_.reset();  // the next round's second server opens the new database
+  }
 }
 
 // Two clerks send the same two-row change at once, its rows in opposite orders, round

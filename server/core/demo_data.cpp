@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <tuple>
 
+#include "server/core/booking.h"
 #include "server/core/credentials.h"
 #include "server/core/migrations.h"
 #include "server/core/service_factory.h"
@@ -289,6 +290,20 @@ void SeedBudgets(Seeder& s) {
     s.Payable("0001", number, "01", entry, "1004", 12000, state);
   }
 
+  // 25/01: a cocktail party the same evening as 12/01 (19/12 from 21:00, 3 h), nobody
+  // allocated: whoever works 12/01's evening crews is booked for it. Carlos (1007) works
+  // an event of branch 0002 at that time, which the demo operator may not see.
+  s.Budget("0001", "0000000025", "Galeria Arte Viva", std::string("01"));
+  s.Sequence("0001", "0000000025", "01", "Coquetel", "Vernissage", "2026-12-19T21:00:00", 90, 90, 0, 3);
+  s.Items("0001", "0000000025", "01",
+          {{"02", "MO001", 2, 18000, 12000, "2030", {"2030", "2100"}},
+           {"02", "MO002", 1, 15000, 10000, "2030", {"2030"}},
+           {"02", "MO003", 1, 25000, 18000, "2030", {"2030"}}});
+  s.Budget("0002", "0000000026", "Buffet Aurora Campinas", std::string("02"));
+  s.Sequence("0002", "0000000026", "01", "Jantar", "Bodas de Prata", "2026-12-19T20:00:00", 60, 60, 0, 4);
+  s.Items("0002", "0000000026", "01", {{"02", "MO006", 1, 20000, 15000, "1930", {"1930"}}});
+  s.Allocations("0002", "0000000026", "01", {{"02", "MO006", "1007", "CONTAPAGAR", 15000, "1930"}});
+
   // 21/01 in branch 0002: complete, but the branch has no parameters (N_PARAM_TIPOOPERPAG).
   s.Budget("0002", "0000000021", "Buffet Aurora Campinas", std::string("02"));
   s.Sequence("0002", "0000000021", "01", "Jantar", "Casamento", "2026-12-05T20:00:00", 120, 100, 20, 6);
@@ -313,6 +328,7 @@ bool SeedDemo(const StorageConfig& config) {
   s.Operator("ana", "Ana Campinas", "ana", config.pbkdf2_iterations, {"0002"});
   s.Operator("caio", "Caio Santos", "caio", config.pbkdf2_iterations, {"0003", "0004"});
   SeedBudgets(s);
+  FillMissingBookings(*db);
   tx.Commit();
   return true;
 }
@@ -395,6 +411,7 @@ std::string GenerateLargeBudget(const StorageConfig& config, int units) {
           {std::string("0001"), n, shift, std::string(product), std::string(supplier)});
     }
   }
+  FillMissingBookings(*db);
   tx.Commit();
   return n;
 }

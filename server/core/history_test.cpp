@@ -107,8 +107,8 @@ TEST_P(HistoryTest, RefusedChangesWriteNothing) {
 }
 
 TEST_P(HistoryTest, TheTableIsAppendOnly) {
-  ASSERT_EQ(Refusal("SetForneMao", {GridDelta({{"0000000012", "01", "01", "MO001", kFree, {"1004", "", "", 10}}})}),
-            "");
+  ASSERT_EQ(
+      Refusal("SetForneMao", {GridDelta({{"0000000012", "01", "01", "MO001", kFree, {"1004", "0800", "", 10}}})}), "");
   ASSERT_EQ(Lines(), 1);
   for (const char* sql : {"UPDATE allocation_history SET operator_id = 'x'", "DELETE FROM allocation_history"}) {
     SCOPED_TRACE(sql);

@@ -4,8 +4,12 @@
 
 namespace srv {
 
+bool CallContext::SeesBranch(const std::string& branch) const {
+  return std::find(session.branches.begin(), session.branches.end(), branch) != session.branches.end();
+}
+
 void CallContext::RequireBranch(const std::string& branch) const {
-  if (std::find(session.branches.begin(), session.branches.end(), branch) == session.branches.end()) {
+  if (!SeesBranch(branch)) {
     throw ServiceError(texts::BranchNotGranted(branch, session.operator_id));
   }
 }

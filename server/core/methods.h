@@ -22,6 +22,8 @@ struct CallContext {
   const std::string& Str(std::size_t i) const { return params[i].AsString(); }
   // Refuses a branch the session's operator was not granted.
   void RequireBranch(const std::string& branch) const;
+  // Whether the session's operator was granted the branch.
+  bool SeesBranch(const std::string& branch) const;
   // The session's branches as SQL parameters, and "?, ?, ..." to match.
   std::vector<SqlValue> BranchParams() const;
   std::string BranchPlaceholders() const;
@@ -65,6 +67,8 @@ inline constexpr const char* kNoFreeUnit =
     "Não há unidade livre nesta mão de obra: outro usuário a preencheu desde que foi carregada. Recarregue o "
     "orçamento.";
 inline constexpr const char* kProfAllocated = "O profissional já está alocado para a mão de obra informada.";
+inline constexpr const char* kProfBookedElsewhere =
+    "O profissional já está alocado em outro evento no mesmo horário.";
 inline constexpr const char* kProfNotAllowed = "Profissional não cadastrado para mão de obra informada.";
 inline constexpr const char* kCrewTimeUnknown = "Hora da turma não cadastrada.";
 inline constexpr const char* kZeroAmount =
@@ -83,6 +87,10 @@ inline constexpr const char* kProfessionalRequired = "Profissional deve ser info
 inline constexpr const char* kUnitWithoutProfessional =
     "Existe mão de obra sem profissional cadastrado. Conta não pode ser gerada.";
 inline constexpr const char* kNoPayables = "Não há conta a pagar gerada para o orçamento.";
+// A booking that overlaps the one asked for, named: budget "15/01", product, start.
+inline std::string ProfBookedAt(const std::string& budget, const std::string& product, const std::string& start) {
+  return "O profissional já está alocado no mesmo horário: orçamento " + budget + ", " + product + ", " + start + ".";
+}
 inline std::string PaymentTypeInvalid(const std::string& code) {
   return "Tipo de pagamento inválido: \"" + code + "\".";
 }

@@ -2,6 +2,8 @@
 // as a placeholder and replaced per backend (ForBackend below). Money is BIGINT cents.
 #include "server/core/migrations.h"
 
+#include "server/core/booking.h"
+
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -10,6 +12,8 @@
 namespace srv {
 
 const char* ReportDefinitionsMigration();  // report_definitions.cpp
+
+constexpr int kBookingsVersion = 4;  // the migration that brought the allocations' bookings
 
 namespace {
 
@@ -212,6 +216,13 @@ CREATE INDEX allocation_history_by_budget ON allocation_history(branch, number, 
 )SQL",
       // 3: report definitions, with the allocation report of "EVT047".
       ReportDefinitionsMigration(),
+      // 4: each allocation's booking (booking.h), indexed per professional; existing rows
+      // get theirs right after (FillMissingBookings).
+      R"SQL(
+ALTER TABLE allocations ADD COLUMN booked_from BIGINT NOT NULL DEFAULT 0;
+ALTER TABLE allocations ADD COLUMN booked_until BIGINT NOT NULL DEFAULT 0;
+CREATE INDEX allocations_by_booking ON allocations(supplier_code, booked_from, booked_until);
+)SQL",
   };
   return all;
 }
@@ -273,6 +284,7 @@ void Migrate(Database& db) {
     db.Execute("INSERT INTO schema_version (version, applied_at) VALUES (?, ?)",
                {static_cast<std::int64_t>(v), static_cast<std::int64_t>(std::time(nullptr))});
   }
+  if (version < kBookingsVersion && LatestSchemaVersion() >= kBookingsVersion) FillMissingBookings(db);
   tx.Commit();
 }
 

@@ -93,7 +93,10 @@ std::vector<rt::FieldDef> ProdForn() {
           F::Str("IDTPIJURFORN", 1).Hidden(),
           F::Str("NMRAZSOCFORN", 40).Label("Razão Social").Hidden(),
           F::Str("NMFANTFORN", 50).Label("Nome do Profissional"),
-          F::Str("IDTIPOPAGAPROF", 10).Hidden()};
+          F::Str("IDTIPOPAGAPROF", 10).Hidden(),
+          // "" when free at the unit's time, else where booked ("15/01 GARÇOM 19:00"; "*":
+          // a budget the operator may not see).
+          F::Str("DSALOCACAO", 80).Label("Disponibilidade")};
 }
 
 std::vector<rt::FieldDef> VdForn() {
@@ -103,7 +106,8 @@ std::vector<rt::FieldDef> VdForn() {
 
 std::vector<rt::FieldDef> VdProf() {
   return {F::Str("NRORCAEVENTO", 10), F::Str("CDPRODUTO", 10), F::Str("CDFORNECED", 21), F::Str("HRINITUMOBRA", 4),
-          F::Str("NRSEQORCAEVE", 2).Fixed()};
+          F::Str("NRSEQORCAEVE", 2).Fixed(), F::Str("NMPRODUTO", 50),
+          F::Str("DSINICIO", 11)};  // the booking's start, "19/12 19:00"
 }
 
 std::vector<rt::FieldDef> VrPagMObra() {
