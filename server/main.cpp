@@ -133,8 +133,8 @@ int LockDataFolder(const Options& options, srv::DataFolderLock& lock) {
   std::error_code error;
   std::filesystem::create_directories(options.data_dir, error);
   if (error) {
-    std::cerr << "alloc-server: database: cannot create the data folder " << options.data_dir << ": "
-              << error.message() << std::endl;
+    std::cerr << "alloc-server: database: cannot create the data folder " << options.data_dir << ": " << error.message()
+              << std::endl;
     return kExitDatabase;
   }
   switch (lock.Take(options.data_dir)) {
@@ -144,8 +144,7 @@ int LockDataFolder(const Options& options, srv::DataFolderLock& lock) {
       std::cerr << "alloc-server: " << lock.detail() << "; not started" << std::endl;
       return kExitFolderInUse;
     case srv::DataFolderLock::Outcome::CannotWrite:
-      std::cerr << "alloc-server: database: the data folder cannot be written (" << lock.detail() << ")"
-                << std::endl;
+      std::cerr << "alloc-server: database: the data folder cannot be written (" << lock.detail() << ")" << std::endl;
       return kExitDatabase;
   }
   return kExitDatabase;

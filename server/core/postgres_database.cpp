@@ -88,15 +88,14 @@ PGconn* Connect(const std::string& conninfo, int timeout_seconds) {
   const std::string user_timeout_ms = std::to_string(timeout_seconds * 1000);
   const char* const keys[] = {"connect_timeout",  "keepalives",       "keepalives_idle", "keepalives_interval",
                               "keepalives_count", "tcp_user_timeout", "dbname",          nullptr};
-  const char* const values[] = {timeout.c_str(), "1", "5", "2", "3", user_timeout_ms.c_str(), conninfo.c_str(), nullptr};
+  const char* const values[] = {timeout.c_str(),  "1",    "5", "2", "3", user_timeout_ms.c_str(),
+                                conninfo.c_str(), nullptr};
   return PQconnectdbParams(keys, values, /*expand_dbname=*/1);
 }
 
 // Whether an error answer means that the session is over: the server shut down or
 // terminated it, or the link broke.
-bool EndsSession(const std::string& sqlstate) {
-  return sqlstate.starts_with("57P") || sqlstate.starts_with("08");
-}
+bool EndsSession(const std::string& sqlstate) { return sqlstate.starts_with("57P") || sqlstate.starts_with("08"); }
 
 bool IsRead(const std::string& sql) {
   const std::size_t first = sql.find_first_not_of(" \n\t(");

@@ -13,8 +13,8 @@ namespace {
 void RefuseDamaged(Database& db) {
   const ResultSet verdict = db.Query("PRAGMA quick_check");
   if (verdict.empty() || verdict.Text(0, 0) != "ok") {
-    throw DbError(DbError::Kind::Damaged, "quick_check: " + (verdict.empty() ? std::string("no verdict")
-                                                                           : verdict.Text(0, 0)));
+    throw DbError(DbError::Kind::Damaged,
+                  "quick_check: " + (verdict.empty() ? std::string("no verdict") : verdict.Text(0, 0)));
   }
 }
 

@@ -114,7 +114,9 @@ struct OwnedAllocation {
     Unit old_unit = unit, new_unit = unit;
     old_unit.amount = static_cast<double>(base_cents) / 100 + from;
     new_unit.amount = old_unit.amount + 1;
-    return GridDelta({{number, sequence, shift, product, old_unit, new_unit}});
+    rt::DataPacket delta = GridDelta({{number, sequence, shift, product, old_unit, new_unit}}).AsPacket();
+    for (rt::FieldDef& field : delta.fields) field.size = 64;  // room for the fixture's hostile name text
+    return delta;
   }
   // The step the database holds, or -1 when its amount is none of the steps.
   int StoredStep(Database& db) const {
@@ -133,8 +135,8 @@ inline const std::vector<OwnedAllocation>& DemoOwnedAllocations() {
   static const std::vector<OwnedAllocation> owned = {
       {"0000000012", "01", "01", "MO001", {"1001", "0800", "CONTAPAGAR", 0}, 12000},
       {"0000000012", "01", "01", "MO001", {"1003", "0830", "CONTAPAGAR", 0}, 12000},
-      {"0000000013", "01", "02", "MO001", {"1001", "2000", "CONTAPAGAR", 0}, 13000},
-      {"0000000014", "01", "01", "MO001", {"1004", "1100", "CONTAPAGAR", 0}, 11000},
+      {"0000000015", "01", "02", "MO001", {"1008", "1900", "CONTAPAGAR", 0}, 14000},
+      {"0000000012", "01", "02", "MO001", {"1004", "1900", "CONTAPAGAR", 0}, 15000},
   };
   return owned;
 }
