@@ -16,6 +16,7 @@
 #include "platform/clientlib/net/net_connection.h"
 #include "server/core/methods.h"
 #include "server/core/service_fixture.h"
+#include "server/rpc/server_process_for_tests.h"
 
 namespace srv::fakes {
 
