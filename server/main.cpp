@@ -1,15 +1,19 @@
 // alloc-server: the application server "EVT04700.rdmAloc" (docs/server-program.md).
 // Exit codes: 0 ok, 2 bad command line, 3 database could not be opened or migrated,
-// 4 could not listen.
+// 4 could not listen, 5 the data file is not a database or is damaged, 6 the data folder
+// is in use by another server, 7 stopped with calls cut off.
 #include <pthread.h>
 #include <sys/resource.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +23,7 @@
 #include <CLI/CLI.hpp>
 
 #include "platform/runtime/heap_tuning.h"
+#include "server/core/data_folder_lock.h"
 #include "server/core/history.h"
 #include "server/core/service_factory.h"
 #include "server/core/storage.h"
@@ -29,6 +34,9 @@ namespace {
 constexpr int kExitBadCommandLine = 2;
 constexpr int kExitDatabase = 3;
 constexpr int kExitListen = 4;
+constexpr int kExitDamaged = 5;
+constexpr int kExitFolderInUse = 6;
+constexpr int kExitCutOff = 7;
 
 struct Options {
   std::string listen = "127.0.0.1";
@@ -46,6 +54,8 @@ struct Options {
   std::string tls_certificate_file;
   std::string tls_key_file;
   int password_iterations = 0;
+  int db_timeout_seconds = srv::kDefaultDbTimeoutSeconds;
+  int stop_timeout_seconds = 10;
   std::string history;  // BRANCH/BUDGET: print that budget's history and exit
 };
 
@@ -65,6 +75,7 @@ srv::StorageConfig StorageFor(const Options& options) {
     config = srv::StorageConfig::Sqlite((std::filesystem::path(options.data_dir) / "alloc.db").string());
   }
   if (options.password_iterations > 0) config.pbkdf2_iterations = options.password_iterations;
+  config.db_timeout_seconds = options.db_timeout_seconds;
   return config;
 }
 
@@ -115,6 +126,106 @@ int PrintHistory(const Options& options) {
   return 0;
 }
 
+// One server per data folder (--data): a second one would share the file with the first
+// unknowingly. A file named by --database may be shared on purpose (docs/storage.md).
+int LockDataFolder(const Options& options, srv::DataFolderLock& lock) {
+  if (!options.database.empty()) return 0;
+  std::error_code error;
+  std::filesystem::create_directories(options.data_dir, error);
+  if (error) {
+    std::cerr << "alloc-server: database: cannot create the data folder " << options.data_dir << ": " << error.message()
+              << std::endl;
+    return kExitDatabase;
+  }
+  switch (lock.Take(options.data_dir)) {
+    case srv::DataFolderLock::Outcome::Held:
+      return 0;
+    case srv::DataFolderLock::Outcome::InUse:
+      std::cerr << "alloc-server: " << lock.detail() << "; not started" << std::endl;
+      return kExitFolderInUse;
+    case srv::DataFolderLock::Outcome::CannotWrite:
+      std::cerr << "alloc-server: database: the data folder cannot be written (" << lock.detail() << ")" << std::endl;
+      return kExitDatabase;
+  }
+  return kExitDatabase;
+}
+
+// Opens and migrates the database (and seeds it when asked); an exit code when it cannot.
+int OpenDatabase(const Options& options, std::unique_ptr<srv::AllocService>& service) {
+  try {
+    const srv::StorageConfig storage = StorageFor(options);
+    service = srv::OpenService(storage);
+    if (options.seed_demo) {
+      std::cout << (srv::SeedDemo(storage) ? "demo data seeded" : "demo data already present; nothing seeded")
+                << std::endl;
+    }
+  } catch (const srv::DbError& e) {
+    if (e.kind == srv::DbError::Kind::Damaged) {
+      std::cerr << "alloc-server: database: the data file is not a database or is damaged, and was left as it is ("
+                << e.what() << "); restore it from a backup" << std::endl;
+      return kExitDamaged;
+    }
+    std::cerr << "alloc-server: database: " << e.what() << std::endl;
+    return kExitDatabase;
+  } catch (const std::exception& e) {
+    std::cerr << "alloc-server: database: " << e.what() << std::endl;
+    return kExitDatabase;
+  }
+  return 0;
+}
+
+// Waits for a stop signal and stops the server: calls in progress get `grace` to finish;
+// past it the process ends, naming the calls it cut off (their transactions roll back).
+class StopOnSignal {
+ public:
+  StopOnSignal(srv::HttpServer& server, sigset_t signals, std::chrono::seconds grace, std::string ready_file)
+      : server_(server), signals_(signals), grace_(grace), ready_file_(std::move(ready_file)) {
+    waiter_ = std::thread([this] { Wait(); });
+  }
+  // Once Serve has returned: every call has finished.
+  ~StopOnSignal() {
+    {
+      std::lock_guard lock(mutex_);
+      served_ = true;
+    }
+    served_changed_.notify_all();
+    // Wakes the waiter if Serve ended by itself: the signals are blocked in every thread
+    // and taken by its sigwait, so this ends the wait, not the thread.
+    pthread_kill(waiter_.native_handle(), SIGTERM);  // NOLINT(bugprone-bad-signal-to-kill-thread)
+    waiter_.join();
+  }
+  StopOnSignal(const StopOnSignal&) = delete;
+  StopOnSignal& operator=(const StopOnSignal&) = delete;
+
+ private:
+  void Wait() {
+    int signal = 0;
+    sigwait(&signals_, &signal);
+    std::unique_lock lock(mutex_);
+    if (served_) return;
+    spdlog::info("signal {}: stopping; calls in progress have {} s to finish", signal, grace_.count());
+    server_.Stop();
+    if (served_changed_.wait_for(lock, grace_, [this] { return served_; })) return;
+    const std::vector<std::string> running = server_.RunningCalls();
+    std::string names;
+    for (const std::string& call : running) names += (names.empty() ? "" : "; ") + call;
+    spdlog::error("stopped after {} s with {} call(s) cut off: {}", grace_.count(), running.size(),
+                  names.empty() ? "(between their answer and its delivery)" : names);
+    spdlog::default_logger()->flush();
+    if (!ready_file_.empty()) std::filesystem::remove(ready_file_);
+    std::_Exit(kExitCutOff);
+  }
+
+  srv::HttpServer& server_;
+  const sigset_t signals_;
+  const std::chrono::seconds grace_;
+  const std::string ready_file_;
+  std::mutex mutex_;
+  std::condition_variable served_changed_;
+  bool served_ = false;
+  std::thread waiter_;
+};
+
 // Every open connection is a descriptor: take the hard limit, not the (often 1024) soft one.
 void RaiseDescriptorLimit() {
   rlimit limit{};
@@ -137,18 +248,10 @@ int Run(const Options& options) {
   sigaddset(&stop_signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
+  srv::DataFolderLock folder_lock;
+  if (const int refused = LockDataFolder(options, folder_lock)) return refused;
   std::unique_ptr<srv::AllocService> service;
-  try {
-    const srv::StorageConfig storage = StorageFor(options);
-    service = srv::OpenService(storage);
-    if (options.seed_demo) {
-      std::cout << (srv::SeedDemo(storage) ? "demo data seeded" : "demo data already present; nothing seeded")
-                << std::endl;
-    }
-  } catch (const std::exception& e) {
-    std::cerr << "alloc-server: database: " << e.what() << std::endl;
-    return kExitDatabase;
-  }
+  if (const int refused = OpenDatabase(options, service)) return refused;
 
   srv::HttpServerOptions http;
   http.threads = options.threads;
@@ -184,19 +287,13 @@ int Run(const Options& options) {
     }
   }
 
-  std::thread signal_waiter([&server, stop_signals] {
-    int signal = 0;
-    sigwait(&stop_signals, &signal);
-    spdlog::info("signal {}: stopping", signal);
-    server.Stop();
-  });
-
-  spdlog::info("serving with {} worker threads{}", server.Threads(), server.Tls() ? " over TLS" : "");
-  const bool ok = server.Serve();
-  // Wakes the waiter if Serve ended by itself: SIGTERM is blocked in every thread and
-  // taken by its sigwait, so it ends the wait, not the thread.
-  pthread_kill(signal_waiter.native_handle(), SIGTERM);  // NOLINT(bugprone-bad-signal-to-kill-thread)
-  signal_waiter.join();
+  bool ok = false;
+  {
+    const StopOnSignal stop(server, stop_signals, std::chrono::seconds(options.stop_timeout_seconds),
+                            options.ready_file);
+    spdlog::info("serving with {} worker threads{}", server.Threads(), server.Tls() ? " over TLS" : "");
+    ok = server.Serve();
+  }
   if (!options.ready_file.empty()) std::filesystem::remove(options.ready_file);
   spdlog::info("stopped");
   return ok ? 0 : kExitListen;
@@ -247,6 +344,14 @@ int main(int argc, char** argv) {
   app.add_option("--password-iterations", options.password_iterations,
                  "PBKDF2 iterations for passwords hashed by this run (tests lower it); 0 = default")
       ->check(CLI::Range(0, 10000000));
+  app.add_option("--db-timeout", options.db_timeout_seconds,
+                 "PostgreSQL: seconds to wait to connect, for a statement or a lock; an answer gets 2 more")
+      ->check(CLI::Range(1, 3600))
+      ->capture_default_str();
+  app.add_option("--stop-timeout", options.stop_timeout_seconds,
+                 "seconds calls in progress may take to finish after SIGTERM; then they are cut off")
+      ->check(CLI::Range(0, 3600))
+      ->capture_default_str();
   app.add_option("--history", options.history,
                  "print the allocation history of budget BRANCH/BUDGET (e.g. 0001/12) from the database and exit");
   try {

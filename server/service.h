@@ -64,6 +64,10 @@ class AllocService {
                           std::vector<rt::Variant>& /*params*/, std::string& /*out*/) {
     return false;
   }
+
+  // Whether the database answers now (GET /health). Returns within the database's
+  // bound; while one check waits, others answer from what is known.
+  virtual bool DatabaseReachable() { return true; }
 };
 
 }  // namespace srv

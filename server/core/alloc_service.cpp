@@ -3,6 +3,7 @@
 #include <spdlog/spdlog.h>
 
 #include <array>
+#include <chrono>
 #include <ctime>
 #include <map>
 
@@ -74,6 +75,32 @@ void CheckParams(const std::string& method, const char* signature, const std::ve
 
 std::int64_t Now() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
+// A health check that has waited this long for the database tells the others it is not answering.
+constexpr std::int64_t kProbeGraceMs = 2000;
+
+bool BrokeTheConnection(DbError::Kind kind) {
+  return kind == DbError::Kind::ConnectionLost || kind == DbError::Kind::Unavailable ||
+         kind == DbError::Kind::OutcomeUnknown;
+}
+
+// What the clerk reads for a database failure.
+const char* ClerkText(DbError::Kind kind) {
+  switch (kind) {
+    case DbError::Kind::Busy:
+      return texts::kDatabaseBusy;
+    case DbError::Kind::Unavailable:
+      return texts::kDatabaseUnreachable;
+    case DbError::Kind::OutcomeUnknown:
+      return texts::kOutcomeUnknown;
+    case DbError::Kind::DiskFull:
+      return texts::kDiskFull;
+    case DbError::Kind::ReadOnly:
+      return texts::kDataReadOnly;
+    default:
+      return texts::kDatabaseError;
+  }
+}
+
 bool IsTokenShaped(const std::string& token) {
   return token.size() == 64 && token.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
@@ -91,61 +118,94 @@ std::vector<std::string> DbAllocService::BranchesOf(Database& db, const std::str
   return branches;
 }
 
-std::optional<LoginResult> DbAllocService::Login(const std::string& operator_id, const std::string& password) {
-  auto db = pool_.Acquire();
-  const ResultSet op = db->Query("SELECT password_hash FROM operators WHERE id = ?", {operator_id});
-  const bool known = !op.empty();
-  const bool ok = VerifyPassword(password, known ? op.Text(0, 0) : dummy_hash_) && known;
-  if (!ok) {
-    spdlog::info("sign-in refused for operator '{}'", operator_id);
-    return std::nullopt;
+template <class Work>
+auto DbAllocService::WithConnection(const std::string& what, Work work) {
+  for (int attempt = 1;; ++attempt) {
+    try {
+      auto db = attempt == 1 ? pool_.Acquire() : pool_.AcquireNew();
+      return work(*db);
+    } catch (const DbError& e) {
+      if (BrokeTheConnection(e.kind)) pool_.DropIdle();
+      // Safe to run again: the transaction never reached its COMMIT, and its guard has
+      // rolled back. A method's by-reference parameters are rewritten idempotently.
+      if (e.kind == DbError::Kind::ConnectionLost && attempt == 1) {
+        spdlog::warn("{}: the database connection broke ({}); running it again on a new connection", what, e.what());
+        continue;
+      }
+      // The detail (SQL, constraint) goes to the log, never to the clerk.
+      spdlog::error("{} failed in the database: {}", what, e.what());
+      throw ServiceError(ClerkText(e.kind));
+    }
   }
-  LoginResult result;
-  result.token = NewSessionToken();
-  result.session.operator_id = operator_id;
-  Transaction tx(*db, true);
-  const std::int64_t now = Now();
-  db->Execute("DELETE FROM sessions WHERE expires_at <= ?", {now});
-  db->Execute("INSERT INTO sessions (token_hash, operator_id, created_at, expires_at) VALUES (?, ?, ?, ?)",
-              {Sha256Hex(result.token), operator_id, now, now + config_.session_seconds});
-  result.session.branches = BranchesOf(*db, operator_id);
-  tx.Commit();
-  return result;
-}
-
-std::optional<Session> DbAllocService::Authenticate(const std::string& token) {
-  if (!IsTokenShaped(token)) return std::nullopt;
-  auto db = pool_.Acquire();
-  // The session and its operator's branches in one round trip: every call asks for them.
-  const ResultSet s = db->Query(
-      "SELECT s.operator_id, b.branch FROM sessions s LEFT JOIN operator_branches b ON b.operator_id = s.operator_id "
-      "WHERE s.token_hash = ? AND s.expires_at > ? ORDER BY b.branch",
-      {Sha256Hex(token), Now()});
-  if (s.empty()) return std::nullopt;
-  Session session;
-  session.operator_id = s.Text(0, 0);
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (!s.IsNull(i, 1)) session.branches.push_back(s.Text(i, 1));  // null: an operator with no branch
-  }
-  return session;
 }
 
 template <class Run>
 auto DbAllocService::Guarded(const Session& session, const std::string& method, std::vector<rt::Variant>& params,
                              Run run) {
-  try {
-    auto db = pool_.Acquire();
-    CallContext context{*db, session, params, turns_};
+  return WithConnection(method, [&](Database& db) {
+    CallContext context{db, session, params, turns_};
     return run(context);
-  } catch (const DbError& e) {
-    // The detail (SQL, constraint) goes to the log, never to the clerk. The call's
-    // transaction guard has already rolled back.
-    spdlog::error("{} failed in the database: {}", method, e.what());
-    if (e.kind == DbError::Kind::Busy) {
-      throw ServiceError(texts::kDatabaseBusy);
+  });
+}
+
+std::optional<LoginResult> DbAllocService::Login(const std::string& operator_id, const std::string& password) {
+  return WithConnection("sign-in", [&](Database& db) -> std::optional<LoginResult> {
+    const ResultSet op = db.Query("SELECT password_hash FROM operators WHERE id = ?", {operator_id});
+    const bool known = !op.empty();
+    const bool ok = VerifyPassword(password, known ? op.Text(0, 0) : dummy_hash_) && known;
+    if (!ok) {
+      spdlog::info("sign-in refused for operator '{}'", operator_id);
+      return std::nullopt;
     }
-    throw ServiceError(texts::kDatabaseError);
+    LoginResult result;
+    result.token = NewSessionToken();
+    result.session.operator_id = operator_id;
+    Transaction tx(db, true);
+    const std::int64_t now = Now();
+    db.Execute("DELETE FROM sessions WHERE expires_at <= ?", {now});
+    db.Execute("INSERT INTO sessions (token_hash, operator_id, created_at, expires_at) VALUES (?, ?, ?, ?)",
+               {Sha256Hex(result.token), operator_id, now, now + config_.session_seconds});
+    result.session.branches = BranchesOf(db, operator_id);
+    tx.Commit();
+    return result;
+  });
+}
+
+std::optional<Session> DbAllocService::Authenticate(const std::string& token) {
+  if (!IsTokenShaped(token)) return std::nullopt;
+  return WithConnection("token check", [&](Database& db) -> std::optional<Session> {
+    // The session and its operator's branches in one round trip: every call asks for them.
+    const ResultSet s = db.Query(
+        "SELECT s.operator_id, b.branch FROM sessions s LEFT JOIN operator_branches b ON b.operator_id = "
+        "s.operator_id WHERE s.token_hash = ? AND s.expires_at > ? ORDER BY b.branch",
+        {Sha256Hex(token), Now()});
+    if (s.empty()) return std::nullopt;
+    Session session;
+    session.operator_id = s.Text(0, 0);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      if (!s.IsNull(i, 1)) session.branches.push_back(s.Text(i, 1));  // null: an operator with no branch
+    }
+    return session;
+  });
+}
+
+bool DbAllocService::DatabaseReachable() {
+  const std::int64_t now_ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count();
+  std::unique_lock probe(probe_mutex_, std::try_to_lock);
+  if (!probe.owns_lock()) {
+    // Another check waits for the database: a wait this long already says it is not answering.
+    return reachable_ && now_ms - probe_started_ms_ < kProbeGraceMs;
   }
+  probe_started_ms_ = now_ms;
+  try {
+    WithConnection("health check", [](Database& db) { return db.Query("SELECT 1").size(); });
+    reachable_ = true;
+  } catch (const ServiceError&) {
+    reachable_ = false;
+  }
+  return reachable_;
 }
 
 rt::Variant DbAllocService::Call(const Session& session, const std::string& method, std::vector<rt::Variant>& params) {

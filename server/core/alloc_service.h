@@ -2,7 +2,10 @@
 // methods of "EVT04700.rdmAloc" over a pool of database connections.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "server/core/budget_turns.h"
@@ -20,10 +23,15 @@ class DbAllocService final : public AllocService {
   rt::Variant Call(const Session& session, const std::string& method, std::vector<rt::Variant>& params) override;
   bool CallToText(const Session& session, const std::string& method, std::vector<rt::Variant>& params,
                   std::string& out) override;
+  bool DatabaseReachable() override;
 
  private:
-  // Runs `run(context)` on a pooled connection, database failures turned into the
-  // clerk's texts.
+  // Runs `work(db)` on a pooled connection and, when that connection broke before
+  // anything could have been committed, once more on a new one. Database failures
+  // become the clerk's texts (ServiceError), their detail goes to the log.
+  template <class Work>
+  auto WithConnection(const std::string& what, Work work);
+  // Runs `run(context)` for a method, as WithConnection does.
   template <class Run>
   auto Guarded(const Session& session, const std::string& method, std::vector<rt::Variant>& params, Run run);
   std::vector<std::string> BranchesOf(Database& db, const std::string& operator_id);
@@ -32,6 +40,9 @@ class DbAllocService final : public AllocService {
   ConnectionPool pool_;
   BudgetTurns turns_;
   std::string dummy_hash_;  // verified against when the operator is unknown, so timing tells nothing
+  std::mutex probe_mutex_;  // one check of the database at a time (DatabaseReachable)
+  std::atomic<bool> reachable_{true};
+  std::atomic<std::int64_t> probe_started_ms_{0};
 };
 
 }  // namespace srv

@@ -32,6 +32,18 @@ class ConnectionPool {
     std::unique_ptr<Database> db_;
   };
 
+  // A new connection, never an idle one: for a call run again after its connection
+  // broke.
+  Lease AcquireNew() { return Lease(*this, opener_()); }
+
+  // Closes the idle connections: after one was found broken (the database restarted,
+  // say) the others most likely are too, and each would cost a call a failed attempt.
+  void DropIdle() {
+    std::vector<std::unique_ptr<Database>> dropped;
+    std::lock_guard lock(mutex_);
+    dropped.swap(idle_);
+  }
+
   Lease Acquire() {
     {
       std::lock_guard lock(mutex_);

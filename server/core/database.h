@@ -20,7 +20,25 @@ namespace srv {
 using SqlValue = std::variant<std::monostate, std::int64_t, double, std::string>;
 
 struct DbError : std::runtime_error {
-  enum class Kind { Other, UniqueViolation, ForeignKeyViolation, CheckViolation, Busy };
+  // ConnectionLost: the connection broke before anything of the call could have been
+  // committed (inside a transaction short of its COMMIT, or a read), so running the call
+  // again on a new connection is safe. Unavailable: the database cannot be reached or did
+  // not answer in time, with nothing committed. OutcomeUnknown: the connection broke or
+  // timed out while a COMMIT (or a write outside a transaction) was on its way; it may
+  // have landed.
+  enum class Kind {
+    Other,
+    UniqueViolation,
+    ForeignKeyViolation,
+    CheckViolation,
+    Busy,
+    ConnectionLost,
+    Unavailable,
+    OutcomeUnknown,
+    DiskFull,
+    ReadOnly,
+    Damaged
+  };
   DbError(Kind k, const std::string& message) : std::runtime_error(message), kind(k) {}
   Kind kind;
 };
@@ -120,9 +138,14 @@ class Database {
 // Opens a SQLite database file with WAL, foreign keys, a 5 s busy timeout and
 // synchronous=FULL.
 std::unique_ptr<Database> OpenSqlite(const std::string& path);
+// Seconds the server waits for PostgreSQL by default: to connect, for each answer, and
+// for a statement or a lock on the database's side (docs/server-program.md).
+inline constexpr int kDefaultDbTimeoutSeconds = 10;
 // Opens a PostgreSQL connection; with a schema, creates it when missing and puts it
-// first on the search_path. The schema must be a plain identifier ([a-z0-9_]).
-std::unique_ptr<Database> OpenPostgres(const std::string& conninfo, const std::string& schema);
+// first on the search_path. The schema must be a plain identifier ([a-z0-9_]). No wait
+// for the database lasts longer than about `timeout_seconds` (plus 2 s for an answer).
+std::unique_ptr<Database> OpenPostgres(const std::string& conninfo, const std::string& schema,
+                                       int timeout_seconds = kDefaultDbTimeoutSeconds);
 
 // Rolls the transaction back unless Commit() was called.
 class Transaction {

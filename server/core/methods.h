@@ -78,6 +78,15 @@ inline constexpr const char* kPaymentTypeBlocked =
     "bloqueada.";
 inline constexpr const char* kDatabaseBusy = "Banco de dados ocupado por outra operação. Tente novamente.";
 inline constexpr const char* kDatabaseError = "Erro ao acessar o banco de dados do servidor de aplicação.";
+inline constexpr const char* kDatabaseUnreachable =
+    "O banco de dados do servidor de aplicação não responde. Tente novamente em instantes.";
+inline constexpr const char* kOutcomeUnknown =
+    "A gravação foi enviada ao banco de dados, mas a confirmação não chegou: ela pode ter sido concluída. "
+    "Recarregue o orçamento para conferir antes de gravar de novo.";
+inline constexpr const char* kDiskFull =
+    "Não foi possível gravar: o disco do servidor de aplicação está cheio. Nada foi alterado.";
+inline constexpr const char* kDataReadOnly =
+    "Não foi possível gravar: os dados do servidor de aplicação estão somente para leitura. Nada foi alterado.";
 inline constexpr const char* kNegativeAmount = "Valor pago não pode ser negativo.";
 inline constexpr const char* kAmountOutOfRange = "Valor pago fora do limite permitido.";
 inline constexpr const char* kRowsAddedOrRemoved =

@@ -23,6 +23,9 @@ struct StorageConfig {
   int pbkdf2_iterations = 200000;
   // Lifetime of a session token, in seconds (12 h).
   int session_seconds = 12 * 3600;
+  // PostgreSQL only: seconds to wait for the database to connect, for a statement or a
+  // lock (kDefaultDbTimeoutSeconds, server/core/database.h); an answer gets 2 s more.
+  int db_timeout_seconds = 10;
 
   static StorageConfig Sqlite(std::string path) {
     StorageConfig c;

@@ -100,4 +100,45 @@ inline rt::Variant GridDelta(const std::vector<UnitChange>& changes) {
   return delta;
 }
 
+// One demo allocation whose paid amount a client moves by one real per save: after n
+// acknowledged saves it holds `base_cents` + 100 n. Different owners touch different
+// rows, so that several clients save side by side without refusing each other.
+struct OwnedAllocation {
+  std::string number, sequence, shift, product;
+  Unit unit;  // its professional, crew time and payment type
+  std::int64_t base_cents = 0;
+
+  // The save that moves the amount from step `from` to `from + 1`. Sent again after a
+  // lost answer, it is recognised as applied.
+  rt::Variant Save(int from) const {
+    Unit old_unit = unit, new_unit = unit;
+    old_unit.amount = static_cast<double>(base_cents) / 100 + from;
+    new_unit.amount = old_unit.amount + 1;
+    rt::DataPacket delta = GridDelta({{number, sequence, shift, product, old_unit, new_unit}}).AsPacket();
+    for (rt::FieldDef& field : delta.fields) field.size = 64;  // room for the fixture's hostile name text
+    return delta;
+  }
+  // The step the database holds, or -1 when its amount is none of the steps.
+  int StoredStep(Database& db) const {
+    const ResultSet rows = db.Query(
+        "SELECT paid_cents FROM allocations WHERE branch = '0001' AND number = ? AND sequence = ? AND shift = ? "
+        "AND product = ? AND supplier_code = ?",
+        {number, sequence, shift, product, unit.supplier});
+    if (rows.size() != 1) return -1;
+    const std::int64_t moved = rows.Int(0, 0) - base_cents;
+    return moved >= 0 && moved % 100 == 0 ? static_cast<int>(moved / 100) : -1;
+  }
+};
+
+// Four allocations of the demo data, one per client.
+inline const std::vector<OwnedAllocation>& DemoOwnedAllocations() {
+  static const std::vector<OwnedAllocation> owned = {
+      {"0000000012", "01", "01", "MO001", {"1001", "0800", "CONTAPAGAR", 0}, 12000},
+      {"0000000012", "01", "01", "MO001", {"1003", "0830", "CONTAPAGAR", 0}, 12000},
+      {"0000000015", "01", "02", "MO001", {"1008", "1900", "CONTAPAGAR", 0}, 14000},
+      {"0000000012", "01", "02", "MO001", {"1004", "1900", "CONTAPAGAR", 0}, 15000},
+  };
+  return owned;
+}
+
 }  // namespace srv::testing

@@ -187,7 +187,7 @@ class SqliteDatabase final : public Database {
     }
   }
 
-  static DbError::Kind KindOf(int rc) {
+  DbError::Kind KindOf(int rc) const {
     switch (rc) {
       case SQLITE_CONSTRAINT_UNIQUE:
       case SQLITE_CONSTRAINT_PRIMARYKEY:
@@ -199,7 +199,24 @@ class SqliteDatabase final : public Database {
       default:
         break;
     }
-    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) return DbError::Kind::Busy;
+    switch (rc & 0xff) {
+      case SQLITE_BUSY:
+      case SQLITE_LOCKED:
+        return DbError::Kind::Busy;
+      case SQLITE_FULL:
+        return DbError::Kind::DiskFull;
+      case SQLITE_READONLY:
+        return DbError::Kind::ReadOnly;
+      case SQLITE_CORRUPT:
+      case SQLITE_NOTADB:
+        return DbError::Kind::Damaged;
+      case SQLITE_IOERR:  // a write the file system refused
+        if (sqlite3_system_errno(db_) == ENOSPC) return DbError::Kind::DiskFull;
+        if (sqlite3_system_errno(db_) == EROFS) return DbError::Kind::ReadOnly;
+        break;
+      default:
+        break;
+    }
     return DbError::Kind::Other;
   }
 
@@ -209,9 +226,12 @@ class SqliteDatabase final : public Database {
 
   sqlite3_stmt* Prepare(const std::string& sql, const std::vector<SqlValue>& params) {
     sqlite3_stmt*& stmt = cache_[sql];
-    if (!stmt && sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr) != SQLITE_OK) {
-      cache_.erase(sql);
-      throw DbError(DbError::Kind::Other, std::string(sqlite3_errmsg(db_)) + " [" + sql + "]");
+    if (!stmt) {
+      const int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
+      if (rc != SQLITE_OK) {
+        cache_.erase(sql);
+        Fail(rc, sql);
+      }
     }
     if (sqlite3_bind_parameter_count(stmt) != static_cast<int>(params.size())) {
       throw DbError(DbError::Kind::Other, "parameter count mismatch [" + sql + "]");

@@ -2,7 +2,7 @@
 // on Boost.Asio) for clerks who keep one connection open all day and make many small
 // calls on it.
 //   POST /rpc     JSON-RPC 2.0 (rpc_handler.h)
-//   GET  /health  200 {"status":"ok"}, no token
+//   GET  /health  200 {"status":"ok"}, 503 when the database does not answer; no token
 // Anything else, and a body over the size limit, gets a JSON-RPC error body with the
 // matching HTTP status (404, 413, ...).
 //
@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "server/rpc/rpc_handler.h"
 #include "server/service.h"
@@ -66,6 +67,8 @@ class HttpServer {
   void Stop();
 
   int Threads() const;
+  // The methods running now, one line each (what a stop cut off, when it must).
+  std::vector<std::string> RunningCalls() const;
   bool Tls() const;
 
  private:

@@ -16,7 +16,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -413,6 +415,39 @@ TEST(ServerTls, HttpsWithAVerifiedCertificate) {
     EXPECT_FALSE(bad.Start(ServerArgs(data, args)));
     EXPECT_EQ(bad.Wait(), 2) << bad.Output();
   }
+}
+
+// What sslscan finds accepted: TLS 1.2 only with forward-secret AEAD suites (ECDHE with
+// AES-GCM or ChaCha20-Poly1305), no TLS 1.0 or 1.1 at all.
+TEST(ServerTls, TlsTwelveAcceptsOnlyForwardSecretAeadSuites) {
+  if (std::system("command -v sslscan >/dev/null 2>&1") != 0) GTEST_SKIP() << "sslscan is not installed";
+  TempDir data;
+  const TestCertificate tls(data);
+  ASSERT_TRUE(tls.made) << "openssl could not make a certificate";
+  ServerProcess server;
+  ASSERT_TRUE(server.Start(ServerArgs(data, {"--tls-cert", tls.certificate, "--tls-key", tls.key}))) << server.Output();
+  const std::string report = (data.path() / "sslscan.txt").string();
+  ASSERT_EQ(std::system(("sslscan --no-colour --no-heartbleed --no-renegotiation --no-compression --no-groups "
+                         "--no-check-certificate 127.0.0.1:" +
+                         std::to_string(server.Port()) + " >" + report + " 2>&1")
+                            .c_str()),
+            0);
+  std::ifstream in(report);
+  std::vector<std::string> tls12, refused_kinds;
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream words(line);
+    std::string verdict, version, bits, unit, suite;
+    words >> verdict >> version >> bits >> unit >> suite;
+    if (verdict != "Accepted" && verdict != "Preferred") continue;
+    EXPECT_TRUE(version == "TLSv1.2" || version == "TLSv1.3") << line;
+    if (version != "TLSv1.2") continue;
+    tls12.push_back(suite);
+    const bool aead = suite.find("GCM") != std::string::npos || suite.find("CHACHA20-POLY1305") != std::string::npos;
+    if (!suite.starts_with("ECDHE-") || !aead) refused_kinds.push_back(suite);
+  }
+  EXPECT_FALSE(tls12.empty()) << "sslscan found no TLS 1.2 suite:\n" << std::ifstream(report).rdbuf();
+  EXPECT_THAT(refused_kinds, ::testing::IsEmpty()) << "RSA key exchange or CBC suites accepted";
+  EXPECT_EQ(server.Stop(), 0);
 }
 
 }  // namespace

@@ -91,6 +91,11 @@ std::string RpcHandler::ErrorBody(int code, const std::string& message) {
   return DumpJson(ErrorObject(nullptr, code, message));
 }
 
+RpcReply RpcHandler::Health() const {
+  if (service_.DatabaseReachable()) return {200, R"({"status":"ok"})"};
+  return {503, R"({"status":"database unreachable"})"};
+}
+
 RpcReply RpcHandler::Handle(std::string_view body, std::string_view authorization, std::string_view peer) const {
   Caller caller{authorization, peer, {}, {}};
   json request;
@@ -158,10 +163,17 @@ std::optional<std::string> RpcHandler::HandleOne(const json& request, Caller& ca
     const json& params = params_it == request.end() ? kNoParams : *params_it;
     if (!params.is_array()) throw RpcFault{rpc::kInvalidRequest, "\"params\" must be an array (positional)"};
     answer = ResultHead(id);
+    const CallsInFlight::Entry running(in_flight_, method, caller.peer);
     Dispatch(method, params, caller, answer);
     answer += '}';
   } catch (const RpcFault& fault) {
     failure = fault;
+    // An invalid request is answered even without an id: only a valid request is a
+    // notification. Its id could not be read, so it is null.
+    if (fault.code == rpc::kInvalidRequest && notification) {
+      notification = false;
+      id = nullptr;
+    }
   } catch (const std::exception& e) {
     spdlog::error("rpc {}: internal error: {}", method, e.what());
     failure = RpcFault{rpc::kInternalError, "internal error"};
@@ -192,7 +204,12 @@ void RpcHandler::Dispatch(const std::string& method, const json& params, Caller&
 
   const std::string_view token = BearerToken(caller.authorization);
   if (token.empty()) throw RpcFault{rpc::kNotSignedIn, "not signed in: missing \"Authorization: Bearer <token>\""};
-  std::optional<Session> session = service_.Authenticate(std::string(token));
+  std::optional<Session> session;
+  try {
+    session = service_.Authenticate(std::string(token));
+  } catch (const ServiceError& e) {  // the database failed: its text for the clerk
+    throw RpcFault{rpc::kServerError, e.what()};
+  }
   if (!session) throw RpcFault{rpc::kNotSignedIn, "not signed in: unknown or expired token"};
 
   std::vector<rt::Variant> values = DecodeParams(params);

@@ -26,6 +26,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/runtime/packet_json.h"
+#include "server/rpc/calls_in_flight.h"
 #include "server/rpc/sign_in_throttle.h"
 #include "server/service.h"
 
@@ -84,6 +85,13 @@ class RpcHandler {
   // body is read (too large, wrong path).
   static std::string ErrorBody(int code, const std::string& message);
 
+  // GET /health: 200 {"status":"ok"}, or 503 {"status":"database unreachable"} when the
+  // database does not answer. Waits at most the database's bound.
+  RpcReply Health() const;
+
+  // The methods running now, one line each ("SetForneMao from 127.0.0.1, running 2.0 s").
+  std::vector<std::string> RunningCalls() const { return in_flight_.Describe(); }
+
  private:
   // Who asks, and what the answer must wait for.
   struct Caller {
@@ -102,6 +110,7 @@ class RpcHandler {
   AllocService& service_;
   RpcLimits limits_;
   mutable SignInThrottle throttle_;
+  mutable CallsInFlight in_flight_;
 };
 
 // Serialises a response; invalid UTF-8 coming from the database is replaced, not thrown.

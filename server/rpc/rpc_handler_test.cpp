@@ -205,6 +205,23 @@ TEST_F(RpcHandlerTest, NotificationsRunButGetNoAnswer) {
   EXPECT_EQ(service_.Log(), "demo:Echo(\"n\")");
 }
 
+// Only a valid request is a notification: an invalid one without an id is answered, with
+// a null id (the JSON-RPC 2.0 specification's own example first).
+TEST_F(RpcHandlerTest, InvalidRequestsWithoutAnIdAreAnsweredWithANullId) {
+  for (const char* body : {R"({"jsonrpc":"2.0","method":1,"params":"bar"})",
+                           R"({"jsonrpc":"2.0","method":"EVT04700.rdmAloc.Echo","params":{"a":1}})",
+                           R"([{"jsonrpc":"2.0","method":1,"params":"bar"}])"}) {
+    SCOPED_TRACE(body);
+    const RpcReply reply = handler_.Handle(body, kAuth);
+    EXPECT_EQ(reply.http_status, 200);
+    json answer = json::parse(reply.body);
+    if (answer.is_array()) answer = answer.at(0);
+    EXPECT_EQ(answer["error"]["code"], rpc::kInvalidRequest);
+    EXPECT_TRUE(answer.contains("id") && answer["id"].is_null()) << reply.body;
+  }
+  EXPECT_EQ(service_.Log(), "");
+}
+
 TEST_F(RpcHandlerTest, BatchAnswersEachRequestInOrderAndSkipsNotifications) {
   const json answer = Ask(R"([
     {"jsonrpc":"2.0","id":1,"method":"EVT04700.rdmAloc.Echo","params":["a"]},

@@ -286,16 +286,17 @@ struct ProgramExit {
 };
 
 TEST(ServerEndToEndProgram, ExitCodesSayWhatWentWrong) {
-  TempDir data;
-  // A port that is in use.
+  TempDir data, other;
+  // A port that is in use, by a server on a data folder.
   ServerProcess holder;
   ASSERT_TRUE(holder.Start(ServerArgs(data))) << holder.Output();
 
   const std::vector<ProgramExit> cases = {
       {"unknown option", {"--no-such-option"}, 2},
       {"port out of range", {"--port", "70000"}, 2},
-      {"port taken", {"--port", std::to_string(holder.Port()), "--data", data.path().string()}, 4},
+      {"port taken", {"--port", std::to_string(holder.Port()), "--data", other.path().string()}, 4},
       {"database cannot be opened", {"--database", "/nonexistent-folder/x/alloc.db"}, 3},
+      {"data folder in use", {"--port", "0", "--data", data.path().string()}, 6},
   };
   for (const ProgramExit& c : cases) {
     SCOPED_TRACE(c.name);
@@ -303,13 +304,13 @@ TEST(ServerEndToEndProgram, ExitCodesSayWhatWentWrong) {
     EXPECT_FALSE(program.Start(c.args));
     EXPECT_EQ(program.Wait(), c.code) << program.Output();
   }
+  EXPECT_EQ(holder.Stop(), 0);
 
   // Seeding twice is harmless and says so.
   ServerProcess again;
   ASSERT_TRUE(again.Start(ServerArgs(data))) << again.Output();
   EXPECT_THAT(again.Output(), HasSubstr("demo data already present"));
   EXPECT_EQ(again.Stop(), 0);
-  EXPECT_EQ(holder.Stop(), 0);
 }
 
 }  // namespace
