@@ -9,7 +9,8 @@
 
 namespace srv {
 
-const char* ReportDefinitionsMigration();  // report_definitions.cpp
+const char* ReportDefinitionsMigration();          // report_definitions.cpp
+const char* AllocationReportStaffingMigration();  // report_staffing.cpp
 
 namespace {
 
@@ -212,6 +213,9 @@ CREATE INDEX allocation_history_by_budget ON allocation_history(branch, number, 
 )SQL",
       // 3: report definitions, with the allocation report of "EVT047".
       ReportDefinitionsMigration(),
+      // 4: the allocation report with its free units, the range asked and the summary
+      // per professional (an update of the definition 3 wrote).
+      AllocationReportStaffingMigration(),
   };
   return all;
 }
