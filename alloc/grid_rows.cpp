@@ -1,6 +1,5 @@
 #include "alloc/grid_rows.h"
 
-#include <cmath>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -84,11 +83,6 @@ class TRowWriter {
 };
 
 }  // namespace
-
-long long UnitsOf(double quantity) {
-  if (!std::isfinite(quantity) || quantity < 1) return 0;
-  return static_cast<long long>(std::trunc(quantity));
-}
 
 void BuildAllocationRows(rt::TClientDataSet& allocations, rt::TClientDataSet& grid, const TGridRowKey& key) {
   rt::TField& turno = allocations.FieldByName("NRTURNO");

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/clientlib/labour_units.h"
 #include "platform/runtime/client_dataset.h"
 #include "platform/runtime/variant.h"
 
@@ -18,9 +19,8 @@ struct TGridRowKey {
   rt::Variant qt_hr_evento;  // QTHREVENTO of the budget header (null: left empty)
 };
 
-// Number of units of a labour item: its quantity truncated toward zero; none for a
-// quantity of 0 or below, and none for one that is not a finite number.
-long long UnitsOf(double quantity);
+// Number of units of a labour item, counted as the report counts them (labour_units.h).
+using clib::UnitsOf;
 
 // Appends to `grid` (open, in browse state) the rows that `allocations` (the
 // cdsFornMaoAux packet: one record per allocation, an item without allocation as one

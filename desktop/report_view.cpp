@@ -69,7 +69,11 @@ class ReportPainter {
     return f;
   }
   double LineHeight(const QFont& f) const { return QFontMetricsF(f, &device_).height() + 0.8 * mm_; }
-  double PageTop() const { return LineHeight(title_font_) + 2 * mm_; }
+  // The band on top of every page: the title and page number, then the identification.
+  double IdentificationTop() const { return LineHeight(title_font_) + 2 * mm_; }
+  double PageTop() const {
+    return IdentificationTop() + (doc_.header.empty() ? 0 : Wrapped(text_font_, width_, IdentificationText()) + mm_);
+  }
   double Indent(int level) const { return level < 0 ? 0 : level * 3 * mm_; }
   double ColumnLeft(int column) const {
     int weight = 0;
@@ -78,11 +82,19 @@ class ReportPainter {
   }
   double ColumnRight(int column) const { return ColumnLeft(column + 1); }
 
-  QString HeaderText() const {
+  QString IdentificationText() const {
     QStringList parts;
     for (const auto& h : doc_.header) parts << Q(h);
+    return parts.join("     ");
+  }
+
+  // The first page's account of the run: what was asked, when and by whom, the notes.
+  QString HeaderText() const {
+    QStringList parts;
+    for (const auto& p : doc_.parameters) parts << Q(p);
     QString text = parts.join("     ");
-    for (const auto& n : doc_.notes) text += "\n" + Q(n);
+    if (!doc_.issued.empty()) text += (text.isEmpty() ? "" : "\n") + Q(doc_.issued);
+    for (const auto& n : doc_.notes) text += (text.isEmpty() ? "" : "\n") + Q(n);
     return text;
   }
 
@@ -94,7 +106,7 @@ class ReportPainter {
   double Height(const Block& b) const {
     switch (b.kind) {
       case BlockKind::Header:
-        return Wrapped(text_font_, width_, HeaderText()) + 2 * mm_;
+        return HeaderText().isEmpty() ? 0 : Wrapped(text_font_, width_, HeaderText()) + 2 * mm_;
       case BlockKind::Empty:
         return Wrapped(italic_font_, width_, Q(doc_.empty_text));
       case BlockKind::RepeatedTitles:
@@ -119,6 +131,17 @@ class ReportPainter {
     return kind == clib::TReportLineKind::Group || kind == clib::TReportLineKind::ColumnTitles;
   }
 
+  // The height of the block at `first` with every block it keeps with, up to and
+  // including the first one that keeps with nothing.
+  double ChainHeight(const std::vector<Block>& blocks, std::size_t first) const {
+    double height = 0;
+    for (std::size_t i = first; i < blocks.size(); ++i) {
+      height += blocks[i].height;
+      if (!KeepsWithNext(blocks[i])) break;
+    }
+    return height;
+  }
+
   std::vector<std::vector<Block>> Paginate() const {
     std::vector<Block> blocks;
     blocks.push_back({BlockKind::Header});
@@ -131,8 +154,11 @@ class ReportPainter {
     int last_titles = -1;  // the column titles the rows below belong to
     for (std::size_t i = 0; i < blocks.size(); ++i) {
       Block b = blocks[i];
-      const double need = b.height + (KeepsWithNext(b) && i + 1 < blocks.size() ? blocks[i + 1].height : 0);
-      if (y + need > height_ && !pages.back().empty()) {
+      // A chain of captions and titles goes to the next page together with the first
+      // line they introduce; within a chain that already fit, no break.
+      const bool chained = i > 0 && KeepsWithNext(blocks[i - 1]);
+      const double need = chained ? b.height : ChainHeight(blocks, i);
+      if (y + need > height_ && !pages.back().empty() && !chained) {
         pages.emplace_back();
         y = PageTop();
         const bool continues_rows =
@@ -165,6 +191,10 @@ class ReportPainter {
     p.drawText(band, Qt::AlignRight | Qt::AlignVCenter, HostText(THostText::kReportPage).arg(page).arg(pages));
     p.setPen(QPen(Qt::black, 0.3 * mm_));
     p.drawLine(QPointF(0, band.bottom() + mm_), QPointF(width_, band.bottom() + mm_));
+    if (doc_.header.empty()) return;
+    p.setFont(bold_font_);
+    p.drawText(QRectF(0, IdentificationTop(), width_, PageTop() - IdentificationTop()), Qt::TextWordWrap,
+               IdentificationText());
   }
 
   void PaintCells(QPainter& p, double y, double height, const std::vector<std::string>& cells, const QFont& font) {

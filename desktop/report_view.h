@@ -18,9 +18,11 @@ class QPagedPaintDevice;
 namespace desk {
 
 // Paints the document on a paged device (printer or PDF writer) within its paint
-// rectangle: on every page the title and "Página n de m", on the first the header
-// fields and notes (or the empty text), then the lines; a group caption or column titles
-// never end a page, and column titles repeat on a page that continues a group's rows.
+// rectangle: on every page the title, "Página n de m" and the header fields (the
+// budget's identification, so that a loose page names its budget); on the first what
+// the run was asked for, when and by whom, and the notes (or the empty text); then the
+// lines. Captions and column titles stay on the page of the first line they introduce,
+// and column titles repeat on a page that continues a group's rows.
 // Returns the number of pages; 0 when the device could not be painted on.
 int PaintReport(const clib::TReportDocument& doc, QPagedPaintDevice& device);
 

@@ -1,11 +1,24 @@
 #include "platform/clientlib/report_dialog.h"
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <stdexcept>
 
 #include "platform/clientlib/session.h"
 
 namespace clib {
+namespace {
+
+// The client's local time, to the second.
+rt::DateTime LocalNow() {
+  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+  std::tm local{};
+  localtime_r(&now, &local);
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+}
+
+}  // namespace
 
 void TReportDesignerDialog::SetReportCode(const std::string& code) {
   report_code_ = code;
@@ -43,6 +56,8 @@ TReportRun TReportDesignerDialog::Execute(const std::string& report_name) {
   TReportParams params(report.params);
   if (BeforeGetQueryParams) BeforeGetQueryParams(this, params);
   TReportRun run = FetchReport(RequireConnection(), FiliProc(), report_code_, report.name, params);
+  run.made_at = LocalNow();
+  run.made_by = Operador();
   last_run_ = run;
   if (auto provider = ReportDataProvider()) provider->RunReport(run);
   return run;

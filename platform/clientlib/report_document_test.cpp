@@ -138,6 +138,164 @@ TEST(ReportCsvTest, RowsWithTheUsersSeparatorsQuotedAndGuardedAgainstFormulas) {
       << us;
 }
 
+// A report of labour units: items whose rows are their filled units, the range asked,
+// a parameter that may run blank, and a summary per professional.
+const char* const kStaffingLayout = R"json({
+  "header": [{"label": "Orçamento", "field": "ORC"}],
+  "parameters": [{"label": "Pedido", "param": "P_ORC"}],
+  "range": {"label": "Sequências", "from": "P_DE", "to": "P_ATE", "pad": 2, "all_param": "P_TUDO", "all_equals": "S"},
+  "empty": "Nada.",
+  "missing": {"param": "P_ORC", "text": "Nenhum orçamento informado."},
+  "groups": [
+    {"keys": ["SEQ"], "caption": [{"label": "Seq", "field": "SEQ"}]},
+    {"keys": ["ITEM"], "units": "QT", "filled": "Preenchidas",
+     "caption": [{"label": "Item", "field": "ITEM"}, {"label": "Qtd", "field": "QT", "format": "units"}]}
+  ],
+  "detail": {"present": "COD", "absent": "(livre)", "columns": [
+    {"title": "Nome", "field": "NOME"},
+    {"title": "Pagamento", "field": "PAG", "map": {"FOLHAPAGA": "EM FOLHA", "*": "GERAR CONTA"}},
+    {"title": "Valor", "field": "VALOR", "format": "#,##0.00"},
+    {"title": "Conta", "field": "LANC"}]},
+  "totals": {"field": "VALOR", "format": "#,##0.00", "report": "Total do orçamento", "report_range": "Total das sequências"},
+  "summary": {"title": "Resumo", "keys": ["COD", "PAG", "LANC"], "total": "Total dos profissionais", "columns": [
+    {"title": "Profissional", "field": "NOME"}, {"title": "Pagamento", "field": "PAG"},
+    {"title": "A receber", "field": "VALOR"}, {"title": "Lançamento", "field": "LANC"}]}
+})json";
+
+using Params = std::vector<std::pair<std::string, std::optional<std::string>>>;
+
+TReportRun StaffingRun(std::vector<rt::Row> rows, Params params = {{"P_ORC", "12"}, {"P_DE", "1"}, {"P_ATE", "1"}}) {
+  TReportRun run;
+  run.layout = kStaffingLayout;
+  run.params = std::move(params);
+  for (const char* name : {"ORC", "SEQ", "ITEM", "QT", "COD", "NOME", "PAG", "VALOR", "LANC"}) {
+    rt::FieldDef f;
+    f.name = name;
+    const std::string n = name;
+    f.type = n == "QT" || n == "VALOR" ? rt::FieldType::Float : rt::FieldType::String;
+    run.rows.fields.push_back(f);
+  }
+  run.rows.rows = std::move(rows);
+  return run;
+}
+
+rt::Row Filled(const char* seq, const char* item, double qt, const char* cod, const char* name, const char* pay,
+               double amount, const rt::Variant& entry = nullptr) {
+  return {"12", seq, item, qt, cod, name, pay, amount, entry};
+}
+rt::Row Nobody(const char* seq, const char* item, double qt) {
+  return {"12", seq, item, qt, nullptr, nullptr, nullptr, nullptr, nullptr};
+}
+
+std::vector<rt::Row> Staffing() {
+  return {Filled("01", "GARÇOM", 3, "1001", "João", "CONTAPAGAR", 120, "0000000005"),
+          Filled("01", "GARÇOM", 3, "1002", "Maria", "FOLHAPAGA", 100),
+          Filled("01", "COPA", 2.9, "1001", "João", "CONTAPAGAR", 80, "0000000005"),
+          Nobody("01", "MAÎTRE", 1),
+          Filled("01", "SEGURANÇA", 1, "1003", "Aurora", "CONTAPAGAR", 50),
+          Filled("01", "SEGURANÇA", 1, "1004", "Pedro", "CONTAPAGAR", 50),
+          Filled("02", "GARÇOM", 2, "1001", "João", "CONTAPAGAR", 30, "0000000007")};
+}
+
+TEST(ReportStaffingTest, EveryFreeUnitIsALineAndEachItemCountsItsUnitsAsTheGridDoes) {
+  const TReportDocument doc = BuildReportDocument(StaffingRun(Staffing()), rt::FormatSettings{});
+  const std::string dump = Dump(doc);
+  const std::string first = dump.substr(0, dump.find("G0 Seq: 02"));
+  EXPECT_EQ(first,
+            "G0 Seq: 01\n"
+            "G1 Item: GARÇOM   Qtd: 3   Preenchidas: 2 de 3\n"
+            "C2 |Nome|Pagamento|Valor|Conta\n"
+            "D2 |João|GERAR CONTA|120,00|0000000005\n"
+            "D2 |Maria|EM FOLHA|100,00|\n"
+            "D2 |(livre)|||\n"
+            // 2.9 is two units, as in the grid, the save and the generation.
+            "G1 Item: COPA   Qtd: 2   Preenchidas: 1 de 2\n"
+            "C2 |Nome|Pagamento|Valor|Conta\n"
+            "D2 |João|GERAR CONTA|80,00|0000000005\n"
+            "D2 |(livre)|||\n"
+            "G1 Item: MAÎTRE   Qtd: 1   Preenchidas: 0 de 1\n"
+            "C2 |Nome|Pagamento|Valor|Conta\n"
+            "D2 |(livre)|||\n"
+            // More professionals than units (a quantity lowered later): all shown, none free.
+            "G1 Item: SEGURANÇA   Qtd: 1   Preenchidas: 2 de 1\n"
+            "C2 |Nome|Pagamento|Valor|Conta\n"
+            "D2 |Aurora|GERAR CONTA|50,00|\n"
+            "D2 |Pedro|GERAR CONTA|50,00|\n")
+      << dump;
+  EXPECT_NE(dump.find("G1 Item: GARÇOM   Qtd: 2   Preenchidas: 1 de 2\nC2 |Nome|Pagamento|Valor|Conta\n"
+                      "D2 |João|GERAR CONTA|30,00|0000000007\nD2 |(livre)|||\n"),
+            std::string::npos)
+      << dump;
+  // The CSV has the same free units, one row each.
+  const std::string csv = ReportCsv(StaffingRun(Staffing()), rt::FormatSettings{});
+  EXPECT_NE(csv.find("01;GARÇOM;3;(livre);;;\r\n01;COPA;2;João;GERAR CONTA;80,00;0000000005\r\n01;COPA;2;(livre);;;\r\n"),
+            std::string::npos)
+      << csv;
+}
+
+TEST(ReportStaffingTest, SummaryPerProfessionalAndPayableAddsUpToTheReportsTotal) {
+  const TReportDocument doc = BuildReportDocument(StaffingRun(Staffing(), {}), rt::FormatSettings{});
+  const std::string dump = Dump(doc);
+  EXPECT_NE(dump.find("T-1 Total do orçamento|430,00\n"
+                      "G0 Resumo\n"
+                      "C2 |Profissional|Pagamento|A receber|Lançamento\n"
+                      "D2 |Aurora|GERAR CONTA|50,00|\n"
+                      // One line per payable: what the generation made from the sum of the amounts.
+                      "D2 |João|GERAR CONTA|200,00|0000000005\n"
+                      "D2 |João|GERAR CONTA|30,00|0000000007\n"
+                      "D2 |Maria|EM FOLHA|100,00|\n"
+                      "D2 |Pedro|GERAR CONTA|50,00|\n"
+                      "T-1 Total dos profissionais|430,00\n"),
+            std::string::npos)
+      << dump;
+  const std::string csv = ReportCsv(StaffingRun(Staffing(), {}), rt::FormatSettings{});
+  EXPECT_NE(csv.find("\r\n\r\nResumo\r\nProfissional;Pagamento;A receber;Lançamento\r\n"
+                     "Aurora;GERAR CONTA;50,00;\r\nJoão;GERAR CONTA;200,00;0000000005\r\n"
+                     "João;GERAR CONTA;30,00;0000000007\r\nMaria;EM FOLHA;100,00;\r\nPedro;GERAR CONTA;50,00;\r\n"),
+            std::string::npos)
+      << csv;
+  EXPECT_EQ(csv.substr(csv.size() - 2), "\r\n");
+}
+
+TEST(ReportStaffingTest, TheHeaderSaysWhatWasAskedWhenAndByWhomAndTheTotalIsNamedForIt) {
+  const struct {
+    const char *from, *to, *all, *range, *total;
+  } cases[] = {
+      {"1", "1", "N", "Sequências: 01", "Total das sequências: 01"},
+      {"01", "3", "N", "Sequências: 01 a 03", "Total das sequências: 01 a 03"},
+      {"02", "", "N", "Sequências: a partir de 02", "Total das sequências: a partir de 02"},
+      {"", "02", "N", "Sequências: até 02", "Total das sequências: até 02"},
+      {"", "", "N", "Sequências: todas", "Total do orçamento"},
+      {"01", "01", "S", "Sequências: todas", "Total do orçamento"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.range);
+    TReportRun run = StaffingRun(Staffing(), {{"P_ORC", "12"}, {"P_DE", c.from}, {"P_ATE", c.to}, {"P_TUDO", c.all}});
+    const TReportDocument doc = BuildReportDocument(run, rt::FormatSettings{});
+    EXPECT_EQ(doc.parameters, (std::vector<std::string>{"Pedido: 12", c.range}));
+    std::string total;
+    for (const TReportLine& line : doc.lines)
+      if (line.kind == TReportLineKind::Total && line.level < 0 && total.empty()) total = line.text;
+    EXPECT_EQ(total, c.total);
+  }
+  TReportRun run = StaffingRun(Staffing());
+  EXPECT_TRUE(BuildReportDocument(run, rt::FormatSettings{}).issued.empty()) << "nothing printed that is not known";
+  run.made_at = rt::DateTime{2026, 12, 10, 14, 5, 59};
+  run.made_by = "demo";
+  const TReportDocument doc = BuildReportDocument(run, rt::FormatSettings{});
+  EXPECT_EQ(doc.issued, "Emitido em 10/12/2026 14:05 por demo");
+  EXPECT_EQ(doc.header, (std::vector<std::string>{"Orçamento: 12"}));
+}
+
+TEST(ReportStaffingTest, NoBudgetGivenSaysSoInsteadOfFindingNothing) {
+  for (const std::optional<std::string>& blank : {std::optional<std::string>(""), std::optional<std::string>()}) {
+    const TReportDocument doc = BuildReportDocument(StaffingRun({}, {{"P_ORC", blank}}), rt::FormatSettings{});
+    EXPECT_EQ(doc.empty_text, "Nenhum orçamento informado.");
+    EXPECT_EQ(doc.parameters.front(), "Pedido: (não informado)");
+  }
+  EXPECT_EQ(BuildReportDocument(StaffingRun({}), rt::FormatSettings{}).empty_text, "Nada.");
+}
+
 TEST(ReportDocumentTest, HoursAsTheScreenShowsThem) {
   const std::pair<double, const char*> cases[] = {{5.5, "05:30"}, {10.1, "10:06"}, {2.33, "02:20"},
                                                   {0, "00:00"},   {-1, "00:00"},   {0.999, "01:00"}};

@@ -64,6 +64,9 @@ struct TReportRun {
   std::vector<std::pair<std::string, std::optional<std::string>>> params;  // in declaration order
   std::string layout;  // the report's bands as JSON text (report_document.h reads it)
   rt::DataPacket rows;
+  // When and by whom it was run, printed with the report (none: not printed).
+  std::optional<rt::DateTime> made_at;
+  std::string made_by;
 };
 
 // Presents the run of a report (the host installs one: preview, print, PDF, CSV; a

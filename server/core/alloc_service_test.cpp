@@ -141,7 +141,7 @@ TEST_P(QueryTest, BudgetSearchAndChecks) {
   const rt::DataPacket list = Call("GetPesqOrca", {"0001", "", ""}).AsPacket();
   EXPECT_EQ(Column(list, "NRORCAEVENTO"),
             "0000000012 0000000013 0000000014 0000000015 0000000016 0000000017 0000000018 0000000019 0000000020 "
-            "0000000022 0000000023 0000000024 0000000025");
+            "0000000022 0000000023 0000000024 0000000025 0000000027");
   EXPECT_EQ(list.fields[0].display_label, "Filial");
   EXPECT_EQ(list.fields[1].display_label, "Nr. Orçamento");
   EXPECT_EQ(list.fields[1].display_width, 12);
@@ -301,10 +301,10 @@ TEST_P(QueryTest, AvailabilityAtTheUnitsTime) {
   EXPECT_EQ(booked({"MO001", "F15350946056", "0001", "0000000012", "01", "01", "0800"}), "|||");
   // João (1001) works 12/01's morning: not reported for 12/02, the next day's lunch.
   EXPECT_EQ(booked({"MO001", "F52998224725", "0001", "0000000012", "02", "01", ""}), "|||");
-  // João (1001) works 12/01's morning crew: free for 25/01's evening, booked for its own.
-  EXPECT_EQ(booked({"MO001", "F52998224725", "0001", "0000000025", "01", "02", ""}), "|||");
+  // João (1001) works 12/01's morning crew: free for 27/01's evening, booked for its own.
+  EXPECT_EQ(booked({"MO001", "F52998224725", "0001", "0000000027", "01", "02", ""}), "|||");
   // Carlos (1007) works an event of branch 0002 that evening: never named to branch 0001.
-  EXPECT_EQ(booked({"MO003", "F71428793860", "0001", "0000000025", "01", "02", ""}), "|||");
+  EXPECT_EQ(booked({"MO003", "F71428793860", "0001", "0000000027", "01", "02", ""}), "|||");
 
   auto list = [&](std::vector<rt::Variant> params) {
     const auto answer = Call("GetProdForn", std::move(params)).AsArray();
@@ -317,10 +317,10 @@ TEST_P(QueryTest, AvailabilityAtTheUnitsTime) {
     }
     return out;
   };
-  // 25/01's waiters at 20:30: those of 12/01's evening and of 15/01 come last.
-  EXPECT_EQ(list({"MO001", "", "0001", "0000000025", "01", "02", ""}),
+  // 27/01's waiters at 20:30: those of 12/01's evening and of 15/01 come last.
+  EXPECT_EQ(list({"MO001", "", "0001", "0000000027", "01", "02", ""}),
             "1003 1001 1002 1008=15/01 GARÇOM 19:00 1004=12/01 GARÇOM 19:00");
-  EXPECT_EQ(list({"MO003", "", "0001", "0000000025", "01", "02", ""}), "1002 1007=*");
+  EXPECT_EQ(list({"MO003", "", "0001", "0000000027", "01", "02", ""}), "1002 1007=*");
   // Without a unit the list is as it always was.
   EXPECT_EQ(list({"MO001", "", "", ""}), "1003 1001 1008 1002 1004");
 }

@@ -266,25 +266,25 @@ TEST_P(SaveTest, ConcurrentSavesOfTheLastFreeUnitLetExactlyOneWin) {
 // A save that would book a professional at two overlapping units is refused, naming the
 // booking where the operator may see it; the unit's own allocation never counts.
 TEST_P(SaveTest, NobodyIsBookedAtTwoOverlappingUnits) {
-  auto at25 = [](const char* product, Unit to) {
-    return UnitChange{"0000000025", "01", "02", product, kFree, std::move(to)};
+  auto at27 = [](const char* product, Unit to) {
+    return UnitChange{"0000000027", "01", "02", product, kFree, std::move(to)};
   };
   struct Case {
     const char* name;
     UnitChange change;
     std::string refusal;
   } cases[] = {
-      {"12/01's evening waiter at 25/01", at25("MO001", {"1004", "2030", "CONTAPAGAR", 120}),
+      {"12/01's evening waiter at 27/01", at27("MO001", {"1004", "2030", "CONTAPAGAR", 120}),
        texts::ProfBookedAt("12/01", "GARÇOM", "19/12 19:00")},
-      {"under another product", at25("MO002", {"1008", "2030", "CONTAPAGAR", 100}),
+      {"under another product", at27("MO002", {"1008", "2030", "CONTAPAGAR", 100}),
        texts::ProfBookedAt("15/01", "GARÇOM", "19/12 19:00")},
-      {"booked in a branch the operator may not see", at25("MO003", {"1007", "2030", "CONTAPAGAR", 100}),
+      {"booked in a branch the operator may not see", at27("MO003", {"1007", "2030", "CONTAPAGAR", 100}),
        texts::kProfBookedElsewhere},
       {"the crew time moved onto another booking",
        Change("01", "MO001", {"1003", "0830", "CONTAPAGAR", 120}, {"1003", "", "CONTAPAGAR", 120}), ""},
-      {"free that evening", at25("MO001", {"1001", "2030", "CONTAPAGAR", 120}), ""},
+      {"free that evening", at27("MO001", {"1001", "2030", "CONTAPAGAR", 120}), ""},
       {"and its own allocation does not count: a new amount",
-       {"0000000025", "01", "02", "MO001", {"1001", "2030", "CONTAPAGAR", 120}, {"1001", "2100", "CONTAPAGAR", 125}},
+       {"0000000027", "01", "02", "MO001", {"1001", "2030", "CONTAPAGAR", 120}, {"1001", "2100", "CONTAPAGAR", 125}},
        ""},
   };
   for (const Case& c : cases) {
@@ -293,7 +293,7 @@ TEST_P(SaveTest, NobodyIsBookedAtTwoOverlappingUnits) {
   }
   // 1003 moved to the event's start (19:30): booked on both of 12/01's shifts would be
   // refused, but 1003 holds only the morning one, so the move is taken.
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM allocations WHERE supplier_code = '1001' AND number = '0000000025'"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM allocations WHERE supplier_code = '1001' AND number = '0000000027'"), 1);
 }
 
 // Two servers book one professional on two overlapping events at once: exactly one wins.
@@ -301,15 +301,15 @@ TEST_P(SaveTest, ConcurrentBookingsOfOneProfessionalAtOneTimeLetExactlyOneWin) {
   for (int round = 0; round < 4; ++round) {
     SCOPED_TRACE(round);
     const UnitChange at12{"0000000012", "01", "02", "MO001", kFree, {"1002", "1930", "CONTAPAGAR", 150}};
-    const UnitChange at25{"0000000025", "01", "02", "MO001", kFree, {"1002", "2030", "CONTAPAGAR", 120}};
+    const UnitChange at27{"0000000027", "01", "02", "MO001", kFree, {"1002", "2030", "CONTAPAGAR", 120}};
     const auto refusals =
-        round % 2 ? AtOnce("SetForneMao", {GridDelta({at12})}, "SetForneMao", {GridDelta({at25})})
-                  : AtOnce("SetForneMao", {GridDelta({at25})}, "SetForneMao", {GridDelta({at12})});
+        round % 2 ? AtOnce("SetForneMao", {GridDelta({at12})}, "SetForneMao", {GridDelta({at27})})
+                  : AtOnce("SetForneMao", {GridDelta({at27})}, "SetForneMao", {GridDelta({at12})});
     EXPECT_EQ(refusals[0].empty() + refusals[1].empty(), 1) << refusals[0] << " / " << refusals[1];
     EXPECT_NE((refusals[0] + refusals[1]).find("O profissional já está alocado no mesmo horário"), std::string::npos)
         << refusals[0] << " / " << refusals[1];
     EXPECT_EQ(Count("SELECT COUNT(*) FROM allocations WHERE supplier_code = '1002' AND number IN ('0000000012', "
-                    "'0000000025')"),
+                    "'0000000027')"),
               1);
     TearDown();
     SetUp();

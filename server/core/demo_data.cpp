@@ -290,12 +290,50 @@ void SeedBudgets(Seeder& s) {
     s.Payable("0001", number, "01", entry, "1004", 12000, state);
   }
 
-  // 25/01: a cocktail party the same evening as 12/01 (19/12 from 21:00, 3 h), nobody
+  // 25/01 and 25/02: a two-day congress, long enough that its allocation report runs
+  // over two pages; units free on both days.
+  s.Budget("0001", "0000000025", "Congresso Paulista de Gastronomia", company_01);
+  s.Sequence("0001", "0000000025", "01", "Coffee break", "Congresso", "2027-03-17T08:00:00", 400, 400, 0, 10);
+  s.Items("0001", "0000000025", "01",
+          {{"01", "MO001", 6, 18000, 12000, "0700", {"0700", "0730"}},
+           {"01", "MO002", 4, 15000, 10000, "0700", {"0700"}},
+           {"01", "MO005", 3, 13000, 9000, "0730", {"0730"}},
+           {"01", "MO006", 2, 26000, 20000, "0700", {"0700"}}});
+  s.Allocations("0001", "0000000025", "01",
+                {{"01", "MO001", "1001", "CONTAPAGAR", 12000, "0700"},
+                 {"01", "MO001", "1002", "FOLHAPAGA", 12000, "0700"},
+                 {"01", "MO001", "1003", "CONTAPAGAR", 12000, "0730"},
+                 {"01", "MO001", "1004", "CONTAPAGAR", 12000, "0730"},
+                 {"01", "MO001", "1008", "CONTAPAGAR", 12000, "0700"},
+                 {"01", "MO002", "1005", "FOLHAPAGA", 10000, "0700"},
+                 {"01", "MO002", "1006", "CONTAPAGAR", 10000, "0700"},
+                 {"01", "MO005", "1005", "FOLHAPAGA", 9000, "0730"},
+                 {"01", "MO005", "1008", "CONTAPAGAR", 9000, "0730"},
+                 {"01", "MO006", "1003", "CONTAPAGAR", 20000, "0700"},
+                 {"01", "MO006", "1007", "CONTAPAGAR", 20000, "0700"}});
+  s.Sequence("0001", "0000000025", "02", "Almoço", "Congresso", "2027-03-18T11:00:00", 350, 350, 0, 6);
+  s.Items("0001", "0000000025", "02",
+          {{"01", "MO001", 5, 18000, 12000, "1030", {"1030"}},
+           {"01", "MO003", 3, 25000, 18000, "0900", {"0900"}},
+           {"02", "MO004", 2, 35000, 25000, "1000", {"1000"}},
+           {"02", "MO002", 3, 15000, 10000, "1030", {"1030"}}});
+  s.Allocations("0001", "0000000025", "02",
+                {{"01", "MO001", "1001", "CONTAPAGAR", 12000, "1030"},
+                 {"01", "MO001", "1003", "CONTAPAGAR", 12000, "1030"},
+                 {"01", "MO001", "1004", "CONTAPAGAR", 12000, "1030"},
+                 {"01", "MO003", "1002", "FOLHAPAGA", 18000, "0900"},
+                 {"01", "MO003", "1007", "CONTAPAGAR", 18000, "0900"},
+                 {"02", "MO004", "1001", "CONTAPAGAR", 25000, "1000"},
+                 {"02", "MO004", "1004", "CONTAPAGAR", 25000, "1000"},
+                 {"02", "MO002", "1006", "CONTAPAGAR", 10000, "1030"},
+                 {"02", "MO002", "1008", "CONTAPAGAR", 10000, "1030"}});
+
+  // 27/01: a cocktail party the same evening as 12/01 (19/12 from 21:00, 3 h), nobody
   // allocated: whoever works 12/01's evening crews is booked for it. Carlos (1007) works
   // an event of branch 0002 at that time, which the demo operator may not see.
-  s.Budget("0001", "0000000025", "Galeria Arte Viva", std::string("01"));
-  s.Sequence("0001", "0000000025", "01", "Coquetel", "Vernissage", "2026-12-19T21:00:00", 90, 90, 0, 3);
-  s.Items("0001", "0000000025", "01",
+  s.Budget("0001", "0000000027", "Galeria Arte Viva", std::string("01"));
+  s.Sequence("0001", "0000000027", "01", "Coquetel", "Vernissage", "2026-12-19T21:00:00", 90, 90, 0, 3);
+  s.Items("0001", "0000000027", "01",
           {{"02", "MO001", 2, 18000, 12000, "2030", {"2030", "2100"}},
            {"02", "MO002", 1, 15000, 10000, "2030", {"2030"}},
            {"02", "MO003", 1, 25000, 18000, "2030", {"2030"}}});

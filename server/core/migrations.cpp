@@ -11,7 +11,8 @@
 
 namespace srv {
 
-const char* ReportDefinitionsMigration();  // report_definitions.cpp
+const char* ReportDefinitionsMigration();          // report_definitions.cpp
+const char* AllocationReportStaffingMigration();  // report_staffing.cpp
 
 constexpr int kBookingsVersion = 4;  // the migration that brought the allocations' bookings
 
@@ -223,6 +224,9 @@ ALTER TABLE allocations ADD COLUMN booked_from BIGINT NOT NULL DEFAULT 0;
 ALTER TABLE allocations ADD COLUMN booked_until BIGINT NOT NULL DEFAULT 0;
 CREATE INDEX allocations_by_booking ON allocations(supplier_code, booked_from, booked_until);
 )SQL",
+      // 5: the allocation report with its free units, the range asked and the summary
+      // per professional (an update of the definition 3 wrote).
+      AllocationReportStaffingMigration(),
   };
   return all;
 }

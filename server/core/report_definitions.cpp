@@ -5,6 +5,8 @@
 // granted) and a layout of bands (docs/reports.md describes both).
 #include <string>
 
+#include "server/core/sql_literal.h"
+
 namespace srv {
 namespace {
 
@@ -94,16 +96,6 @@ constexpr const char* kAllocationLayout = R"JSON({
              "report": "Total do orçamento", "report_split": true}
 })JSON";
 
-// A SQL string literal of `text` (quotes doubled).
-std::string Literal(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  return out + "'";
-}
-
 std::string Build() {
   std::string sql = R"SQL(
 CREATE TABLE report_definitions (
@@ -129,7 +121,7 @@ CREATE TABLE report_parameters (
   sql +=
       "INSERT INTO report_definitions (report_code, name, position, title, query_text, branch_param, layout) "
       "VALUES ('EVT047', 'Alocação de Mão de Obra', 1, 'Relatório de Alocação de Mão de Obra', " +
-      Literal(kAllocationQuery) + ", 'P_CDFILIAL', " + Literal(kAllocationLayout) + ");\n";
+      SqlLiteral(kAllocationQuery) + ", 'P_CDFILIAL', " + SqlLiteral(kAllocationLayout) + ");\n";
   int position = 0;
   for (const char* name : {"P_CDFILIAL", "P_NRORCAEVENTO", "P_NRSEQDE", "P_NRSEQATE", "P_IDRESULTANTE"}) {
     sql +=

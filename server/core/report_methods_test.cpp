@@ -87,6 +87,9 @@ TEST_P(ReportTest, AllocationReportHoldsTheUnitsOfTheRangeInOrder) {
   // The resulting copy: every sequence, whatever the range says.
   EXPECT_EQ(Column(Rows(Budget("0000000012", "09", "01", "S")), "NRSEQORCAEVE"), "01 01 01 01 01 02 02 02");
   EXPECT_EQ(Column(Rows(Budget("0000000013", "01", "01")), "IDCONTAGERADA"), "S S");
+  // The entry number of the payable generated for each allocation's professional.
+  EXPECT_EQ(Column(Rows(Budget("0000000013", "01", "01")), "NRLANCTONF"), "0000000001 0000000002");
+  EXPECT_EQ(Column(rows, "NRLANCTONF"), "null null null null null");
   // No budget loaded on the screen: empty values find nothing.
   EXPECT_TRUE(Rows(Budget("", "", "", "N", "")).rows.empty());
 }

@@ -45,6 +45,13 @@ constexpr std::array<rt::TTranslatedText, static_cast<std::size_t>(TClientText::
     {"sem resultado", "no result"},
     {"sem as linhas do relatório", "no rows of the report"},
     {"sem leiaute", "no layout"},
+    {"%1 de %2", "%1 of %2"},
+    {"todas", "all"},
+    {"%1 a %2", "%1 to %2"},
+    {"a partir de %1", "from %1 on"},
+    {"até %1", "up to %1"},
+    {"(não informado)", "(not given)"},
+    {"Emitido em %1 por %2", "Printed on %1 by %2"},
 }};
 
 }  // namespace

@@ -44,6 +44,14 @@ enum class TClientText {
   kNoReportResult,
   kNoReportRows,
   kNoReportLayout,
+  // What the report engine itself writes into a report.
+  kReportFilledOf,      // %1 units filled of %2
+  kReportRangeAll,      // a range with no bound, or the resulting copy
+  kReportRangeBetween,  // %1 to %2
+  kReportRangeFrom,     // %1 onwards
+  kReportRangeTo,       // up to %1
+  kReportNotGiven,      // a parameter run blank
+  kReportIssued,        // %1: date and time, %2: operator
   kCount
 };
 
