@@ -111,7 +111,7 @@ TEST_P(SaveTest, ChangesAndRemovalsLocateTheAllocationByItsLoadedValues) {
   EXPECT_EQ(Save({Change("01", "MO001", {"*", "*", "", 0}, {"1004", "0800", "", 0})}), "");
   // A free unit marked for removal stays free.
   EXPECT_EQ(Save({Change("02", "MO004", kFree, {"*", "*", "", 0})}), "");
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM allocations WHERE product = 'MO004'"), 0);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM allocations WHERE number = '0000000012' AND product = 'MO004'"), 0);
 }
 
 TEST_P(SaveTest, StaleRowRefusesTheWholeDelta) {
