@@ -120,14 +120,8 @@ TEST_F(DbOutage, AHungDatabaseGetsAnswersInTimeAndTheServerRecoversWhenItResumes
   ServerProcess patient;
   ASSERT_TRUE(patient.Start(ServerArgs("hang", 60, 1))) << patient.Output();
   clib::TNetConnection net, patient_net;
-  for (auto [connection, port] : {std::pair{&net, server.Port()}, std::pair{&patient_net, patient.Port()}}) {
-    connection->BeforeConnect = [port = port](clib::TNetConnection& c) {
-      c.SetHost("127.0.0.1");
-      c.SetPort(port);
-    };
-    connection->SetCredentials("demo", "demo");
-    connection->SetTimeouts(5, 90);
-  }
+  fakes::SignInToLoopback(net, server.Port(), 5, 90);
+  fakes::SignInToLoopback(patient_net, patient.Port(), 5, 90);
   const testing::OwnedAllocation& owned = testing::DemoOwnedAllocations().front();
   const clib::ServerAnswer first = net.Call("SetForneMao", {owned.Save(0)});
   ASSERT_TRUE(first.ok) << first.error_code << " " << first.error_text << "\n" << server.Output();

@@ -104,7 +104,9 @@ class ThrowAwayCluster {
     return pids;
   }
 
-  TempDir dir_;
+  // Under /tmp when the cluster runs as the postgres user: a test run's own temporary
+  // folder (TMPDIR) is private to the user running the tests.
+  TempDir dir_{::geteuid() == 0 ? std::filesystem::path("/tmp") : std::filesystem::temp_directory_path()};
   std::string bindir_, owner_, conninfo_, why_;
   bool started_ = false;
   std::vector<pid_t> paused_;

@@ -35,6 +35,16 @@ struct ClerkRecord {
   std::vector<std::string> unexpected;  // answers that are neither a success nor a database text
 };
 
+// Points `net` at the server on a loopback port and signs in as the demo operator.
+inline void SignInToLoopback(clib::TNetConnection& net, int port, int connect_seconds, int io_seconds) {
+  net.BeforeConnect = [port](clib::TNetConnection& c) {
+    c.SetHost("127.0.0.1");
+    c.SetPort(port);
+  };
+  net.SetCredentials("demo", "demo");
+  net.SetTimeouts(connect_seconds, io_seconds);
+}
+
 // Whether a refusal is one the database's faults may cause.
 inline bool IsDatabaseText(const std::string& text) {
   return text == texts::kDatabaseError || text == texts::kDatabaseUnreachable || text == texts::kOutcomeUnknown ||
@@ -78,12 +88,7 @@ class SavingClerks {
   void Save(std::size_t i) {
     const testing::OwnedAllocation& owned = testing::DemoOwnedAllocations().at(i);
     clib::TNetConnection net;
-    net.BeforeConnect = [this](clib::TNetConnection& c) {
-      c.SetHost("127.0.0.1");
-      c.SetPort(port_);
-    };
-    net.SetCredentials("demo", "demo");
-    net.SetTimeouts(5, 30);
+    SignInToLoopback(net, port_, 5, 30);
     int settling_tries = 0;
     for (;;) {
       int from = 0;

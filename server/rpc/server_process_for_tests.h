@@ -120,8 +120,8 @@ class FoldersRemovedOnCrash {
 // when the program dies of a signal, see above).
 class TempDir {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "alloc-e2e-XXXXXX").string();
+  explicit TempDir(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+    std::string pattern = (base / "alloc-e2e-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
     crash_slot_ = FoldersRemovedOnCrash::Add(path_.string());

@@ -55,15 +55,6 @@ class SmallDisk {
   bool mounted_ = false;
 };
 
-void SignIn(clib::TNetConnection& net, int port) {
-  net.BeforeConnect = [port](clib::TNetConnection& c) {
-    c.SetHost("127.0.0.1");
-    c.SetPort(port);
-  };
-  net.SetCredentials("demo", "demo");
-  net.SetTimeouts(5, 30);
-}
-
 struct StartRefusal {
   std::string name;
   std::function<void(const std::filesystem::path& data)> spoil;
@@ -134,7 +125,7 @@ TEST(SqliteFaults, AFullDiskRefusesSavesClearlyAndKeepsWhatWasAcknowledged) {
   ServerProcess server;
   ASSERT_TRUE(server.Start(ServerArgs(disk.path()))) << server.Output();
   clib::TNetConnection net;
-  SignIn(net, server.Port());
+  fakes::SignInToLoopback(net, server.Port(), 5, 30);
   const testing::OwnedAllocation& owned = testing::DemoOwnedAllocations().front();
   int acked = 0;
   ASSERT_THAT(SaveUntilRefused(net, owned, acked, 3), ::testing::IsEmpty());
