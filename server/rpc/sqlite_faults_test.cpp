@@ -76,8 +76,9 @@ TEST(SqliteFaults, ADataFileThatIsNotADatabaseOrIsDamagedIsRefusedAndLeftAsItWas
        [&](const std::filesystem::path& data) {
          seeded(data);
          std::fstream file(data / "alloc.db", std::ios::in | std::ios::out | std::ios::binary);
-         file.seekp(4096 * 2);  // past the header page: the tables' pages
-         file << std::string(4096 * 3, '\xa5');
+         constexpr std::streamoff kPage = 4096;
+         file.seekp(kPage * 2);  // past the header page: the tables' pages
+         file << std::string(static_cast<std::size_t>(kPage) * 3, '\xa5');
        },
        5, "not a database or is damaged"},
   };
