@@ -148,6 +148,7 @@ class DocumentBuilder {
 
   void ColumnTitles(int level, const std::vector<TReportColumn>& columns) {
     std::vector<std::string> titles;
+    titles.reserve(columns.size());
     for (const TReportColumn& c : columns) titles.push_back(c.title);
     doc_.lines.push_back({TReportLineKind::ColumnTitles, level, "", titles});
   }
