@@ -381,7 +381,8 @@ bool AlreadyApplied(const UnitReads& reads, const UnitChange& u) {
 // professional's (the allocation `replaced` aside: the row's own, being changed). The
 // refusal names the booking unless it is in a branch the operator may not see. Runs after
 // the delta's locks, which hold the professional's row on PostgreSQL.
-Booking CheckedBooking(Database& db, const Session& session, const UnitChange& u, std::int64_t replaced) {
+Booking CheckedBooking(const CallContext& c, const UnitChange& u, std::int64_t replaced) {
+  Database& db = c.db;
   const ResultSet seq = db.Query(
       "SELECT event_at, duration_hours FROM budget_sequences WHERE branch = ? AND number = ? AND sequence = ?",
       {u.branch, u.number, u.sequence});
@@ -397,18 +398,14 @@ Booking CheckedBooking(Database& db, const Session& session, const UnitChange& u
       "ORDER BY a.booked_from LIMIT 1",
       {u.new_supplier, booking->until, booking->from, replaced, u.branch, u.number, u.sequence, u.shift, u.product});
   if (other.empty()) return *booking;
-  const auto& branches = session.branches;
-  if (std::find(branches.begin(), branches.end(), other.Text(0, 0)) == branches.end())
-    throw ServiceError(texts::kProfBookedElsewhere);
-  std::string number = other.Text(0, 1);
-  number.erase(0, std::min(number.find_first_not_of('0'), number.size()));
-  throw ServiceError(texts::ProfBookedAt(number + "/" + other.Text(0, 2), other.Text(0, 3),
+  if (!c.SeesBranch(other.Text(0, 0))) throw ServiceError(texts::kProfBookedElsewhere);
+  throw ServiceError(texts::ProfBookedAt(BudgetName(other.Text(0, 1), other.Text(0, 2)), other.Text(0, 3),
                                          BookingStartText({other.Int(0, 4), other.Int(0, 5)})));
 }
 
-void Insert(Database& db, const UnitChange& u, const UnitReads& reads, const ProfessionalNames& names,
-            const Session& session) {
-  const std::string& operator_id = session.operator_id;
+void Insert(const CallContext& c, const UnitChange& u, const UnitReads& reads, const ProfessionalNames& names) {
+  Database& db = c.db;
+  const std::string& operator_id = c.session.operator_id;
   const double quantity = reads.item.Float(0, 0);
   const std::int64_t units = quantity > 0 ? static_cast<std::int64_t>(std::trunc(quantity)) : 0;
   if (reads.used.Int(0, 0) >= units) throw ServiceError(texts::kNoFreeUnit);
@@ -419,7 +416,7 @@ void Insert(Database& db, const UnitChange& u, const UnitReads& reads, const Pro
   auto values = ItemKey(u);
   std::int64_t id = 0;
   GuardDuplicate([&] {
-    const Booking booking = CheckedBooking(db, session, u, 0);
+    const Booking booking = CheckedBooking(c, u, 0);
     values.insert(values.end(), {u.new_supplier, name, u.new_crew, u.new_payment, cents, booking.from, booking.until});
     id = db.Query(
                "INSERT INTO allocations (branch, number, sequence, shift, product, supplier_code, stored_name, "
@@ -444,9 +441,9 @@ void WriteWithHistory(Database& db, const Database::Statement& write, const Hist
 }
 
 // `r` is the old professional's allocation as ReadUnit read it.
-void ChangeOrRemove(Database& db, const UnitChange& u, const ResultSet& r, const ProfessionalNames& names,
-                    const Session& session) {
-  const std::string& operator_id = session.operator_id;
+void ChangeOrRemove(const CallContext& c, const UnitChange& u, const ResultSet& r, const ProfessionalNames& names) {
+  Database& db = c.db;
+  const std::string& operator_id = c.session.operator_id;
   const bool remove = IsRemoval(u);
   if (r.empty() || !SameAmount(u.old_amount, r.Int(0, 1)) || r.Text(0, 2) != u.old_crew ||
       r.Text(0, 3) != u.old_payment) {
@@ -474,7 +471,7 @@ void ChangeOrRemove(Database& db, const UnitChange& u, const ResultSet& r, const
   line.new_payment_type = u.new_payment;
   GuardDuplicate([&] {
     if (Books(u)) {
-      const Booking booking = CheckedBooking(db, session, u, id);
+      const Booking booking = CheckedBooking(c, u, id);
       WriteWithHistory(db,
                        {"UPDATE allocations SET supplier_code = ?, stored_name = ?, crew_time = ?, payment_type = ?, "
                         "paid_cents = ?, booked_from = ?, booked_until = ?, row_version = row_version + 1 "
@@ -555,11 +552,11 @@ rt::Variant SetForneMao(CallContext& c) {
     if (AlreadyApplied(reads, u)) continue;
 
     if (u.old_supplier.empty()) {
-      Insert(c.db, u, reads, names, c.session);
+      Insert(c, u, reads, names);
     } else if (u.new_supplier.empty()) {
       throw ServiceError(texts::kProfessionalRequired);
     } else {
-      ChangeOrRemove(c.db, u, reads.old_held, names, c.session);
+      ChangeOrRemove(c, u, reads.old_held, names);
     }
   }
   // The next save of the budget may start while this one commits.

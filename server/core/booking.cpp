@@ -29,8 +29,7 @@ std::optional<int> CrewMinutes(const std::string& crew_time) {
   return hours * 60 + minutes;
 }
 
-}  // namespace
-
+// Minutes of a local date-time "YYYY-MM-DDTHH:MM[:SS]"; nullopt when it is not one.
 std::optional<std::int64_t> MinutesOf(const std::string& date_time) {
   int year = 0, month = 0, day = 0, hours = 0, minutes = 0;
   if (date_time.size() < 16 || !Digits(date_time, 0, 4, year) || date_time[4] != '-' ||
@@ -44,6 +43,13 @@ std::optional<std::int64_t> MinutesOf(const std::string& date_time) {
   const std::int64_t days = std::chrono::sys_days(date).time_since_epoch().count();
   return days * kMinutesPerDay + hours * kMinutesPerHour + minutes;
 }
+
+Database::Statement BookingStatement(std::int64_t allocation_id, const Booking& booking) {
+  return {"UPDATE allocations SET booked_from = ?, booked_until = ? WHERE id = ?",
+          {booking.from, booking.until, allocation_id}};
+}
+
+}  // namespace
 
 std::optional<Booking> BookingOf(const std::string& event_at, double duration_hours, const std::string& crew_time) {
   const std::optional<std::int64_t> event = MinutesOf(event_at);
@@ -69,6 +75,11 @@ std::string BookingStartText(const Booking& booking) {
   return text;
 }
 
+std::string BudgetName(const std::string& number, const std::string& sequence) {
+  const std::size_t first = number.find_first_not_of('0');
+  return (first == std::string::npos ? number : number.substr(first)) + "/" + sequence;
+}
+
 void FillMissingBookings(Database& db) {
   const ResultSet r = db.Query(
       "SELECT a.id, s.event_at, s.duration_hours, a.crew_time FROM allocations a JOIN budget_sequences s "
@@ -81,9 +92,5 @@ void FillMissingBookings(Database& db) {
   if (!writes.empty()) db.QueryEach(writes);
 }
 
-Database::Statement BookingStatement(std::int64_t allocation_id, const Booking& booking) {
-  return {"UPDATE allocations SET booked_from = ?, booked_until = ? WHERE id = ?",
-          {booking.from, booking.until, allocation_id}};
-}
 
 }  // namespace srv

@@ -19,9 +19,6 @@ struct Booking {
   bool Overlaps(const Booking& other) const { return from < other.until && other.from < until; }
 };
 
-// Minutes of a local date-time "YYYY-MM-DDTHH:MM[:SS]"; nullopt when it is not one.
-std::optional<std::int64_t> MinutesOf(const std::string& date_time);
-
 // The booking of a crew starting at `crew_time` ("HHMM"; blank: the event's start) at an
 // event starting at `event_at` and lasting `duration_hours` (none or not positive: one
 // hour). A crew time before 06:00 at an event starting at 18:00 or later is taken on the
@@ -36,7 +33,8 @@ std::string BookingStartText(const Booking& booking);
 // table (demo data, generated benchmark budgets).
 void FillMissingBookings(Database& db);
 
-// The statement that writes an allocation's booking, for a caller that sends it with others.
-Database::Statement BookingStatement(std::int64_t allocation_id, const Booking& booking);
+// A budget as lists and refusals name a booking's: "15/01" for number "0000000015",
+// sequence "01".
+std::string BudgetName(const std::string& number, const std::string& sequence);
 
 }  // namespace srv

@@ -31,12 +31,6 @@ std::optional<Booking> UnitBooking(CallContext& c, const std::string& product) {
   return BookingOf(r.Text(0, 0), r.Float(0, 1), IsBlank(crew) ? r.Text(0, 2) : crew);
 }
 
-// A budget as lists and refusals name it: "15/01" (number without its leading zeros).
-std::string BudgetName(const std::string& number, const std::string& sequence) {
-  const std::size_t first = number.find_first_not_of('0');
-  return (first == std::string::npos ? number : number.substr(first)) + "/" + sequence;
-}
-
 // The list: every professional allowed for the product in trade-name order; with a unit,
 // those free at its booking first, then those booked at an overlapping time, each with
 // where ("15/01 GARÇOM 19:00"; "*" for a budget of a branch the operator may not see).

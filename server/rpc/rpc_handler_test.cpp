@@ -206,7 +206,7 @@ TEST_F(RpcHandlerTest, NotificationsRunButGetNoAnswer) {
 }
 
 // Only a valid request is a notification: an invalid one without an id is answered, with
-// a null id (the JSON-RPC 2.0 specification's own example first).
+// a null id (the example of JSON-RPC 2.0 itself first).
 TEST_F(RpcHandlerTest, InvalidRequestsWithoutAnIdAreAnsweredWithANullId) {
   for (const char* body : {R"({"jsonrpc":"2.0","method":1,"params":"bar"})",
                            R"({"jsonrpc":"2.0","method":"EVT04700.rdmAloc.Echo","params":{"a":1}})",
