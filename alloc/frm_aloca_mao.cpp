@@ -90,6 +90,7 @@ void TfrmAlocaMao::FormCloseQuery(rt::TObject*, bool& CanClose) {
 
 void TfrmAlocaMao::FormClose(rt::TObject* Sender, rt::TCloseAction& Action) {
   boStCriado = false;
+  DeixaDeOuvir();
   clib::TfrmPadraoGrid::FormClose(Sender, Action);
 }
 

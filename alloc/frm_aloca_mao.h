@@ -15,6 +15,7 @@
 
 #include "platform/clientlib/base_forms.h"
 #include "platform/clientlib/components.h"
+#include "platform/clientlib/net/change_listener.h"
 #include "platform/runtime/ui/dbgrid.h"
 #include "platform/runtime/variant.h"
 
@@ -25,6 +26,7 @@ class TBusyScope;
 class TfrmAlocaMao : public clib::TfrmPadraoGrid {
  public:
   explicit TfrmAlocaMao(rt::TComponent* owner = nullptr) : clib::TfrmPadraoGrid(owner) {}
+  ~TfrmAlocaMao() override { DeixaDeOuvir(); }  // nothing heard reaches a destroyed screen
   std::string ClassName() const override { return "TfrmAlocaMao"; }
 
   // ---- Creation and closing ---------------------------------------------------------
@@ -178,8 +180,16 @@ class TfrmAlocaMao : public clib::TfrmPadraoGrid {
   // Steps 4 to 7 of the load: cdsForneMao emptied and rebuilt from cdsFornMaoAux.
   void MontaGrade();
   // The load itself (GetAlocaForne into the four datasets, the rows built, the buttons
-  // set), with no look at what the grid holds.
+  // set), with no look at what the grid holds. Listens to the budget sequence's changes
+  // from just before it (OuveAlteracoes) and clears the notice of changes heard.
   void CarregaOrcamento();
+  // ---- Live updates (frm_aloca_mao_live.cpp) -------------------------------------------
+  void OuveAlteracoes();
+  void DeixaDeOuvir();
+  // Other clerks' changes, on the UI thread: a reload in place while nothing is pending,
+  // else the notice.
+  void AlteracoesOuvidas(const std::vector<clib::TChange>& alteracoes);
+  std::string TextoDoAviso(const std::vector<clib::TChange>& alteracoes);
   // Discards what the grid holds unsaved and loads the budget again, the cursor on the
   // same unit of labour where it is still there.
   void RecarregaNaLinha();

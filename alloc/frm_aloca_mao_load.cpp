@@ -42,6 +42,7 @@ void TfrmAlocaMao::RecarregaNaLinha() {
 }
 
 void TfrmAlocaMao::CarregaOrcamento() {
+  OuveAlteracoes();  // before the load: a change committed between the two is heard too
   {
     alloc::TBusyScope busy(kAviCarga);
     auto packets = alloc::AlocaForneAnswer(
@@ -54,6 +55,7 @@ void TfrmAlocaMao::CarregaOrcamento() {
     for (std::size_t i = 0; i < 4; ++i) preparados[i] = destinos[i]->PrepareData(*packets[origem[i]]);
     for (std::size_t i = 0; i < 4; ++i) destinos[i]->SetData(*preparados[i]);
     MontaGrade();
+    Comp<rt::TLabel>("lblAviso").SetCaption("");  // what it told of is on screen now
   }
   HabilitaBotoes();
 }

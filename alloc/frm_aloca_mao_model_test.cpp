@@ -299,6 +299,13 @@ TEST_F(ModelTest, ConnectionAndMessageTable) {
       {"LIVRE", "Livre"},
       {"ALOCADO", "Alocado: %s"},
       {"ALOCADO_OUTRO", "Alocado em outro evento"},
+      // and of other clerks' changes heard while the clerk edits.
+      {"AVISO_ALOCOU", "%s alocou %s às %s — F2 atualiza"},
+      {"AVISO_ALTEROU", "%s alterou %s às %s — F2 atualiza"},
+      {"AVISO_RETIROU", "%s retirou o profissional de %s às %s — F2 atualiza"},
+      {"AVISO_GEROU", "%s gerou as contas a pagar às %s — F2 atualiza"},
+      {"AVISO_CANCELOU", "%s cancelou as contas a pagar às %s — F2 atualiza"},
+      {"AVISO_VARIAS", "%s alterou %s unidades às %s — F2 atualiza"},
   };
   EXPECT_EQ(F().msgPadrao().Items().size(), std::size(texts));
   for (const auto& [key, text] : texts) {

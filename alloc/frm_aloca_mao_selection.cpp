@@ -84,6 +84,7 @@ void TfrmAlocaMao::Vd_Sequencial() {
 }
 
 void TfrmAlocaMao::panFiltroEnter(rt::TObject*) {
+  DeixaDeOuvir();  // the next load listens to the budget it loads
   rt::TClientDataSet& grade = cdsForneMao();
   if (grade.Active())
     grade.EmptyDataSet();

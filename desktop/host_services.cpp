@@ -305,7 +305,8 @@ THostServices::THostServices(QWidget* main_window)
       busy_(new TBusyOverlay(main_window)),
       scope_(&dialogs_, busy_, &cursor_),
       wait_(main_window, busy_),
-      previous_wait_(&rt::BlockingWait()) {
+      previous_wait_(&rt::BlockingWait()),
+      change_watch_(wait_) {
   rt::InstallBlockingWait(&wait_);
 }
 

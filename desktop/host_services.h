@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "desktop/change_watch.h"
 #include "platform/runtime/ui/services.h"
 
 namespace desk {
@@ -100,7 +101,7 @@ class TQtCursorSink : public rt::ICursorSink {
   bool overridden_ = false;
 };
 
-// Installs the four for its lifetime (the previous ones come back after).
+// Installs the four, and the change watch, for its lifetime (the previous ones come back after).
 class THostServices {
  public:
   explicit THostServices(QWidget* main_window);
@@ -117,6 +118,7 @@ class THostServices {
   rt::TServicesScope scope_;
   TQtBlockingWait wait_;
   rt::IBlockingWait* previous_wait_;
+  TQtChangeWatch change_watch_;
 };
 
 }  // namespace desk

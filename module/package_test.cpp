@@ -379,7 +379,8 @@ TEST_F(PackageTest, WithoutALanguageModuleTheOwnTextsServe) {
   EXPECT_EQ(msg.Msg("ORCA_N_CAD"), "Orçamento não cadastrado.");
   EXPECT_EQ(msg.Msg("N_PARAM_EMPRESARELAC"), "Empresa ou sua Inscrição Estadual  não esta relacionada a filial. ");
   EXPECT_EQ(msg.Msg("CONTA_PAGAR"), "GERAR CONTA");
-  EXPECT_EQ(msg.Items().size(), 45u);  // the 38 of the allocation rules, three of unsaved work, four of availability
+  // The 38 of the allocation rules, three of unsaved work, four of availability, six of changes heard.
+  EXPECT_EQ(msg.Items().size(), 51u);
 }
 
 TEST_F(PackageTest, TheEnglishLanguageModuleOverridesTheTexts) {

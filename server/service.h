@@ -4,6 +4,7 @@
 // the answer; it knows nothing of SQL. The business layer knows nothing of HTTP.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -20,6 +21,12 @@ struct ServiceError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A branch the session's operator was not granted (a ServiceError like any other to the
+// methods' callers; the change feed answers it with 403).
+struct BranchRefused : ServiceError {
+  using ServiceError::ServiceError;
+};
+
 // Wrong arity or types of a method's parameters. Maps to JSON-RPC -32602.
 struct InvalidParams : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -34,11 +41,45 @@ struct UnknownMethod : std::runtime_error {
 struct Session {
   std::string operator_id;
   std::vector<std::string> branches;  // branch codes this operator may use
+  // Names the session without being its token (the first 16 hex digits of the token's
+  // hash): the history notes which session made each change, so that the change feed
+  // does not echo a clerk's own changes back to them.
+  std::string ref;
 };
 
 struct LoginResult {
   std::string token;
   Session session;
+};
+
+class ChangeFeed;  // server/core/change_feed.h
+
+// A subscription to one budget sequence's changes: the id of the last change the
+// subscriber heard of (none: from now on), and the ids at or below it it has seen in
+// the last seconds (a change may commit after a later one: history.h, LateHistory).
+struct ChangeCursor {
+  std::string branch, number, sequence;
+  std::optional<std::int64_t> after;
+  std::vector<std::int64_t> seen;
+};
+
+// One committed change, as the subscribers hear of it (a line of the history).
+struct ChangeEvent {
+  std::int64_t id = 0;
+  std::int64_t at = 0;  // Unix seconds
+  std::string operator_id, action, branch, number, sequence, shift, product;
+  std::optional<std::int64_t> allocation_id;
+  std::string old_supplier, new_supplier, entry_numbers;
+};
+
+struct ChangesAnswer {
+  std::vector<ChangeEvent> events;    // other sessions' changes, oldest first
+  std::vector<std::int64_t> cursors;  // per subscription, the id it has now heard of
+  // Per subscription from now on: the ids at or below its cursor written in the last
+  // seconds, for the subscriber to count as seen (a line below the cursor that is not
+  // among them committed after "now"). Empty for the others.
+  std::vector<std::vector<std::int64_t>> recent;
+  bool more = false;  // more changes than one answer holds: ask again at once
 };
 
 class AllocService {
@@ -64,6 +105,18 @@ class AllocService {
                           std::vector<rt::Variant>& /*params*/, std::string& /*out*/) {
     return false;
   }
+
+  // The changes to the subscribed budget sequences since their cursors, leaving out the
+  // session's own. Throws ServiceError for a branch the operator was not granted.
+  virtual ChangesAnswer ChangesSince(const Session& /*session*/, const std::vector<ChangeCursor>& cursors) {
+    ChangesAnswer none;
+    none.cursors.assign(cursors.size(), 0);
+    none.recent.resize(cursors.size());
+    return none;
+  }
+  // The feed that wakes the subscribers when a change commits; nullptr: none (a
+  // subscriber then hears of changes when its wait ends).
+  virtual ChangeFeed* Feed() { return nullptr; }
 
   // Whether the database answers now (GET /health). Returns within the database's
   // bound; while one check waits, others answer from what is known.

@@ -5,10 +5,12 @@
 #include <array>
 #include <chrono>
 #include <ctime>
+#include <algorithm>
 #include <map>
 
 #include "platform/runtime/packet.h"
 #include "server/core/credentials.h"
+#include "server/core/history.h"
 #include "server/core/methods.h"
 
 namespace srv {
@@ -101,6 +103,37 @@ const char* ClerkText(DbError::Kind kind) {
   }
 }
 
+std::string SessionRef(const std::string& token) { return Sha256Hex(token).substr(0, 16); }
+
+// The methods that change allocations or payables (and write history lines).
+bool Changes(const std::string& method) {
+  return method == "SetForneMao" || method == "GeraConta" || method == "SetCancelaConta";
+}
+
+// How long after its line was written a change may still commit (history.h, LateHistory):
+// beyond the database's statement bound, which ends a transaction that long.
+constexpr std::int64_t kLateCommitSeconds = 15;
+// Changes one answer holds, per subscription.
+constexpr std::size_t kChangesPerAnswer = 500;
+
+ChangeEvent EventOf(const HistoryEntry& e) {
+  ChangeEvent event;
+  event.id = e.id;
+  event.at = e.at;
+  event.operator_id = e.operator_id;
+  event.action = e.action;
+  event.branch = e.branch;
+  event.number = e.number;
+  event.sequence = e.sequence;
+  event.shift = e.shift;
+  event.product = e.product;
+  event.allocation_id = e.allocation_id;
+  event.old_supplier = e.old_supplier;
+  event.new_supplier = e.new_supplier;
+  event.entry_numbers = e.entry_numbers;
+  return event;
+}
+
 bool IsTokenShaped(const std::string& token) {
   return token.size() == 64 && token.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
@@ -108,7 +141,14 @@ bool IsTokenShaped(const std::string& token) {
 }  // namespace
 
 DbAllocService::DbAllocService(StorageConfig config, ConnectionPool::Opener opener)
-    : config_(std::move(config)), pool_(std::move(opener)), dummy_hash_(HashPassword("", config_.pbkdf2_iterations)) {}
+    : config_(std::move(config)), pool_(std::move(opener)), dummy_hash_(HashPassword("", config_.pbkdf2_iterations)) {
+  if (config_.backend == StorageConfig::Backend::Postgres) {
+    notices_ = std::make_unique<ChangeNotices>(config_.target, config_.pg_schema, config_.db_timeout_seconds, feed_);
+  } else {
+    auto db = pool_.Acquire();
+    told_up_to_ = db->Query("SELECT COALESCE(MAX(id), 0) FROM allocation_history").Int(0, 0);
+  }
+}
 
 std::vector<std::string> DbAllocService::BranchesOf(Database& db, const std::string& operator_id) {
   const ResultSet rows =
@@ -160,6 +200,7 @@ std::optional<LoginResult> DbAllocService::Login(const std::string& operator_id,
     LoginResult result;
     result.token = NewSessionToken();
     result.session.operator_id = operator_id;
+    result.session.ref = SessionRef(result.token);
     Transaction tx(db, true);
     const std::int64_t now = Now();
     db.Execute("DELETE FROM sessions WHERE expires_at <= ?", {now});
@@ -182,6 +223,7 @@ std::optional<Session> DbAllocService::Authenticate(const std::string& token) {
     if (s.empty()) return std::nullopt;
     Session session;
     session.operator_id = s.Text(0, 0);
+    session.ref = SessionRef(token);
     for (std::size_t i = 0; i < s.size(); ++i) {
       if (!s.IsNull(i, 1)) session.branches.push_back(s.Text(i, 1));  // null: an operator with no branch
     }
@@ -212,7 +254,72 @@ rt::Variant DbAllocService::Call(const Session& session, const std::string& meth
   const auto it = Methods().find(method);
   if (it == Methods().end()) throw UnknownMethod("unknown method: " + method);
   CheckParams(method, it->second.params, params);
+  if (!Changes(method) || notices_) return Guarded(session, method, params, it->second.run);
+  // Told also after a refusal: a call that failed half-way wrote nothing, and telling
+  // costs one indexed read.
+  struct TellAfter {
+    DbAllocService& service;
+    ~TellAfter() { service.TellFeed(); }
+  } tell{*this};
   return Guarded(session, method, params, it->second.run);
+}
+
+void DbAllocService::TellFeed() {
+  std::vector<ChangeKey> keys;
+  {
+    std::lock_guard lock(told_mutex_);
+    try {
+      WithConnection("change feed", [&](Database& db) {
+        const ResultSet r = db.Query(
+            "SELECT branch, number, sequence, MAX(id) FROM allocation_history WHERE id > ? "
+            "GROUP BY branch, number, sequence",
+            {told_up_to_});
+        for (std::size_t i = 0; i < r.size(); ++i) {
+          keys.push_back({r.Text(i, 0), r.Text(i, 1), r.Text(i, 2)});
+          told_up_to_ = std::max(told_up_to_, r.Int(i, 3));
+        }
+        return 0;
+      });
+    } catch (const ServiceError&) {  // logged; the waiters hear of it when their wait ends
+      return;
+    }
+  }
+  if (!keys.empty()) feed_.Changed(keys);
+}
+
+ChangesAnswer DbAllocService::ChangesSince(const Session& session, const std::vector<ChangeCursor>& cursors) {
+  std::vector<rt::Variant> no_params;
+  return Guarded(session, "change feed", no_params, [&](CallContext& c) {
+    ChangesAnswer answer;
+    const std::int64_t since = Now() - kLateCommitSeconds;
+    for (const ChangeCursor& cursor : cursors) {
+      c.RequireBranch(cursor.branch);
+      const ChangeKey key{cursor.branch, cursor.number, cursor.sequence};
+      answer.recent.emplace_back();
+      if (!cursor.after) {
+        const std::int64_t now = LatestHistoryId(c.db, key);
+        answer.cursors.push_back(now);
+        for (const HistoryEntry& e : LateHistory(c.db, key, now, since, kChangesPerAnswer)) {
+          answer.recent.back().push_back(e.id);
+        }
+        continue;
+      }
+      const auto heard = [&](const HistoryEntry& e) {
+        return e.session_ref == session.ref ||
+               std::find(cursor.seen.begin(), cursor.seen.end(), e.id) != cursor.seen.end();
+      };
+      for (const HistoryEntry& e : LateHistory(c.db, key, *cursor.after, since, kChangesPerAnswer)) {
+        if (!heard(e)) answer.events.push_back(EventOf(e));
+      }
+      const std::vector<HistoryEntry> fresh = HistoryAfter(c.db, key, *cursor.after, kChangesPerAnswer);
+      for (const HistoryEntry& e : fresh) {
+        if (!heard(e)) answer.events.push_back(EventOf(e));
+      }
+      answer.more = answer.more || fresh.size() == kChangesPerAnswer;
+      answer.cursors.push_back(fresh.empty() ? *cursor.after : fresh.back().id);
+    }
+    return answer;
+  });
 }
 
 bool DbAllocService::CallToText(const Session& session, const std::string& method, std::vector<rt::Variant>& params,

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "server/core/budget_turns.h"
+#include "server/core/change_feed.h"
+#include "server/core/change_notices.h"
 #include "server/core/connection_pool.h"
 #include "server/core/service_factory.h"
 
@@ -24,8 +26,15 @@ class DbAllocService final : public AllocService {
   bool CallToText(const Session& session, const std::string& method, std::vector<rt::Variant>& params,
                   std::string& out) override;
   bool DatabaseReachable() override;
+  ChangesAnswer ChangesSince(const Session& session, const std::vector<ChangeCursor>& cursors) override;
+  ChangeFeed* Feed() override { return &feed_; }
+  // PostgreSQL: whether the change notices are heard (always true on SQLite).
+  bool HearsChanges() const { return !notices_ || notices_->Listening(); }
 
  private:
+  // SQLite: tells the feed of the budget sequences whose history grew since it was last
+  // told (one server holds the file, and its writes commit one at a time in id order).
+  void TellFeed();
   // Runs `work(db)` on a pooled connection and, when that connection broke before
   // anything could have been committed, once more on a new one. Database failures
   // become the clerk's texts (ServiceError), their detail goes to the log.
@@ -43,6 +52,10 @@ class DbAllocService final : public AllocService {
   std::mutex probe_mutex_;  // one check of the database at a time (DatabaseReachable)
   std::atomic<bool> reachable_{true};
   std::atomic<std::int64_t> probe_started_ms_{0};
+  ChangeFeed feed_;
+  std::mutex told_mutex_;
+  std::int64_t told_up_to_ = 0;             // SQLite: the last history id the feed was told of
+  std::unique_ptr<ChangeNotices> notices_;  // PostgreSQL; last: stops before the rest goes
 };
 
 }  // namespace srv

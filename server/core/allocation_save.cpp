@@ -152,10 +152,10 @@ void CheckCrewTime(Database& db, const UnitChange& u) {
 }
 
 // The history line of a change to one unit; the caller fills the old and new sides.
-HistoryEntry HistoryLine(const UnitChange& u, const char* action, const std::string& operator_id,
-                         std::int64_t allocation_id) {
+HistoryEntry HistoryLine(const UnitChange& u, const char* action, const Session& session, std::int64_t allocation_id) {
   HistoryEntry e;
-  e.operator_id = operator_id;
+  e.operator_id = session.operator_id;
+  e.session_ref = session.ref;
   e.action = action;
   e.branch = u.branch;
   e.number = u.number;
@@ -405,7 +405,6 @@ Booking CheckedBooking(const CallContext& c, const UnitChange& u, std::int64_t r
 
 void Insert(const CallContext& c, const UnitChange& u, const UnitReads& reads, const ProfessionalNames& names) {
   Database& db = c.db;
-  const std::string& operator_id = c.session.operator_id;
   const double quantity = reads.item.Float(0, 0);
   const std::int64_t units = quantity > 0 ? static_cast<std::int64_t>(std::trunc(quantity)) : 0;
   if (reads.used.Int(0, 0) >= units) throw ServiceError(texts::kNoFreeUnit);
@@ -425,7 +424,7 @@ void Insert(const CallContext& c, const UnitChange& u, const UnitReads& reads, c
                values)
              .Int(0, 0);
   });
-  HistoryEntry line = HistoryLine(u, history::kAllocated, operator_id, id);
+  HistoryEntry line = HistoryLine(u, history::kAllocated, c.session, id);
   line.new_supplier = u.new_supplier;
   line.new_paid_cents = cents;
   line.new_crew_time = u.new_crew;
@@ -443,7 +442,6 @@ void WriteWithHistory(Database& db, const Database::Statement& write, const Hist
 // `r` is the old professional's allocation as ReadUnit read it.
 void ChangeOrRemove(const CallContext& c, const UnitChange& u, const ResultSet& r, const ProfessionalNames& names) {
   Database& db = c.db;
-  const std::string& operator_id = c.session.operator_id;
   const bool remove = IsRemoval(u);
   if (r.empty() || !SameAmount(u.old_amount, r.Int(0, 1)) || r.Text(0, 2) != u.old_crew ||
       r.Text(0, 3) != u.old_payment) {
@@ -451,7 +449,7 @@ void ChangeOrRemove(const CallContext& c, const UnitChange& u, const ResultSet& 
   }
   if (r.Text(0, 5) == "S") throw ServiceError(texts::kAccountsExist);
   const std::int64_t id = r.Int(0, 0), version = r.Int(0, 4);
-  HistoryEntry line = HistoryLine(u, remove ? history::kCleared : history::kChanged, operator_id, id);
+  HistoryEntry line = HistoryLine(u, remove ? history::kCleared : history::kChanged, c.session, id);
   line.old_supplier = u.old_supplier;
   line.old_paid_cents = r.Int(0, 1);
   line.old_crew_time = r.Text(0, 2);

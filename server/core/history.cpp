@@ -52,44 +52,77 @@ Database::Statement HistoryStatement(const HistoryEntry& e) {
   return {
       "INSERT INTO allocation_history (at, operator_id, action, branch, number, sequence, shift, product, "
       "allocation_id, old_supplier, new_supplier, old_paid_cents, new_paid_cents, old_crew_time, new_crew_time, "
-      "old_payment_type, new_payment_type, entry_numbers) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-      "?)",
+      "old_payment_type, new_payment_type, entry_numbers, session_ref) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+      "?, ?, ?, ?, ?, ?)",
       {static_cast<std::int64_t>(std::time(nullptr)), e.operator_id, e.action, e.branch, e.number, e.sequence,
        TextOrNull(e.shift), TextOrNull(e.product), IntOrNull(e.allocation_id), TextOrNull(e.old_supplier),
        TextOrNull(e.new_supplier), IntOrNull(e.old_paid_cents), IntOrNull(e.new_paid_cents),
        TextOrNull(e.old_crew_time), TextOrNull(e.new_crew_time), TextOrNull(e.old_payment_type),
-       TextOrNull(e.new_payment_type), TextOrNull(e.entry_numbers)}};
+       TextOrNull(e.new_payment_type), TextOrNull(e.entry_numbers), TextOrNull(e.session_ref)}};
 }
 
-std::vector<HistoryEntry> BudgetHistory(Database& db, const std::string& branch, const std::string& number) {
-  const ResultSet r = db.Query(
-      "SELECT at, operator_id, action, branch, number, sequence, shift, product, allocation_id, old_supplier, "
-      "new_supplier, old_paid_cents, new_paid_cents, old_crew_time, new_crew_time, old_payment_type, "
-      "new_payment_type, entry_numbers FROM allocation_history WHERE branch = ? AND number = ? ORDER BY id",
-      {branch, number});
+namespace {
+
+// The columns ReadEntries reads, in its order.
+constexpr const char* kEntryColumns =
+    "SELECT id, at, operator_id, session_ref, action, branch, number, sequence, shift, product, allocation_id, "
+    "old_supplier, new_supplier, old_paid_cents, new_paid_cents, old_crew_time, new_crew_time, old_payment_type, "
+    "new_payment_type, entry_numbers FROM allocation_history ";
+
+std::vector<HistoryEntry> ReadEntries(const ResultSet& r) {
   std::vector<HistoryEntry> entries(r.size());
   for (std::size_t i = 0; i < r.size(); ++i) {
     HistoryEntry& e = entries[i];
-    e.at = r.Int(i, 0);
-    e.operator_id = r.Text(i, 1);
-    e.action = r.Text(i, 2);
-    e.branch = r.Text(i, 3);
-    e.number = r.Text(i, 4);
-    e.sequence = r.Text(i, 5);
-    e.shift = r.Text(i, 6);
-    e.product = r.Text(i, 7);
-    e.allocation_id = OptionalInt(r, i, 8);
-    e.old_supplier = r.Text(i, 9);
-    e.new_supplier = r.Text(i, 10);
-    e.old_paid_cents = OptionalInt(r, i, 11);
-    e.new_paid_cents = OptionalInt(r, i, 12);
-    e.old_crew_time = r.Text(i, 13);
-    e.new_crew_time = r.Text(i, 14);
-    e.old_payment_type = r.Text(i, 15);
-    e.new_payment_type = r.Text(i, 16);
-    e.entry_numbers = r.Text(i, 17);
+    e.id = r.Int(i, 0);
+    e.at = r.Int(i, 1);
+    e.operator_id = r.Text(i, 2);
+    e.session_ref = r.Text(i, 3);
+    e.action = r.Text(i, 4);
+    e.branch = r.Text(i, 5);
+    e.number = r.Text(i, 6);
+    e.sequence = r.Text(i, 7);
+    e.shift = r.Text(i, 8);
+    e.product = r.Text(i, 9);
+    e.allocation_id = OptionalInt(r, i, 10);
+    e.old_supplier = r.Text(i, 11);
+    e.new_supplier = r.Text(i, 12);
+    e.old_paid_cents = OptionalInt(r, i, 13);
+    e.new_paid_cents = OptionalInt(r, i, 14);
+    e.old_crew_time = r.Text(i, 15);
+    e.new_crew_time = r.Text(i, 16);
+    e.old_payment_type = r.Text(i, 17);
+    e.new_payment_type = r.Text(i, 18);
+    e.entry_numbers = r.Text(i, 19);
   }
   return entries;
+}
+
+}  // namespace
+
+std::vector<HistoryEntry> BudgetHistory(Database& db, const std::string& branch, const std::string& number) {
+  return ReadEntries(
+      db.Query(std::string(kEntryColumns) + "WHERE branch = ? AND number = ? ORDER BY id", {branch, number}));
+}
+
+std::vector<HistoryEntry> HistoryAfter(Database& db, const ChangeKey& key, std::int64_t after, std::size_t limit) {
+  return ReadEntries(db.Query(std::string(kEntryColumns) +
+                                  "WHERE branch = ? AND number = ? AND sequence = ? AND id > ? ORDER BY id LIMIT ?",
+                              {key.branch, key.number, key.sequence, after, static_cast<std::int64_t>(limit)}));
+}
+
+std::vector<HistoryEntry> LateHistory(Database& db, const ChangeKey& key, std::int64_t after, std::int64_t since_at,
+                                      std::size_t limit) {
+  return ReadEntries(
+      db.Query(std::string(kEntryColumns) +
+                   "WHERE branch = ? AND number = ? AND sequence = ? AND id <= ? AND at >= ? ORDER BY id LIMIT ?",
+               {key.branch, key.number, key.sequence, after, since_at, static_cast<std::int64_t>(limit)}));
+}
+
+std::int64_t LatestHistoryId(Database& db, const ChangeKey& key) {
+  return db
+      .Query("SELECT COALESCE(MAX(id), 0) FROM allocation_history WHERE branch = ? AND number = ? AND sequence = ?",
+             {key.branch, key.number, key.sequence})
+      .Int(0, 0);
 }
 
 std::string DescribeHistoryEntry(const HistoryEntry& e) {

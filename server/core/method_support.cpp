@@ -10,7 +10,7 @@ bool CallContext::SeesBranch(const std::string& branch) const {
 
 void CallContext::RequireBranch(const std::string& branch) const {
   if (!SeesBranch(branch)) {
-    throw ServiceError(texts::BranchNotGranted(branch, session.operator_id));
+    throw BranchRefused(texts::BranchNotGranted(branch, session.operator_id));
   }
 }
 

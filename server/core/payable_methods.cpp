@@ -59,6 +59,7 @@ bool AnyUnitWithoutProfessional(Database& db, const BudgetKey& k) {
 void RecordPayables(CallContext& c, const BudgetKey& k, const char* action, const std::string& entry_numbers) {
   HistoryEntry line;
   line.operator_id = c.session.operator_id;
+  line.session_ref = c.session.ref;
   line.action = action;
   line.branch = k.branch;
   line.number = k.number;

@@ -15,8 +15,22 @@
 #include <utility>
 
 #include "server/core/database.h"
+#include "server/core/postgres_connect.h"
 
 namespace srv {
+
+// Connects with the server's bounds: the connection string's own settings win over these.
+// Keepalives let a connection to a host that is gone end while it waits.
+PGconn* ConnectPostgres(const std::string& conninfo, int timeout_seconds) {
+  const std::string timeout = std::to_string(timeout_seconds);
+  const std::string user_timeout_ms = std::to_string(timeout_seconds * 1000);
+  const char* const keys[] = {"connect_timeout",  "keepalives",       "keepalives_idle", "keepalives_interval",
+                              "keepalives_count", "tcp_user_timeout", "dbname",          nullptr};
+  const char* const values[] = {timeout.c_str(),  "1",    "5", "2", "3", user_timeout_ms.c_str(),
+                                conninfo.c_str(), nullptr};
+  return PQconnectdbParams(keys, values, /*expand_dbname=*/1);
+}
+
 namespace {
 
 // Renumbers "?" outside of quoted literals and identifiers.
@@ -81,18 +95,6 @@ class TextParams {
   std::vector<const char*> values_;
 };
 
-// Connects with the server's bounds: the connection string's own settings win over these.
-// Keepalives let a connection to a host that is gone end while it waits.
-PGconn* Connect(const std::string& conninfo, int timeout_seconds) {
-  const std::string timeout = std::to_string(timeout_seconds);
-  const std::string user_timeout_ms = std::to_string(timeout_seconds * 1000);
-  const char* const keys[] = {"connect_timeout",  "keepalives",       "keepalives_idle", "keepalives_interval",
-                              "keepalives_count", "tcp_user_timeout", "dbname",          nullptr};
-  const char* const values[] = {timeout.c_str(),  "1",    "5", "2", "3", user_timeout_ms.c_str(),
-                                conninfo.c_str(), nullptr};
-  return PQconnectdbParams(keys, values, /*expand_dbname=*/1);
-}
-
 // Whether an error answer means that the session is over: the server shut down or
 // terminated it, or the link broke.
 bool EndsSession(const std::string& sqlstate) { return sqlstate.starts_with("57P") || sqlstate.starts_with("08"); }
@@ -106,7 +108,7 @@ class PostgresDatabase final : public Database {
  public:
   PostgresDatabase(const std::string& conninfo, const std::string& schema, int timeout_seconds)
       : answer_wait_(std::chrono::seconds(timeout_seconds + 2)) {
-    conn_ = Connect(conninfo, timeout_seconds);
+    conn_ = ConnectPostgres(conninfo, timeout_seconds);
     if (PQstatus(conn_) != CONNECTION_OK) {
       std::string message = PQerrorMessage(conn_);
       PQfinish(conn_);

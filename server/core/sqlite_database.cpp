@@ -80,8 +80,14 @@ class SqliteDatabase final : public Database {
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     shared_ = SharedFileOf(path);
-    Run(std::string("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=") +
-        (shared_ ? "NORMAL;" : "FULL;"));
+    try {
+      Run(std::string("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=") +
+          (shared_ ? "NORMAL;" : "FULL;"));
+    } catch (...) {
+      // A damaged file fails here; the destructor does not run for a constructor that throws.
+      sqlite3_close(db_);
+      throw;
+    }
   }
   ~SqliteDatabase() override {
     for (auto& [sql, stmt] : cache_) sqlite3_finalize(stmt);

@@ -21,12 +21,12 @@ class FakeService : public AllocService {
 
   std::optional<LoginResult> Login(const std::string& operator_id, const std::string& password) override {
     if (operator_id != "demo" || password != "demo") return std::nullopt;
-    return LoginResult{"tok-demo", Session{"demo", {"0001", "0002"}}};
+    return LoginResult{"tok-demo", Session{"demo", {"0001", "0002"}, "fake-session"}};
   }
 
   std::optional<Session> Authenticate(const std::string& token) override {
     if (token != "tok-demo") return std::nullopt;
-    return Session{"demo", {"0001", "0002"}};
+    return Session{"demo", {"0001", "0002"}, "fake-session"};
   }
 
   rt::Variant Call(const Session& session, const std::string& method, std::vector<rt::Variant>& params) override {

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <thread>
 #include <type_traits>
+#include <variant>
 #include <vector>
 
 #include <spdlog/spdlog.h>
@@ -21,6 +22,8 @@
 #include <boost/beast/ssl.hpp>
 
 #include "server/rpc/call_gate.h"
+#include "server/rpc/change_poll.h"
+#include "server/rpc/tls_context.h"
 
 namespace srv {
 namespace {
@@ -50,38 +53,12 @@ std::string HttpErrorBody(int status, std::size_t max_body_bytes) {
       return RpcHandler::ErrorBody(rpc::kInvalidRequest,
                                    "request body larger than " + std::to_string(max_body_bytes) + " bytes");
     case 404:
-      return RpcHandler::ErrorBody(rpc::kInvalidRequest, "no such resource: use POST /rpc or GET /health");
+      return RpcHandler::ErrorBody(rpc::kInvalidRequest, "no such resource: use POST /rpc, POST /changes or GET /health");
     case 500:
       return RpcHandler::ErrorBody(rpc::kInternalError, "internal error");
     default:
       return RpcHandler::ErrorBody(rpc::kInvalidRequest, "bad HTTP request (status " + std::to_string(status) + ")");
   }
-}
-
-constexpr const char* kTls12Ciphers =
-    "ECDHE-ECDSA-AES128-GCM-SHA256:ECDHE-RSA-AES128-GCM-SHA256:ECDHE-ECDSA-AES256-GCM-SHA384:"
-    "ECDHE-RSA-AES256-GCM-SHA384:ECDHE-ECDSA-CHACHA20-POLY1305:ECDHE-RSA-CHACHA20-POLY1305";
-
-ssl::context LoadTlsContext(const std::string& certificate_file, const std::string& key_file) {
-  ssl::context context(ssl::context::tls_server);
-  context.set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 | ssl::context::no_sslv3 |
-                      ssl::context::no_tlsv1 | ssl::context::no_tlsv1_1 | SSL_OP_CIPHER_SERVER_PREFERENCE);
-  // TLS 1.2: forward-secret AEAD suites only (no RSA key exchange, no CBC); TLS 1.3's
-  // suites are all of that kind already.
-  if (SSL_CTX_set_cipher_list(context.native_handle(), kTls12Ciphers) != 1) {
-    throw std::runtime_error("cannot set the TLS cipher suites");
-  }
-  try {
-    context.use_certificate_chain_file(certificate_file);
-  } catch (const boost::system::system_error& e) {
-    throw std::runtime_error("cannot load the TLS certificate " + certificate_file + ": " + e.code().message());
-  }
-  try {
-    context.use_private_key_file(key_file, ssl::context::pem);
-  } catch (const boost::system::system_error& e) {
-    throw std::runtime_error("cannot load the TLS key " + key_file + ": " + e.code().message());
-  }
-  return context;
 }
 
 // A connection as the listener sees it: it can be asked to end once it is idle.
@@ -96,14 +73,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
 // The listening socket, the threads and what every connection shares.
 struct Listener {
-  Listener(AllocService& service, HttpServerOptions opts)
-      : options(std::move(opts)),
+  Listener(AllocService& alloc_service, HttpServerOptions opts)
+      : service(alloc_service),
+        options(std::move(opts)),
         worker_count(PickThreads(options.threads, 4, 16)),
         io_thread_count(options.io_threads > 0
                             ? options.io_threads
                             : std::max(2, static_cast<int>(std::thread::hardware_concurrency()) / 2)),
         io(io_thread_count),
-        handler(service, options.rpc),
+        handler(alloc_service, options.rpc),
         calls(worker_count, io_thread_count - 1),
         workers(static_cast<std::size_t>(worker_count)),
         acceptor(net::make_strand(io)) {
@@ -133,6 +111,7 @@ struct Listener {
     if (--per_address[address] <= 0) per_address.erase(address);
   }
 
+  AllocService& service;
   HttpServerOptions options;
   const int worker_count;
   const int io_thread_count;
@@ -170,7 +149,12 @@ class ConnectionOf final : public Connection {
   void StopWhenIdle() override {
     net::post(stream_.get_executor(), [self = Self()] {
       self->stopping_ = true;
-      if (self->idle_) self->Close();
+      if (self->idle_) return self->Close();
+      if (self->poll_state_ == PollState::Parked && self->CancelWait()) {  // a waiting poll ends now, heard nothing
+        self->timer_.cancel();
+        self->poll_state_ = PollState::None;
+        self->Respond(200, self->poll_->Quiet().body, true);
+      }
     });
   }
 
@@ -267,6 +251,7 @@ class ConnectionOf final : public Connection {
     const std::string_view target(request.target().data(), request.target().size());
     const std::string_view path = target.substr(0, target.find('?'));
     if (request.method() == http::verb::post && path == "/rpc") return Call(request);
+    if (request.method() == http::verb::post && path == "/changes") return Changes(request);
     if (request.method() == http::verb::get && path == "/health") {
       // Here, without a call's turn: answered while every turn is taken. One check of the
       // database at a time waits for it; the others answer from its last finding.
@@ -300,6 +285,87 @@ class ConnectionOf final : public Connection {
                     [self, reply = std::move(reply)]() mutable { self->Deliver(std::move(reply)); });
           spent.clear();  // here, on the worker, while the I/O thread writes the answer
         });
+  }
+
+  // Runs `work` where blocking is allowed, holding a call's turn (as Call does: here while
+  // another I/O thread is free, else on a worker), then `then(result)` on the strand.
+  template <class Work, class Then>
+  void RunBlocking(Work work, Then then) {
+    if (server_.calls.TryEnterHere()) {
+      auto result = work();
+      server_.PassOn(server_.calls.LeaveHere());
+      return then(std::move(result));
+    }
+    auto guard = net::make_work_guard(stream_.get_executor());
+    server_.RunOnWorker([self = Self(), guard, work = std::move(work), then = std::move(then)]() mutable {
+      auto result = work();
+      self->server_.PassOn(self->server_.calls.Leave());
+      net::post(self->stream_.get_executor(),
+                [result = std::move(result), then = std::move(then)]() mutable { then(std::move(result)); });
+    });
+  }
+
+  // POST /changes (change_poll.h). The poll reads; with no news it waits on the change
+  // feed, holding no thread, until a change wakes it (it reads again) or its wait ends.
+  // The wait is registered before each read, so a change committing during the read
+  // wakes it too.
+  void Changes(http::request<http::string_body>& request) {
+    RunBlocking(
+        [self = Self(), body = std::move(request.body()),
+         authorization = std::string(request[http::field::authorization])] {
+          return ChangePoll::Begin(self->server_.service, body, authorization);
+        },
+        [self = Self()](std::variant<std::shared_ptr<ChangePoll>, RpcReply> begun) {
+          if (auto* refusal = std::get_if<RpcReply>(&begun)) return self->Deliver(std::move(*refusal));
+          self->poll_ = std::get<std::shared_ptr<ChangePoll>>(std::move(begun));
+          self->ReadChanges();
+        });
+  }
+
+  void ReadChanges() {
+    poll_state_ = PollState::Reading;
+    woken_ = false;
+    if (ChangeFeed* feed = server_.service.Feed()) {
+      ticket_ = feed->Wait(poll_->Keys(), [self = Self()] {
+        net::post(self->stream_.get_executor(), [self] { self->OnChangeHeard(); });
+      });
+    }
+    RunBlocking([poll = poll_] { return poll->Read(); },
+                [self = Self()](std::optional<RpcReply> news) { self->AfterRead(std::move(news)); });
+  }
+
+  void AfterRead(std::optional<RpcReply> news) {
+    if (news || stopping_ || server_.stopping) {
+      CancelWait();
+      poll_state_ = PollState::None;
+      return Deliver(news ? std::move(*news) : poll_->Quiet());
+    }
+    if (woken_) return ReadChanges();  // a change came while it read
+    poll_state_ = PollState::Parked;
+    timer_.expires_after(poll_->Wait());
+    timer_.async_wait([self = Self()](ErrorCode ec) {
+      if (!ec) self->OnWaitOver();
+    });
+  }
+
+  void OnChangeHeard() {
+    if (poll_state_ == PollState::Reading) woken_ = true;
+    if (poll_state_ != PollState::Parked) return;
+    timer_.cancel();
+    ReadChanges();
+  }
+
+  void OnWaitOver() {
+    if (poll_state_ != PollState::Parked) return;
+    if (!CancelWait()) return;  // woken meanwhile: OnChangeHeard reads
+    poll_state_ = PollState::None;
+    Deliver(poll_->Quiet());
+  }
+
+  // Withdraws the poll's wait; false when a wake-up already took it.
+  bool CancelWait() {
+    ChangeFeed* feed = server_.service.Feed();
+    return feed == nullptr || feed->Cancel(ticket_);
   }
 
   RpcReply Answer(const std::string& body, const std::string& authorization) const {
@@ -380,6 +446,12 @@ class ConnectionOf final : public Connection {
   bool keep_alive_ = true;
   bool idle_ = true;  // no request being served: closing loses nothing
   bool stopping_ = false;
+  // A change poll being served.
+  enum class PollState { None, Reading, Parked };
+  PollState poll_state_ = PollState::None;
+  std::shared_ptr<ChangePoll> poll_;
+  std::uint64_t ticket_ = 0;
+  bool woken_ = false;  // a change was heard while the poll read
 };
 
 void Listener::Accept() {

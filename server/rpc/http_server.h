@@ -2,6 +2,8 @@
 // on Boost.Asio) for clerks who keep one connection open all day and make many small
 // calls on it.
 //   POST /rpc     JSON-RPC 2.0 (rpc_handler.h)
+//   POST /changes a long poll for other clerks' changes (change_poll.h); a waiting poll
+//                 holds no thread
 //   GET  /health  200 {"status":"ok"}, 503 when the database does not answer; no token
 // Anything else, and a body over the size limit, gets a JSON-RPC error body with the
 // matching HTTP status (404, 413, ...).

@@ -50,21 +50,6 @@ json ParseBody(std::string_view body, int max_depth) {
   return json::parse(body.begin(), body.end(), guard);
 }
 
-// The token of "Bearer <token>" (scheme case-insensitive), or "" when there is none.
-std::string_view BearerToken(std::string_view authorization) {
-  constexpr std::string_view kScheme = "bearer ";
-  if (authorization.size() <= kScheme.size()) return {};
-  for (std::size_t i = 0; i < kScheme.size(); ++i) {
-    char c = authorization[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kScheme[i]) return {};
-  }
-  std::string_view token = authorization.substr(kScheme.size());
-  while (!token.empty() && token.front() == ' ') token.remove_prefix(1);
-  while (!token.empty() && token.back() == ' ') token.remove_suffix(1);
-  return token;
-}
-
 bool IsValidId(const json& id) { return id.is_string() || id.is_number() || id.is_null(); }
 
 std::vector<rt::Variant> DecodeParams(const json& params) {
@@ -267,6 +252,20 @@ std::string RpcHandler::Login(const json& params, Caller& caller) const {
   throttle_.Succeeded(operator_id, caller.peer);
   return DumpJson(
       json{{"token", login->token}, {"operator", login->session.operator_id}, {"branches", login->session.branches}});
+}
+
+std::string_view BearerToken(std::string_view authorization) {
+  constexpr std::string_view kScheme = "bearer ";
+  if (authorization.size() <= kScheme.size()) return {};
+  for (std::size_t i = 0; i < kScheme.size(); ++i) {
+    char c = authorization[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != kScheme[i]) return {};
+  }
+  std::string_view token = authorization.substr(kScheme.size());
+  while (!token.empty() && token.front() == ' ') token.remove_prefix(1);
+  while (!token.empty() && token.back() == ' ') token.remove_suffix(1);
+  return token;
 }
 
 }  // namespace srv

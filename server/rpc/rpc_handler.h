@@ -113,6 +113,9 @@ class RpcHandler {
   mutable CallsInFlight in_flight_;
 };
 
+// The token of "Bearer <token>" (scheme case-insensitive), or "" when there is none.
+std::string_view BearerToken(std::string_view authorization);
+
 // Serialises a response; invalid UTF-8 coming from the database is replaced, not thrown.
 std::string DumpJson(const nlohmann::json& value);
 

@@ -159,6 +159,16 @@ std::vector<std::string> TNetConnection::Branches() const {
   return branches_;
 }
 
+std::string TNetConnection::Token() const {
+  std::lock_guard lock(mutex_);
+  return token_;
+}
+
+TListenTarget TNetConnection::ListenTarget() const {
+  std::lock_guard lock(mutex_);
+  return {BareHost(host_), port_, IsHttps(host_), ca_file_, token_};
+}
+
 bool TNetConnection::OpenLocked() {
   if (BeforeConnect) BeforeConnect(*this);
   transport_ = NewTransport();

@@ -66,6 +66,16 @@ class Arg {
   std::string* ref_ = nullptr;
 };
 
+// Where and as whom the change listener polls (change_listener.h): this connection's
+// server and session.
+struct TListenTarget {
+  std::string host;  // bare host name or address
+  int port = 0;
+  bool https = false;
+  std::string ca_file;
+  std::string token;
+};
+
 class TNetConnection {
  public:
   using TConnectionEvent = std::function<void(TNetConnection&)>;
@@ -112,6 +122,10 @@ class TNetConnection {
   std::string LastError() const;
   // From the last sign-in: the operator's branches ("0001", ...).
   std::vector<std::string> Branches() const;
+  // The session token of the last sign-in ("" before one). The change listener polls
+  // with it, so that the server leaves out the changes made through this connection.
+  std::string Token() const;
+  TListenTarget ListenTarget() const;
 
   // Calls a method of the remote data module (see the comment at the top).
   ServerAnswer Call(const std::string& method, std::vector<Arg> args);
