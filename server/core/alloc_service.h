@@ -24,6 +24,8 @@ class DbAllocService final : public AllocService {
   bool CallToText(const Session& session, const std::string& method, std::vector<rt::Variant>& params,
                   std::string& out) override;
   bool DatabaseReachable() override;
+  std::vector<std::string> MethodNames() const override;
+  DatabaseConnectionCount DatabaseConnections() const override { return {pool_.InUse(), pool_.Idle()}; }
 
  private:
   // Runs `work(db)` on a pooled connection and, when that connection broke before

@@ -3,6 +3,7 @@
 // calls on it.
 //   POST /rpc     JSON-RPC 2.0 (rpc_handler.h)
 //   GET  /health  200 {"status":"ok"}, 503 when the database does not answer; no token
+//   GET  /metrics the server's counters in Prometheus' text format (metrics.h)
 // Anything else, and a body over the size limit, gets a JSON-RPC error body with the
 // matching HTTP status (404, 413, ...).
 //
