@@ -4,6 +4,12 @@
 set(ALLOC_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(ALLOC_PACKAGE_VERSION ${PROJECT_VERSION})
 set(ALLOC_PACKAGE_GENERATED ${PROJECT_BINARY_DIR}/packaging)
+file(MAKE_DIRECTORY ${ALLOC_PACKAGE_GENERATED})
+# The compressed copies below are made when CMake configures: it does so again when
+# their sources change.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ALLOC_PACKAGING_DIR}/changelog.in
+             ${ALLOC_PACKAGING_DIR}/alloc-server.1 ${ALLOC_PACKAGING_DIR}/alloc-desktop.1
+             ${ALLOC_PACKAGING_DIR}/alloc-report.1 ${PROJECT_SOURCE_DIR}/docs/server-program.md)
 
 # Per package: its changelog (gzip -9n, as Debian wants), copyright and man pages.
 function(alloc_package_docs component package what)
@@ -47,7 +53,7 @@ if(TARGET alloc-desktop)
     install(FILES ${ALLOC_PACKAGE_GENERATED}/bin/${program} DESTINATION bin COMPONENT desktop)
   endforeach()
   install(FILES ${ALLOC_PACKAGING_DIR}/alloc-desktop.desktop DESTINATION share/applications COMPONENT desktop)
-  alloc_package_docs(desktop alloc-desktop "the desktop client, the report tool and the module library"
+  alloc_package_docs(desktop alloc-desktop "the desktop client and the report tool"
                      alloc-desktop alloc-report)
 endif()
 
@@ -68,11 +74,12 @@ set(CPACK_DEBIAN_SERVER_PACKAGE_NAME alloc-server)
 set(CPACK_DEBIAN_SERVER_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_SERVER_PACKAGE_DEPENDS "adduser")
 set(CPACK_DEBIAN_SERVER_DESCRIPTION "labour allocation application server
-Serves the labour allocation methods of the event-budget client to its desktop
-clients (JSON-RPC 2.0 over HTTP or HTTPS) from an SQLite database or PostgreSQL.
-It runs as a systemd service under its own system user, with its data in
-/var/lib/alloc-server and its options in /etc/alloc-server/alloc-server.conf,
-and offers health and Prometheus metrics endpoints and online backups.")
+Serves the labour allocation methods of the event-budget client to
+its desktop clients (JSON-RPC 2.0 over HTTP or HTTPS) from an SQLite
+database or PostgreSQL. It runs as a systemd service under its own
+system user, with its data in /var/lib/alloc-server and its options
+in /etc/alloc-server/alloc-server.conf, and offers health and
+Prometheus metrics endpoints and online backups.")
 set(CPACK_DEBIAN_SERVER_PACKAGE_CONTROL_EXTRA
     ${ALLOC_PACKAGING_DIR}/postinst ${ALLOC_PACKAGING_DIR}/prerm ${ALLOC_PACKAGING_DIR}/postrm
     ${ALLOC_PACKAGING_DIR}/conffiles)
@@ -82,10 +89,11 @@ set(CPACK_DEBIAN_DESKTOP_PACKAGE_SECTION misc)
 # The window needs Qt's platform plugins (xcb), which the libraries do not pull in.
 set(CPACK_DEBIAN_DESKTOP_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_DESKTOP_DESCRIPTION "labour allocation desktop client
-The clerks' screen for staffing event budgets: a professional for every unit of
-labour, how and how much each one is paid, the accounts payable and the
-allocation report. Includes alloc-report, which writes the report as PDF or CSV
-without a display, and the module library with its English language module.")
+The clerks' screen for staffing event budgets: a professional for
+every unit of labour, how and how much each one is paid, the accounts
+payable and the allocation report. Includes alloc-report, which writes
+the report as PDF or CSV without a display, and the module library
+with its English language module.")
 include(CPack)
 
 # The packages made, checked by lintian, unpacked and run (packaging/package_test.sh).

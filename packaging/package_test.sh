@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Debian packages as a site gets them: made by scripts/package.sh from the built tree
-# (lintian must accept them), unpacked with dpkg-deb -x, and the unpacked server and
-# report tool run from there: the server with the packaged configuration file, the
-# report tool loading the unpacked module library.
+# (lintian must accept them), unpacked with dpkg-deb -x, and the unpacked programs run
+# from there: the server with the packaged configuration file, the report tool against
+# it, and the desktop loading the unpacked module library.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
@@ -46,18 +46,26 @@ done
 [ -s "$work/ready" ] || fail "the unpacked server did not listen within 20 s"
 port=$(cat "$work/ready")
 
-# The unpacked report tool: the module library it loads must be the unpacked one.
-ALLOC_PASSWORD=demo QT_QPA_PLATFORM=offscreen LD_DEBUG=files \
+# The unpacked report tool writes the report.
+ALLOC_PASSWORD=demo QT_QPA_PLATFORM=offscreen \
   "$unpacked/usr/bin/alloc-report" --server 127.0.0.1 --port "$port" --operator demo --branch 0001 --budget 12 \
-  --pdf "$work/report.pdf" 2>"$work/report.log" || { tail -20 "$work/report.log" >&2; fail "alloc-report failed"; }
-grep -q "file=$unpacked/usr/lib/alloc-desktop/module/libPkg_EVT04700.so " "$work/report.log" ||
-  fail "alloc-report did not load the unpacked module library"
+  --pdf "$work/report.pdf" >"$work/report.log" 2>&1 || { tail -20 "$work/report.log" >&2; fail "alloc-report failed"; }
 [ "$(head -c 5 "$work/report.pdf")" = "%PDF-" ] || fail "the report is not a PDF"
 pdftotext "$work/report.pdf" - | grep -q "0000000012" || fail "the report does not show budget 12"
+
+# The unpacked desktop signs in, loads the budget on its screen and takes a picture of
+# it; the module library it loads must be the unpacked one.
+ALLOC_PASSWORD=demo QT_QPA_PLATFORM=offscreen LD_DEBUG=files \
+  "$unpacked/usr/bin/alloc-desktop" --server 127.0.0.1 --port "$port" --operator demo --branch 0001 \
+  --budget 12 --sequence 01 --screenshot "$work/screen.png" 2>"$work/desktop.log" ||
+  { grep -v '^ *[0-9]*:' "$work/desktop.log" | tail -20 >&2; fail "alloc-desktop failed"; }
+grep -q "file=$unpacked/usr/lib/alloc-desktop/module/libPkg_EVT04700.so " "$work/desktop.log" ||
+  fail "alloc-desktop did not load the unpacked module library"
+[ -s "$work/screen.png" ] || fail "alloc-desktop wrote no picture"
 
 kill -TERM "$server_pid"
 status=0
 wait "$server_pid" || status=$?
 server_pid=""
 [ "$status" -eq 0 ] || { cat "$work/server.log" >&2; fail "the unpacked server stopped with $status"; }
-echo "package test: packages accepted by lintian, unpacked server and report tool ran"
+echo "package test: packages accepted by lintian; the unpacked server, report tool and desktop ran"
