@@ -102,7 +102,7 @@ CallMetrics::Outcome CallMetrics::OutcomeOfErrorCode(int code) {
 
 std::string CallMetrics::Exposition(const Gauges& gauges) const {
   std::string out;
-  out.reserve(32 * 1024);
+  out.reserve(std::size_t{32} * 1024);
   Family(out, "alloc_rpc_calls_total", "counter", "JSON-RPC calls answered, by method and outcome.");
   for (std::size_t slot = 0; slot < names_.size(); ++slot) {
     for (std::size_t outcome = 0; outcome < kOutcomes; ++outcome) {

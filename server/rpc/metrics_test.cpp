@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <limits>
 #include <map>
 #include <regex>
 #include <set>
@@ -43,9 +44,9 @@ struct Exposition {
 };
 
 double ParseValue(const std::string& text) {
-  if (text == "+Inf") return INFINITY;
-  if (text == "-Inf") return -INFINITY;
-  if (text == "NaN") return NAN;
+  if (text == "+Inf") return std::numeric_limits<double>::infinity();
+  if (text == "-Inf") return -std::numeric_limits<double>::infinity();
+  if (text == "NaN") return std::numeric_limits<double>::quiet_NaN();
   std::size_t used = 0;
   const double value = std::stod(text, &used);
   if (used != text.size()) throw std::runtime_error("not a number: " + text);
@@ -57,7 +58,7 @@ std::string FamilyOf(const std::string& name, const std::map<std::string, std::s
   for (const char* suffix : {"_bucket", "_sum", "_count"}) {
     const std::string s = suffix;
     if (name.size() > s.size() && name.ends_with(s)) {
-      const std::string base = name.substr(0, name.size() - s.size());
+      std::string base = name.substr(0, name.size() - s.size());
       if (types.count(base) && types.at(base) == "histogram") return base;
     }
   }
