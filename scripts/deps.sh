@@ -12,7 +12,7 @@ ALLOC_PACKAGES=(
   clang libclang-rt-14-dev clang-tidy clang-format
   postgresql sqlite3
   qt6-base-dev xvfb x11vnc
-  poppler-utils sslscan
+  poppler-utils sslscan lintian
 )
 
 alloc_missing_packages() {

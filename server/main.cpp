@@ -1,7 +1,8 @@
 // alloc-server: the application server "EVT04700.rdmAloc" (docs/server-program.md).
-// Exit codes: 0 ok, 2 bad command line, 3 database could not be opened or migrated,
-// 4 could not listen, 5 the data file is not a database or is damaged, 6 the data folder
-// is in use by another server, 7 stopped with calls cut off.
+// Exit codes: 0 ok, 2 bad command line or configuration file, 3 database could not be
+// opened or migrated, 4 could not listen, 5 the data file is not a database or is
+// damaged, 6 the data folder is in use by another server, 7 stopped with calls cut off,
+// 8 the database was written by a newer release (server/program/exit_codes.h).
 #include <pthread.h>
 #include <sys/resource.h>
 
@@ -19,24 +20,33 @@
 #include <vector>
 
 #include <spdlog/sinks/stdout_color_sinks.h>
+#include <spdlog/sinks/stdout_sinks.h>
 #include <spdlog/spdlog.h>
 #include <CLI/CLI.hpp>
 
 #include "platform/runtime/heap_tuning.h"
 #include "server/core/data_folder_lock.h"
 #include "server/core/history.h"
+#include "server/core/migrations.h"
 #include "server/core/service_factory.h"
 #include "server/core/storage.h"
+#include "server/program/backup_command.h"
+#include "server/program/config_file.h"
+#include "server/program/exit_codes.h"
+#include "server/program/json_log.h"
 #include "server/rpc/http_server.h"
 
 namespace {
 
-constexpr int kExitBadCommandLine = 2;
-constexpr int kExitDatabase = 3;
-constexpr int kExitListen = 4;
-constexpr int kExitDamaged = 5;
-constexpr int kExitFolderInUse = 6;
-constexpr int kExitCutOff = 7;
+using srv::kExitBadCommandLine;
+using srv::kExitCutOff;
+using srv::kExitDamaged;
+using srv::kExitDatabase;
+using srv::kExitFolderInUse;
+using srv::kExitListen;
+using srv::kExitSchemaTooNew;
+
+constexpr const char* kDefaultConfigFile = "/etc/alloc-server/alloc-server.conf";
 
 struct Options {
   std::string listen = "127.0.0.1";
@@ -57,6 +67,11 @@ struct Options {
   int db_timeout_seconds = srv::kDefaultDbTimeoutSeconds;
   int stop_timeout_seconds = 10;
   std::string history;  // BRANCH/BUDGET: print that budget's history and exit
+  std::string config_file;
+  std::string log_format = "text";
+  bool metrics_from_any_address = false;
+  std::string backup;   // FILE: copy the database there and exit
+  std::string restore;  // FILE: put it in place of the data folder's database and exit
 };
 
 bool IsPostgresTarget(const std::string& target) {
@@ -119,6 +134,9 @@ int PrintHistory(const Options& options) {
     if (entries.empty()) std::cout << "no history for budget " << branch << "/" << number << std::endl;
     for (const srv::HistoryEntry& entry : entries) std::cout << srv::DescribeHistoryEntry(entry) << "\n";
     std::cout.flush();
+  } catch (const srv::SchemaTooNew& e) {
+    std::cerr << "alloc-server: database: " << e.what() << std::endl;
+    return kExitSchemaTooNew;
   } catch (const std::exception& e) {
     std::cerr << "alloc-server: database: " << e.what() << std::endl;
     return kExitDatabase;
@@ -159,6 +177,11 @@ int OpenDatabase(const Options& options, std::unique_ptr<srv::AllocService>& ser
       std::cout << (srv::SeedDemo(storage) ? "demo data seeded" : "demo data already present; nothing seeded")
                 << std::endl;
     }
+  } catch (const srv::SchemaTooNew& e) {
+    std::cerr << "alloc-server: database: " << e.what()
+              << "; run that release, or restore a backup made by this one; the database was left as it is"
+              << std::endl;
+    return kExitSchemaTooNew;
   } catch (const srv::DbError& e) {
     if (e.kind == srv::DbError::Kind::Damaged) {
       std::cerr << "alloc-server: database: the data file is not a database or is damaged, and was left as it is ("
@@ -237,7 +260,12 @@ void RaiseDescriptorLimit() {
 
 int Run(const Options& options) {
   // Logs go to stderr: stdout carries only the lines scripts read ("listening on ...").
-  spdlog::set_default_logger(spdlog::stderr_color_mt("alloc-server"));
+  if (options.log_format == "json") {
+    spdlog::set_default_logger(spdlog::stderr_logger_mt("alloc-server"));
+    spdlog::set_formatter(srv::MakeJsonLogFormatter());
+  } else {
+    spdlog::set_default_logger(spdlog::stderr_color_mt("alloc-server"));
+  }
   spdlog::set_level(spdlog::level::from_str(options.log_level));
 
   // SIGINT and SIGTERM are taken by one thread (below) that stops the server; blocked
@@ -260,6 +288,7 @@ int Run(const Options& options) {
   http.max_connections_per_address = options.max_connections_per_address;
   http.tls_certificate_file = options.tls_certificate_file;
   http.tls_key_file = options.tls_key_file;
+  http.rpc.metrics_from_any_address = options.metrics_from_any_address;
   std::unique_ptr<srv::HttpServer> server_holder;
   try {
     server_holder = std::make_unique<srv::HttpServer>(*service, http);
@@ -299,12 +328,71 @@ int Run(const Options& options) {
   return ok ? 0 : kExitListen;
 }
 
-}  // namespace
+// The options of running it as a service: configuration file, log format, metrics,
+// backup and restore.
+void DefineOperationsOptions(CLI::App& app, Options& options) {
+  app.add_option("--config", options.config_file,
+                 std::string("configuration file (format: docs/server-program.md); default ") + kDefaultConfigFile +
+                     " when it exists. The command line overrides it");
+  app.add_option("--log-format", options.log_format, "text, or json: one JSON object a line, for log collectors")
+      ->check(CLI::IsMember({"text", "json"}))
+      ->capture_default_str();
+  app.add_flag("--metrics-from-any-address", options.metrics_from_any_address,
+               "GET /metrics without a token from any address (by default only from loopback)");
+  auto* backup = app.add_option("--backup", options.backup,
+                                "copy the SQLite database of --data/--database into the new FILE (while servers run) "
+                                "and exit");
+  auto* restore = app.add_option("--restore", options.restore,
+                                 "replace the database of the stopped server's data folder (--data) by the backup "
+                                 "FILE and exit");
+  backup->excludes(restore);
+}
 
-int main(int argc, char** argv) {
-  rt::TuneHeapForLargePackets();
-  Options options;
-  CLI::App app{"alloc-server: the application server EVT04700.rdmAloc (JSON-RPC 2.0 over HTTP/1.1)"};
+void DefineOptions(CLI::App& app, Options& options);
+
+std::unique_ptr<CLI::App> MakeApp(Options& options) {
+  auto app = std::make_unique<CLI::App>("alloc-server: the application server EVT04700.rdmAloc (JSON-RPC 2.0 over "
+                                        "HTTP/1.1)");
+  DefineOptions(*app, options);
+  return app;
+}
+
+// The command line, with the configuration file's options put before it (so it wins
+// over them). Returns the exit code when the program is to stop at once, else -1.
+int ParseOptions(std::vector<std::string> args, Options& options) {
+  std::unique_ptr<CLI::App> app = MakeApp(options);
+  try {
+    srv::ParseArguments(*app, args);
+  } catch (const CLI::ParseError& e) {
+    return app->exit(e) == 0 ? 0 : kExitBadCommandLine;
+  }
+  const std::string file = !options.config_file.empty()                  ? options.config_file
+                           : std::filesystem::exists(kDefaultConfigFile) ? kDefaultConfigFile
+                                                                         : "";
+  if (file.empty()) return -1;
+  try {
+    const std::vector<std::string> from_file = srv::ConfigArguments(
+        srv::ReadConfigFile(file), *app, {"config", "history", "backup", "restore", "help"},
+        [](const std::vector<std::string>& one) {
+          Options scratch;
+          srv::ParseArguments(*MakeApp(scratch), one);
+        });
+    args.insert(args.begin() + 1, from_file.begin(), from_file.end());
+    options = Options{};
+    app = MakeApp(options);
+    srv::ParseArguments(*app, args);
+  } catch (const srv::ConfigFileError& e) {
+    std::cerr << "alloc-server: " << file << (e.line > 0 ? ":" + std::to_string(e.line) : std::string()) << ": "
+              << e.what() << "; not started" << std::endl;
+    return kExitBadCommandLine;
+  } catch (const CLI::ParseError& e) {  // the options of the file and the command line together
+    std::cerr << "alloc-server: " << file << " with the command line: " << e.what() << "; not started" << std::endl;
+    return kExitBadCommandLine;
+  }
+  return -1;
+}
+
+void DefineOptions(CLI::App& app, Options& options) {
   app.add_option("--listen", options.listen, "address to listen on")->capture_default_str();
   app.add_option("--port", options.port, "TCP port; 0 picks a free one (printed on start)")
       ->check(CLI::Range(0, 65535))
@@ -354,11 +442,17 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_option("--history", options.history,
                  "print the allocation history of budget BRANCH/BUDGET (e.g. 0001/12) from the database and exit");
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? 0 : kExitBadCommandLine;
-  }
+  DefineOperationsOptions(app, options);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  rt::TuneHeapForLargePackets();
+  Options options;
+  if (const int stop = ParseOptions(std::vector<std::string>(argv, argv + argc), options); stop >= 0) return stop;
   if (!options.history.empty()) return PrintHistory(options);
+  if (!options.backup.empty()) return srv::RunBackup(StorageFor(options), options.backup);
+  if (!options.restore.empty()) return srv::RunRestore(options.data_dir, options.database, options.restore);
   return Run(options);
 }

@@ -121,6 +121,15 @@ class AllocService {
   // Whether the database answers now (GET /health). Returns within the database's
   // bound; while one check waits, others answer from what is known.
   virtual bool DatabaseReachable() { return true; }
+
+  // The short names of the methods Call runs, to count calls by (GET /metrics).
+  virtual std::vector<std::string> MethodNames() const { return {}; }
+  // Database connections lent to calls now, and those open and idle.
+  struct DatabaseConnectionCount {
+    std::int64_t in_use = 0;
+    std::int64_t idle = 0;
+  };
+  virtual DatabaseConnectionCount DatabaseConnections() const { return {}; }
 };
 
 }  // namespace srv

@@ -231,6 +231,12 @@ std::optional<Session> DbAllocService::Authenticate(const std::string& token) {
   });
 }
 
+std::vector<std::string> DbAllocService::MethodNames() const {
+  std::vector<std::string> names;
+  for (const auto& [name, signature] : Methods()) names.push_back(name);
+  return names;
+}
+
 bool DbAllocService::DatabaseReachable() {
   const std::int64_t now_ms =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())

@@ -30,6 +30,8 @@ class DbAllocService final : public AllocService {
   ChangeFeed* Feed() override { return &feed_; }
   // PostgreSQL: whether the change notices are heard (always true on SQLite).
   bool HearsChanges() const { return !notices_ || notices_->Listening(); }
+  std::vector<std::string> MethodNames() const override;
+  DatabaseConnectionCount DatabaseConnections() const override { return {pool_.InUse(), pool_.Idle()}; }
 
  private:
   // SQLite: tells the feed of the budget sequences whose history grew since it was last

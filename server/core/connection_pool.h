@@ -1,6 +1,8 @@
 // A pool of database connections, so that concurrent calls each get their own.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -20,7 +22,9 @@ class ConnectionPool {
   // case it is closed and a later call opens a new one.
   class Lease {
    public:
-    Lease(ConnectionPool& pool, std::unique_ptr<Database> db) : pool_(pool), db_(std::move(db)) {}
+    Lease(ConnectionPool& pool, std::unique_ptr<Database> db) : pool_(pool), db_(std::move(db)) {
+      pool_.in_use_.fetch_add(1, std::memory_order_relaxed);
+    }
     ~Lease() { pool_.Return(std::move(db_)); }
     Lease(const Lease&) = delete;
     Lease& operator=(const Lease&) = delete;
@@ -44,6 +48,13 @@ class ConnectionPool {
     dropped.swap(idle_);
   }
 
+  // Connections lent now, and idle ones (GET /metrics).
+  std::int64_t InUse() const { return in_use_.load(std::memory_order_relaxed); }
+  std::int64_t Idle() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<std::int64_t>(idle_.size());
+  }
+
   Lease Acquire() {
     {
       std::lock_guard lock(mutex_);
@@ -59,14 +70,16 @@ class ConnectionPool {
  private:
   static constexpr std::size_t kMaxIdle = 8;
   void Return(std::unique_ptr<Database> db) {
+    in_use_.fetch_sub(1, std::memory_order_relaxed);
     if (!db || !db->Healthy()) return;  // a lost or stuck connection is closed, not reused
     std::lock_guard lock(mutex_);
     if (idle_.size() < kMaxIdle) idle_.push_back(std::move(db));
   }
 
   Opener opener_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::vector<std::unique_ptr<Database>> idle_;
+  std::atomic<std::int64_t> in_use_{0};
 };
 
 }  // namespace srv

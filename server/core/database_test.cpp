@@ -120,7 +120,7 @@ TEST_P(DatabaseTest, MigrationsApplyOnceAndRecordTheirVersion) {
   EXPECT_EQ(r.Int(r.size() - 1, 0), LatestSchemaVersion());
   db_->Execute("INSERT INTO schema_version (version, applied_at) VALUES (?, 0)",
                {static_cast<std::int64_t>(LatestSchemaVersion() + 1)});
-  EXPECT_THROW(Migrate(*db_), DbError);  // a newer database is not touched by an older server
+  EXPECT_THROW(Migrate(*db_), SchemaTooNew);  // a newer database is not touched by an older server
 }
 
 TEST_P(DatabaseTest, ForeignKeysAreEnforced) {

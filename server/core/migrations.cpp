@@ -298,26 +298,36 @@ std::string ForBackend(std::string sql, Database::Backend backend) {
 
 }  // namespace
 
+SchemaTooNew::SchemaTooNew(int found_version, int known_version)
+    : std::runtime_error("the database's schema version " + std::to_string(found_version) +
+                         " was written by a newer alloc-server; this one knows versions up to " +
+                         std::to_string(known_version)),
+      found(found_version),
+      known(known_version) {}
+
 int LatestSchemaVersion() { return static_cast<int>(Migrations().size()); }
 
-void Migrate(Database& db) {
+void Migrate(Database& db) { MigrateTo(db, LatestSchemaVersion()); }
+
+int StoredSchemaVersion(Database& db) {
+  const ResultSet current = db.Query("SELECT COALESCE(MAX(version), 0) AS v FROM schema_version");
+  return static_cast<int>(current.Int(0, 0));
+}
+
+void MigrateTo(Database& db, int target) {
+  if (target > LatestSchemaVersion()) throw SchemaTooNew(target, LatestSchemaVersion());
   Transaction tx(db, true);
   db.LockForMigration();
   db.ExecuteScript(
       "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER PRIMARY KEY, applied_at BIGINT NOT NULL)");
-  const ResultSet current = db.Query("SELECT COALESCE(MAX(version), 0) AS v FROM schema_version");
-  const int version = static_cast<int>(current.Int(0, 0));
-  if (version > LatestSchemaVersion()) {
-    throw DbError(DbError::Kind::Other, "database schema version " + std::to_string(version) +
-                                            " is newer than this server knows (" +
-                                            std::to_string(LatestSchemaVersion()) + ")");
-  }
-  for (int v = version + 1; v <= LatestSchemaVersion(); ++v) {
+  const int version = StoredSchemaVersion(db);
+  if (version > LatestSchemaVersion()) throw SchemaTooNew(version, LatestSchemaVersion());
+  for (int v = version + 1; v <= target; ++v) {
     db.ExecuteScript(ForBackend(Migrations()[static_cast<std::size_t>(v - 1)], db.backend()));
     db.Execute("INSERT INTO schema_version (version, applied_at) VALUES (?, ?)",
                {static_cast<std::int64_t>(v), static_cast<std::int64_t>(std::time(nullptr))});
   }
-  if (version < kBookingsVersion && LatestSchemaVersion() >= kBookingsVersion) FillMissingBookings(db);
+  if (version < kBookingsVersion && target >= kBookingsVersion) FillMissingBookings(db);
   tx.Commit();
 }
 

@@ -53,7 +53,8 @@ std::string HttpErrorBody(int status, std::size_t max_body_bytes) {
       return RpcHandler::ErrorBody(rpc::kInvalidRequest,
                                    "request body larger than " + std::to_string(max_body_bytes) + " bytes");
     case 404:
-      return RpcHandler::ErrorBody(rpc::kInvalidRequest, "no such resource: use POST /rpc, POST /changes or GET /health");
+      return RpcHandler::ErrorBody(rpc::kInvalidRequest,
+                                   "no such resource: use POST /rpc, POST /changes, GET /health or GET /metrics");
     case 500:
       return RpcHandler::ErrorBody(rpc::kInternalError, "internal error");
     default:
@@ -105,6 +106,10 @@ struct Listener {
     if (next) net::post(workers, std::move(next));
   }
   // Called by a connection as it ends.
+  std::int64_t OpenConnections() {
+    std::lock_guard lock(mutex);
+    return static_cast<std::int64_t>(connections.size());
+  }
   void Forget(std::uint64_t id, const std::string& address) {
     std::lock_guard lock(mutex);
     connections.erase(id);
@@ -258,6 +263,11 @@ class ConnectionOf final : public Connection {
       RpcReply health = server_.handler.Health();
       return Respond(health.http_status, std::move(health.body));
     }
+    if (request.method() == http::verb::get && path == "/metrics") {
+      const std::string authorization(request[http::field::authorization]);
+      RpcReply metrics = server_.handler.Metrics(authorization, peer_, server_.OpenConnections());
+      return Respond(metrics.http_status, std::move(metrics.body), false, metrics.content_type);
+    }
     spdlog::warn("http {} {} from {}: status 404", std::string(request.method_string()), std::string(path), peer_);
     Respond(404, HttpErrorBody(404, 0));
   }
@@ -386,9 +396,9 @@ class ConnectionOf final : public Connection {
     });
   }
 
-  void Respond(int status, std::string body, bool then_close = false) {
+  void Respond(int status, std::string body, bool then_close = false, const char* content_type = kJson) {
     response_.emplace(static_cast<http::status>(status), version_ ? version_ : 11);
-    if (!body.empty()) response_->set(http::field::content_type, kJson);
+    if (!body.empty()) response_->set(http::field::content_type, content_type);
     // The server's own flag too: a call run on this strand when the server was told to
     // stop has not seen the connection's yet.
     response_->keep_alive(keep_alive_ && !then_close && !stopping_ && !server_.stopping);

@@ -5,6 +5,7 @@
 //   POST /changes a long poll for other clerks' changes (change_poll.h); a waiting poll
 //                 holds no thread
 //   GET  /health  200 {"status":"ok"}, 503 when the database does not answer; no token
+//   GET  /metrics the server's counters in Prometheus' text format (metrics.h)
 // Anything else, and a body over the size limit, gets a JSON-RPC error body with the
 // matching HTTP status (404, 413, ...).
 //

@@ -52,6 +52,20 @@ json ParseBody(std::string_view body, int max_depth) {
 
 bool IsValidId(const json& id) { return id.is_string() || id.is_number() || id.is_null(); }
 
+// The name a method is counted under: its short name, or Auth.Login however it is named.
+std::string_view CountedName(std::string_view method) {
+  constexpr std::string_view kPrefix = "EVT04700.rdmAloc.";
+  static_assert(kPrefix.substr(0, kPrefix.size() - 1) == rpc::kServerName);
+  if (method.starts_with(kPrefix)) method.remove_prefix(kPrefix.size());
+  return method;
+}
+
+std::vector<std::string> CountedMethods(const AllocService& service) {
+  std::vector<std::string> names = service.MethodNames();
+  names.emplace_back(rpc::kLoginMethod);
+  return names;
+}
+
 std::vector<rt::Variant> DecodeParams(const json& params) {
   std::vector<rt::Variant> values;
   values.reserve(params.size());
@@ -70,7 +84,10 @@ std::vector<rt::Variant> DecodeParams(const json& params) {
 std::string DumpJson(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
 
 RpcHandler::RpcHandler(AllocService& service, RpcLimits limits, SignInThrottle::Clock clock)
-    : service_(service), limits_(limits), throttle_(limits.sign_in, std::move(clock)) {}
+    : service_(service),
+      limits_(limits),
+      throttle_(limits.sign_in, std::move(clock)),
+      metrics_(CountedMethods(service)) {}
 
 std::string RpcHandler::ErrorBody(int code, const std::string& message) {
   return DumpJson(ErrorObject(nullptr, code, message));
@@ -79,6 +96,24 @@ std::string RpcHandler::ErrorBody(int code, const std::string& message) {
 RpcReply RpcHandler::Health() const {
   if (service_.DatabaseReachable()) return {200, R"({"status":"ok"})"};
   return {503, R"({"status":"database unreachable"})"};
+}
+
+RpcReply RpcHandler::Metrics(std::string_view authorization, std::string_view peer,
+                             std::int64_t open_connections) const {
+  if (!limits_.metrics_from_any_address && !IsLoopbackAddress(peer)) {
+    const std::string_view token = BearerToken(authorization);
+    try {
+      if (token.empty() || !service_.Authenticate(std::string(token))) {
+        return {401, ErrorBody(rpc::kNotSignedIn, "metrics from another machine need \"Authorization: Bearer <token>\"")};
+      }
+    } catch (const ServiceError& e) {
+      return {503, ErrorBody(rpc::kServerError, e.what())};
+    }
+  }
+  const AllocService::DatabaseConnectionCount database = service_.DatabaseConnections();
+  RpcReply reply(200, metrics_.Exposition({open_connections, database.in_use, database.idle}));
+  reply.content_type = kMetricsContentType;
+  return reply;
 }
 
 RpcReply RpcHandler::Handle(std::string_view body, std::string_view authorization, std::string_view peer) const {
@@ -171,6 +206,9 @@ std::optional<std::string> RpcHandler::HandleOne(const json& request, Caller& ca
   } else {
     spdlog::debug("rpc {} ok in {:.3f} ms", method, elapsed_ms());
   }
+  metrics_.CountCall(metrics_.SlotOf(CountedName(method)),
+                     CallMetrics::OutcomeOfErrorCode(failure ? failure->code : 0),
+                     std::chrono::steady_clock::now() - started);
   if (notification) return std::nullopt;
   return answer;
 }
@@ -232,6 +270,7 @@ std::string RpcHandler::Login(const json& params, Caller& caller) const {
   if (const auto locked = throttle_.LockedFor(operator_id, caller.peer)) {
     spdlog::warn("sign-in of operator '{}' from {} refused unchecked: locked for {} s more", operator_id,
                  caller.peer.empty() ? "?" : caller.peer, locked->count());
+    metrics_.CountRefusedSignIn(true);
     throw RpcFault{rpc::kServerError, SignInThrottle::LockedText(*locked)};
   }
   std::optional<LoginResult> login;
@@ -241,6 +280,7 @@ std::string RpcHandler::Login(const json& params, Caller& caller) const {
     throw RpcFault{rpc::kServerError, e.what()};
   }
   if (!login) {
+    metrics_.CountRefusedSignIn(false);
     const auto delay = throttle_.Failed(operator_id, caller.peer);
     if (delay.count() > 0) {
       spdlog::info("wrong password for operator '{}' from {}: answered after {} ms", operator_id,

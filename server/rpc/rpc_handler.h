@@ -27,6 +27,7 @@
 
 #include "platform/runtime/packet_json.h"
 #include "server/rpc/calls_in_flight.h"
+#include "server/rpc/metrics.h"
 #include "server/rpc/sign_in_throttle.h"
 #include "server/service.h"
 
@@ -51,6 +52,9 @@ struct RpcLimits {
   int max_depth = rt::kMaxNestingDepth + 3;
   std::size_t max_batch = 100;  // requests in one batch
   SignInPolicy sign_in;         // throttling of wrong passwords
+  // GET /metrics without a token from any address; otherwise only from loopback (other
+  // addresses need a signed-in operator's token).
+  bool metrics_from_any_address = false;
 };
 
 // What to send back: an HTTP status and a body. An empty body (a notification or a
@@ -65,6 +69,7 @@ struct RpcReply {
   int http_status = 200;
   std::string body;
   std::chrono::milliseconds delay{0};
+  const char* content_type = "application/json";
   // The values the body was written from: freed by whoever holds the reply once the
   // body is on its way (freeing a large grid's rows need not delay its answer).
   std::vector<rt::Variant> spent;
@@ -89,6 +94,10 @@ class RpcHandler {
   // database does not answer. Waits at most the database's bound.
   RpcReply Health() const;
 
+  // GET /metrics (metrics.h), with the connections the HTTP side holds open; refused
+  // with 401 unless allowed by RpcLimits::metrics_from_any_address, loopback or a token.
+  RpcReply Metrics(std::string_view authorization, std::string_view peer, std::int64_t open_connections) const;
+
   // The methods running now, one line each ("SetForneMao from 127.0.0.1, running 2.0 s").
   std::vector<std::string> RunningCalls() const { return in_flight_.Describe(); }
 
@@ -111,6 +120,7 @@ class RpcHandler {
   RpcLimits limits_;
   mutable SignInThrottle throttle_;
   mutable CallsInFlight in_flight_;
+  mutable CallMetrics metrics_;
 };
 
 // The token of "Bearer <token>" (scheme case-insensitive), or "" when there is none.
