@@ -131,6 +131,9 @@ void TfrmAlocaMao::dtsPadraoStateChange(rt::TObject* Sender) {
   HabilitaBotoes();
   rt::TDataSetState state = DataSourcePadrao().State();
   clib::SetChildEnabled(panFiltro(), state != rt::dsEdit && state != rt::dsInsert);
+  // The notice of other clerks' changes sits in the panel, and is there to be read
+  // while the clerk edits: never greyed out.
+  Comp<rt::TLabel>("lblAviso").SetEnabled(true);
 }
 
 void TfrmAlocaMao::dbgPadraoEnter(rt::TObject*) { HabilitaBotoes(); }

@@ -87,6 +87,7 @@ TEST_F(HostLive, AColleaguesSaveAppearsInTheOpenGridAndWaitsWhileTheClerkEdits) 
   ASSERT_NE(notice, nullptr);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !notice->text().isEmpty(); }, 3000)) << "no notice";
   EXPECT_TRUE(notice->text().startsWith("demo alterou GARÇOM às ")) << notice->text().toStdString();
+  EXPECT_TRUE(notice->isEnabled()) << "the notice is read while the filter panel is greyed out for the edit";
   EXPECT_EQ(rows.State(), rt::dsEdit) << "the edit in progress is untouched";
   EXPECT_EQ(rows.RecNo(), place);
   EXPECT_EQ(dialogs_, "");

@@ -363,6 +363,8 @@ bool SeedDemo(const StorageConfig& config) {
   Seeder s(*db);
   SeedCatalogue(s);
   s.Operator("demo", "Operador de Demonstração", "demo", config.pbkdf2_iterations, {"0001"});
+  // A second clerk of branch 0001, to staff one budget together (live updates).
+  s.Operator("bia", "Bia Aurora", "bia", config.pbkdf2_iterations, {"0001"});
   s.Operator("ana", "Ana Campinas", "ana", config.pbkdf2_iterations, {"0002"});
   s.Operator("caio", "Caio Santos", "caio", config.pbkdf2_iterations, {"0003", "0004"});
   SeedBudgets(s);

@@ -12,7 +12,7 @@ TEST_P(DemoDataTest, SeedingTwiceChangesNothing) {
   const std::int64_t allocations = Count("SELECT COUNT(*) FROM allocations");
   EXPECT_FALSE(SeedDemo(config_));
   EXPECT_EQ(Count("SELECT COUNT(*) FROM allocations"), allocations);
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM operators"), 3);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM operators"), 4);  // demo, bia, ana, caio
 }
 
 TEST_P(DemoDataTest, LargeBudgetLoadsAsOneRecordPerAllocationAndIsReplacedWhenRegenerated) {
