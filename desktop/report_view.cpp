@@ -21,6 +21,9 @@ namespace desk {
 namespace {
 
 constexpr double kMarginMm = 15;
+// Room kept on each side of a cell's text: a right-aligned amount and the text of the
+// column after it stay apart.
+constexpr double kCellInset = 1.0;  // mm
 
 // What one page holds: a document line, the first page's header, the empty text, or
 // column titles repeated from an earlier line.
@@ -200,9 +203,16 @@ class ReportPainter {
   void PaintCells(QPainter& p, double y, double height, const std::vector<std::string>& cells, const QFont& font) {
     p.setFont(font);
     const QFontMetricsF fm(font, &device_);
-    for (std::size_t c = 0; c < cells.size() && c < doc_.columns.size(); ++c) {
-      const QRectF cell(ColumnLeft(static_cast<int>(c)) + 0.5 * mm_, y,
-                        ColumnRight(static_cast<int>(c)) - ColumnLeft(static_cast<int>(c)) - mm_, height);
+    const std::size_t count = std::min(cells.size(), doc_.columns.size());
+    for (std::size_t c = 0; c < count; ++c) {
+      // A left-aligned text may run on over the empty cells to its right (the summary's
+      // "Sequências" over the hours column it leaves blank), as a spreadsheet shows it.
+      std::size_t last = c;
+      if (!doc_.columns[c].right)
+        while (last + 1 < count && cells[last + 1].empty()) ++last;
+      const double left = ColumnLeft(static_cast<int>(c)) + kCellInset * mm_;
+      const double right = ColumnRight(static_cast<int>(last)) - kCellInset * mm_;
+      const QRectF cell(left, y, right - left, height);
       const QString text = fm.elidedText(Q(cells[c]), Qt::ElideRight, cell.width());
       const Qt::Alignment alignment = (doc_.columns[c].right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
       p.drawText(cell, static_cast<int>(alignment.toInt()), text);
