@@ -21,9 +21,10 @@ namespace desk {
 namespace {
 
 constexpr double kMarginMm = 15;
-// Room kept on each side of a cell's text: a right-aligned amount and the text of the
-// column after it stay apart.
-constexpr double kCellInset = 1.0;  // mm
+// Room kept on each side of a cell's text, and more after a right-aligned amount, so
+// that it stays apart from the text of the column after it.
+constexpr double kCellInset = 0.5;     // mm
+constexpr double kAmountInset = 1.5;  // mm
 
 // What one page holds: a document line, the first page's header, the empty text, or
 // column titles repeated from an earlier line.
@@ -211,7 +212,7 @@ class ReportPainter {
       if (!doc_.columns[c].right)
         while (last + 1 < count && cells[last + 1].empty()) ++last;
       const double left = ColumnLeft(static_cast<int>(c)) + kCellInset * mm_;
-      const double right = ColumnRight(static_cast<int>(last)) - kCellInset * mm_;
+      const double right = ColumnRight(static_cast<int>(last)) - (doc_.columns[c].right ? kAmountInset : kCellInset) * mm_;
       const QRectF cell(left, y, right - left, height);
       const QString text = fm.elidedText(Q(cells[c]), Qt::ElideRight, cell.width());
       const Qt::Alignment alignment = (doc_.columns[c].right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;

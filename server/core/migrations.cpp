@@ -234,6 +234,10 @@ CREATE INDEX allocations_by_booking ON allocations(supplier_code, booked_from, b
 ALTER TABLE allocation_history ADD COLUMN session_ref TEXT;
 {{NOTIFY_CHANGES allocation_history}}
 )SQL",
+      // 7: the allocation report's definition again, as it is now (its last column wide
+      // enough for a payable's entry number): the same update as 5, which a database
+      // already at 5 or 6 has run with the widths of then.
+      AllocationReportStaffingMigration(),
   };
   return all;
 }

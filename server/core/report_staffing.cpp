@@ -92,13 +92,13 @@ constexpr const char* kAllocationLayout = R"JSON({
   "detail": {
     "present": "CDFORNECED", "absent": "(sem profissional)",
     "columns": [
-      {"title": "Profissional", "field": "NMRAZSOCFORN", "width": 29},
+      {"title": "Profissional", "field": "NMRAZSOCFORN", "width": 28},
       {"title": "Inscrição", "field": "NRINSJURFORN", "width": 18, "format": "registration", "type_field": "IDTPIJURFORN"},
       {"title": "Pagamento", "field": "IDTIPOPAGAFORN", "width": 13, "map": {"FOLHAPAGA": "EM FOLHA", "": "", "*": "GERAR CONTA"}},
       {"title": "Valor", "field": "VRPAGOFORNORC", "width": 12, "format": "#,##0.00", "align": "right"},
       {"title": "Hr. Turma", "field": "HRINITUMOBRA", "width": 10, "format": "crew_time"},
       {"title": "Horas", "field": "QTHREVENTO", "width": 7, "format": "hours"},
-      {"title": "Conta", "field": "IDCONTAGERADA", "width": 11, "map": {"S": "GERADA", "*": ""}}
+      {"title": "Conta", "field": "IDCONTAGERADA", "width": 13, "map": {"S": "GERADA", "*": ""}}
     ]
   },
   "totals": {"field": "VRPAGOFORNORC", "format": "#,##0.00", "split": "IDTIPOPAGAFORN", "blank": "SEM TIPO",
