@@ -56,10 +56,25 @@ void ChangeNotices::Run() {
   }
 }
 
+// Drives a started connection to its end, giving up when the listener stops, so that a
+// server's stop never waits for a database that does not answer.
+bool ChangeNotices::Connected(PGconn* conn) const {
+  if (conn == nullptr || PQstatus(conn) == CONNECTION_BAD) return false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds_);
+  PostgresPollingStatusType step = PGRES_POLLING_WRITING;
+  while (step != PGRES_POLLING_OK) {
+    if (step == PGRES_POLLING_FAILED || stop_ || std::chrono::steady_clock::now() > deadline) return false;
+    pollfd fd{PQsocket(conn), static_cast<short>(step == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+    const int ready = ::poll(&fd, 1, kPollMs);
+    if (ready > 0) step = PQconnectPoll(conn);
+  }
+  return true;
+}
+
 void ChangeNotices::ListenOnce() {
-  Connection conn(ConnectPostgres(conninfo_, timeout_seconds_), &PQfinish);
-  if (PQstatus(conn.get()) != CONNECTION_OK) {
-    spdlog::warn("change notices: cannot connect to the database: {}", PQerrorMessage(conn.get()));
+  Connection conn(StartPostgresConnection(conninfo_, timeout_seconds_), &PQfinish);
+  if (!Connected(conn.get())) {
+    if (!stop_) spdlog::warn("change notices: cannot connect to the database: {}", PQerrorMessage(conn.get()));
     return;
   }
   if (!schema_.empty() && !Succeeds(conn.get(), "SET search_path TO " + schema_)) return;

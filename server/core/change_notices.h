@@ -5,6 +5,8 @@
 // history by their cursors.
 #pragma once
 
+#include <libpq-fe.h>
+
 #include <atomic>
 #include <string>
 #include <thread>
@@ -29,6 +31,7 @@ class ChangeNotices {
   void Run();
   // Listens until the connection breaks or the listener stops.
   void ListenOnce();
+  bool Connected(PGconn* conn) const;
 
   const std::string conninfo_;
   const std::string schema_;

@@ -11,5 +11,8 @@ namespace srv {
 // database bound (`timeout_seconds`); the connection string's own settings win. The
 // caller checks PQstatus and frees the result with PQfinish.
 PGconn* ConnectPostgres(const std::string& conninfo, int timeout_seconds);
+// The same, started without waiting (PQconnectStartParams): the caller drives it with
+// PQconnectPoll, and can give up at any step.
+PGconn* StartPostgresConnection(const std::string& conninfo, int timeout_seconds);
 
 }  // namespace srv

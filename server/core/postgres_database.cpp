@@ -21,14 +21,29 @@ namespace srv {
 
 // Connects with the server's bounds: the connection string's own settings win over these.
 // Keepalives let a connection to a host that is gone end while it waits.
-PGconn* ConnectPostgres(const std::string& conninfo, int timeout_seconds) {
+namespace {
+template <class Open>
+PGconn* WithBounds(const std::string& conninfo, int timeout_seconds, Open open) {
   const std::string timeout = std::to_string(timeout_seconds);
   const std::string user_timeout_ms = std::to_string(timeout_seconds * 1000);
   const char* const keys[] = {"connect_timeout",  "keepalives",       "keepalives_idle", "keepalives_interval",
                               "keepalives_count", "tcp_user_timeout", "dbname",          nullptr};
   const char* const values[] = {timeout.c_str(),  "1",    "5", "2", "3", user_timeout_ms.c_str(),
                                 conninfo.c_str(), nullptr};
-  return PQconnectdbParams(keys, values, /*expand_dbname=*/1);
+  return open(keys, values);
+}
+}  // namespace
+
+PGconn* ConnectPostgres(const std::string& conninfo, int timeout_seconds) {
+  return WithBounds(conninfo, timeout_seconds, [](const char* const* keys, const char* const* values) {
+    return PQconnectdbParams(keys, values, /*expand_dbname=*/1);
+  });
+}
+
+PGconn* StartPostgresConnection(const std::string& conninfo, int timeout_seconds) {
+  return WithBounds(conninfo, timeout_seconds, [](const char* const* keys, const char* const* values) {
+    return PQconnectStartParams(keys, values, /*expand_dbname=*/1);
+  });
 }
 
 namespace {

@@ -160,5 +160,29 @@ TEST_F(DbOutage, AHungDatabaseGetsAnswersInTimeAndTheServerRecoversWhenItResumes
   EXPECT_EQ(server.Stop(), 0);
 }
 
+// The change notices' connection breaks, and its new one finds the database hung: the
+// server still stops at once on SIGTERM (no call is running), not after the database's
+// connect timeout.
+TEST_F(DbOutage, AStopDoesNotWaitForTheChangeNoticesToReconnect) {
+  ServerProcess server;
+  ASSERT_TRUE(server.Start(ServerArgs("notices", 30))) << server.Output();
+  const auto admin = OpenPostgres(cluster_->conninfo(), "");
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  std::int64_t ended = 0;
+  while (ended == 0 && Clock::now() < deadline) {  // the listener connects in the background
+    ended = admin->Query("SELECT COUNT(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE query LIKE 'LISTEN%'")
+                .Int(0, 0);
+    if (ended == 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_EQ(ended, 1) << "no listening connection found";
+  cluster_->Pause();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // it is reconnecting now
+  int code = -1;
+  const double stop_ms = StopMs(server, code);
+  cluster_->Resume();
+  EXPECT_LT(stop_ms, 3000.0);
+  EXPECT_EQ(code, 0) << server.Output();
+}
+
 }  // namespace
 }  // namespace srv
