@@ -182,7 +182,8 @@ class TfrmAlocaMao : public clib::TfrmPadraoGrid {
   // The load itself (GetAlocaForne into the four datasets, the rows built, the buttons
   // set), with no look at what the grid holds. Listens to the budget sequence's changes
   // from just before it (OuveAlteracoes) and clears the notice of changes heard.
-  void CarregaOrcamento();
+  // Without the animation for a refresh the clerk did not ask for (a colleague's save).
+  void CarregaOrcamento(bool com_animacao = true);
   // ---- Live updates (frm_aloca_mao_live.cpp) -------------------------------------------
   void OuveAlteracoes();
   void DeixaDeOuvir();
@@ -192,7 +193,7 @@ class TfrmAlocaMao : public clib::TfrmPadraoGrid {
   std::string TextoDoAviso(const std::vector<clib::TChange>& alteracoes);
   // Discards what the grid holds unsaved and loads the budget again, the cursor on the
   // same unit of labour where it is still there.
-  void RecarregaNaLinha();
+  void RecarregaNaLinha(bool com_animacao = true);
   // Nothing the clerk typed is lost before an action that reloads or leaves the grid:
   // a row being edited is posted through its checks, and every change not yet saved is
   // sent. A refused check or a failed save stops the action with its message, the

@@ -54,7 +54,7 @@ void TfrmAlocaMao::AlteracoesOuvidas(const std::vector<clib::TChange>& alteracoe
     return;
   }
   const int coluna = dbgPadrao().SelectedIndex();
-  RecarregaNaLinha();
+  RecarregaNaLinha(false);  // no busy animation over the grid for a colleague's save
   if (dbgPadrao().SelectedIndex() != coluna) dbgPadrao().SetSelectedIndex(coluna);
 }
 

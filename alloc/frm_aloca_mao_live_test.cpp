@@ -81,7 +81,9 @@ TEST_F(LiveTest, ABrowsingGridReloadsInPlaceKeepingRowColumnAndFocus) {
   ASSERT_EQ(Field("CDFORNECED"), "");
   AnotherClerkFillsUnitTwo();
   ASSERT_TRUE(Watch().HandOver({AnaAllocated()}));
-  EXPECT_NE(Journal().find("GetAlocaForne"), std::string::npos);
+  const std::string journal = Journal();
+  EXPECT_NE(journal.find("GetAlocaForne"), std::string::npos);
+  EXPECT_EQ(journal.find("Busy"), std::string::npos) << "no busy animation for a refresh nobody asked for";
   EXPECT_EQ(Rows().RecNo(), 2);
   EXPECT_EQ(Field("CDFORNECED"), "1002") << "the change is on screen";
   EXPECT_EQ(Column(), "VRPAGOFORNORC");

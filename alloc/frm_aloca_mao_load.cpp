@@ -1,6 +1,8 @@
 // Loading the allocation grid (sbtVerificarClick) and its trigger on leaving the filter
 // panel, the rule that enables the tool-bar buttons and menu items (HabilitaBotoes),
 // and the handlers that keep grid, buttons and filter panel in step.
+#include <optional>
+
 #include "alloc/bulk_change.h"
 #include "alloc/frm_aloca_mao.h"
 #include "alloc/grid_rows.h"
@@ -30,21 +32,22 @@ void TfrmAlocaMao::sbtVerificarClick(rt::TObject*) {
   CarregaOrcamento();
 }
 
-void TfrmAlocaMao::RecarregaNaLinha() {
+void TfrmAlocaMao::RecarregaNaLinha(bool com_animacao) {
   rt::TClientDataSet& grade = cdsForneMao();
   if (alloc::Editando(grade)) grade.Cancel();
   std::vector<rt::Variant> unidade;
   const char* const chave = "NRTURNO;CDPRODUTO;NRFORNE";
   if (grade.Active() && !grade.IsEmpty())
     for (const char* field : {"NRTURNO", "CDPRODUTO", "NRFORNE"}) unidade.push_back(grade.FieldByName(field).Value());
-  CarregaOrcamento();
+  CarregaOrcamento(com_animacao);
   if (!unidade.empty() && grade.Active()) grade.Locate(chave, unidade);
 }
 
-void TfrmAlocaMao::CarregaOrcamento() {
+void TfrmAlocaMao::CarregaOrcamento(bool com_animacao) {
   OuveAlteracoes();  // before the load: a change committed between the two is heard too
   {
-    alloc::TBusyScope busy(kAviCarga);
+    std::optional<alloc::TBusyScope> busy;
+    if (com_animacao) busy.emplace(kAviCarga);
     auto packets = alloc::AlocaForneAnswer(
         ChamaServidor("GetAlocaForne", {clib::FiliProc(), edtNrOrcamento().Text(), edtSeq().Text()}));
     // All four checked against their datasets before any is replaced: a refused answer
