@@ -23,6 +23,10 @@ struct StorageConfig {
   int pbkdf2_iterations = 200000;
   // Lifetime of a session token, in seconds (12 h).
   int session_seconds = 12 * 3600;
+  // How long a session found valid is trusted without reading it again, in ms: a
+  // session deleted in the database, or its operator's branches changed, is seen within
+  // this (an expired one at once). 0 reads it on every call.
+  int session_recheck_ms = 1000;
   // PostgreSQL only: seconds to wait for the database to connect, for a statement or a
   // lock (kDefaultDbTimeoutSeconds, server/core/database.h); an answer gets 2 s more.
   int db_timeout_seconds = 10;
