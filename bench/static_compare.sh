@@ -10,7 +10,9 @@
 # with its token and body) drives each target in turn, alternated, ROUNDS (3) times
 # SECONDS (8) each. The server's error answers under the load are read from its
 # /metrics (every outcome but "ok"), wrk's non-2xx answers and socket errors from wrk.
-# Prints each round, then one `figures:` line: medians and the ratios server ÷ nginx.
+# Prints each round, then one `figures:` line: medians and the ratios server ÷ nginx of
+# calls a second, and nginx's CPU a call ÷ the server's (cpu_ratio: the same sense, higher
+# is better for the server).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 rounds=3 seconds=8 server="$root/build/default/server/alloc-server"
@@ -112,34 +114,56 @@ error_answers() {
     awk '/^alloc_rpc_calls_total\{/ && !/outcome="ok"/ { sum += $NF } END { print sum + 0 }'
 }
 
-# drive TARGET CALL: prints "requests/s non_2xx socket_errors server_error_answers"
+# CPU time (user and system, clock ticks) the processes named have used so far.
+cpu_ticks() {
+  local pid total=0
+  for pid in "$@"; do total=$((total + $(awk '{ print $14 + $15 }' "/proc/$pid/stat"))); done
+  echo "$total"
+}
+ticks_per_second=$(getconf CLK_TCK)
+
+# drive TARGET CALL: prints "requests/s non_2xx socket_errors server_error_answers cpu_us_per_call".
+# The CPU a call costs the target (the server's process; nginx's workers) is the figure
+# that holds when other work takes the cores: calls a second then measure the machine.
 drive() {
-  local url before out
-  if [ "$1" = server ]; then url="$server_url/rpc"; else url="http://127.0.0.1:$nginx_port/$2.json"; fi
+  local url before out pids
+  if [ "$1" = server ]; then
+    url="$server_url/rpc" pids=("$server_pid")
+  else
+    url="http://127.0.0.1:$nginx_port/$2.json"
+    mapfile -t pids < <(pgrep -P "$nginx_pid")
+  fi
   before=$(error_answers)
+  local cpu_before
+  cpu_before=$(cpu_ticks "${pids[@]}")
   out=$(wrk -t2 -c32 -d"${seconds}s" -s "$work/$2.lua" "$url")
-  local rps non2xx sockerr
+  local cpu=$(($(cpu_ticks "${pids[@]}") - cpu_before))
+  local rps non2xx sockerr calls
   rps=$(awk '/^Requests\/sec:/ { print $2 }' <<<"$out")
+  calls=$(awk '/requests in/ { print $1 }' <<<"$out")
   non2xx=$(awk '/Non-2xx or 3xx responses:/ { print $NF }' <<<"$out")
   sockerr=$(awk -F'[ ,]+' '/Socket errors:/ { print $4 + $6 + $8 + $10 }' <<<"$out")
-  echo "$rps ${non2xx:-0} ${sockerr:-0} $(($(error_answers) - before))"
+  echo "$rps ${non2xx:-0} ${sockerr:-0} $(($(error_answers) - before))" \
+    "$(awk -v t="$cpu" -v hz="$ticks_per_second" -v n="$calls" 'BEGIN { printf "%.1f", t / hz * 1e6 / n }')"
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 echo "alloc-server on $server_port, nginx on $nginx_port; $rounds rounds of ${seconds} s; load: $(cut -d' ' -f1-3 /proc/loadavg)"
-declare -A results errors
+declare -A results errors cpu_costs
 for round in $(seq 1 "$rounds"); do
   # Alternated, and the order flipped every round.
   order=(server nginx); [ $((round % 2)) -eq 0 ] && order=(nginx server)
   for call in small grid; do
     for target in "${order[@]}"; do
-      read -r rps non2xx sockerr served_errors < <(drive "$target" "$call")
+      read -r rps non2xx sockerr served_errors cpu_us < <(drive "$target" "$call")
       results[$target.$call]+="$rps "
+      cpu_costs[$target.$call]+="$cpu_us "
       [ "$target" = server ] || served_errors=0  # nginx keeps no count of its own
       errors[$target.$call]=$((${errors[$target.$call]:-0} + non2xx + sockerr + served_errors))
-      printf 'round %d  %-6s %-5s %10.0f requests/s  non-2xx %s  socket errors %s%s\n' "$round" "$target" "$call" \
-        "$rps" "$non2xx" "$sockerr" "$([ "$target" = server ] && echo "  error answers $served_errors")"
+      printf 'round %d  %-6s %-5s %10.0f requests/s  %6s CPU µs a call  non-2xx %s  socket errors %s%s\n' "$round" \
+        "$target" "$call" "$rps" "$cpu_us" "$non2xx" "$sockerr" \
+        "$([ "$target" = server ] && echo "  error answers $served_errors")"
     done
   done
 done
@@ -156,6 +180,10 @@ for call in small grid; do
   line+=" $call.server_rps=$ours $call.nginx_rps=$theirs $call.ratio=$ratio"
   line+=" $call.ratio_rounds=$(IFS=,; echo "${per_round[*]}") $call.server_errors=${errors[server.$call]}"
   line+=" $call.nginx_errors=${errors[nginx.$call]}"
+  ours_cpu=$(tr ' ' '\n' <<<"${cpu_costs[server.$call]}" | grep . | median)
+  theirs_cpu=$(tr ' ' '\n' <<<"${cpu_costs[nginx.$call]}" | grep . | median)
+  line+=" $call.server_cpu_us=$ours_cpu $call.nginx_cpu_us=$theirs_cpu"
+  line+=" $call.cpu_ratio=$(awk -v x="$theirs_cpu" -v y="$ours_cpu" 'BEGIN { printf "%.3f", x / y }')"
 done
 echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "$line"

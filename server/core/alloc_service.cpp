@@ -20,6 +20,14 @@ namespace {
 // site has, so a full cache is a flood of sign-ins.
 constexpr std::size_t kMaxCachedSessions = 4096;
 
+// Connections kept open between calls. SQLite: one for every call that may run at once
+// (the default 16 workers and the I/O threads, with room), since an SQLite connection is
+// a file handle and its page cache, and opening one reads the schema and loses its
+// prepared statements. PostgreSQL: each idle connection is a backend process held on a
+// database that other servers share, so fewer.
+constexpr std::size_t kIdleSqliteConnections = 32;
+constexpr std::size_t kIdlePostgresConnections = 8;
+
 // A method's parameters: one letter per position, 's' string, 'd' delta packet, 'a' array;
 // those after a '|' may be left out (newer clients send them, older ones do not).
 struct MethodSignature {
@@ -146,7 +154,8 @@ bool IsTokenShaped(const std::string& token) {
 
 DbAllocService::DbAllocService(StorageConfig config, ConnectionPool::Opener opener)
     : config_(std::move(config)),
-      pool_(std::move(opener)),
+      pool_(std::move(opener), config_.backend == StorageConfig::Backend::Sqlite ? kIdleSqliteConnections
+                                                                                 : kIdlePostgresConnections),
       sessions_(std::chrono::milliseconds(config_.session_recheck_ms), kMaxCachedSessions),
       dummy_hash_(HashPassword("", config_.pbkdf2_iterations)) {
   if (config_.backend == StorageConfig::Backend::Postgres) {
