@@ -21,11 +21,11 @@ namespace {
 constexpr std::size_t kMaxCachedSessions = 4096;
 
 // Connections kept open between calls. SQLite: one for every call that may run at once
-// (the default 16 workers and the I/O threads, with room), since an SQLite connection is
-// a file handle and its page cache, and opening one reads the schema and loses its
-// prepared statements. PostgreSQL: each idle connection is a backend process held on a
+// (the default max(16, 4 x cores) workers and the I/O threads, up to 15 cores), since an
+// SQLite connection is a file handle and its page cache, and opening one reads the schema
+// and loses its prepared statements. PostgreSQL: each idle connection is a backend process held on a
 // database that other servers share, so fewer.
-constexpr std::size_t kIdleSqliteConnections = 32;
+constexpr std::size_t kIdleSqliteConnections = 64;
 constexpr std::size_t kIdlePostgresConnections = 8;
 
 // A method's parameters: one letter per position, 's' string, 'd' delta packet, 'a' array;
