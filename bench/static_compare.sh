@@ -149,7 +149,8 @@ drive() {
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-echo "alloc-server on $server_port, nginx on $nginx_port; $rounds rounds of ${seconds} s; load: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "alloc-server on $server_port, nginx on $nginx_port; $rounds rounds of ${seconds} s;" \
+  "answers: small $(wc -c <"$work/www/small.json") B, grid $(wc -c <"$work/www/grid.json") B; load: $(cut -d' ' -f1-3 /proc/loadavg)"
 declare -A results errors cpu_costs
 for round in $(seq 1 "$rounds"); do
   # Alternated, and the order flipped every round.

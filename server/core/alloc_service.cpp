@@ -156,7 +156,8 @@ DbAllocService::DbAllocService(StorageConfig config, ConnectionPool::Opener open
     : config_(std::move(config)),
       pool_(std::move(opener), config_.backend == StorageConfig::Backend::Sqlite ? kIdleSqliteConnections
                                                                                  : kIdlePostgresConnections),
-      sessions_(std::chrono::milliseconds(config_.session_recheck_ms), kMaxCachedSessions),
+      sessions_(std::chrono::milliseconds(config_.backend == StorageConfig::Backend::Sqlite ? config_.session_recheck_ms : 0),
+                kMaxCachedSessions),
       dummy_hash_(HashPassword("", config_.pbkdf2_iterations)) {
   if (config_.backend == StorageConfig::Backend::Postgres) {
     notices_ = std::make_unique<ChangeNotices>(config_.target, config_.pg_schema, config_.db_timeout_seconds, feed_);
