@@ -15,17 +15,25 @@ ALLOC_PACKAGES=(
   poppler-utils sslscan lintian
 )
 
+# The benchmarks' own tools, installed only by the scripts that run benchmarks
+# (bench/static_compare.sh), never by ./test or ./run: a web server serving the same
+# answer bytes as a static file, an HTTP load generator, and the profiler.
+ALLOC_BENCH_PACKAGES=(nginx wrk linux-perf)
+
+# The packages of the list named by $1 (default: ALLOC_PACKAGES) that are not installed.
 alloc_missing_packages() {
+  local -n wanted=${1:-ALLOC_PACKAGES}
   local missing=() p
-  for p in "${ALLOC_PACKAGES[@]}"; do
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   echo "${missing[@]:-}"
 }
 
+# Installs what is missing of the list named by $1 (default: ALLOC_PACKAGES).
 alloc_install_deps() {
   local missing
-  missing=$(alloc_missing_packages)
+  missing=$(alloc_missing_packages "${1:-ALLOC_PACKAGES}")
   [ -z "$missing" ] && return 0
   if [ "$(id -u)" -ne 0 ]; then
     echo "Missing Debian packages: $missing" >&2
@@ -38,3 +46,5 @@ alloc_install_deps() {
   # shellcheck disable=SC2086
   apt-get install -y -qq --no-install-recommends $missing >/dev/null
 }
+
+alloc_install_bench_deps() { alloc_install_deps ALLOC_BENCH_PACKAGES; }

@@ -16,6 +16,18 @@
 namespace srv {
 namespace {
 
+// Sessions held by the session cache before it sheds stale ones: far more clerks than a
+// site has, so a full cache is a flood of sign-ins.
+constexpr std::size_t kMaxCachedSessions = 4096;
+
+// Connections kept open between calls. SQLite: one for every call that may run at once
+// (the default max(16, 4 x cores) workers and the I/O threads, up to 15 cores), since an
+// SQLite connection is a file handle and its page cache, and opening one reads the schema
+// and loses its prepared statements. PostgreSQL: each idle connection is a backend process held on a
+// database that other servers share, so fewer.
+constexpr std::size_t kIdleSqliteConnections = 64;
+constexpr std::size_t kIdlePostgresConnections = 8;
+
 // A method's parameters: one letter per position, 's' string, 'd' delta packet, 'a' array;
 // those after a '|' may be left out (newer clients send them, older ones do not).
 struct MethodSignature {
@@ -141,7 +153,12 @@ bool IsTokenShaped(const std::string& token) {
 }  // namespace
 
 DbAllocService::DbAllocService(StorageConfig config, ConnectionPool::Opener opener)
-    : config_(std::move(config)), pool_(std::move(opener)), dummy_hash_(HashPassword("", config_.pbkdf2_iterations)) {
+    : config_(std::move(config)),
+      pool_(std::move(opener), config_.backend == StorageConfig::Backend::Sqlite ? kIdleSqliteConnections
+                                                                                 : kIdlePostgresConnections),
+      sessions_(std::chrono::milliseconds(config_.backend == StorageConfig::Backend::Sqlite ? config_.session_recheck_ms : 0),
+                kMaxCachedSessions),
+      dummy_hash_(HashPassword("", config_.pbkdf2_iterations)) {
   if (config_.backend == StorageConfig::Backend::Postgres) {
     notices_ = std::make_unique<ChangeNotices>(config_.target, config_.pg_schema, config_.db_timeout_seconds, feed_);
   } else {
@@ -214,12 +231,14 @@ std::optional<LoginResult> DbAllocService::Login(const std::string& operator_id,
 
 std::optional<Session> DbAllocService::Authenticate(const std::string& token) {
   if (!IsTokenShaped(token)) return std::nullopt;
+  const std::int64_t now = Now();
+  if (std::optional<Session> recent = sessions_.Find(token, now)) return recent;
   return WithConnection("token check", [&](Database& db) -> std::optional<Session> {
-    // The session and its operator's branches in one round trip: every call asks for them.
+    // The session and its operator's branches in one round trip.
     const ResultSet s = db.Query(
-        "SELECT s.operator_id, b.branch FROM sessions s LEFT JOIN operator_branches b ON b.operator_id = "
-        "s.operator_id WHERE s.token_hash = ? AND s.expires_at > ? ORDER BY b.branch",
-        {Sha256Hex(token), Now()});
+        "SELECT s.operator_id, b.branch, s.expires_at FROM sessions s LEFT JOIN operator_branches b ON "
+        "b.operator_id = s.operator_id WHERE s.token_hash = ? AND s.expires_at > ? ORDER BY b.branch",
+        {Sha256Hex(token), now});
     if (s.empty()) return std::nullopt;
     Session session;
     session.operator_id = s.Text(0, 0);
@@ -227,6 +246,7 @@ std::optional<Session> DbAllocService::Authenticate(const std::string& token) {
     for (std::size_t i = 0; i < s.size(); ++i) {
       if (!s.IsNull(i, 1)) session.branches.push_back(s.Text(i, 1));  // null: an operator with no branch
     }
+    sessions_.Remember(token, session, s.Int(0, 2));
     return session;
   });
 }

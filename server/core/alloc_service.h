@@ -13,6 +13,7 @@
 #include "server/core/change_notices.h"
 #include "server/core/connection_pool.h"
 #include "server/core/service_factory.h"
+#include "server/core/session_cache.h"
 
 namespace srv {
 
@@ -50,6 +51,7 @@ class DbAllocService final : public AllocService {
   StorageConfig config_;
   ConnectionPool pool_;
   BudgetTurns turns_;
+  SessionCache sessions_;
   std::string dummy_hash_;  // verified against when the operator is unknown, so timing tells nothing
   std::mutex probe_mutex_;  // one check of the database at a time (DatabaseReachable)
   std::atomic<bool> reachable_{true};

@@ -1,7 +1,9 @@
 // Sign-in, sessions, dispatch and the read methods, on each backend.
 #include "server/core/alloc_service.h"
 
+#include <chrono>
 #include <sstream>
+#include <thread>
 #include <utility>
 
 #include "platform/runtime/packet_json.h"
@@ -33,17 +35,40 @@ TEST_P(SessionTest, SignInOpensASessionSharedByEveryInstanceOnTheDatabase) {
 }
 
 TEST_P(SessionTest, ASessionCarriesEveryBranchOfItsOperatorOrNone) {
-  const auto login = service_->Login("demo", "demo");
+  StorageConfig read_every_call = config_;
+  read_every_call.session_recheck_ms = 0;
+  auto service = OpenService(read_every_call);
+  const auto login = service->Login("demo", "demo");
   ASSERT_TRUE(login);
   Exec("INSERT INTO operator_branches (operator_id, branch) VALUES ('demo', '0004'), ('demo', '0002')");
-  auto session = service_->Authenticate(login->token);
+  auto session = service->Authenticate(login->token);
   ASSERT_TRUE(session);
   EXPECT_EQ(session->branches, (std::vector<std::string>{"0001", "0002", "0004"}));
   Exec("DELETE FROM operator_branches WHERE operator_id = 'demo'");
-  session = service_->Authenticate(login->token);
+  session = service->Authenticate(login->token);
   ASSERT_TRUE(session) << "a valid session of an operator without branches";
   EXPECT_EQ(session->operator_id, "demo");
   EXPECT_TRUE(session->branches.empty());
+}
+
+// Sessions are trusted for a while once checked (session_cache.h): a session deleted in
+// the database is refused once that while has passed, and two operators' sessions never mix.
+TEST_P(SessionTest, ARecheckedSessionSeesItsDeletionWithinTheBound) {
+  StorageConfig short_trust = config_;
+  short_trust.session_recheck_ms = 50;
+  auto service = OpenService(short_trust);
+  const auto demo = service->Login("demo", "demo");
+  const auto ana = service->Login("ana", "ana");
+  ASSERT_TRUE(demo && ana);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(service->Authenticate(demo->token)->operator_id, "demo");
+    EXPECT_EQ(service->Authenticate(ana->token)->operator_id, "ana");
+    EXPECT_EQ(service->Authenticate(ana->token)->branches, std::vector<std::string>{"0002"});
+  }
+  Exec("DELETE FROM sessions WHERE token_hash = ?", {Sha256Hex(demo->token)});
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  EXPECT_FALSE(service->Authenticate(demo->token));
+  EXPECT_EQ(service->Authenticate(ana->token)->operator_id, "ana");
 }
 
 TEST_P(SessionTest, WrongCredentialsAndBadTokensAreRefused) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,7 +16,9 @@ namespace srv {
 class ConnectionPool {
  public:
   using Opener = std::function<std::unique_ptr<Database>()>;
-  explicit ConnectionPool(Opener opener) : opener_(std::move(opener)) {}
+  // Keeps up to `max_idle` connections open between calls. Fewer than the calls that run
+  // at once, and a busy server opens and closes a connection for every call beyond it.
+  explicit ConnectionPool(Opener opener, std::size_t max_idle = 8) : opener_(std::move(opener)), max_idle_(max_idle) {}
 
   // A connection lent for one call; it goes back to the pool when the lease ends,
   // unless it is no longer healthy (connection lost, transaction left open), in which
@@ -68,15 +71,15 @@ class ConnectionPool {
   }
 
  private:
-  static constexpr std::size_t kMaxIdle = 8;
   void Return(std::unique_ptr<Database> db) {
     in_use_.fetch_sub(1, std::memory_order_relaxed);
     if (!db || !db->Healthy()) return;  // a lost or stuck connection is closed, not reused
     std::lock_guard lock(mutex_);
-    if (idle_.size() < kMaxIdle) idle_.push_back(std::move(db));
+    if (idle_.size() < max_idle_) idle_.push_back(std::move(db));
   }
 
   Opener opener_;
+  const std::size_t max_idle_;
   mutable std::mutex mutex_;
   std::vector<std::unique_ptr<Database>> idle_;
   std::atomic<std::int64_t> in_use_{0};
