@@ -2,10 +2,10 @@
 
 #include <spdlog/spdlog.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <ctime>
-#include <algorithm>
 #include <map>
 
 #include "platform/runtime/packet.h"

@@ -29,8 +29,6 @@ class DbAllocService final : public AllocService {
   bool DatabaseReachable() override;
   ChangesAnswer ChangesSince(const Session& session, const std::vector<ChangeCursor>& cursors) override;
   ChangeFeed* Feed() override { return &feed_; }
-  // PostgreSQL: whether the change notices are heard (always true on SQLite).
-  bool HearsChanges() const { return !notices_ || notices_->Listening(); }
   std::vector<std::string> MethodNames() const override;
   DatabaseConnectionCount DatabaseConnections() const override { return {pool_.InUse(), pool_.Idle()}; }
 

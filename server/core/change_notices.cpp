@@ -48,7 +48,6 @@ ChangeNotices::~ChangeNotices() {
 void ChangeNotices::Run() {
   while (!stop_) {
     ListenOnce();
-    listening_ = false;
     for (auto waited = std::chrono::milliseconds(0); !stop_ && waited < kRetryPause;
          waited += std::chrono::milliseconds(kPollMs)) {
       std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
@@ -83,7 +82,6 @@ void ChangeNotices::ListenOnce() {
     spdlog::warn("change notices: LISTEN failed: {}", PQerrorMessage(conn.get()));
     return;
   }
-  listening_ = true;
   // What committed while nobody listened is in the history: the waiters read it.
   feed_.Resync();
   spdlog::debug("change notices: listening");

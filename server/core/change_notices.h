@@ -24,9 +24,6 @@ class ChangeNotices {
   ChangeNotices(const ChangeNotices&) = delete;
   ChangeNotices& operator=(const ChangeNotices&) = delete;
 
-  // Whether it is listening now (tests wait for it before they change anything).
-  bool Listening() const { return listening_; }
-
  private:
   void Run();
   // Listens until the connection breaks or the listener stops.
@@ -38,7 +35,6 @@ class ChangeNotices {
   const int timeout_seconds_;
   ChangeFeed& feed_;
   std::atomic<bool> stop_{false};
-  std::atomic<bool> listening_{false};
   std::thread thread_;  // last: starts once the rest is ready
 };
 

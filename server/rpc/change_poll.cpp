@@ -94,16 +94,9 @@ std::variant<std::shared_ptr<ChangePoll>, RpcReply> ChangePoll::Begin(AllocServi
     wait = std::chrono::seconds(w->get<int>());
   }
 
-  const std::string_view token = BearerToken(authorization);
-  if (token.empty()) return Refusal(401, rpc::kNotSignedIn, "not signed in: missing \"Authorization: Bearer <token>\"");
-  std::optional<Session> session;
-  try {
-    session = service.Authenticate(std::string(token));
-  } catch (const ServiceError& e) {
-    return Refusal(503, rpc::kServerError, e.what());
-  }
-  if (!session) return Refusal(401, rpc::kNotSignedIn, "not signed in: unknown or expired token");
-  return std::shared_ptr<ChangePoll>(new ChangePoll(service, std::move(*session), std::move(cursors), wait));
+  TokenCheck checked = CheckToken(service, authorization);
+  if (!checked.session) return Refusal(checked.code == rpc::kServerError ? 503 : 401, checked.code, checked.message);
+  return std::shared_ptr<ChangePoll>(new ChangePoll(service, std::move(*checked.session), std::move(cursors), wait));
 }
 
 std::optional<RpcReply> ChangePoll::Read() {

@@ -101,13 +101,10 @@ RpcReply RpcHandler::Health() const {
 RpcReply RpcHandler::Metrics(std::string_view authorization, std::string_view peer,
                              std::int64_t open_connections) const {
   if (!limits_.metrics_from_any_address && !IsLoopbackAddress(peer)) {
-    const std::string_view token = BearerToken(authorization);
-    try {
-      if (token.empty() || !service_.Authenticate(std::string(token))) {
-        return {401, ErrorBody(rpc::kNotSignedIn, "metrics from another machine need \"Authorization: Bearer <token>\"")};
-      }
-    } catch (const ServiceError& e) {
-      return {503, ErrorBody(rpc::kServerError, e.what())};
+    const TokenCheck checked = CheckToken(service_, authorization);
+    if (checked.code == rpc::kServerError) return {503, ErrorBody(rpc::kServerError, checked.message)};
+    if (!checked.session) {
+      return {401, ErrorBody(rpc::kNotSignedIn, "metrics from another machine need \"Authorization: Bearer <token>\"")};
     }
   }
   const AllocService::DatabaseConnectionCount database = service_.DatabaseConnections();
@@ -225,15 +222,9 @@ void RpcHandler::Dispatch(const std::string& method, const json& params, Caller&
     throw RpcFault{rpc::kMethodNotFound, "unknown method \"" + method + "\": methods are named " + prefix + "<Method>"};
   }
 
-  const std::string_view token = BearerToken(caller.authorization);
-  if (token.empty()) throw RpcFault{rpc::kNotSignedIn, "not signed in: missing \"Authorization: Bearer <token>\""};
-  std::optional<Session> session;
-  try {
-    session = service_.Authenticate(std::string(token));
-  } catch (const ServiceError& e) {  // the database failed: its text for the clerk
-    throw RpcFault{rpc::kServerError, e.what()};
-  }
-  if (!session) throw RpcFault{rpc::kNotSignedIn, "not signed in: unknown or expired token"};
+  TokenCheck checked = CheckToken(service_, caller.authorization);
+  if (!checked.session) throw RpcFault{checked.code, std::move(checked.message)};
+  const std::optional<Session>& session = checked.session;
 
   std::vector<rt::Variant> values = DecodeParams(params);
   rt::Variant value;
@@ -306,6 +297,17 @@ std::string_view BearerToken(std::string_view authorization) {
   while (!token.empty() && token.front() == ' ') token.remove_prefix(1);
   while (!token.empty() && token.back() == ' ') token.remove_suffix(1);
   return token;
+}
+
+TokenCheck CheckToken(AllocService& service, std::string_view authorization) {
+  const std::string_view token = BearerToken(authorization);
+  if (token.empty()) return {std::nullopt, rpc::kNotSignedIn, "not signed in: missing \"Authorization: Bearer <token>\""};
+  try {
+    if (std::optional<Session> session = service.Authenticate(std::string(token))) return {std::move(session), 0, {}};
+  } catch (const ServiceError& e) {
+    return {std::nullopt, rpc::kServerError, e.what()};
+  }
+  return {std::nullopt, rpc::kNotSignedIn, "not signed in: unknown or expired token"};
 }
 
 }  // namespace srv

@@ -126,6 +126,17 @@ class RpcHandler {
 // The token of "Bearer <token>" (scheme case-insensitive), or "" when there is none.
 std::string_view BearerToken(std::string_view authorization);
 
+// The session of an Authorization header's token; without one, the JSON-RPC error code
+// and message that say why: kNotSignedIn (no, unknown or expired token) or kServerError
+// (the database failed: its text for the clerk). JSON-RPC calls, change polls and
+// metrics from another machine all check their token here.
+struct TokenCheck {
+  std::optional<Session> session;
+  int code = 0;
+  std::string message;
+};
+TokenCheck CheckToken(AllocService& service, std::string_view authorization);
+
 // Serialises a response; invalid UTF-8 coming from the database is replaced, not thrown.
 std::string DumpJson(const nlohmann::json& value);
 
