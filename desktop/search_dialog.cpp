@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -61,7 +63,7 @@ TSearchDialog::TSearchDialog(const std::string& title, const std::string& empty_
   layout->addWidget(filter_);
   layout->addWidget(table_);
   layout->addWidget(empty_);
-  resize(560, 360);
+  resize(WidthForColumns(), 360);
 
   connect(filter_, &QLineEdit::textChanged, this, &TSearchDialog::ApplyFilter);
   connect(table_, &QTableWidget::cellDoubleClicked, this, [this] { ChooseCurrent(); });
@@ -75,6 +77,17 @@ TSearchDialog::TSearchDialog(const std::string& title, const std::string& empty_
   } else {
     filter_->setFocus();
   }
+}
+
+int TSearchDialog::WidthForColumns() const {
+  int columns = 0;
+  for (int c = 0; c < table_->columnCount(); ++c) columns += table_->columnWidth(c);
+  const QMargins margins = layout()->contentsMargins();
+  const int wanted = columns + 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width() +
+                     margins.left() + margins.right();
+  const QScreen* shown_on = screen();
+  const int room = shown_on != nullptr ? shown_on->availableGeometry().width() : wanted;
+  return std::clamp(wanted, std::min(560, room), std::max(room, 1));
 }
 
 std::vector<int> TSearchDialog::ShownRows() const {

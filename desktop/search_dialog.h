@@ -43,6 +43,10 @@ class TSearchDialog : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Wide enough to show every column without scrolling sideways (the last column says
+  // where a professional is booked), at least 560 px, at most the screen's width.
+  int WidthForColumns() const;
+
   QLineEdit* filter_;
   QTableWidget* table_;
   QLabel* empty_;

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -58,6 +60,22 @@ TEST(SearchDialog, EmptyListShowsItsTextAndChoosesNothing) {
   EXPECT_EQ(dialog.EmptyLabel()->text(), QString::fromUtf8("Não há orçamento cadastrado."));
   QTest::keyClick(dialog.FilterBox(), Qt::Key_Return);
   EXPECT_EQ(dialog.Chosen(), std::nullopt);
+}
+
+// The professional list's columns as the allocation screen asks them: the last one says
+// where someone is booked, and a clerk must read it without scrolling sideways.
+TEST(SearchDialog, EveryColumnIsShownWithoutScrollingSideways) {
+  const std::vector<rt::TPickColumn> columns = {{"Código", 20}, {"Nome do Profissional", 50}, {"Disponibilidade", 28}};
+  const std::vector<std::vector<std::string>> rows = {{"45.997.418/0001-53", "Copa & Cia", "Livre"},
+                                                      {"862.883.667-57", "Ana Lima", "Alocado: 12/01 COPEIRA 19:00"}};
+  TSearchDialog dialog("Profissional", "", columns, rows);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  QTableWidget& table = *dialog.Table();
+  EXPECT_EQ(table.horizontalScrollBar()->maximum(), 0) << "dialog " << dialog.width() << " px wide";
+  const int last = table.columnCount() - 1;
+  EXPECT_GE(table.columnWidth(last), table.fontMetrics().horizontalAdvance(table.item(1, last)->text()));
+  EXPECT_LE(dialog.width(), dialog.screen()->availableGeometry().width());
 }
 
 // The keys go to whatever has the focus once the dialog is up, as a user's would.
