@@ -324,6 +324,7 @@ double PostgresBareSqlMedianMs(const std::string& conninfo, const std::string& s
 struct Options {
   double seconds = 2;
   std::string postgres;  // libpq connection string; empty: SQLite
+  bool availability = false;
 };
 
 std::optional<Options> ParseOptions(int argc, char** argv) {
@@ -335,12 +336,53 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
       o.postgres = argv[++i];
       continue;
     }
+    if (arg == "--availability") {
+      o.availability = true;
+      continue;
+    }
     char* end = nullptr;
     o.seconds = std::strtod(arg.c_str(), &end);
     if (seconds_seen || *end != '\0' || !(o.seconds > 0)) return std::nullopt;
     seconds_seen = true;
   }
   return o;
+}
+
+// The professional lookups with 100,000 units in the database (90,000 allocations, most
+// of them at one time), from one clerk over loopback: the validation of a professional
+// for 12/01's evening unit and the list of 27/01's waiters, free ones first.
+void AvailabilityScenarios(const srv::StorageConfig& storage, const std::vector<int>& port, double seconds) {
+  const auto started = Clock::now();
+  srv::GenerateLargeBudget(storage, 100000);
+  std::printf("\nwith a 100,000-unit budget added (%.1f s to make it):\n",
+              std::chrono::duration<double>(Clock::now() - started).count());
+  const auto validate = [](clib::TNetConnection& net, int) {
+    return net.Call("GetProdForn", {"MO002", "F15350946056", "0001", "0000000012", "01", "02", "1900"});
+  };
+  const auto list_waiters = [](clib::TNetConnection& net, int) {
+    return net.Call("GetProdForn", {"MO001", "", "0001", "0000000027", "01", "02", ""});
+  };
+  {  // what the timed calls answer: a professional with bookings, a list with booked ones
+    clib::TNetConnection net;
+    net.SetHost("127.0.0.1");
+    net.SetPort(port[0]);
+    net.SetCredentials("demo", "demo");
+    net.Open();
+    const clib::ServerAnswer v = validate(net, 0), l = list_waiters(net, 0);
+    if (!v.ok || !l.ok) throw std::runtime_error("a lookup failed: " + v.error_text + l.error_text);
+    const rt::DataPacket& listed = l.value.AsArray()[0].AsPacket();
+    const int where = listed.FieldIndex("DSALOCACAO");
+    const auto booked = std::count_if(listed.rows.begin(), listed.rows.end(),
+                                      [&](const rt::Row& r) { return !r[where].AsString().empty(); });
+    std::printf("the validation reports %zu booking(s); the list has %zu professionals, %td of them booked\n",
+                v.value.AsArray()[1].AsPacket().rows.size(), listed.rows.size(), booked);
+  }
+  const Figures validation = Drive(port, 1, seconds, validate);
+  PrintRow("GetProdForn (validation)", 1, validation);
+  const Figures list = Drive(port, 1, seconds, list_waiters);
+  PrintRow("GetProdForn (list)", 1, list);
+  std::printf("figures: validation_median_ms=%.3g validation_p99_ms=%.3g list_median_ms=%.3g list_p99_ms=%.3g\n",
+              validation.median_ms, validation.p99_ms, list.median_ms, list.p99_ms);
 }
 
 }  // namespace
@@ -350,11 +392,13 @@ int main(int argc, char** argv) {
   const std::optional<Options> options = ParseOptions(argc, argv);
   if (help || !options) {
     std::printf(
-        "usage: server_bench [SECONDS] [--postgres CONNINFO]\n"
+        "usage: server_bench [SECONDS] [--postgres CONNINFO] [--availability]\n"
         "Starts alloc-server on loopback with a 1,000-unit budget and measures calls per\n"
         "second, median and p99 latency from 1, 4 and 16 keep-alive clients, SECONDS per\n"
         "scenario (default 2), on SQLite or on the PostgreSQL database CONNINFO names\n"
-        "(then also with a second server process on that database).\n");
+        "(then also with a second server process on that database).\n"
+        "--availability: then a budget of 100,000 units is added and the professional\n"
+        "lookups a clerk makes (a validation, the list with who is free) are timed.\n");
     return help ? 0 : 2;
   }
   const double seconds = options->seconds;
@@ -516,6 +560,7 @@ int main(int argc, char** argv) {
       std::printf(" two_servers_save_calls_per_s_%d=%.0f two_servers_save_p99_ms_%d=%.3g", clients, f.calls_per_second,
                   clients, f.p99_ms);
     std::printf("\n");
+    if (options->availability) AvailabilityScenarios(storage, port, seconds);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "server_bench: %s\n", e.what());
     rc = 1;
