@@ -17,14 +17,21 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 rounds=3 seconds=8 server="$root/build/default/server/alloc-server"
 positional=()
+usage() { sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; }
 while [ $# -gt 0 ]; do
   case "$1" in
-    --server) server=$2; shift 2 ;;
+    -h|--help) usage; exit 0 ;;
+    --server) server=${2:?--server needs a binary}; shift 2 ;;
+    -*) echo "static_compare.sh: unknown option '$1' (see --help)" >&2; exit 2 ;;
     *) positional+=("$1"); shift ;;
   esac
 done
 [ ${#positional[@]} -ge 1 ] && rounds=${positional[0]}
 [ ${#positional[@]} -ge 2 ] && seconds=${positional[1]}
+for n in "$rounds" "$seconds"; do
+  [[ "$n" =~ ^[1-9][0-9]*$ ]] || { echo "static_compare.sh: ROUNDS and SECONDS are whole numbers above 0, not '$n'" >&2; exit 2; }
+done
+[ ${#positional[@]} -le 2 ] || { echo "static_compare.sh: at most ROUNDS and SECONDS (see --help)" >&2; exit 2; }
 
 # shellcheck source=scripts/deps.sh
 source "$root/scripts/deps.sh"
