@@ -69,6 +69,7 @@ using packet_json::JsonKindName;
 using packet_json::NlohmannNode;
 using packet_json::Reader;
 using packet_json::SimdNode;
+using packet_json::TapeRows;
 
 // A located message for text that simdjson refused ("line 1, column 17: ..."), from
 // nlohmann's parser, which is iterative and so safe on any depth; empty when it accepts.
@@ -97,7 +98,8 @@ std::string SyntaxMessage(std::string_view text) {
   return tag_end == std::string::npos ? locator.message : locator.message.substr(tag_end + 2);
 }
 
-// Parses `text` and hands the root to `read`, all within one parser's lifetime.
+// Parses `text` and hands the root and the parser's document to `read`, all within one
+// parser's lifetime.
 template <class F>
 auto WithParsedText(JsonText source, const DecodeLimits& limits, F&& read) {
   const std::string_view text = source.Text();
@@ -133,7 +135,7 @@ auto WithParsedText(JsonText source, const DecodeLimits& limits, F&& read) {
     const std::string located = error == simdjson::MEMALLOC ? "" : SyntaxMessage(text);
     Fail("invalid JSON: " + (located.empty() ? std::string(simdjson::error_message(error)) : located));
   }
-  return read(SimdNode(root));
+  return read(SimdNode(root), parser.doc);
 }
 
 }  // namespace
@@ -141,11 +143,18 @@ auto WithParsedText(JsonText source, const DecodeLimits& limits, F&& read) {
 Variant VariantFromJson(const nlohmann::json& json) { return Reader<NlohmannNode>().Value(NlohmannNode(json), 0); }
 DataPacket PacketFromJson(const nlohmann::json& json) { return Reader<NlohmannNode>().Packet(NlohmannNode(json), 0); }
 
+// A root packet's rows are read off the tape where they plainly fit (packet_json_tape.h).
 Variant DecodeVariant(JsonText text, const DecodeLimits& limits) {
-  return WithParsedText(text, limits, [](const SimdNode& root) { return Reader<SimdNode>().Value(root, 0); });
+  return WithParsedText(text, limits, [](const SimdNode& root, const simdjson::dom::document& doc) {
+    const TapeRows rows(doc);
+    return Reader<SimdNode>(&rows).Value(root, 0);
+  });
 }
 DataPacket DecodePacket(JsonText text, const DecodeLimits& limits) {
-  return WithParsedText(text, limits, [](const SimdNode& root) { return Reader<SimdNode>().Packet(root, 0); });
+  return WithParsedText(text, limits, [](const SimdNode& root, const simdjson::dom::document& doc) {
+    const TapeRows rows(doc);
+    return Reader<SimdNode>(&rows).Packet(root, 0);
+  });
 }
 
 struct JsonNodeAccess {
@@ -196,7 +205,8 @@ void JsonNode::ForEachMember(const std::function<void(std::string_view, const Js
 Variant JsonNode::ToVariant() const { return Reader<SimdNode>().Value(JsonNodeAccess::Simd(*this), 0); }
 
 void ReadJsonText(JsonText text, const DecodeLimits& limits, const std::function<void(const JsonNode&)>& read) {
-  WithParsedText(text, limits, [&](const SimdNode& root) { read(JsonNodeAccess::Of(root.Element())); });
+  WithParsedText(text, limits,
+                 [&](const SimdNode& root, const simdjson::dom::document&) { read(JsonNodeAccess::Of(root.Element())); });
 }
 
 }  // namespace rt

@@ -15,6 +15,7 @@
 #include "platform/runtime/packet_json.h"
 #include "platform/runtime/packet_json_form.h"
 #include "platform/runtime/packet_json_nodes.h"
+#include "platform/runtime/packet_json_tape.h"
 #include "platform/runtime/variant.h"
 
 namespace rt::packet_json {
@@ -52,6 +53,10 @@ std::array<std::optional<Node>, N> Members(const Node& object, const std::array<
 template <class Node>
 class Reader {
  public:
+  // `root_rows`: the rows of the text's root packet read off the parser's tape where they
+  // plainly fit (packet_json_tape.h); the checked loop reads whatever it leaves.
+  explicit Reader(const TapeRows* root_rows = nullptr) : root_rows_(root_rows) {}
+
   // `depth`: the containers around `n`.
   Variant Value(const Node& n, int depth) {
     switch (n.Kind()) {
@@ -148,6 +153,7 @@ class Reader {
         if (p.fields[i].name == p.fields.back().name) Fail("duplicate field " + Quoted(p.fields.back().name));
     });
 
+    if (depth == 1 && root_rows_ != nullptr && root_rows_->Read(p.fields, p.rows)) return p;  // the root packet
     std::size_t row_number = 0;
     rows->ForEachItem([&](const Node& r) {
       ++row_number;
@@ -331,6 +337,8 @@ class Reader {
     Fail(FieldWhere(row_number, part, f.name) + "expected " + FieldTypeName(f.type) + ", got " +
          (k == JsonKind::Object ? "an object" : JsonKindName(k)));
   }
+
+  const TapeRows* root_rows_;
 };
 
 }  // namespace rt::packet_json
