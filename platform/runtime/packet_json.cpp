@@ -42,8 +42,10 @@
 //
 // Reading: the text is parsed by simdjson (the bulk of the cost is then building the
 // values); the checks walk the parsed document with the same code as for an
-// nlohmann::json. Containers may nest at most 64 levels; the text is at most 64 MiB
-// unless the caller says otherwise.
+// nlohmann::json, except that a packet's rows are first tried straight off simdjson's
+// tape and left to that walk at the first value that does not plainly fit its field.
+// Containers may nest at most 64 levels; the text is at most 64 MiB unless the caller
+// says otherwise.
 //
 // This file holds the public entry points of reading and the JsonNode view; the writer is
 // packet_json_writer.cpp, the checked reader packet_json_reader.h over the node adapters
@@ -69,7 +71,6 @@ using packet_json::JsonKindName;
 using packet_json::NlohmannNode;
 using packet_json::Reader;
 using packet_json::SimdNode;
-using packet_json::TapeRows;
 
 // A located message for text that simdjson refused ("line 1, column 17: ..."), from
 // nlohmann's parser, which is iterative and so safe on any depth; empty when it accepts.
@@ -98,26 +99,32 @@ std::string SyntaxMessage(std::string_view text) {
   return tag_end == std::string::npos ? locator.message : locator.message.substr(tag_end + 2);
 }
 
-// Parses `text` and hands the root and the parser's document to `read`, all within one
-// parser's lifetime.
+// One parser per thread keeps its memory from call to call; its document is the one every
+// node of the text being read is on.
+simdjson::dom::parser& ThreadParser() {
+  thread_local simdjson::dom::parser parser;
+  return parser;
+}
+
+// Parses `text` and hands the root to `read`, all within one parser's lifetime.
 template <class F>
 auto WithParsedText(JsonText source, const DecodeLimits& limits, F&& read) {
   const std::string_view text = source.Text();
   if (text.size() > limits.max_text_bytes)
     Fail("text of " + std::to_string(text.size()) + " bytes exceeds the limit of " +
          std::to_string(limits.max_text_bytes) + " bytes");
-  // One parser and one padded copy of the text per thread keep their memory from call
-  // to call (simdjson reads a few bytes past the end); a huge text's buffers are
-  // released after use rather than held for the life of the thread. A text with room
+  // The thread's parser and one padded copy of the text per thread keep their memory
+  // from call to call (simdjson reads a few bytes past the end); a huge text's buffers
+  // are released after use rather than held for the life of the thread. A text with room
   // for those bytes after it is not copied.
-  thread_local simdjson::dom::parser parser;
+  simdjson::dom::parser& parser = ThreadParser();
   thread_local std::string padded;
   constexpr std::size_t kKeptCapacity = 8u << 20;
   struct Release {
     std::size_t size;
     ~Release() {
       if (size <= kKeptCapacity) return;
-      parser = simdjson::dom::parser();
+      ThreadParser() = simdjson::dom::parser();
       std::string().swap(padded);
     }
   } release{text.size()};
@@ -135,7 +142,7 @@ auto WithParsedText(JsonText source, const DecodeLimits& limits, F&& read) {
     const std::string located = error == simdjson::MEMALLOC ? "" : SyntaxMessage(text);
     Fail("invalid JSON: " + (located.empty() ? std::string(simdjson::error_message(error)) : located));
   }
-  return read(SimdNode(root), parser.doc);
+  return read(SimdNode(root));
 }
 
 }  // namespace
@@ -143,18 +150,15 @@ auto WithParsedText(JsonText source, const DecodeLimits& limits, F&& read) {
 Variant VariantFromJson(const nlohmann::json& json) { return Reader<NlohmannNode>().Value(NlohmannNode(json), 0); }
 DataPacket PacketFromJson(const nlohmann::json& json) { return Reader<NlohmannNode>().Packet(NlohmannNode(json), 0); }
 
-// A root packet's rows are read off the tape where they plainly fit (packet_json_tape.h).
+// The readers of parsed text read the rows of packets off the thread parser's tape where
+// they plainly fit (packet_json_tape.h).
 Variant DecodeVariant(JsonText text, const DecodeLimits& limits) {
-  return WithParsedText(text, limits, [](const SimdNode& root, const simdjson::dom::document& doc) {
-    const TapeRows rows(doc);
-    return Reader<SimdNode>(&rows).Value(root, 0);
-  });
+  return WithParsedText(text, limits,
+                        [](const SimdNode& root) { return Reader<SimdNode>(&ThreadParser().doc).Value(root, 0); });
 }
 DataPacket DecodePacket(JsonText text, const DecodeLimits& limits) {
-  return WithParsedText(text, limits, [](const SimdNode& root, const simdjson::dom::document& doc) {
-    const TapeRows rows(doc);
-    return Reader<SimdNode>(&rows).Packet(root, 0);
-  });
+  return WithParsedText(text, limits,
+                        [](const SimdNode& root) { return Reader<SimdNode>(&ThreadParser().doc).Packet(root, 0); });
 }
 
 struct JsonNodeAccess {
@@ -202,11 +206,12 @@ void JsonNode::ForEachMember(const std::function<void(std::string_view, const Js
   JsonNodeAccess::Simd(*this).ForEachMember(
       [&](std::string_view key, const SimdNode& value) { visit(key, JsonNodeAccess::Of(value.Element())); });
 }
-Variant JsonNode::ToVariant() const { return Reader<SimdNode>().Value(JsonNodeAccess::Simd(*this), 0); }
+Variant JsonNode::ToVariant() const {
+  return Reader<SimdNode>(&ThreadParser().doc).Value(JsonNodeAccess::Simd(*this), 0);
+}
 
 void ReadJsonText(JsonText text, const DecodeLimits& limits, const std::function<void(const JsonNode&)>& read) {
-  WithParsedText(text, limits,
-                 [&](const SimdNode& root, const simdjson::dom::document&) { read(JsonNodeAccess::Of(root.Element())); });
+  WithParsedText(text, limits, [&](const SimdNode& root) { read(JsonNodeAccess::Of(root.Element())); });
 }
 
 }  // namespace rt

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -53,9 +54,10 @@ std::array<std::optional<Node>, N> Members(const Node& object, const std::array<
 template <class Node>
 class Reader {
  public:
-  // `root_rows`: the rows of the text's root packet read off the parser's tape where they
-  // plainly fit (packet_json_tape.h); the checked loop reads whatever it leaves.
-  explicit Reader(const TapeRows* root_rows = nullptr) : root_rows_(root_rows) {}
+  // `tape`: the document the nodes are on (for SimdNode), whose packets' rows are read
+  // off its tape where they plainly fit (packet_json_tape.h); the checked loop reads
+  // whatever it leaves.
+  explicit Reader(const simdjson::dom::document* tape = nullptr) : tape_(tape) {}
 
   // `depth`: the containers around `n`.
   Variant Value(const Node& n, int depth) {
@@ -153,7 +155,9 @@ class Reader {
         if (p.fields[i].name == p.fields.back().name) Fail("duplicate field " + Quoted(p.fields.back().name));
     });
 
-    if (depth == 1 && root_rows_ != nullptr && root_rows_->Read(p.fields, p.rows)) return p;  // the root packet
+    if constexpr (std::is_same_v<Node, SimdNode>) {
+      if (tape_ != nullptr && TapeRows(*tape_).Read(rows->Element(), depth, p.fields, p.rows)) return p;
+    }
     std::size_t row_number = 0;
     rows->ForEachItem([&](const Node& r) {
       ++row_number;
@@ -338,7 +342,7 @@ class Reader {
          (k == JsonKind::Object ? "an object" : JsonKindName(k)));
   }
 
-  const TapeRows* root_rows_;
+  const simdjson::dom::document* tape_;
 };
 
 }  // namespace rt::packet_json

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
+#include "platform/runtime/packet_json.h"
 #include "platform/runtime/packet_json_form.h"
 #include "platform/runtime/variant.h"
 
@@ -62,8 +64,9 @@ class Tape {
 };
 
 // Appends the value at `at` to `row` when it plainly fits `field` (as the checked reader
-// builds it) and moves `at` past it; false for anything else.
-inline bool AppendPlain(const Tape& tape, std::size_t& at, const FieldDef& field, Row& row) {
+// builds it) and moves `at` past it; false for anything else. `dates_fit`: a date's
+// object is within the nesting limit.
+inline bool AppendPlain(const Tape& tape, std::size_t& at, const FieldDef& field, bool dates_fit, Row& row) {
   const std::size_t i = at;
   switch (tape.TagAt(i)) {
     case Tag::NULL_VALUE:
@@ -105,7 +108,7 @@ inline bool AppendPlain(const Tape& tape, std::size_t& at, const FieldDef& field
       return true;
     case Tag::START_OBJECT: {
       // {"$date":"..."}: the object's word, the key, the value, the closing word.
-      if (field.type != FieldType::DateTime || tape.After(i) != i + 4) return false;
+      if (field.type != FieldType::DateTime || !dates_fit || tape.After(i) != i + 4) return false;
       if (tape.TagAt(i + 2) != Tag::STRING || tape.String(i + 1) != "$date") return false;
       DateTime date;
       if (!DateTime::FromIso(std::string(tape.String(i + 2)), date)) return false;
@@ -119,7 +122,8 @@ inline bool AppendPlain(const Tape& tape, std::size_t& at, const FieldDef& field
 }
 
 // The rows of the list at `list`, every one a list of one plainly fitting value per field.
-bool ReadList(const Tape& tape, std::size_t list, const std::vector<FieldDef>& fields, std::vector<Row>& rows) {
+bool ReadList(const Tape& tape, std::size_t list, bool dates_fit, const std::vector<FieldDef>& fields,
+              std::vector<Row>& rows) {
   if (tape.TagAt(list) != Tag::START_ARRAY) return false;
   const std::size_t end = tape.After(list) - 1;  // the closing word
   std::size_t count = tape.Count(list);
@@ -136,7 +140,7 @@ bool ReadList(const Tape& tape, std::size_t list, const std::vector<FieldDef>& f
     row.reserve(width);
     std::size_t at = r + 1;
     for (const FieldDef& field : fields) {
-      if (!AppendPlain(tape, at, field, row)) return false;
+      if (!AppendPlain(tape, at, field, dates_fit, row)) return false;
     }
     if (tape.TagAt(at) != Tag::END_ARRAY) return false;
     r = at + 1;
@@ -146,20 +150,20 @@ bool ReadList(const Tape& tape, std::size_t list, const std::vector<FieldDef>& f
 
 }  // namespace
 
-bool TapeRows::Read(const std::vector<FieldDef>& fields, std::vector<Row>& rows) const {
-  const Tape tape(doc_);
-  // The root value follows the tape's root word: {"$packet":{...}}, then its one key.
-  constexpr std::size_t kRoot = 1, kKey = 2, kBody = 3;
-  if (tape.TagAt(kRoot) != Tag::START_OBJECT || tape.Count(kRoot) != 1 || tape.String(kKey) != "$packet" ||
-      tape.TagAt(kBody) != Tag::START_OBJECT)
-    return false;
-  const std::size_t body_end = tape.After(kBody) - 1;
-  for (std::size_t key = kBody + 1; key < body_end; key = tape.Next(key + 1)) {
-    if (tape.String(key) != "rows") continue;
-    if (ReadList(tape, key + 1, fields, rows)) return true;
-    rows.clear();
-    return false;
-  }
+bool TapeRows::Read(simdjson::dom::element list, int depth, const std::vector<FieldDef>& fields,
+                    std::vector<Row>& rows) const {
+  // A row list sits three containers into the packet body, a date four.
+  if (depth + 3 > kMaxNestingDepth) return false;
+  // An element is its place on the tape, simdjson's (document, index) reference; one of
+  // another document is left to the checked reader.
+  static_assert(sizeof(simdjson::dom::element) == sizeof(simdjson::internal::tape_ref) &&
+                std::is_trivially_copyable_v<simdjson::dom::element> &&
+                std::is_trivially_copyable_v<simdjson::internal::tape_ref>);
+  simdjson::internal::tape_ref place;
+  std::memcpy(static_cast<void*>(&place), &list, sizeof place);
+  if (place.doc != &doc_) return false;
+  if (ReadList(Tape(doc_), place.json_index, depth + 4 <= kMaxNestingDepth, fields, rows)) return true;
+  rows.clear();
   return false;
 }
 

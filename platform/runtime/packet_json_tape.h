@@ -1,4 +1,4 @@
-// The rows of a parsed text's root packet read straight off simdjson's tape, once the
+// The rows of a packet of a parsed text read straight off simdjson's tape, once the
 // packet's field definitions are known: each value's kind is the tape word's tag, its
 // content the word after it or a string of the parser's buffer, so nothing is asked of
 // the document twice and no getter checks a kind already known.
@@ -23,9 +23,11 @@ class TapeRows {
   // `document`: the parser's document of the whole text, valid while Read is called.
   explicit TapeRows(const simdjson::dom::document& document) : doc_(document) {}
 
-  // Fills `rows` (empty on entry) with the rows of the root {"$packet":{...}}: true when
-  // it took them all, false (rows left empty) when the checked reader must read them.
-  bool Read(const std::vector<FieldDef>& fields, std::vector<Row>& rows) const;
+  // Fills `rows` (empty on entry) with the rows of the list `list`, an element of the
+  // document, whose packet body lies `depth` containers deep (rows and dates must stay
+  // within the nesting limit): true when it took them all, false (rows left empty) when
+  // the checked reader must read them.
+  bool Read(simdjson::dom::element list, int depth, const std::vector<FieldDef>& fields, std::vector<Row>& rows) const;
 
  private:
   const simdjson::dom::document& doc_;

@@ -461,9 +461,9 @@ TEST(PacketJsonReader, DecodePacketWantsAPacket) {
             "expected a packet, got an object with key '$date'");
 }
 
-// A root packet's rows are read straight off the parser's tape (packet_json_tape.h), the
-// other readers' rows by the checked loop: reading the same text through nlohmann's parse
-// (PacketFromJson, the checked loop only) is the reference for every value kind.
+// The rows of a packet in parsed text, at the root or inside a value, are read straight
+// off the parser's tape (packet_json_tape.h): reading the same text through nlohmann's
+// parse (PacketFromJson, the checked loop only) is the reference for every value kind.
 TEST(PacketJsonTapeRows, ReadWhatTheCheckedReaderReads) {
   const std::string fields =
       R"([{"name":"S","type":"string","size":4},{"name":"I","type":"integer"},{"name":"F","type":"float"},)"
@@ -492,12 +492,38 @@ TEST(PacketJsonTapeRows, ReadWhatTheCheckedReaderReads) {
     const Variant as_variant = DecodeVariant(text);
     ASSERT_EQ(as_variant.type(), Variant::Type::Packet);
     EXPECT_EQ(as_variant.AsPacket(), expected);
+    EXPECT_EQ(DecodeVariant("[1," + text + "]"), Variant(VariantArray{1, expected}));
   }
-  // A large packet of every kind, and the same packet inside a list (read by the loop).
+  // A large packet of every kind, at the root, inside a list, and as a node of a text
+  // read by ReadJsonText (the client's answers).
   DataPacket large = SamplePacket();
   for (int i = 0; i < 2000; ++i) large.rows.push_back(SamplePacket().rows[i % 3]);
   EXPECT_EQ(DecodePacket(EncodePacket(large)), large);
   EXPECT_EQ(DecodeVariant(EncodeVariant(VariantArray{large})), Variant(VariantArray{large}));
+  Variant from_node;
+  ReadJsonText(R"({"value":)" + EncodePacket(large) + "}", {}, [&](const JsonNode& root) {
+    root.ForEachMember([&](std::string_view, const JsonNode& value) { from_node = value.ToVariant(); });
+  });
+  EXPECT_EQ(from_node, Variant(large));
+}
+
+// Rows and dates read off the tape count towards the nesting limit as the checked loop's
+// do: a data packet's date sits five levels into its text.
+TEST(PacketJsonTapeRows, KeepTheNestingLimit) {
+  const std::string dated = R"({"$packet":{"version":1,"fields":[{"name":"D","type":"datetime"}],)"
+                            R"("rows":[[{"$date":"2026-01-01T00:00:00"}]]}})";
+  const std::string listed = R"({"$packet":{"version":1,"fields":[{"name":"F","type":"float"}],"rows":[[1.5]]}})";
+  auto wrapped = [](std::string text, int levels) {
+    for (int i = 0; i < levels; ++i) text.insert(0, 1, '[').push_back(']');
+    return text;
+  };
+  for (const auto& [text, depth] : {std::pair{dated, 5}, std::pair{listed, 4}}) {
+    SCOPED_TRACE(text);
+    const std::string deepest = wrapped(text, kMaxNestingDepth - depth);
+    EXPECT_EQ(DecodeVariant(deepest), VariantFromJson(nlohmann::json::parse(deepest)));
+    EXPECT_EQ(DecodeFailure([&] { DecodeVariant(wrapped(text, kMaxNestingDepth - depth + 1)); }),
+              "nesting deeper than 64 levels");
+  }
 }
 
 // Where a value does not plainly fit, the rows taken so far are dropped and the checked
@@ -533,6 +559,7 @@ TEST(PacketJsonTapeRows, LeaveWhatDoesNotFitToTheCheckedReader) {
     EXPECT_NE(from_tape.find(message), std::string::npos) << from_tape;
     EXPECT_EQ(from_tape, DecodeFailure([&text = text] { PacketFromJson(nlohmann::json::parse(text)); }));
     EXPECT_EQ(from_tape, DecodeFailure([&text = text] { DecodeVariant(text); }));
+    EXPECT_EQ(from_tape, DecodeFailure([&text = text] { DecodeVariant("[" + text + "]"); }));
   }
 }
 
