@@ -521,8 +521,8 @@ TEST(PacketJsonTapeRows, KeepTheNestingLimit) {
     SCOPED_TRACE(text);
     const std::string deepest = wrapped(text, kMaxNestingDepth - depth);
     EXPECT_EQ(DecodeVariant(deepest), VariantFromJson(nlohmann::json::parse(deepest)));
-    EXPECT_EQ(DecodeFailure([&] { DecodeVariant(wrapped(text, kMaxNestingDepth - depth + 1)); }),
-              "nesting deeper than 64 levels");
+    const std::string too_deep = wrapped(text, kMaxNestingDepth - depth + 1);
+    EXPECT_EQ(DecodeFailure([&too_deep] { DecodeVariant(too_deep); }), "nesting deeper than 64 levels");
   }
 }
 
