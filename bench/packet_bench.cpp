@@ -4,7 +4,9 @@
 // "decode/bare" of BM_DecodeOverBareParse: the time of a full decode (parse, checks,
 // building the rows) over that of the bare parse, measured side by side; a decode's
 // time is BM_DecodePacket (a warm thread), BM_DecodePacketFirstInThread (a new one) and
-// BM_DecodeFirstInProcess (a new process), with the heap set as the client sets it.
+// BM_DecodeFirstInProcess (a new process), with the heap set as the client sets it; the
+// first two beside a bare parse under the same conditions (BM_BareParseFirstInThread,
+// BM_BareParseFirstInProcess).
 #include <benchmark/benchmark.h>
 
 #include <simdjson.h>
@@ -128,44 +130,70 @@ void BM_DecodePacket(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodePacket)->Unit(benchmark::kMillisecond);
 
-// The first decode of a thread, as a clerk's first load of a session pays it: the
-// thread's parser and text buffer are new and grow to the text's size.
-void BM_DecodePacketFirstInThread(benchmark::State& state) {
+// The bare parse of a new thread or a new process, the reference of the two first
+// decodes below: the same text parsed by a new simdjson DOM parser under the same
+// conditions, so that a first decode is set against a first parse and not against the
+// warm parse of BM_BareSimdjsonParse (a new process pays for every page it touches, the
+// parse's as much as the decode's).
+std::size_t BareParse(const std::string& text) {
+  simdjson::dom::parser parser;
+  simdjson::dom::element root;
+  simdjson::dom::array rows;  // counted, so that the caller can tell the parse was whole
+  if (parser.parse(text).get(root) || root["$packet"]["rows"].get(rows)) return 0;
+  return rows.size();
+}
+
+std::size_t FullDecode(const std::string& text) { return rt::DecodePacket(text).rows.size(); }
+
+// Times `first` (a decode or a bare parse of Text()) in a new thread, once per iteration.
+void FirstInThread(benchmark::State& state, std::size_t (*first)(const std::string&)) {
   for (auto _ : state) {
     std::chrono::duration<double> took{};
+    std::size_t rows = 0;
     std::thread([&] {
       const auto start = std::chrono::steady_clock::now();
-      std::optional<rt::DataPacket> packet(rt::DecodePacket(Text()));
-      benchmark::DoNotOptimize(*packet);
+      rows = first(Text());
       took = std::chrono::steady_clock::now() - start;
     }).join();
+    if (rows != Packet().rows.size()) {
+      state.SkipWithError("the text was not read");
+      break;
+    }
     state.SetIterationTime(took.count());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Text().size()));
 }
+
+// The first decode of a thread, as a clerk's first load of a session pays it: the
+// thread's parser and text buffer are new and grow to the text's size.
+void BM_DecodePacketFirstInThread(benchmark::State& state) { FirstInThread(state, FullDecode); }
 BENCHMARK(BM_DecodePacketFirstInThread)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_BareParseFirstInThread(benchmark::State& state) { FirstInThread(state, BareParse); }
+BENCHMARK(BM_BareParseFirstInThread)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The first decode of a fresh process, as a clerk's first load after starting the client
 // pays it: the parser picks its code for the CPU, and the heap, the parser's buffers and
-// the rows are all new. Each iteration starts this program again to decode the text once
-// (kDecodeOnce) and report the time.
+// the rows are all new. Each iteration starts this program again to read the text once
+// (kDecodeOnce: a decode; kParseOnce: the bare parse) and report the time.
 constexpr const char* kDecodeOnce = "--decode-once=";
+constexpr const char* kParseOnce = "--parse-once=";
 
-int DecodeOnce(const char* path) {
+int ReadOnce(const char* path, std::size_t (*first)(const std::string&)) {
   std::ifstream file(path, std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   const auto start = std::chrono::steady_clock::now();
-  const rt::DataPacket packet = rt::DecodePacket(text);
+  const std::size_t rows = first(text);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  std::printf("%.9f %zu\n", took.count(), packet.rows.size());
+  std::printf("%.9f %zu\n", took.count(), rows);
   return 0;
 }
 
-void BM_DecodeFirstInProcess(benchmark::State& state) {
+void FirstInProcess(benchmark::State& state, const char* mode) {
   const std::string path = "/tmp/packet_bench_text_" + std::to_string(getpid()) + ".json";
   std::ofstream(path, std::ios::binary) << Text();
   const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  const std::string command = "'" + self + "' " + kDecodeOnce + path;
+  const std::string command = "'" + self + "' " + mode + path;
   for (auto _ : state) {
     FILE* child = popen(command.c_str(), "r");
     double seconds = 0;
@@ -173,14 +201,19 @@ void BM_DecodeFirstInProcess(benchmark::State& state) {
     const bool read = child != nullptr && std::fscanf(child, "%lf %zu", &seconds, &rows) == 2;
     if (child != nullptr) pclose(child);
     if (!read || rows != Packet().rows.size()) {
-      state.SkipWithError("the decoding process failed");
+      state.SkipWithError("the reading process failed");
       break;
     }
     state.SetIterationTime(seconds);
   }
   std::remove(path.c_str());
 }
+
+void BM_DecodeFirstInProcess(benchmark::State& state) { FirstInProcess(state, kDecodeOnce); }
 BENCHMARK(BM_DecodeFirstInProcess)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_BareParseFirstInProcess(benchmark::State& state) { FirstInProcess(state, kParseOnce); }
+BENCHMARK(BM_BareParseFirstInProcess)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_BareSimdjsonParse(benchmark::State& state) {
   const simdjson::padded_string padded(Text());
@@ -276,7 +309,10 @@ BENCHMARK(BM_DecodeOverBareParse)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
   rt::TuneHeapForLargePackets();  // as the desktop client and the server do
   if (argc == 2 && std::string_view(argv[1]).starts_with(kDecodeOnce)) {
-    return DecodeOnce(argv[1] + std::string_view(kDecodeOnce).size());
+    return ReadOnce(argv[1] + std::string_view(kDecodeOnce).size(), FullDecode);
+  }
+  if (argc == 2 && std::string_view(argv[1]).starts_with(kParseOnce)) {
+    return ReadOnce(argv[1] + std::string_view(kParseOnce).size(), BareParse);
   }
   return bench_support::BenchmarkMain(argc, argv);
 }

@@ -461,6 +461,108 @@ TEST(PacketJsonReader, DecodePacketWantsAPacket) {
             "expected a packet, got an object with key '$date'");
 }
 
+// The rows of a packet in parsed text, at the root or inside a value, are read straight
+// off the parser's tape (packet_json_tape.h): reading the same text through nlohmann's
+// parse (PacketFromJson, the checked loop only) is the reference for every value kind.
+TEST(PacketJsonTapeRows, ReadWhatTheCheckedReaderReads) {
+  const std::string fields =
+      R"([{"name":"S","type":"string","size":4},{"name":"I","type":"integer"},{"name":"F","type":"float"},)"
+      R"({"name":"B","type":"boolean"},{"name":"D","type":"datetime"}])";
+  auto packet = [&](const std::string& rows) {
+    return R"({"$packet":{"version":1,"fields":)" + fields + R"(,"rows":)" + rows + "}}";
+  };
+  const std::vector<std::string> texts = {
+      packet("[]"),
+      packet(R"([["abcd",-9223372036854775808,1.5,true,{"$date":"2026-03-14T19:30:00"}]])"),
+      packet(R"([[null,null,null,null,null],["",0,-0.0,false,{"$date":"0001-01-01T00:00:00"}]])"),
+      // An integer in a float field, the largest integer, a float's extremes.
+      packet(R"([["x",9223372036854775807,3,true,null],["x",1,1e308,true,null],["x",1,5e-324,true,null]])"),
+      // Four characters in more than four bytes; escapes, in values and in keys.
+      packet(R"([["ção!",1,2.5,false,null],["a\"\\\n",1,2.5,false,null],["\u00e7\ud83d\ude00",1,2.5,false,null]])"),
+      packet(R"([["a",1,2.5,false,{"\u0024date":"2026-01-01T00:00:00"}]])"),
+      R"({"$packet":{"r\u006fws":[["a",1,2.5,false,null]],"fields":)" + fields + R"(,"version":1}})",
+      // Rows before the fields, white space between the words.
+      R"( { "$packet" : { "rows" : [ [ "a" , 1 , 2.5 , true , null ] ] , "version" : 1 , "fields" : )" + fields +
+          " } } ",
+  };
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    const DataPacket expected = PacketFromJson(nlohmann::json::parse(text));
+    EXPECT_EQ(DecodePacket(text), expected);
+    const Variant as_variant = DecodeVariant(text);
+    ASSERT_EQ(as_variant.type(), Variant::Type::Packet);
+    EXPECT_EQ(as_variant.AsPacket(), expected);
+    EXPECT_EQ(DecodeVariant("[1," + text + "]"), Variant(VariantArray{1, expected}));
+  }
+  // A large packet of every kind, at the root, inside a list, and as a node of a text
+  // read by ReadJsonText (the client's answers).
+  DataPacket large = SamplePacket();
+  for (int i = 0; i < 2000; ++i) large.rows.push_back(SamplePacket().rows[i % 3]);
+  EXPECT_EQ(DecodePacket(EncodePacket(large)), large);
+  EXPECT_EQ(DecodeVariant(EncodeVariant(VariantArray{large})), Variant(VariantArray{large}));
+  Variant from_node;
+  ReadJsonText(R"({"value":)" + EncodePacket(large) + "}", {}, [&](const JsonNode& root) {
+    root.ForEachMember([&](std::string_view, const JsonNode& value) { from_node = value.ToVariant(); });
+  });
+  EXPECT_EQ(from_node, Variant(large));
+}
+
+// Rows and dates read off the tape count towards the nesting limit as the checked loop's
+// do: a data packet's date sits five levels into its text.
+TEST(PacketJsonTapeRows, KeepTheNestingLimit) {
+  const std::string dated = R"({"$packet":{"version":1,"fields":[{"name":"D","type":"datetime"}],)"
+                            R"("rows":[[{"$date":"2026-01-01T00:00:00"}]]}})";
+  const std::string listed = R"({"$packet":{"version":1,"fields":[{"name":"F","type":"float"}],"rows":[[1.5]]}})";
+  auto wrapped = [](std::string text, int levels) {
+    for (int i = 0; i < levels; ++i) text.insert(0, 1, '[').push_back(']');
+    return text;
+  };
+  for (const auto& [text, depth] : {std::pair{dated, 5}, std::pair{listed, 4}}) {
+    SCOPED_TRACE(text);
+    const std::string deepest = wrapped(text, kMaxNestingDepth - depth);
+    EXPECT_EQ(DecodeVariant(deepest), VariantFromJson(nlohmann::json::parse(deepest)));
+    const std::string too_deep = wrapped(text, kMaxNestingDepth - depth + 1);
+    EXPECT_EQ(DecodeFailure([&too_deep] { DecodeVariant(too_deep); }), "nesting deeper than 64 levels");
+  }
+}
+
+// Where a value does not plainly fit, the rows taken so far are dropped and the checked
+// loop reads them all again: the message is the checked reader's, for a fault in the last
+// of many good rows as in the first.
+TEST(PacketJsonTapeRows, LeaveWhatDoesNotFitToTheCheckedReader) {
+  const std::string fields =
+      R"([{"name":"S","type":"string","size":4},{"name":"F","type":"float"},{"name":"D","type":"datetime"}])";
+  std::string good;
+  for (int i = 0; i < 100; ++i) good += R"(["ab",1.5,null],)";
+  auto packet = [&](const std::string& last_row) {
+    return R"({"$packet":{"version":1,"fields":)" + fields + R"(,"rows":[)" + good + last_row + "]}}";
+  };
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {packet(R"(["abcde",1.5,null])"), "row 101, field 'S': string of 5 characters exceeds size 4"},
+      {packet(R"(["ab",1.5])"), "row 101 has 2 values, the packet has 3 fields"},
+      {packet(R"(["ab",1.5,null,null])"), "row 101 has 4 values, the packet has 3 fields"},
+      {packet(R"({"kind":"modified","old":["ab",1.5,null],"new":["ab",1.5,null]})"),
+       "row 101: expected a list of values, got object"},
+      {packet(R"(["ab",18446744073709551615,null])"), "row 101, field 'F': integer 18446744073709551615 is out of range"},
+      {packet(R"(["ab",true,null])"), "row 101, field 'F': expected float, got boolean"},
+      {packet(R"([["ab"],1.5,null])"), "row 101, field 'S': expected string, got array"},
+      {packet(R"(["ab",1.5,"2026-01-01T00:00:00"])"), "row 101, field 'D': expected datetime, got string"},
+      {packet(R"(["ab",1.5,{"$date":"2026-02-30T00:00:00"}])"), "invalid date '2026-02-30T00:00:00'"},
+      {packet(R"(["ab",1.5,{"$dat":"2026-01-01T00:00:00"}])"), "row 101, field 'D': expected datetime, got an object"},
+      {packet(R"(["ab",1.5,{"$date":"2026-01-01T00:00:00","x":1}])"), "an object with 2 keys is not a variant"},
+      {packet(R"(["ab",1.5,{"$date":20260101}])"), "$date: expected a string, got integer"},
+      {packet("7"), "row 101: expected a list of values, got integer"},
+  };
+  for (const auto& [text, message] : cases) {
+    SCOPED_TRACE(message);
+    const std::string from_tape = DecodeFailure([&text = text] { DecodePacket(text); });
+    EXPECT_NE(from_tape.find(message), std::string::npos) << from_tape;
+    EXPECT_EQ(from_tape, DecodeFailure([&text = text] { PacketFromJson(nlohmann::json::parse(text)); }));
+    EXPECT_EQ(from_tape, DecodeFailure([&text = text] { DecodeVariant(text); }));
+    EXPECT_EQ(from_tape, DecodeFailure([&text = text] { DecodeVariant("[" + text + "]"); }));
+  }
+}
+
 // The fuzzer's seed corpus, replayed in the regular build: "valid_*" files decode and
 // come back equal through the writer, "bad_*" files are refused with a DecodeError.
 TEST(PacketJsonCorpus, EverySeedBehaves) {
