@@ -141,6 +141,7 @@ class TextWriter {
   }
 
  private:
+  friend class rt::PacketLayout;
   friend class rt::PacketTextWriter;
 
   // {"$packet":{"fields":[...],"rows":[ ; returns the indexes of the fields that travel.
@@ -395,13 +396,18 @@ std::string EncodePacket(const DataPacket& packet) {
 nlohmann::json ToJson(const Variant& value) { return nlohmann::json::parse(EncodeVariant(value)); }
 nlohmann::json ToJson(const DataPacket& packet) { return nlohmann::json::parse(EncodePacket(packet)); }
 
-PacketTextWriter::PacketTextWriter(std::string& out, const std::vector<FieldDef>& fields, int depth)
-    : out_(out), fields_(fields), depth_(depth), travels_(fields.size(), false) {
-  for (std::size_t i : TextWriter(out_).PacketHead(fields, depth)) travels_[i] = true;
+PacketLayout::PacketLayout(std::vector<FieldDef> fields, int depth)
+    : fields_(std::move(fields)), depth_(depth), travels_(fields_.size(), false) {
+  for (std::size_t i : TextWriter(head_).PacketHead(fields_, depth_)) travels_[i] = true;
+}
+
+PacketTextWriter::PacketTextWriter(std::string& out, const PacketLayout& layout)
+    : out_(out), layout_(layout), fields_(layout.fields_) {
+  out_ += layout.head_;
 }
 
 void PacketTextWriter::BeginRow() {
-  TextWriter::Level(depth_ + 4);
+  TextWriter::Level(layout_.depth_ + 4);
   if (rows_++ != 0) out_ += ',';
   out_ += '[';
   column_ = 0;
@@ -411,7 +417,7 @@ void PacketTextWriter::BeginRow() {
 const FieldDef* PacketTextWriter::NextField() {
   if (column_ >= fields_.size()) throw EncodeError(RowWidthProblem(rows_, column_ + 1, fields_.size()));
   const std::size_t i = column_++;
-  if (!travels_[i]) return nullptr;
+  if (!layout_.travels_[i]) return nullptr;
   if (!first_in_row_) out_ += ',';
   first_in_row_ = false;
   return &fields_[i];
@@ -446,7 +452,7 @@ void PacketTextWriter::Value(const Variant& value) {
 void PacketTextWriter::Checked(const FieldDef& field, const Variant& value) {
   const std::string problem = ValueProblem(field, value);
   if (!problem.empty()) throw EncodeError(FieldWhere(rows_, "", field.name) + problem);
-  TextWriter(out_).Value(value, depth_ + 4);
+  TextWriter(out_).Value(value, layout_.depth_ + 4);
 }
 
 void PacketTextWriter::EndRow() {

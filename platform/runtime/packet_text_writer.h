@@ -15,11 +15,28 @@
 
 namespace rt {
 
+// A packet's field definitions with the head of its text, {"$packet":{"fields":[...],
+// "rows":[, written once: a producer that writes packets of one layout again and again
+// (the server's grid load, four packets a call) copies the head instead of writing every
+// field definition anew. `depth`: the containers around the packet ({"$packet": ...}
+// inside an array: 1). Throws EncodeError as the encoder would for these fields.
+class PacketLayout {
+ public:
+  PacketLayout(std::vector<FieldDef> fields, int depth);
+  const std::vector<FieldDef>& Fields() const { return fields_; }
+
+ private:
+  friend class PacketTextWriter;
+  std::vector<FieldDef> fields_;
+  int depth_;
+  std::string head_;
+  std::vector<bool> travels_;  // per field: written (not calculated)
+};
+
 class PacketTextWriter {
  public:
-  // Appends {"$packet":{"fields":[...],"rows":[ to `out`. `depth`: the containers around
-  // the packet ({"$packet": ...} inside an array: 1).
-  PacketTextWriter(std::string& out, const std::vector<FieldDef>& fields, int depth);
+  // Appends the layout's head to `out`. The layout must outlive the writer.
+  PacketTextWriter(std::string& out, const PacketLayout& layout);
 
   // One row: one value per field, calculated fields included (they do not travel), in
   // field order, between BeginRow and EndRow.
@@ -40,9 +57,8 @@ class PacketTextWriter {
   void Checked(const FieldDef& field, const Variant& value);
 
   std::string& out_;
+  const PacketLayout& layout_;
   const std::vector<FieldDef>& fields_;
-  int depth_;
-  std::vector<bool> travels_;
   std::size_t rows_ = 0;
   std::size_t column_ = 0;  // of the row being written
   bool first_in_row_ = true;

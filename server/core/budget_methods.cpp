@@ -120,10 +120,23 @@ struct Cell {
 };
 struct NullableCell : Cell {};
 
+// The grid load's four packets, their field definitions and heads made once: every call
+// writes the same ones ({"$packet": ...} inside the answer's array: depth 1).
+struct GridLayouts {
+  rt::PacketLayout header{packets::OrcaEvento(), 1};
+  rt::PacketLayout allocations{packets::FornMaoAux(), 1};
+  rt::PacketLayout items{packets::ItMaoObra(), 1};
+  rt::PacketLayout payables{packets::NfRelacOrc(), 1};
+};
+const GridLayouts& Grid() {
+  static const GridLayouts layouts;
+  return layouts;
+}
+
 // Builds the answer as variants: four packets in an array.
 class VariantSink {
  public:
-  void Begin(std::vector<rt::FieldDef> fields) { packets_.emplace_back(packets::Make(std::move(fields))); }
+  void Begin(const rt::PacketLayout& layout) { packets_.emplace_back(packets::Make(layout.Fields())); }
   template <class... Values>
   void Row(Values&&... values) {
     packets::AddRow(packets_.back(), packets::RowOf(ToVariant(std::forward<Values>(values))...));
@@ -155,10 +168,10 @@ class VariantSink {
 class TextSink {
  public:
   explicit TextSink(std::string& out) : out_(out) {}
-  void Begin(std::vector<rt::FieldDef> fields) {
+  void Begin(const rt::PacketLayout& layout) {
     out_ += packets_++ == 0 ? '[' : ',';
-    fields_ = std::move(fields);
-    writer_.emplace(out_, fields_, 1);  // {"$packet": ...} inside the answer's array
+    fields_ = &layout.Fields();
+    writer_.emplace(out_, layout);
   }
   template <class... Values>
   void Row(Values&&... values) {
@@ -194,14 +207,14 @@ class TextSink {
   // A text cut to its field's size, as packets::AddRow cuts it.
   void PutText(std::string_view text) {
     const std::size_t i = column_++;
-    if (i < fields_.size() && fields_[i].type == rt::FieldType::String)
-      text = packets::CutToCharsView(text, fields_[i].size);
+    if (i < fields_->size() && (*fields_)[i].type == rt::FieldType::String)
+      text = packets::CutToCharsView(text, (*fields_)[i].size);
     writer_->String(text);
   }
 
   std::string& out_;
   int packets_ = 0;
-  std::vector<rt::FieldDef> fields_;
+  const std::vector<rt::FieldDef>* fields_ = nullptr;
   std::optional<rt::PacketTextWriter> writer_;
   std::size_t column_ = 0;
   std::string scratch_;  // a number rendered as text
@@ -224,11 +237,12 @@ void LoadGrid(CallContext& c, Sink& sink) {
       "FROM budget_sequences s JOIN budgets b ON b.branch = s.branch AND b.number = s.number "
       "WHERE s.branch = ? AND s.number = ? AND s.sequence = ?",
       key);
-  sink.Begin(packets::OrcaEvento());
+  const GridLayouts& layouts = Grid();
+  sink.Begin(layouts.header);
   if (h.empty()) {  // unknown budget: all empty
     sink.End();
-    for (auto fields : {packets::FornMaoAux(), packets::ItMaoObra(), packets::NfRelacOrc()}) {
-      sink.Begin(std::move(fields));
+    for (const rt::PacketLayout* layout : {&layouts.allocations, &layouts.items, &layouts.payables}) {
+      sink.Begin(*layout);
       sink.End();
     }
     return;
@@ -255,7 +269,7 @@ void LoadGrid(CallContext& c, Sink& sink) {
       key);
   const std::vector<Placed> placed = PlaceByItem(it, a);
 
-  sink.Begin(packets::FornMaoAux());
+  sink.Begin(layouts.allocations);
   auto next = placed.begin();
   for (std::size_t i = 0; i < it.size(); ++i) {
     const Cell shift{it, i, 0}, product{it, i, 1}, name{it, i, 2};
@@ -276,7 +290,7 @@ void LoadGrid(CallContext& c, Sink& sink) {
     }
   }
   sink.End();
-  sink.Begin(packets::ItMaoObra());
+  sink.Begin(layouts.items);
   for (std::size_t i = 0; i < it.size(); ++i) sink.Row(Cell{it, i, 1}, it.Float(i, 3), Cell{it, i, 2}, Cell{it, i, 0});
   sink.End();
 
@@ -285,7 +299,7 @@ void LoadGrid(CallContext& c, Sink& sink) {
       "JOIN payable_budgets pb ON pb.payable_id = p.id "
       "WHERE pb.branch = ? AND pb.number = ? AND pb.sequence = ? ORDER BY p.entry_number",
       key);
-  sink.Begin(packets::NfRelacOrc());
+  sink.Begin(layouts.payables);
   for (std::size_t i = 0; i < p.size(); ++i) sink.Row(Cell{p, i, 0}, Cell{p, i, 1}, Cell{p, i, 2});
   sink.End();
   snapshot.Commit();
