@@ -69,6 +69,14 @@ double Percentile(std::vector<double>& sorted, double p) {
   return sorted[i];
 }
 
+// A signed-in keep-alive client of the server on `port`, as a screen's connection is.
+void OpenClient(clib::TNetConnection& net, int port) {
+  net.SetHost("127.0.0.1");
+  net.SetPort(port);
+  net.SetCredentials("demo", "demo");
+  net.Open();
+}
+
 // Runs `clients` threads for `seconds`; each makes its own connection and calls
 // `call(connection, client_index)` in a loop. Latencies of successful calls only.
 // Client c talks to ports[c % ports.size()].
@@ -83,10 +91,7 @@ Figures Drive(const std::vector<int>& ports, int clients, double seconds, Call c
   for (int c = 0; c < clients; ++c) {
     threads.emplace_back([&, c] {
       clib::TNetConnection net;
-      net.SetHost("127.0.0.1");
-      net.SetPort(ports[static_cast<std::size_t>(c) % ports.size()]);
-      net.SetCredentials("demo", "demo");
-      net.Open();
+      OpenClient(net, ports[static_cast<std::size_t>(c) % ports.size()]);
       go.wait(false);
       while (Clock::now() < end) {
         const auto started = Clock::now();
@@ -364,10 +369,7 @@ void AvailabilityScenarios(const srv::StorageConfig& storage, const std::vector<
   };
   {  // what the timed calls answer: a professional with bookings, a list with booked ones
     clib::TNetConnection net;
-    net.SetHost("127.0.0.1");
-    net.SetPort(port[0]);
-    net.SetCredentials("demo", "demo");
-    net.Open();
+    OpenClient(net, port[0]);
     const clib::ServerAnswer v = validate(net, 0), l = list_waiters(net, 0);
     if (!v.ok || !l.ok) throw std::runtime_error("a lookup failed: " + v.error_text + l.error_text);
     const rt::DataPacket& listed = l.value.AsArray()[0].AsPacket();

@@ -21,6 +21,12 @@ inline std::size_t Utf8Length(std::string_view s) {
   return n;
 }
 
+// A string fits a field of `size` characters. Bytes bound the characters, so they are
+// counted only when the bytes are more than the size.
+inline bool FitsSize(std::string_view s, int size) {
+  return s.size() <= static_cast<std::size_t>(size) || Utf8Length(s) <= static_cast<std::size_t>(size);
+}
+
 inline std::string SizeProblem(std::size_t length, int size) {
   return "string of " + std::to_string(length) + " characters exceeds size " + std::to_string(size);
 }

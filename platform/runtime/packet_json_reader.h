@@ -302,9 +302,7 @@ class Reader {
       case FieldType::String:
         if (k == JsonKind::String) {
           const std::string_view s = n.Str();
-          // Bytes bound the characters: count them only when it can matter.
-          if (s.size() > static_cast<std::size_t>(f.size) && Utf8Length(s) > static_cast<std::size_t>(f.size))
-            Fail(FieldWhere(row_number, part, f.name) + SizeProblem(Utf8Length(s), f.size));
+          if (!FitsSize(s, f.size)) Fail(FieldWhere(row_number, part, f.name) + SizeProblem(Utf8Length(s), f.size));
           row.emplace_back(s);
           return;
         }

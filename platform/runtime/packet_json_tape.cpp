@@ -76,9 +76,7 @@ inline bool AppendPlain(const Tape& tape, std::size_t& at, const FieldDef& field
     case Tag::STRING: {
       if (field.type != FieldType::String) return false;
       const std::string_view text = tape.String(i);
-      // Bytes bound the characters: count them only when it can matter.
-      const auto size = static_cast<std::size_t>(field.size);
-      if (text.size() > size && Utf8Length(text) > size) return false;
+      if (!FitsSize(text, field.size)) return false;
       row.emplace_back(text);
       at = i + 1;
       return true;

@@ -18,6 +18,7 @@ namespace {
 
 using packet_json::AllNull;
 using packet_json::FieldWhere;
+using packet_json::FitsSize;
 using packet_json::FlagName;
 using packet_json::kDefaultFieldSize;
 using packet_json::kFlagNames;
@@ -33,11 +34,8 @@ std::string ValueProblem(const FieldDef& field, const Variant& value) {
   switch (field.type) {
     case FieldType::String:
       if (value.type() == T::String) {
-        // Bytes bound the characters: count them only when it can matter.
         const std::string& text = value.AsString();
-        if (text.size() <= static_cast<std::size_t>(field.size)) return {};
-        const std::size_t length = Utf8Length(text);
-        return length > static_cast<std::size_t>(field.size) ? SizeProblem(length, field.size) : std::string();
+        return FitsSize(text, field.size) ? std::string() : SizeProblem(Utf8Length(text), field.size);
       }
       break;
     case FieldType::Integer:
@@ -401,8 +399,7 @@ PacketLayout::PacketLayout(std::vector<FieldDef> fields, int depth)
   for (std::size_t i : TextWriter(head_).PacketHead(fields_, depth_)) travels_[i] = true;
 }
 
-PacketTextWriter::PacketTextWriter(std::string& out, const PacketLayout& layout)
-    : out_(out), layout_(layout), fields_(layout.fields_) {
+PacketTextWriter::PacketTextWriter(std::string& out, const PacketLayout& layout) : out_(out), layout_(layout) {
   out_ += layout.head_;
 }
 
@@ -415,12 +412,12 @@ void PacketTextWriter::BeginRow() {
 }
 
 const FieldDef* PacketTextWriter::NextField() {
-  if (column_ >= fields_.size()) throw EncodeError(RowWidthProblem(rows_, column_ + 1, fields_.size()));
+  if (column_ >= layout_.fields_.size()) throw EncodeError(RowWidthProblem(rows_, column_ + 1, layout_.fields_.size()));
   const std::size_t i = column_++;
   if (!layout_.travels_[i]) return nullptr;
   if (!first_in_row_) out_ += ',';
   first_in_row_ = false;
-  return &fields_[i];
+  return &layout_.fields_[i];
 }
 
 void PacketTextWriter::Null() {
@@ -456,7 +453,7 @@ void PacketTextWriter::Checked(const FieldDef& field, const Variant& value) {
 }
 
 void PacketTextWriter::EndRow() {
-  if (column_ != fields_.size()) throw EncodeError(RowWidthProblem(rows_, column_, fields_.size()));
+  if (column_ != layout_.fields_.size()) throw EncodeError(RowWidthProblem(rows_, column_, layout_.fields_.size()));
   out_ += ']';
 }
 

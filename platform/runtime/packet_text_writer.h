@@ -58,7 +58,6 @@ class PacketTextWriter {
 
   std::string& out_;
   const PacketLayout& layout_;
-  const std::vector<FieldDef>& fields_;
   std::size_t rows_ = 0;
   std::size_t column_ = 0;  // of the row being written
   bool first_in_row_ = true;
